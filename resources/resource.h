@@ -1,0 +1,43 @@
+// Resource identifiers shared by the .rc script and the code.
+#pragma once
+
+// Strings
+#define IDS_ABOUTBOX                101
+#define IDS_PACKAGE_EMPTY           102
+#define IDS_ERROR_OCCURED           103
+#define IDS_NO_TEMP_FOLDER          104
+#define IDS_TARGET_SELECTION        107
+#define IDS_ACTIONS                 108
+#define IDS_CLEAR_SELECTION         109
+#define IDS_EXIT                    110
+#define IDS_EVENT_LOG               111
+#define IDS_SELECT_PACKAGE          112
+#define IDS_ERR_PARSE_PACKAGE       113
+#define IDS_ERR_GETPACKAGEINFO      115
+#define IDS_HINT_NO_PROJECTS        116
+#define IDS_ERR_ENUMERATION         117
+#define IDS_NO_ACTION               118
+#define IDS_VERSIONATING            119
+#define IDS_TARGET_HINT             120
+#define IDS_SET_VERSION             142
+#define IDS_AUTO_INCREMENT          143
+
+// Package editor strings
+#define IDS_NEW_PACKAGE_NAME        150
+#define IDS_ERR_SAVING              151
+#define IDS_ERR_ADD_PROJECT         152
+#define IDS_EDITOR_TITLE            153
+#define IDS_SAVE_AND_CLOSE          154
+#define IDS_CANCEL                  155
+#define IDS_PROJECT_SETTINGS        156
+#define IDS_PROJECT_NAME            157
+#define IDS_SOURCE_PATH             158
+#define IDS_REGISTER_AFTER_BUILD    159
+#define IDS_DEBUG_CONFIGURATION     160
+#define IDS_RELEASE_CONFIGURATION   161
+#define IDS_ADD_PROJECT             162
+#define IDS_REMOVE_PROJECT          163
+
+// Captions used by the main window's message boxes
+#define IDS_CAPTION_ERROR           170
+#define IDS_CAPTION_HINT            171

@@ -1,0 +1,53 @@
+#include "build/LogText.h"
+
+#include <objbase.h>
+
+#include <cstring>
+
+namespace kw {
+
+namespace {
+
+// A full message queue is temporary; a destroyed window is not. Retry the former briefly.
+constexpr int kPostRetries = 200;
+constexpr DWORD kPostRetryDelayMs = 10;
+
+}  // namespace
+
+bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND window, HWND listBox) {
+    auto* logText = static_cast<LogText*>(CoTaskMemAlloc(sizeof(LogText)));
+    if (!logText) return false;
+    const size_t terminator = isWide ? 2 : 1;
+    auto* copy = static_cast<char*>(CoTaskMemAlloc(static_cast<size_t>(byteLength) + terminator));
+    if (!copy) {
+        CoTaskMemFree(logText);
+        return false;
+    }
+    if (byteLength) std::memcpy(copy, text, byteLength);
+    std::memset(copy + byteLength, 0, terminator);
+    logText->listBox = listBox;
+    logText->isWide = isWide ? 1 : 0;
+    logText->text = copy;
+
+    for (int attempt = 0; attempt < kPostRetries; ++attempt) {
+        if (PostMessageW(window, WM_LOG_TEXT, reinterpret_cast<WPARAM>(logText), 0)) return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_NOT_ENOUGH_QUOTA || !IsWindow(window)) break;
+        Sleep(kPostRetryDelayMs);
+    }
+    FreeLogText(logText);
+    return false;
+}
+
+bool PostLogLine(std::wstring_view line, HWND window, HWND listBox) {
+    return PostLogText(line.data(), static_cast<std::uint32_t>(line.size() * sizeof(wchar_t)), true, window,
+                       listBox);
+}
+
+void FreeLogText(LogText* logText) {
+    if (!logText) return;
+    CoTaskMemFree(logText->text);
+    CoTaskMemFree(logText);
+}
+
+}  // namespace kw

@@ -1,0 +1,10 @@
+#include "build/RunSettings.h"
+
+namespace kw {
+
+RunSettings& TheRunSettings() {
+    static RunSettings settings;
+    return settings;
+}
+
+}  // namespace kw

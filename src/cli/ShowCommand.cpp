@@ -1,0 +1,70 @@
+// kilnworks-cli show PACKAGE: the package as the main window reads it.
+#include "cli/Commands.h"
+#include "cli/Console.h"
+#include "package/PackageDocument.h"
+#include "resource.h"
+#include "win/Text.h"
+
+namespace kw::cli {
+
+namespace {
+
+const wchar_t* KindText(CompilerKind kind) {
+    switch (kind) {
+        case CompilerVC6: return L"VC6";
+        case CompilerVB6: return L"VB6";
+        default: return L"?";
+    }
+}
+
+int Fail(unsigned stringId) {
+    Err().WriteLine(LoadResourceString(stringId));
+    return 1;
+}
+
+}  // namespace
+
+int ShowCommand(const Arguments& args) {
+    if (args.size() != 1 || args[0].empty()) {
+        PrintUsage();
+        return 2;
+    }
+    PackageDocument document;
+    if (document.OpenPackage(args[0]) != 0) return Fail(IDS_ERR_PARSE_PACKAGE);
+
+    std::wstring name, major, minor, build, revision;
+    if (document.GetPackageInfo(name, major, minor, build, revision) < 0) return Fail(IDS_ERR_GETPACKAGEINFO);
+    Out().WriteLine(L"Package: " + name);
+    Out().WriteLine(L"Version: " + JoinVersionText(major, minor, build, revision));
+
+    ProjectHandle handle;
+    int result = document.StartProjectEnumeration(handle);
+    if (result == -1) {
+        Out().WriteLine(LoadResourceString(IDS_HINT_NO_PROJECTS));
+        return 0;
+    }
+    if (result != 0) return Fail(IDS_ERR_ENUMERATION);
+
+    while (result == 0) {
+        int projectId = 0;
+        std::wstring projectName;
+        CompilerKind kind = CompilerUnknown;
+        if (document.GetProjectSummary(handle, projectId, projectName, kind) != 0) break;
+        Out().WriteLine(std::to_wstring(projectId) + L" " + KindText(kind) + L" " + projectName);
+        ProjectRecord record;
+        int settings = document.GetProjectSettings(projectId, record);
+        if (settings != 0) {
+            Out().WriteLine(L"    (settings unreadable: " + std::to_wstring(settings) + L")");
+        } else {
+            Out().WriteLine(L"    SourceLocation: " + record.sourceLocation);
+            Out().WriteLine(L"    DebugConfig: " + record.debugConfig);
+            Out().WriteLine(L"    ReleaseConfig: " + record.releaseConfig);
+            Out().WriteLine(L"    ResourceFile: " + record.resourceFile);
+            Out().WriteLine(std::wstring(L"    Registrable: ") + (record.registrable ? L"Y" : L"N"));
+        }
+        result = document.NextProject(handle);
+    }
+    return 0;
+}
+
+}  // namespace kw::cli

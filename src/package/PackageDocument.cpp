@@ -1,0 +1,609 @@
+#include "package/PackageDocument.h"
+
+#include "resource.h"
+#include "win/AtomicFile.h"
+#include "win/Text.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+namespace kw {
+
+namespace {
+
+// A package is small; anything beyond this is not one of ours and is refused before parsing.
+constexpr size_t kMaxPackageBytes = 256u << 20;
+
+void SetString(Variant& v, std::wstring_view text) {
+    VARIANT* raw = v.Out();
+    raw->vt = VT_BSTR;
+    raw->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+}
+
+// Whether raw file bytes carry a document type declaration, in any of the encodings an XML
+// parser would detect. Such files are refused before they reach the parser, so no entity is
+// ever expanded and no external file or DTD is ever fetched.
+bool HasDoctype(const std::string& bytes) {
+    static const char kMarker[] = "<!DOCTYPE";
+    const size_t n = sizeof(kMarker) - 1;
+    auto matchesAt = [&](size_t start, size_t stride, size_t offset) {
+        for (size_t k = 0; k < n; ++k) {
+            size_t pos = start + k * stride + offset;
+            if (pos >= bytes.size()) return false;
+            char c = bytes[pos];
+            char want = kMarker[k];
+            if (c != want && !(want >= 'A' && want <= 'Z' && c == want + ('a' - 'A'))) return false;
+        }
+        return true;
+    };
+    for (size_t i = 0; i + n <= bytes.size(); ++i) {
+        if (bytes[i] == '<' && matchesAt(i, 1, 0)) return true;
+    }
+    // UTF-16 either way round.
+    for (size_t i = 0; i + 2 * n <= bytes.size(); ++i) {
+        if (bytes[i] == '<' && (matchesAt(i, 2, 0) || (i > 0 && matchesAt(i - 1, 2, 1)))) return true;
+    }
+    return false;
+}
+
+HRESULT CreateDocument(ComPtr<IXMLDOMDocument2>& document) {
+    document.Reset();
+    HRESULT hr = CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
+                                  reinterpret_cast<void**>(document.GetAddressOf()));
+    if (FAILED(hr)) return hr;
+    if (!document) return E_FAIL;
+    document->put_async(VARIANT_FALSE);
+    document->put_validateOnParse(VARIANT_FALSE);
+    document->put_resolveExternals(VARIANT_FALSE);
+    // Not every implementation knows this property; the doctype checks are what protect us.
+    Bstr prohibit(L"ProhibitDTD");
+    VARIANT yes;
+    VariantInit(&yes);
+    yes.vt = VT_BOOL;
+    yes.boolVal = VARIANT_TRUE;
+    document->setProperty(prohibit.Get(), yes);
+    return S_OK;
+}
+
+HRESULT UseXPath(IXMLDOMDocument2* document) {
+    Bstr name(L"SelectionLanguage");
+    Variant value;
+    SetString(value, L"XPath");
+    return document->setProperty(name.Get(), value.Get());
+}
+
+
+bool NodeNameIs(IXMLDOMNode* node, const wchar_t* name, bool& known) {
+    Bstr nodeName;
+    known = SUCCEEDED(node->get_nodeName(nodeName.Out())) && nodeName.Get() != nullptr;
+    return known && std::wcscmp(nodeName.Get(), name) == 0;
+}
+
+// The five-line report of a failed AddProject, for whoever watches standard output.
+void PrintAddProjectDiagnostic(HRESULT hr) {
+    std::string meaning = ToUtf8(DescribeWin32Error(static_cast<DWORD>(hr)));
+    std::string source;
+    std::string description;
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.GetAddressOf()) == S_OK && info) {
+        Bstr text;
+        if (SUCCEEDED(info->GetSource(text.Out()))) source = ToUtf8(text.Str());
+        if (SUCCEEDED(info->GetDescription(text.Out()))) description = ToUtf8(text.Str());
+    }
+    std::printf("Error:\n");
+    std::printf("Code = %08lx\n", static_cast<unsigned long>(hr));
+    std::printf("Code meaning = %s\n", meaning.c_str());
+    std::printf("Source = %s\n", source.c_str());
+    std::printf("Error Description = %s\n", description.c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+bool ReadNodeText(IXMLDOMNode* element, std::wstring& text) {
+    text.clear();
+    if (!element) return false;
+    ComPtr<IXMLDOMNode> child;
+    if (FAILED(element->get_firstChild(child.GetAddressOf()))) return false;
+    if (!child) return true;
+    Variant value;
+    if (FAILED(child->get_nodeValue(value.Out()))) return true;
+    if (value.Get().vt != VT_BSTR) return false;
+    BSTR b = value.Get().bstrVal;
+    if (b) text.assign(b, SysStringLen(b));
+    return true;
+}
+
+HRESULT WriteNodeText(IXMLDOMNode* element, const std::wstring& value) {
+    if (!element) return E_POINTER;
+    ComPtr<IXMLDOMNode> child;
+    if (SUCCEEDED(element->get_firstChild(child.GetAddressOf())) && child) {
+        Variant v;
+        SetString(v, value);
+        return child->put_nodeValue(v.Get());
+    }
+    if (value.empty()) return S_OK;
+    ComPtr<IXMLDOMDocument> owner;
+    HRESULT hr = element->get_ownerDocument(owner.GetAddressOf());
+    if (FAILED(hr) || !owner) return FAILED(hr) ? hr : E_FAIL;
+    Bstr text(value);
+    ComPtr<IXMLDOMText> textNode;
+    hr = owner->createTextNode(text.Get(), textNode.GetAddressOf());
+    if (FAILED(hr) || !textNode) return FAILED(hr) ? hr : E_FAIL;
+    ComPtr<IXMLDOMNode> appended;
+    return element->appendChild(textNode.Get(), appended.GetAddressOf());
+}
+
+// ---- opening and reading ------------------------------------------------------------------
+
+void PackageDocument::Release() {
+    listing_.Reset();
+    projects_.Reset();
+    root_.Reset();
+    document_.Reset();
+}
+
+void PackageDocument::ClosePackage() { Release(); }
+
+int PackageDocument::OpenPackage(const std::wstring& path) {
+    path_ = path;
+    Release();
+
+    // The file is read by us and parsed from memory: one read, long paths work, and a document
+    // type declaration is refused before the parser sees the text.
+    std::string bytes;
+    if (ReadWholeFile(path, bytes) != 0 || bytes.empty() || bytes.size() > kMaxPackageBytes) return -1;
+    if (HasDoctype(bytes)) return -1;
+
+    ComPtr<IXMLDOMDocument2> document;
+    if (FAILED(CreateDocument(document))) return -1;
+
+    ComPtr<IStream> stream;
+    {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+        if (!memory) return -1;
+        void* target = GlobalLock(memory);
+        if (!target) {
+            GlobalFree(memory);
+            return -1;
+        }
+        std::memcpy(target, bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+        if (FAILED(CreateStreamOnHGlobal(memory, TRUE, stream.GetAddressOf()))) {
+            GlobalFree(memory);
+            return -1;
+        }
+        ULARGE_INTEGER size;
+        size.QuadPart = bytes.size();
+        stream->SetSize(size);
+    }
+    Variant source;
+    source.Out()->vt = VT_UNKNOWN;
+    source.Get().punkVal = stream.Get();
+    stream->AddRef();
+
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    if (FAILED(document->load(source.Get(), &loaded)) || loaded != VARIANT_TRUE) return -1;
+
+    // Second line of defence, should a declaration have slipped past the byte scan.
+    ComPtr<IXMLDOMDocumentType> doctype;
+    if (SUCCEEDED(document->get_doctype(doctype.GetAddressOf())) && doctype) return -1;
+
+    if (FAILED(UseXPath(document.Get()))) return -1;
+
+    ComPtr<IXMLDOMElement> rootElement;
+    if (FAILED(document->get_documentElement(rootElement.GetAddressOf())) || !rootElement) return -1;
+    ComPtr<IXMLDOMNode> root;
+    if (FAILED(rootElement.As(&root))) return -1;
+    ComPtr<IXMLDOMNode> projects = SelectChild(root.Get(), element::kProjects);
+    if (!projects) return -1;
+
+    document_ = std::move(document);
+    root_ = std::move(root);
+    projects_ = std::move(projects);
+    return 0;
+}
+
+ComPtr<IXMLDOMNode> PackageDocument::SelectChild(IXMLDOMNode* node, const wchar_t* name) {
+    ComPtr<IXMLDOMNode> child;
+    if (!node) return child;
+    Bstr expression(name);
+    if (FAILED(node->selectSingleNode(expression.Get(), child.GetAddressOf()))) child.Reset();
+    return child;
+}
+
+ComPtr<IXMLDOMNode> PackageDocument::FindProject(int projectId) {
+    ComPtr<IXMLDOMNode> project;
+    if (!root_) return project;
+    Bstr expression(ProjectLookupExpression(projectId));
+    if (FAILED(root_->selectSingleNode(expression.Get(), project.GetAddressOf()))) project.Reset();
+    return project;
+}
+
+int PackageDocument::GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor,
+                                    std::wstring& build, std::wstring& revision) {
+    name.clear();
+    major.clear();
+    minor.clear();
+    build.clear();
+    revision.clear();
+    if (!root_) return 1;
+
+    ComPtr<IXMLDOMNodeList> children;
+    if (FAILED(root_->get_childNodes(children.GetAddressOf())) || !children) return -1;
+    for (;;) {
+        ComPtr<IXMLDOMNode> child;
+        HRESULT hr = children->nextNode(child.GetAddressOf());
+        if (FAILED(hr)) return -1;
+        if (!child) break;
+        bool known = false;
+        if (NodeNameIs(child.Get(), element::kName, known)) {
+            if (!ReadNodeText(child.Get(), name)) return -1;
+        } else if (known && NodeNameIs(child.Get(), element::kCurrentVersion, known)) {
+            std::wstring text;
+            if (!ReadNodeText(child.Get(), text)) return -1;
+            auto parts = SplitVersionText(text);
+            major = parts[0];
+            minor = parts[1];
+            build = parts[2];
+            revision = parts[3];
+            return 0;
+        }
+    }
+    return -2;
+}
+
+int PackageDocument::StartProjectEnumeration(ProjectHandle& handle) {
+    handle.Reset();
+    listing_.Reset();
+    if (!projects_) return -2;
+    if (FAILED(projects_->get_childNodes(listing_.GetAddressOf())) || !listing_) {
+        listing_.Reset();
+        return -2;
+    }
+    return NextProject(handle);
+}
+
+int PackageDocument::NextProject(ProjectHandle& handle) {
+    handle.Reset();
+    if (!listing_) return -2;
+    HRESULT hr = listing_->nextNode(handle.node_.GetAddressOf());
+    if (FAILED(hr)) {
+        handle.Reset();
+        return -2;
+    }
+    if (!handle.node_) {
+        listing_.Reset();
+        return -1;
+    }
+    return 0;
+}
+
+int PackageDocument::SummaryOf(IXMLDOMNode* project, int& projectId, std::wstring& name,
+                               CompilerKind& kind) {
+    if (!project) return -2;
+    ComPtr<IXMLDOMNode> staged = SelectChild(project, element::kTempData);
+    if (staged) project = staged.Get();
+
+    std::wstring text;
+    ComPtr<IXMLDOMNode> node = SelectChild(project, element::kName);
+    if (!node || !ReadNodeText(node.Get(), name)) return -2;
+    node = SelectChild(project, element::kCompiler);
+    if (!node || !ReadNodeText(node.Get(), text)) return -2;
+    kind = CompilerKindFromText(text);
+    node = SelectChild(project, element::kProjectId);
+    if (!node || !ReadNodeText(node.Get(), text)) return -2;
+    projectId = ParseProjectId(text);
+    return 0;
+}
+
+int PackageDocument::GetProjectSummary(const ProjectHandle& handle, int& projectId, std::wstring& name,
+                                       CompilerKind& compilerKind) {
+    name.clear();
+    projectId = 0;
+    compilerKind = CompilerUnknown;
+    return SummaryOf(handle.node_.Get(), projectId, name, compilerKind);
+}
+
+int PackageDocument::GetProjectSettings(int projectId, ProjectRecord& record) {
+    record = ProjectRecord{};
+    ComPtr<IXMLDOMNode> project = FindProject(projectId);
+    if (!project) return -1;
+    int ignoredId = 0;
+    int result = SummaryOf(project.Get(), ignoredId, record.name, record.compilerKind);
+    if (result != 0) return result;
+
+    ComPtr<IXMLDOMNode> source = SelectChild(project.Get(), element::kTempData);
+    if (!source) source = project;
+
+    struct Field {
+        const wchar_t* name;
+        std::wstring* target;
+    } fields[] = {
+        {element::kSourceLocation, &record.sourceLocation},
+        {element::kDebugConfig, &record.debugConfig},
+        {element::kReleaseConfig, &record.releaseConfig},
+        {element::kResourceFile, &record.resourceFile},
+    };
+    for (const Field& field : fields) {
+        ComPtr<IXMLDOMNode> node = SelectChild(source.Get(), field.name);
+        if (!node || !ReadNodeText(node.Get(), *field.target)) return -1;
+    }
+    std::wstring registrable;
+    ComPtr<IXMLDOMNode> node = SelectChild(source.Get(), element::kRegistrable);
+    if (!node || !ReadNodeText(node.Get(), registrable)) return -1;
+    record.registrable = RegistrableFromText(registrable);
+    return 0;
+}
+
+int PackageDocument::GetProjectResourceFile(int projectId, CompilerKind& compilerKind,
+                                            std::wstring& resourceFile) {
+    compilerKind = CompilerUnknown;
+    resourceFile.clear();
+    ComPtr<IXMLDOMNode> project = FindProject(projectId);
+    if (!project) return -1;
+    int ignoredId = 0;
+    std::wstring ignoredName;
+    int result = SummaryOf(project.Get(), ignoredId, ignoredName, compilerKind);
+    if (result != 0) return result;
+    ComPtr<IXMLDOMNode> node = SelectChild(project.Get(), element::kResourceFile);
+    if (!node || !ReadNodeText(node.Get(), resourceFile)) return -1;
+    return 0;
+}
+
+// ---- editing and saving -------------------------------------------------------------------
+
+HRESULT PackageDocument::AppendValueElement(IXMLDOMNode* parent, const wchar_t* name,
+                                            const std::wstring& value) {
+    ComPtr<IXMLDOMNode> created;
+    return AppendValueElement(parent, name, value, created);
+}
+
+HRESULT PackageDocument::AppendValueElement(IXMLDOMNode* parent, const wchar_t* name,
+                                            const std::wstring& value, ComPtr<IXMLDOMNode>& created) {
+    created.Reset();
+    if (!document_ || !parent) return E_POINTER;
+    Bstr elementName(name);
+    ComPtr<IXMLDOMElement> newElement;
+    HRESULT hr = document_->createElement(elementName.Get(), newElement.GetAddressOf());
+    if (FAILED(hr) || !newElement) return FAILED(hr) ? hr : E_FAIL;
+    Bstr text(value);
+    ComPtr<IXMLDOMText> textNode;
+    hr = document_->createTextNode(text.Get(), textNode.GetAddressOf());
+    if (FAILED(hr) || !textNode) return FAILED(hr) ? hr : E_FAIL;
+    ComPtr<IXMLDOMNode> ignored;
+    hr = newElement->appendChild(textNode.Get(), ignored.GetAddressOf());
+    if (FAILED(hr)) return hr;
+    return parent->appendChild(newElement.Get(), created.GetAddressOf());
+}
+
+int PackageDocument::CreatePackage() {
+    path_.clear();
+    Release();
+
+    ComPtr<IXMLDOMDocument2> document;
+    if (FAILED(CreateDocument(document))) return -1;
+    if (FAILED(UseXPath(document.Get()))) return -1;
+    Bstr packageName(element::kPackage);
+    ComPtr<IXMLDOMElement> rootElement;
+    if (FAILED(document->createElement(packageName.Get(), rootElement.GetAddressOf())) || !rootElement) {
+        return -1;
+    }
+    if (FAILED(document->putref_documentElement(rootElement.Get()))) return -1;
+    document_ = std::move(document);
+    if (FAILED(rootElement.As(&root_))) return -1;
+
+    std::wstring newName = LoadResourceString(IDS_NEW_PACKAGE_NAME);
+    if (newName.empty()) newName = L"<insert a name here>";
+    if (FAILED(AppendValueElement(root_.Get(), element::kName, newName))) return -1;
+    if (FAILED(AppendValueElement(root_.Get(), element::kCurrentVersion, kNewPackageVersion))) return -1;
+
+    Bstr projectsName(element::kProjects);
+    ComPtr<IXMLDOMElement> projects;
+    if (FAILED(document_->createElement(projectsName.Get(), projects.GetAddressOf())) || !projects) {
+        return -1;
+    }
+    if (FAILED(root_->appendChild(projects.Get(), projects_.GetAddressOf())) || !projects_) return -1;
+    return 0;
+}
+
+int PackageDocument::SetPackageInfo(const std::wstring& name, const std::wstring& major,
+                                    const std::wstring& minor, const std::wstring& build,
+                                    const std::wstring& revision) {
+    if (!root_) return -1;
+    ComPtr<IXMLDOMNodeList> children;
+    if (FAILED(root_->get_childNodes(children.GetAddressOf())) || !children) return -1;
+    for (;;) {
+        ComPtr<IXMLDOMNode> child;
+        if (FAILED(children->nextNode(child.GetAddressOf()))) return -1;
+        if (!child) break;
+        bool known = false;
+        if (NodeNameIs(child.Get(), element::kName, known)) {
+            if (FAILED(WriteNodeText(child.Get(), name))) return -1;
+        } else if (known && NodeNameIs(child.Get(), element::kCurrentVersion, known)) {
+            if (FAILED(WriteNodeText(child.Get(), JoinVersionText(major, minor, build, revision)))) return -1;
+            return 0;
+        }
+    }
+    return -2;
+}
+
+std::wstring PackageDocument::LastProjectIdText() {
+    // The largest number in use, so that hand-edited packages never get a number twice.
+    int largest = 0;
+    bool any = false;
+    ComPtr<IXMLDOMNodeList> ids;
+    Bstr expression(L"*/ProjectID");
+    if (projects_ && SUCCEEDED(projects_->selectNodes(expression.Get(), ids.GetAddressOf())) && ids) {
+        for (;;) {
+            ComPtr<IXMLDOMNode> id;
+            if (FAILED(ids->nextNode(id.GetAddressOf())) || !id) break;
+            std::wstring text;
+            if (!ReadNodeText(id.Get(), text)) continue;
+            int value = ParseProjectId(text);
+            if (!any || value > largest) largest = value;
+            any = true;
+        }
+    }
+    return std::to_wstring(any && largest > 0 ? largest : 0);
+}
+
+int PackageDocument::AddProject(const std::wstring& projectFilePath) {
+    ProjectFileParts parts;
+    int result = SplitProjectFilePath(projectFilePath, parts);
+    if (result != 0) return result;
+    if (!document_ || !projects_) return -2;
+
+    int last = ParseProjectId(LastProjectIdText());
+    if (last == INT_MAX) return -2;
+
+    Bstr projectName(element::kProject);
+    ComPtr<IXMLDOMElement> projectElement;
+    HRESULT hr = document_->createElement(projectName.Get(), projectElement.GetAddressOf());
+    if (FAILED(hr) || !projectElement) {
+        PrintAddProjectDiagnostic(FAILED(hr) ? hr : E_FAIL);
+        return -2;
+    }
+    ComPtr<IXMLDOMNode> project;
+    projectElement.As(&project);
+    const std::pair<const wchar_t*, std::wstring> values[] = {
+        {element::kProjectId, std::to_wstring(last + 1)},
+        {element::kName, parts.baseName},
+        {element::kSourceLocation, parts.folder},
+        {element::kCompiler, parts.kind == CompilerVB6 ? L"VB6" : L"VC6"},
+        {element::kDebugConfig, kDefaultDebugConfig},
+        {element::kReleaseConfig, kDefaultReleaseConfig},
+        {element::kResourceFile, DefaultResourceFile(parts)},
+        {element::kRegistrable, L"N"},
+        {element::kDependencies, L""},
+    };
+    for (const auto& value : values) {
+        hr = AppendValueElement(project.Get(), value.first, value.second);
+        if (FAILED(hr)) {
+            PrintAddProjectDiagnostic(hr);
+            return -2;
+        }
+    }
+    ComPtr<IXMLDOMNode> appended;
+    hr = projects_->appendChild(project.Get(), appended.GetAddressOf());
+    if (FAILED(hr)) {
+        PrintAddProjectDiagnostic(hr);
+        return -2;
+    }
+    return last;
+}
+
+int PackageDocument::RemoveProject(int projectId) {
+    ComPtr<IXMLDOMNode> project = FindProject(projectId);
+    if (!project || !projects_) return -1;
+    ComPtr<IXMLDOMNode> removed;
+    return SUCCEEDED(projects_->removeChild(project.Get(), removed.GetAddressOf())) ? 0 : -1;
+}
+
+int PackageDocument::SetProjectSettings(int projectId, const ProjectRecord& record) {
+    ComPtr<IXMLDOMNode> project = FindProject(projectId);
+    if (!project) return -1;
+    ComPtr<IXMLDOMNode> staged = SelectChild(project.Get(), element::kTempData);
+    if (!staged) {
+        if (FAILED(AppendValueElement(project.Get(), element::kTempData, L"", staged)) || !staged) return -1;
+        // A staging element holds elements only: drop the empty text node it was made with.
+        ComPtr<IXMLDOMNode> text;
+        if (SUCCEEDED(staged->get_firstChild(text.GetAddressOf())) && text) {
+            ComPtr<IXMLDOMNode> removed;
+            staged->removeChild(text.Get(), removed.GetAddressOf());
+        }
+    }
+    const std::pair<const wchar_t*, std::wstring> values[] = {
+        {element::kProjectId, std::to_wstring(projectId)},
+        {element::kName, record.name},
+        {element::kSourceLocation, record.sourceLocation},
+        {element::kCompiler, CompilerTextForStaging(record.compilerKind)},
+        {element::kDebugConfig, record.debugConfig},
+        {element::kReleaseConfig, record.releaseConfig},
+        {element::kResourceFile, record.resourceFile},
+        {element::kRegistrable, record.registrable ? L"Y" : L"N"},
+    };
+    for (const auto& value : values) {
+        ComPtr<IXMLDOMNode> existing = SelectChild(staged.Get(), value.first);
+        HRESULT hr = existing ? WriteNodeText(existing.Get(), value.second)
+                              : AppendValueElement(staged.Get(), value.first, value.second);
+        if (FAILED(hr)) return -1;
+    }
+    return 0;
+}
+
+void PackageDocument::DiscardPendingChanges() {
+    if (!projects_) return;
+    ComPtr<IXMLDOMNodeList> children;
+    if (FAILED(projects_->get_childNodes(children.GetAddressOf())) || !children) return;
+    for (;;) {
+        ComPtr<IXMLDOMNode> project;
+        if (FAILED(children->nextNode(project.GetAddressOf())) || !project) return;
+        ComPtr<IXMLDOMNode> staged = SelectChild(project.Get(), element::kTempData);
+        if (!staged) continue;
+        ComPtr<IXMLDOMNode> removed;
+        if (FAILED(project->removeChild(staged.Get(), removed.GetAddressOf()))) return;
+    }
+}
+
+int PackageDocument::CommitPendingChanges() {
+    if (!projects_) return -1;
+    ComPtr<IXMLDOMNodeList> children;
+    if (FAILED(projects_->get_childNodes(children.GetAddressOf())) || !children) return -1;
+    static const wchar_t* const kCommitted[] = {
+        element::kProjectId,    element::kName,          element::kSourceLocation,
+        element::kCompiler,     element::kDebugConfig,   element::kReleaseConfig,
+        element::kResourceFile, element::kRegistrable,   element::kDependencies,
+    };
+    for (;;) {
+        ComPtr<IXMLDOMNode> project;
+        if (FAILED(children->nextNode(project.GetAddressOf()))) return -1;
+        if (!project) break;
+        ComPtr<IXMLDOMNode> staged = SelectChild(project.Get(), element::kTempData);
+        if (!staged) continue;
+        for (const wchar_t* name : kCommitted) {
+            ComPtr<IXMLDOMNode> from = SelectChild(staged.Get(), name);
+            ComPtr<IXMLDOMNode> to = SelectChild(project.Get(), name);
+            if (!from || !to) continue;
+            std::wstring text;
+            if (!ReadNodeText(from.Get(), text)) return -1;
+            if (FAILED(WriteNodeText(to.Get(), text))) return -1;
+        }
+        ComPtr<IXMLDOMNode> removed;
+        if (FAILED(project->removeChild(staged.Get(), removed.GetAddressOf()))) return -1;
+    }
+    return 0;
+}
+
+int PackageDocument::SavePackage() {
+    if (path_.empty()) return -1;
+    int committed = CommitPendingChanges();
+    if (!document_) return -2;
+
+    // Serialise into memory, then replace the file in one step: a failed write never leaves a
+    // half-written package behind.
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf())) || !stream) return -2;
+    Variant destination;
+    destination.Out()->vt = VT_UNKNOWN;
+    destination.Get().punkVal = stream.Get();
+    stream->AddRef();
+    if (FAILED(document_->save(destination.Get()))) return -2;
+
+    HGLOBAL memory = nullptr;
+    if (FAILED(GetHGlobalFromStream(stream.Get(), &memory)) || !memory) return -2;
+    STATSTG stat{};
+    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME))) return -2;
+    const char* data = static_cast<const char*>(GlobalLock(memory));
+    if (!data && stat.cbSize.QuadPart > 0) return -2;
+    std::string bytes(data ? data : "", static_cast<size_t>(stat.cbSize.QuadPart));
+    GlobalUnlock(memory);
+    if (bytes.empty()) return -2;
+
+    if (ReplaceFileContents(path_, bytes) != 0) return -2;
+    return committed == 0 ? 0 : -2;
+}
+
+}  // namespace kw

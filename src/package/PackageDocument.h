@@ -1,0 +1,107 @@
+// One package held in memory as an XML tree, with the file it came from.
+//
+// Results: 0 success, negative failure, as each operation documents. No COM error and no
+// exception leaves this class. Not thread-safe: the worker thread of a run reads through it while
+// the user interface guarantees nobody changes it.
+#pragma once
+
+#include "package/PackageFormat.h"
+#include "win/Com.h"
+
+#include <string>
+
+namespace kw {
+
+struct ProjectRecord {
+    std::wstring name;
+    CompilerKind compilerKind = CompilerUnknown;
+    std::wstring sourceLocation;
+    std::wstring debugConfig;
+    std::wstring releaseConfig;
+    std::wstring resourceFile;
+    bool registrable = false;
+};
+
+// A counted reference to one child of Projects, handed out by a listing.
+class ProjectHandle {
+public:
+    bool Empty() const { return node_ == nullptr; }
+    void Reset() { node_.Reset(); }
+
+private:
+    friend class PackageDocument;
+    ComPtr<IXMLDOMNode> node_;
+};
+
+class PackageDocument {
+public:
+    PackageDocument() = default;
+    ~PackageDocument() { ClosePackage(); }
+    PackageDocument(const PackageDocument&) = delete;
+    PackageDocument& operator=(const PackageDocument&) = delete;
+
+    // ---- opening and reading ----
+    // 0 opened; -1 not opened (missing, unreadable, malformed, hostile, or no Projects).
+    int OpenPackage(const std::wstring& path);
+    void ClosePackage();
+    bool IsLoaded() const { return root_ != nullptr; }
+
+    // 0 read; 1 nothing loaded; -2 no CurrentVersion; -1 failure.
+    int GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor,
+                       std::wstring& build, std::wstring& revision);
+    // 0 a project in the handle; -1 no (more) projects, handle empty; -2 failure.
+    int StartProjectEnumeration(ProjectHandle& handle);
+    int NextProject(ProjectHandle& handle);
+    // 0 read; -2 failure (empty handle, Name/Compiler/ProjectID missing or not text).
+    int GetProjectSummary(const ProjectHandle& handle, int& projectId, std::wstring& name,
+                          CompilerKind& compilerKind);
+    // 0 read; -1 project or element missing; -2 the summary failed.
+    int GetProjectSettings(int projectId, ProjectRecord& record);
+    // 0 read; -1 project or ResourceFile missing, or failure; -2 the summary failed.
+    int GetProjectResourceFile(int projectId, CompilerKind& compilerKind, std::wstring& resourceFile);
+
+    // The file the package is saved to. Kept whole, whatever its length.
+    const std::wstring& Path() const { return path_; }
+    void SetPath(const std::wstring& path) { path_ = path; }
+
+    // ---- editing and saving ----
+    // 0 made; -1 failure.
+    int CreatePackage();
+    // 0 written; -2 no CurrentVersion; -1 failure.
+    int SetPackageInfo(const std::wstring& name, const std::wstring& major, const std::wstring& minor,
+                       const std::wstring& build, const std::wstring& revision);
+    // The new project's number minus 1; -1 empty path; -2 failure.
+    int AddProject(const std::wstring& projectFilePath);
+    // 0 removed; -1 not found or failure.
+    int RemoveProject(int projectId);
+    // 0 staged; -1 not found or failure.
+    int SetProjectSettings(int projectId, const ProjectRecord& record);
+    void DiscardPendingChanges();
+    // 0 written; -1 no path; -2 commit or write failed (the file on disk is then unchanged).
+    int SavePackage();
+
+private:
+    void Release();
+    ComPtr<IXMLDOMNode> FindProject(int projectId);
+    ComPtr<IXMLDOMNode> SelectChild(IXMLDOMNode* node, const wchar_t* name);
+    int SummaryOf(IXMLDOMNode* project, int& projectId, std::wstring& name, CompilerKind& kind);
+    HRESULT AppendValueElement(IXMLDOMNode* parent, const wchar_t* name, const std::wstring& value);
+    HRESULT AppendValueElement(IXMLDOMNode* parent, const wchar_t* name, const std::wstring& value,
+                               ComPtr<IXMLDOMNode>& created);
+    int CommitPendingChanges();
+    std::wstring LastProjectIdText();
+
+    std::wstring path_;
+    ComPtr<IXMLDOMDocument2> document_;
+    ComPtr<IXMLDOMNode> root_;
+    ComPtr<IXMLDOMNode> projects_;
+    ComPtr<IXMLDOMNodeList> listing_;
+};
+
+// Element text: the value of the first child, which must carry a string. No child reads as "".
+// Returns false when the text can't be read.
+bool ReadNodeText(IXMLDOMNode* element, std::wstring& text);
+// Replaces the first child's value, or adds a text child for a non-empty value.
+HRESULT WriteNodeText(IXMLDOMNode* element, const std::wstring& value);
+
+}  // namespace kw

@@ -1,0 +1,114 @@
+#include "win/AtomicFile.h"
+
+#include "win/Handles.h"
+
+namespace kw {
+
+namespace {
+
+constexpr int kShareRetries = 10;
+constexpr DWORD kShareRetryDelayMs = 50;
+
+bool IsSharingError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+}  // namespace
+
+bool IsReadOnlyFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+DWORD CommitReplacement(const std::wstring& tempPath, const std::wstring& target) {
+    DWORD error = 0;
+    if (IsReadOnlyFile(target)) {
+        error = ERROR_ACCESS_DENIED;
+    } else {
+        for (int attempt = 0;; ++attempt) {
+            if (MoveFileExW(tempPath.c_str(), target.c_str(),
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+                return 0;
+            }
+            error = GetLastError();
+            if (!IsSharingError(error) || attempt + 1 >= kShareRetries) break;
+            Sleep(kShareRetryDelayMs);
+        }
+    }
+    DeleteFileW(tempPath.c_str());
+    return error ? error : ERROR_GEN_FAILURE;
+}
+
+DWORD WriteWholeFile(const std::wstring& tempPath, std::string_view bytes) {
+    DWORD error = 0;
+    {
+        FileHandle file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.Valid()) return GetLastError();
+        size_t offset = 0;
+        while (offset < bytes.size() && error == 0) {
+            DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
+            DWORD written = 0;
+            if (!WriteFile(file.Get(), bytes.data() + offset, chunk, &written, nullptr)) {
+                error = GetLastError();
+            } else if (written != chunk) {
+                error = ERROR_DISK_FULL;
+            }
+            offset += written;
+        }
+        if (error == 0 && !FlushFileBuffers(file.Get())) error = GetLastError();
+    }
+    if (error != 0) DeleteFileW(tempPath.c_str());
+    return error;
+}
+
+DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes, const wchar_t* suffix) {
+    if (IsReadOnlyFile(target)) return ERROR_ACCESS_DENIED;
+    std::wstring tempPath = target + suffix;
+    DWORD error = WriteWholeFile(tempPath, bytes);
+    if (error != 0) return error;
+    return CommitReplacement(tempPath, target);
+}
+
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes) {
+    bytes.clear();
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return GetLastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
+    if (size.QuadPart > 0x7FFFFFFF) return ERROR_FILE_TOO_LARGE;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    size_t offset = 0;
+    while (offset < bytes.size()) {
+        DWORD got = 0;
+        DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - offset, 1u << 20));
+        if (!ReadFile(file.Get(), bytes.data() + offset, want, &got, nullptr)) return GetLastError();
+        if (got == 0) break;
+        offset += got;
+    }
+    bytes.resize(offset);
+    return 0;
+}
+
+std::wstring DescribeWin32Error(DWORD error) {
+    wchar_t* text = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring result;
+    if (n > 0 && text) {
+        result.assign(text, n);
+        LocalFree(text);
+        while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r' ||
+                                   result.back() == L' ' || result.back() == L'.')) {
+            result.pop_back();
+        }
+    }
+    if (result.empty()) result = L"error " + std::to_wstring(error);
+    return result;
+}
+
+}  // namespace kw

@@ -1,0 +1,36 @@
+// Replacing a file in one step: the new contents go to a temporary file beside the target, are
+// flushed, and are moved over the target. A failure at any point leaves the target as it was and
+// removes the temporary file.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace kw {
+
+// True when the file exists and carries the read-only attribute. Checked by us because Wine lets
+// root write such files.
+bool IsReadOnlyFile(const std::wstring& path);
+
+// Moves tempPath over target (replace, write-through), retrying briefly while another process
+// holds either file. Refuses a read-only target. On failure tempPath is deleted and the Win32
+// error is returned; 0 on success.
+DWORD CommitReplacement(const std::wstring& tempPath, const std::wstring& target);
+
+// Writes bytes into tempPath (created or truncated), flushed to disk. On failure tempPath is
+// deleted and the Win32 error is returned; 0 on success.
+DWORD WriteWholeFile(const std::wstring& tempPath, std::string_view bytes);
+
+// WriteWholeFile to target + suffix, then CommitReplacement.
+DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes,
+                          const wchar_t* suffix = L".kwtmp");
+
+// Reads a whole file; 0 on success, else the Win32 error.
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes);
+
+// The reason for a Win32 error in plain words, without a trailing line break.
+std::wstring DescribeWin32Error(DWORD error);
+
+}  // namespace kw

@@ -1,0 +1,33 @@
+// Helpers shared by the test programs: scratch folders and whole-file access.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kwtest {
+
+// A fresh empty folder for one test, removed with everything in it on destruction.
+class ScratchDir {
+public:
+    explicit ScratchDir(std::wstring_view name = L"t");
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    // Path() + "\" + name
+    std::wstring File(std::wstring_view name) const;
+
+private:
+    std::wstring path_;
+};
+
+void WriteBytes(const std::wstring& path, std::string_view bytes);
+std::string ReadBytes(const std::wstring& path);  // empty when missing
+bool FileExists(const std::wstring& path);
+// Names of the entries in a folder (no "." and "..").
+std::wstring ListFolder(const std::wstring& folder);
+
+std::string Narrow(const std::wstring& text);  // UTF-8, for messages
+
+}  // namespace kwtest

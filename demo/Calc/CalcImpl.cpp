@@ -1,0 +1,6 @@
+#include <stdlib.h>
+
+int Evaluate(const char* expression)
+{
+    return atoi(expression);
+}

@@ -1,0 +1,6 @@
+#include <windows.h>
+
+BOOL APIENTRY DllMain(HANDLE, DWORD, LPVOID)
+{
+    return TRUE;
+}

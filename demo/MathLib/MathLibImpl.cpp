@@ -1,0 +1,4 @@
+extern "C" __declspec(dllexport) double Square(double x)
+{
+    return x * x;
+}

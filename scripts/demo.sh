@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# The run command: builds Kilnworks, lays out a fresh working copy of the demo package in the
+# build folder (so tracked files never change), and runs the main job on it.
+set -euo pipefail
+export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+. "$KW_ROOT/scripts/wine-env.sh"
+kw_build_all >/dev/null
+
+work="$KW_BUILD/demo"
+rm -rf "$work"
+mkdir -p "$work"
+cp -r "$KW_ROOT/demo/." "$work/"
+rm -f "$work/Demo.kwp.in"
+demo_win="$(kw_winpath "$work")"
+# The package names absolute Windows paths where the working copy lies under Wine.
+sed "s|@DEMO@|$(printf %s "$demo_win" | sed 's/[\\&|]/\\&/g')|g" "$KW_ROOT/demo/Demo.kwp.in" > "$work/Demo.kwp"
+
+trap kw_stop_all EXIT
+kw_start_wine
+package="$demo_win\\Demo.kwp"
+echo "== kilnworks-cli show $package"
+"$KW_WINE" "$KW_BUILD/kilnworks-cli.exe" show "$package"

@@ -89,4 +89,89 @@ std::wstring ListFolder(const std::wstring& folder) {
 
 std::string Narrow(const std::wstring& text) { return kw::ToUtf8(text); }
 
+std::wstring ProgramFolder() {
+    wchar_t buffer[4096] = {};
+    DWORD n = GetModuleFileNameW(nullptr, buffer, 4096);
+    std::wstring path(buffer, n);
+    return path.substr(0, path.find_last_of(L"\\/"));
+}
+
+namespace {
+
+// Drains one pipe on its own thread so that neither stream can block the child.
+struct PipeReader {
+    HANDLE pipe;
+    std::string data;
+    static DWORD WINAPI Run(void* self) {
+        auto* reader = static_cast<PipeReader*>(self);
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(reader->pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) reader->data.append(buffer, got);
+        return 0;
+    }
+};
+
+std::wstring BuildEnvironment(const std::vector<std::wstring>& changes) {
+    std::vector<std::wstring> vars;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) vars.emplace_back(p);
+    FreeEnvironmentStringsW(block);
+    for (const std::wstring& change : changes) {
+        std::wstring name = change.substr(0, change.find(L'=') + 1);
+        for (auto it = vars.begin(); it != vars.end();) {
+            if (_wcsnicmp(it->c_str(), name.c_str(), name.size()) == 0) it = vars.erase(it); else ++it;
+        }
+        if (change.size() > name.size()) vars.push_back(change);
+    }
+    std::wstring result;
+    for (const std::wstring& v : vars) result += v + L'\0';
+    result += L'\0';
+    return result;
+}
+
+}  // namespace
+
+Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment) {
+    Captured captured;
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    CreatePipe(&outRead, &outWrite, &inherit, 0);
+    CreatePipe(&errRead, &errWrite, &inherit, 0);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = outWrite;
+    startup.hStdError = errWrite;
+    PROCESS_INFORMATION process{};
+    std::wstring mutableLine = commandLine;
+    std::wstring env = BuildEnvironment(environment);
+    BOOL started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                                  env.data(), nullptr, &startup, &process);
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    PipeReader outReader{outRead, {}};
+    PipeReader errReader{errRead, {}};
+    if (started) {
+        HANDLE threads[2] = {CreateThread(nullptr, 0, PipeReader::Run, &outReader, 0, nullptr),
+                             CreateThread(nullptr, 0, PipeReader::Run, &errReader, 0, nullptr)};
+        WaitForSingleObject(process.hProcess, INFINITE);
+        WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+        CloseHandle(threads[0]);
+        CloseHandle(threads[1]);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        captured.exitCode = static_cast<int>(code);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    captured.out = std::move(outReader.data);
+    captured.err = std::move(errReader.data);
+    return captured;
+}
+
 }  // namespace kwtest

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kwtest {
 
@@ -29,5 +30,18 @@ bool FileExists(const std::wstring& path);
 std::wstring ListFolder(const std::wstring& folder);
 
 std::string Narrow(const std::wstring& text);  // UTF-8, for messages
+
+// The folder of the running test program (the build folder).
+std::wstring ProgramFolder();
+
+// Runs a command line to its end with standard output and error captured (as bytes) and the
+// given extra environment lines ("NAME=value"; "NAME=" removes NAME). Returns the exit code,
+// or -1 when the program could not be started.
+struct Captured {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment = {});
 
 }  // namespace kwtest

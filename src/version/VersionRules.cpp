@@ -1,0 +1,386 @@
+#include "version/VersionRules.h"
+
+#include "win/Text.h"
+
+#include <climits>
+#include <limits>
+
+namespace kw {
+
+namespace {
+
+// ---- characters ---------------------------------------------------------------------------
+
+// UTF-16 lines: a surrogate pair is one character.
+struct Utf16Steps {
+    bool AsciiStandsAlone() const { return true; }
+    size_t Next(std::wstring_view text, size_t pos) const {
+        if (pos + 1 < text.size() && text[pos] >= 0xD800 && text[pos] <= 0xDBFF && text[pos + 1] >= 0xDC00 &&
+            text[pos + 1] <= 0xDFFF) {
+            return pos + 2;
+        }
+        return pos + 1;
+    }
+};
+
+template <typename Unit, typename Steps>
+size_t Advance(std::basic_string_view<Unit> text, size_t pos, size_t characters, const Steps& steps) {
+    for (size_t i = 0; i < characters; ++i) pos = steps.Next(text, pos);
+    return pos;
+}
+
+// The first occurrence of needle that starts on a character of its own.
+template <typename Unit, typename Steps>
+size_t FindWhole(std::basic_string_view<Unit> text, std::basic_string_view<Unit> needle, const Steps& steps) {
+    size_t found = text.find(needle);
+    if (found == text.npos || steps.AsciiStandsAlone()) return found;
+    size_t boundary = 0;
+    while (found != text.npos) {
+        while (boundary < found) boundary = steps.Next(text, boundary);
+        if (boundary == found) return found;
+        found = text.find(needle, found + 1);
+    }
+    return found;
+}
+
+// ---- the ASCII texts of the rules, in either unit -----------------------------------------
+
+template <typename Unit>
+struct Words {
+    using String = std::basic_string<Unit>;
+    static String Make(const char* ascii) { return String(ascii, ascii + std::char_traits<char>::length(ascii)); }
+
+    String fileVersionStatement = Make(" FILEVERSION");
+    String productVersionStatement = Make(" PRODUCTVERSION");
+    String fileVersionValue = Make("\"FileVersion");
+    String productVersionValue = Make("\"ProductVersion");
+    String majorVer = Make("MajorVer");
+    String minorVer = Make("MinorVer");
+    String revisionVer = Make("RevisionVer");
+
+    static const Words& Get() {
+        static const Words words;
+        return words;
+    }
+};
+
+constexpr size_t kFileVersionStatementOffset = 13;
+constexpr size_t kProductVersionStatementOffset = 16;
+constexpr size_t kFileVersionValueOffset = 16;
+constexpr size_t kProductVersionValueOffset = 19;
+// 1-based character 10 and 13 of a project-file line: just after "MajorVer=" and "RevisionVer=".
+constexpr size_t kMajorMinorNumberAt = 9;
+constexpr size_t kRevisionNumberAt = 12;
+
+template <typename Unit>
+bool IsSpace(Unit c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Sign and magnitude of the decimal number at pos; the magnitude stops growing past 2^33.
+template <typename Unit>
+void ReadDecimal(std::basic_string_view<Unit> text, size_t pos, bool& negative, std::uint64_t& magnitude) {
+    negative = false;
+    magnitude = 0;
+    while (pos < text.size() && IsSpace(text[pos])) ++pos;
+    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
+        negative = text[pos] == '-';
+        ++pos;
+    }
+    constexpr std::uint64_t kCap = std::uint64_t(1) << 33;
+    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
+        if (magnitude < kCap) magnitude = magnitude * 10 + static_cast<unsigned>(text[pos] - '0');
+    }
+}
+
+template <typename Unit>
+std::uint32_t ReadUnsigned(std::basic_string_view<Unit> text, size_t pos) {
+    bool negative = false;
+    std::uint64_t magnitude = 0;
+    ReadDecimal(text, pos, negative, magnitude);
+    if (magnitude > UINT32_MAX) return UINT32_MAX;
+    std::uint32_t value = static_cast<std::uint32_t>(magnitude);
+    return negative ? 0u - value : value;
+}
+
+template <typename Unit>
+std::int32_t ReadSigned(std::basic_string_view<Unit> text, size_t pos) {
+    bool negative = false;
+    std::uint64_t magnitude = 0;
+    ReadDecimal(text, pos, negative, magnitude);
+    std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(value);
+}
+
+template <typename Unit>
+void AppendUnsigned(std::basic_string<Unit>& out, std::uint32_t value) {
+    Unit digits[10];
+    int n = 0;
+    do {
+        digits[n++] = static_cast<Unit>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (n > 0) out.push_back(digits[--n]);
+}
+
+template <typename Unit>
+void AppendSigned(std::basic_string<Unit>& out, std::int32_t value) {
+    if (value < 0) {
+        out.push_back(static_cast<Unit>('-'));
+        // Magnitude in unsigned arithmetic, so the smallest value needs no negation.
+        AppendUnsigned(out, 0u - static_cast<std::uint32_t>(value));
+    } else {
+        AppendUnsigned(out, static_cast<std::uint32_t>(value));
+    }
+}
+
+template <typename Unit>
+void AppendAscii(std::basic_string<Unit>& out, const char* ascii) {
+    for (; *ascii; ++ascii) out.push_back(static_cast<Unit>(*ascii));
+}
+
+// Length of the line without its closing CR LF.
+template <typename Unit>
+size_t TextLength(const std::basic_string<Unit>& line) {
+    size_t n = line.size();
+    if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n') return n - 2;
+    return n;
+}
+
+// The text before the value start, then the four numbers in the line's form.
+template <typename Unit>
+void ComposeVersionLine(std::basic_string<Unit>& line, size_t valueStart, bool stringValue, const VersionQuad& v) {
+    line.resize(valueStart);
+    const Unit separator = static_cast<Unit>(stringValue ? '.' : ',');
+    AppendUnsigned(line, v.major);
+    line.push_back(separator);
+    AppendUnsigned(line, v.minor);
+    line.push_back(separator);
+    AppendUnsigned(line, v.build);
+    line.push_back(separator);
+    AppendUnsigned(line, v.revision);
+    AppendAscii(line, stringValue ? "\\0\"\r\n" : "\r\n");
+}
+
+template <typename Unit, typename Steps>
+std::wstring RewriteValue(std::basic_string<Unit>& line, size_t valueStart, bool stringValue, bool logFlag,
+                          ActionSet actions, VersionQuad& version, const Steps& steps) {
+    using View = std::basic_string_view<Unit>;
+    if (actions & ActionSetVersion) {
+        // A value start inside the CR LF would split the line in two.
+        if (valueStart <= TextLength(line)) ComposeVersionLine(line, valueStart, stringValue, version);
+        return {};
+    }
+    if (!(actions & ActionAutoIncrement)) return {};
+
+    const View text(line);
+    const Unit separator = static_cast<Unit>(stringValue ? '.' : ',');
+    version.major = ReadUnsigned(text, valueStart);
+    size_t found = text.find(separator, steps.Next(text, valueStart));
+    if (found == text.npos) return {};
+    version.minor = ReadUnsigned(text, found + 1);
+    found = text.find(separator, steps.Next(text, found + 1));
+    if (found == text.npos) return {};
+    version.build = ReadUnsigned(text, found + 1);
+    found = text.find(separator, steps.Next(text, found + 1));
+    if (found == text.npos) return {};
+    version.revision = ReadUnsigned(text, found + 1);
+    version.build += 1;  // unsigned: wraps at the top, never carries into the other parts
+
+    // Separators were found after the value start, so it lies within the line's text.
+    ComposeVersionLine(line, valueStart, stringValue, version);
+    if (!logFlag) return {};
+    return FormatW(L" -> %u.%u.%u.%u", version.major, version.minor, version.build, version.revision);
+}
+
+template <typename Unit, typename Steps>
+bool FindMarker(std::basic_string_view<Unit> line, const Steps& steps, ResourceVersionMarker& marker) {
+    const auto& words = Words<Unit>::Get();
+    struct Rule {
+        const std::basic_string<Unit>& text;
+        size_t offset;
+        bool stringValue;
+        bool logIncrement;
+    };
+    const Rule rules[] = {
+        {words.fileVersionStatement, kFileVersionStatementOffset, false, false},
+        {words.productVersionStatement, kProductVersionStatementOffset, false, false},
+        {words.fileVersionValue, kFileVersionValueOffset, true, false},
+        {words.productVersionValue, kProductVersionValueOffset, true, true},
+    };
+    for (const Rule& rule : rules) {
+        size_t found = FindWhole(line, std::basic_string_view<Unit>(rule.text), steps);
+        if (found == line.npos) continue;
+        // The marker is ASCII; the characters skipped after it may not be.
+        size_t afterMarker = found + rule.text.size();
+        marker.valueStart = Advance(line, afterMarker, rule.offset - rule.text.size(), steps);
+        marker.stringValue = rule.stringValue;
+        marker.logIncrement = rule.logIncrement;
+        return true;
+    }
+    return false;
+}
+
+template <typename Unit, typename Steps>
+std::wstring ResourceScriptRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
+                                 const Steps& steps) {
+    // Every marker holds a capital V; most lines have none.
+    if (line.find(static_cast<Unit>('V')) == line.npos) return {};
+    ResourceVersionMarker marker;
+    if (!FindMarker(std::basic_string_view<Unit>(line), steps, marker)) return {};
+    return RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions, version, steps);
+}
+
+template <typename Unit>
+void ReplaceWithKey(std::basic_string<Unit>& line, const std::basic_string<Unit>& key, std::uint32_t value) {
+    line = key;
+    line.push_back(static_cast<Unit>('='));
+    AppendUnsigned(line, value);
+    AppendAscii(line, "\r\n");
+}
+
+template <typename Unit, typename Steps>
+std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
+                              const Steps& steps) {
+    using View = std::basic_string_view<Unit>;
+    if (line.find(static_cast<Unit>('V')) == line.npos) return {};
+    const auto& words = Words<Unit>::Get();
+    const View text(line);
+    const bool set = (actions & ActionSetVersion) != 0;
+    const bool increment = !set && (actions & ActionAutoIncrement) != 0;
+
+    if (FindWhole(text, View(words.majorVer), steps) != text.npos) {
+        if (set) {
+            ReplaceWithKey(line, words.majorVer, version.major);
+        } else if (increment) {
+            version.major = ReadUnsigned(text, Advance(text, 0, kMajorMinorNumberAt, steps));
+        }
+        return {};
+    }
+    if (FindWhole(text, View(words.minorVer), steps) != text.npos) {
+        if (set) {
+            ReplaceWithKey(line, words.minorVer, version.minor);
+        } else if (increment) {
+            version.minor = ReadUnsigned(text, Advance(text, 0, kMajorMinorNumberAt, steps));
+        }
+        return {};
+    }
+    if (FindWhole(text, View(words.revisionVer), steps) != text.npos) {
+        if (set) {
+            // A project file has three parts; the third of the run's numbers is its revision.
+            ReplaceWithKey(line, words.revisionVer, version.build);
+        } else if (increment) {
+            std::int32_t next = NextRevision(ReadSigned(text, Advance(text, 0, kRevisionNumberAt, steps)));
+            line = words.revisionVer;
+            line.push_back(static_cast<Unit>('='));
+            AppendSigned(line, next);
+            AppendAscii(line, "\r\n");
+            return FormatW(L" -> %u.%u.%u", version.major, version.minor, static_cast<std::uint32_t>(next));
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+// ---- CharSteps ----------------------------------------------------------------------------
+
+CharSteps CharSteps::SingleByte() {
+    CharSteps steps;
+    steps.length_.fill(1);
+    return steps;
+}
+
+CharSteps CharSteps::Utf8() {
+    CharSteps steps;
+    for (int b = 0; b < 256; ++b) {
+        steps.length_[b] = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xC2 && b <= 0xDF ? 2 : 1;
+    }
+    return steps;
+}
+
+CharSteps CharSteps::DoubleByte(std::initializer_list<unsigned char> leadRanges) {
+    CharSteps steps = SingleByte();
+    const unsigned char* range = leadRanges.begin();
+    // A pair of zeros ends the list, as in CPINFO.
+    for (size_t i = 0; i + 1 < leadRanges.size() && range[i] != 0; i += 2) {
+        for (int b = range[i]; b <= range[i + 1]; ++b) steps.length_[b] = 2;
+        steps.asciiStandsAlone_ = false;
+    }
+    return steps;
+}
+
+size_t CharSteps::Next(std::string_view text, size_t pos) const {
+    if (pos >= text.size()) return pos + 1;
+    size_t length = length_[static_cast<unsigned char>(text[pos])];
+    if (length == 1 || pos + length > text.size()) return pos + 1;
+    for (size_t i = 1; i < length; ++i) {
+        char c = text[pos + i];
+        if (c == '\r' || c == '\n' || c == '\0') return pos + 1;
+    }
+    return pos + length;
+}
+
+// ---- public rules -------------------------------------------------------------------------
+
+bool FindResourceVersionMarker(std::string_view line, const CharSteps& steps, ResourceVersionMarker& marker) {
+    return FindMarker(line, steps, marker);
+}
+
+bool FindResourceVersionMarker(std::wstring_view line, ResourceVersionMarker& marker) {
+    return FindMarker(line, Utf16Steps{}, marker);
+}
+
+std::wstring RewriteVersionValue(std::string& line, size_t valueStart, bool stringValue, bool logFlag,
+                                 ActionSet actions, VersionQuad& version, const CharSteps& steps) {
+    return RewriteValue(line, valueStart, stringValue, logFlag, actions, version, steps);
+}
+
+std::wstring RewriteVersionValue(std::wstring& line, size_t valueStart, bool stringValue, bool logFlag,
+                                 ActionSet actions, VersionQuad& version) {
+    return RewriteValue(line, valueStart, stringValue, logFlag, actions, version, Utf16Steps{});
+}
+
+std::wstring ApplyResourceScriptRules(std::string& line, ActionSet actions, VersionQuad& version,
+                                      const CharSteps& steps) {
+    return ResourceScriptRules(line, actions, version, steps);
+}
+
+std::wstring ApplyResourceScriptRules(std::wstring& line, ActionSet actions, VersionQuad& version) {
+    return ResourceScriptRules(line, actions, version, Utf16Steps{});
+}
+
+std::wstring ApplyProjectFileRules(std::string& line, ActionSet actions, VersionQuad& version,
+                                   const CharSteps& steps) {
+    return ProjectFileRules(line, actions, version, steps);
+}
+
+std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, VersionQuad& version) {
+    return ProjectFileRules(line, actions, version, Utf16Steps{});
+}
+
+std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
+                               const CharSteps& steps) {
+    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, steps);
+    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, steps);
+    return {};
+}
+
+std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version) {
+    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, Utf16Steps{});
+    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, Utf16Steps{});
+    return {};
+}
+
+std::uint32_t ReadVersionNumber(std::string_view text, size_t pos) { return ReadUnsigned(text, pos); }
+std::uint32_t ReadVersionNumber(std::wstring_view text, size_t pos) { return ReadUnsigned(text, pos); }
+std::int32_t ReadSignedNumber(std::string_view text, size_t pos) { return ReadSigned(text, pos); }
+std::int32_t ReadSignedNumber(std::wstring_view text, size_t pos) { return ReadSigned(text, pos); }
+
+std::int32_t NextRevision(std::int32_t revision) {
+    return revision == INT32_MAX ? INT32_MIN : revision + 1;
+}
+
+}  // namespace kw

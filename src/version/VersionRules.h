@@ -1,0 +1,104 @@
+// The version line rules: how one line of a resource script or of a Visual Basic project file is
+// rewritten when versions are set or incremented. Pure functions over one line, no files and no
+// windows.
+//
+// A line is the text up to and including its CR LF. It comes in one of two forms:
+//  - bytes (std::string) for 8-bit files: ANSI code page or UTF-8. Markers, separators and numbers
+//    are ASCII; CharSteps says how many bytes each character takes, so a position "n characters
+//    on" never lands inside a double-byte or UTF-8 character;
+//  - UTF-16 code units in host order (std::wstring) for UTF-16 files. A surrogate pair counts as
+//    one character.
+// Everything before the value start of a line is kept unit for unit.
+#pragma once
+
+#include "build/RunSettings.h"
+#include "package/PackageFormat.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kw {
+
+// The byte length of the character that starts with each byte of an 8-bit text.
+class CharSteps {
+public:
+    // Every byte is a character (Windows-1252 and the other single-byte code pages).
+    static CharSteps SingleByte();
+    // UTF-8: a lead byte and its continuation bytes form one character.
+    static CharSteps Utf8();
+    // A double-byte code page given by its lead-byte ranges (pairs of first and last lead byte,
+    // as GetCPInfo reports them), e.g. {0x81, 0x9F, 0xE0, 0xFC} for Shift-JIS.
+    static CharSteps DoubleByte(std::initializer_list<unsigned char> leadRanges);
+
+    // False for double-byte code pages, whose second bytes may look like ASCII letters: a marker
+    // found there must be checked to start on a character.
+    bool AsciiStandsAlone() const { return asciiStandsAlone_; }
+    // The position of the character after the one at pos. A lead byte whose following bytes are
+    // missing, or are a line break, counts as a character of its own.
+    size_t Next(std::string_view text, size_t pos) const;
+
+private:
+    std::array<std::uint8_t, 256> length_{};
+    bool asciiStandsAlone_ = true;
+};
+
+// Where the number part of a resource-script version line starts, and how it is written.
+struct ResourceVersionMarker {
+    size_t valueStart = 0;     // index (bytes or units) of the first character of the value
+    bool stringValue = false;  // "1.0.0.1\0" style; otherwise a FILEVERSION 1,0,0,1 statement
+    bool logIncrement = false; // the ProductVersion string value reports its new numbers
+};
+
+// Finds the first of " FILEVERSION", " PRODUCTVERSION", "\"FileVersion", "\"ProductVersion" in
+// the line (case-sensitive, that order decides). False when the line has none of them.
+bool FindResourceVersionMarker(std::string_view line, const CharSteps& steps, ResourceVersionMarker& marker);
+bool FindResourceVersionMarker(std::wstring_view line, ResourceVersionMarker& marker);
+
+// Rewrites the value of a resource-script version line that starts at valueStart.
+//  - ActionSetVersion: the line becomes the text before the value start followed by the four
+//    numbers of version ("a,b,c,d" CR LF, or "a.b.c.d\0" quote CR LF for string values).
+//  - ActionAutoIncrement: the four numbers are read from the line (each stored into version as
+//    soon as it is read), build is raised by one and the line is rewritten as above. A line whose
+//    numbers are not all separated by the form's separator stays as it is.
+// A value start beyond the end of the line's text (inside or after its CR LF) leaves the line
+// unchanged, so lines are never split. Returns the " -> a.b.c.d" log line when logFlag is set and
+// the line was incremented; otherwise an empty string.
+std::wstring RewriteVersionValue(std::string& line, size_t valueStart, bool stringValue, bool logFlag,
+                                 ActionSet actions, VersionQuad& version, const CharSteps& steps);
+std::wstring RewriteVersionValue(std::wstring& line, size_t valueStart, bool stringValue, bool logFlag,
+                                 ActionSet actions, VersionQuad& version);
+
+// The resource-script rules for one line: find the marker, rewrite the value. Returns the log
+// line to post, if any.
+std::wstring ApplyResourceScriptRules(std::string& line, ActionSet actions, VersionQuad& version,
+                                      const CharSteps& steps);
+std::wstring ApplyResourceScriptRules(std::wstring& line, ActionSet actions, VersionQuad& version);
+
+// The Visual Basic project-file rules for one line (MajorVer, MinorVer, RevisionVer, in that
+// order). Returns the " -> a.b.c" log line of an incremented RevisionVer, else empty.
+std::wstring ApplyProjectFileRules(std::string& line, ActionSet actions, VersionQuad& version,
+                                   const CharSteps& steps);
+std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, VersionQuad& version);
+
+// The rules of a project kind: resource script for CompilerVC6, project file for CompilerVB6.
+// Other kinds have no rules; the caller refuses them before any line is read.
+std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
+                               const CharSteps& steps);
+std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version);
+
+// Reads a decimal number at pos the C runtime way: white space skipped, an optional sign, then
+// the digits up to the first other character; no digits gives 0.
+// As an unsigned 32-bit version part: too large saturates at 4294967295, a minus sign negates
+// modulo 2^32 (as strtoul does).
+std::uint32_t ReadVersionNumber(std::string_view text, size_t pos);
+std::uint32_t ReadVersionNumber(std::wstring_view text, size_t pos);
+// As a signed 32-bit number: saturates at the signed limits (as atol does).
+std::int32_t ReadSignedNumber(std::string_view text, size_t pos);
+std::int32_t ReadSignedNumber(std::wstring_view text, size_t pos);
+
+// RevisionVer + 1 in signed 32-bit arithmetic: the largest value wraps to the smallest.
+std::int32_t NextRevision(std::int32_t revision);
+
+}  // namespace kw

@@ -41,3 +41,21 @@
 // Captions used by the main window's message boxes
 #define IDS_CAPTION_ERROR           170
 #define IDS_CAPTION_HINT            171
+
+// Strings of the interface controls
+#define IDS_APP_TITLE               172
+
+// Dialogs
+#define IDD_ABOUTBOX                100
+
+// Icons
+#define IDI_KILNWORKS               129
+#define IDI_PROJECT_UNKNOWN         134
+#define IDI_PROJECT_VC6             135
+#define IDI_PROJECT_VB6             136
+#define IDI_EDIT_PACKAGE            138
+#define IDI_OPEN_PACKAGE            139
+#define IDI_NEW_PACKAGE             140
+
+// Controls of the About box
+#define IDC_ABOUT_LINK              1051

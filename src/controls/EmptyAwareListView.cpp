@@ -1,0 +1,122 @@
+#include "controls/EmptyAwareListView.h"
+
+#include "resource.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+namespace kw {
+
+bool EmptyAwareListView::Attach(HWND dialog, int id) { return Subclass(GetDlgItem(dialog, id)); }
+
+void EmptyAwareListView::SetHintState(int state) {
+    if (state == hintState_) return;
+    hintState_ = state;
+    if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void EmptyAwareListView::ClearSelection() {
+    HWND list = Handle();
+    if (list == nullptr) return;
+    if (ListView_GetSelectedCount(list) == 0) return;
+    // The count is read again on every pass: a selection change may make the owner change rows.
+    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+        LVITEMW item = {};
+        item.mask = LVIF_STATE;
+        item.iItem = row;
+        item.stateMask = LVIS_SELECTED;
+        if (!ListView_GetItem(list, &item)) continue;
+        item.state &= ~LVIS_SELECTED;
+        ListView_SetItem(list, &item);
+    }
+}
+
+void EmptyAwareListView::SelectRow(int index) {
+    HWND list = Handle();
+    if (list == nullptr) return;
+    ClearSelection();
+    SetFocus(list);
+    LVITEMW item = {};
+    item.mask = LVIF_STATE;
+    item.iItem = index;
+    item.stateMask = LVIS_SELECTED;
+    if (!ListView_GetItem(list, &item)) return;
+    item.state |= LVIS_SELECTED;
+    ListView_SetItem(list, &item);
+}
+
+void EmptyAwareListView::DeleteAllRows() {
+    if (Handle() != nullptr) ListView_DeleteAllItems(Handle());
+}
+
+LRESULT EmptyAwareListView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_LBUTTONDOWN: {
+        // The list view runs its own handling first (a left click may even track a drag in
+        // there), so the parent sees the selection as it now is.
+        LRESULT result = DefaultProc(message, wParam, lParam);
+        NotifyUserInput();
+        return result;
+    }
+    case WM_PAINT:
+        if (hintState_ == kHintOff) break;
+        PaintHint();
+        return 0;
+    default:
+        break;
+    }
+    return DefaultProc(message, wParam, lParam);
+}
+
+void EmptyAwareListView::NotifyUserInput() {
+    HWND list = Handle();
+    if (list == nullptr) return;
+    HWND parent = GetParent(list);
+    if (parent == nullptr) return;
+    NMHDR header = {};
+    header.hwndFrom = list;
+    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    header.code = LVN_USERINPUT;
+    SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+}
+
+void EmptyAwareListView::PaintHint() {
+    HWND list = Handle();
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(list, &paint);
+    if (dc == nullptr) return;
+
+    // The window rectangle in client coordinates, so the text is placed relative to the border.
+    RECT area;
+    GetWindowRect(list, &area);
+    MapWindowPoints(HWND_DESKTOP, list, reinterpret_cast<POINT*>(&area), 2);
+    HWND header = ListView_GetHeader(list);
+    if (header != nullptr) {
+        RECT item = {};
+        if (Header_GetItemRect(header, 0, &item)) area.top += item.bottom;
+    }
+    area.top += 10;
+    area.left += 20;
+
+    std::wstring hint = LoadResourceString(IDS_PACKAGE_EMPTY);
+    {
+        SelectedObject font(dc, GetStockObject(ANSI_VAR_FONT));
+        DrawTextW(dc, hint.c_str(), static_cast<int>(hint.size()), &area, DT_WORDBREAK | DT_NOPREFIX);
+    }
+    EndPaint(list, &paint);
+}
+
+bool CreateProjectImages(HIMAGELIST& imageList) {
+    ImageListHandle images(ImageList_Create(16, 16, ILC_COLOR, 3, 4));
+    if (!images) return false;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    for (UINT id : {IDI_PROJECT_UNKNOWN, IDI_PROJECT_VC6, IDI_PROJECT_VB6}) {
+        // Icons from LoadIcon are shared and are not destroyed.
+        HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(id));
+        if (icon == nullptr || ImageList_ReplaceIcon(images.Get(), -1, icon) < 0) return false;
+    }
+    imageList = images.Release();
+    return true;
+}
+
+}  // namespace kw

@@ -1,0 +1,373 @@
+#include "controls/HyperlinkLabel.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <vector>
+
+#include "resource.h"
+#include "win/Text.h"
+#include "win/UserPrompt.h"
+
+namespace kw {
+
+namespace {
+
+constexpr UINT_PTR kToolId = 1;
+constexpr int kHelpCursorId = 106;
+constexpr size_t kRegistryValueChars = 260;
+constexpr size_t kCommandChars = 520;
+
+class WindowsLinkShell : public LinkShell {
+public:
+    int ShellOpen(const std::wstring& address, int showCommand) override {
+        HINSTANCE result = ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, showCommand);
+        return static_cast<int>(reinterpret_cast<INT_PTR>(result));
+    }
+
+    bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
+        RegKeyHandle owner(opened);
+        wchar_t buffer[kRegistryValueChars] = {};
+        DWORD bytes = sizeof(buffer);
+        DWORD type = 0;
+        if (RegQueryValueExW(opened, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) != ERROR_SUCCESS)
+            return false;
+        if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+        size_t chars = bytes / sizeof(wchar_t);
+        value.assign(buffer, chars);
+        // The stored value may or may not carry its terminator.
+        while (!value.empty() && value.back() == L'\0') value.pop_back();
+        return true;
+    }
+
+    int Exec(const std::string& command, int showCommand) override {
+        return static_cast<int>(WinExec(command.c_str(), static_cast<UINT>(showCommand)));
+    }
+};
+
+}  // namespace
+
+LinkShell& SystemLinkShell() {
+    static WindowsLinkShell shell;
+    return shell;
+}
+
+HyperlinkLabel::HyperlinkLabel() : hoverColour_(GetSysColor(COLOR_HIGHLIGHT)), shell_(&SystemLinkShell()) {}
+
+HyperlinkLabel::~HyperlinkLabel() { Unsubclass(); }
+
+bool HyperlinkLabel::Attach(HWND dialog, int id) { return Attach(GetDlgItem(dialog, id)); }
+
+bool HyperlinkLabel::Attach(HWND control) {
+    if (!Subclass(control)) return false;
+    destroying_ = false;
+
+    // Clicks are only reported with SS_NOTIFY.
+    SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | SS_NOTIFY);
+
+    if (target_.empty()) {
+        int length = GetWindowTextLengthW(control);
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+        target_ = text;
+    } else if (GetWindowTextLengthW(control) == 0) {
+        SetWindowTextW(control, target_.c_str());
+    }
+
+    originalFont_ = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    LOGFONTW description = {};
+    GetObjectW(originalFont_ ? static_cast<HGDIOBJ>(originalFont_) : GetStockObject(DEFAULT_GUI_FONT),
+               sizeof(description), &description);
+    description.lfUnderline = underlined_ ? TRUE : FALSE;
+    ApplyFont(description);
+
+    FitToText();
+    LoadHandCursor();
+    CreateTooltip();
+    return true;
+}
+
+void HyperlinkLabel::OnUnsubclassed(HWND window) {
+    tooltip_.Reset();
+    // Give the control its own font back unless it is being destroyed anyway; our copy goes.
+    if (!destroying_ && IsWindow(window)) SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(originalFont_), FALSE);
+    font_.Reset();
+    originalFont_ = nullptr;
+    if (hovering_ && GetCapture() == window) ReleaseCapture();
+    hovering_ = false;
+}
+
+void HyperlinkLabel::ApplyFont(const LOGFONTW& description) {
+    FontHandle font(CreateFontIndirectW(&description));
+    if (!font) return;
+    SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    // The old font is deleted only once the control no longer uses it.
+    font_ = std::move(font);
+}
+
+void HyperlinkLabel::CreateTooltip() {
+    HWND control = Handle();
+    tooltip_.Reset(CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
+                                   CW_USEDEFAULT, CW_USEDEFAULT, control, nullptr, GetModuleHandleW(nullptr),
+                                   nullptr));
+    if (!tooltip_) return;
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof(tool);
+    tool.hwnd = control;
+    tool.uId = kToolId;
+    GetClientRect(control, &tool.rect);
+    tool.lpszText = const_cast<wchar_t*>(target_.c_str());
+    SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void HyperlinkLabel::SetLink(std::wstring_view address) {
+    target_ = address;
+    if (Handle() == nullptr) return;
+    FitToText();
+    if (tooltip_) {
+        TTTOOLINFOW tool = {};
+        tool.cbSize = sizeof(tool);
+        tool.hwnd = Handle();
+        tool.uId = kToolId;
+        tool.lpszText = const_cast<wchar_t*>(target_.c_str());
+        SendMessageW(tooltip_.Get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+}
+
+void HyperlinkLabel::MarkVisited(bool visited) {
+    visited_ = visited;
+    if (Handle() != nullptr) InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void HyperlinkLabel::SetUnderlined(bool underlined) {
+    underlined_ = underlined;
+    HWND control = Handle();
+    if (control == nullptr) return;
+    HFONT current = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    LOGFONTW description = {};
+    GetObjectW(current ? static_cast<HGDIOBJ>(current) : GetStockObject(DEFAULT_GUI_FONT), sizeof(description),
+               &description);
+    description.lfUnderline = underlined ? TRUE : FALSE;
+    ApplyFont(description);
+    InvalidateRect(control, nullptr, TRUE);
+}
+
+COLORREF HyperlinkLabel::TextColour() const {
+    if (hovering_) return hoverColour_;
+    return visited_ ? visitedColour_ : normalColour_;
+}
+
+void HyperlinkLabel::FitToText() {
+    HWND control = Handle();
+    if (control == nullptr || !fitToText_) return;
+    HWND parent = GetParent(control);
+    RECT rect;
+    GetWindowRect(control, &rect);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+
+    int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    SIZE extent = {};
+    {
+        WindowDc dc(control);
+        SelectedObject font(dc.Get(), font_ ? static_cast<HGDIOBJ>(font_.Get()) : GetStockObject(DEFAULT_GUI_FONT));
+        GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    }
+    RECT fitted = FitRectToText(rect, extent, static_cast<LONG>(GetWindowLongPtrW(control, GWL_STYLE)));
+    SetWindowPos(control, nullptr, fitted.left, fitted.top, fitted.right - fitted.left, fitted.bottom - fitted.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void HyperlinkLabel::LoadHandCursor() {
+    if (handCursor_ != nullptr) return;
+    wchar_t folder[MAX_PATH] = {};
+    UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        ownedCursor_.Reset(LoadCursorFromProgram(std::wstring(folder, length) + L"\\winhlp32.exe", kHelpCursorId));
+        handCursor_ = ownedCursor_.Get();
+    }
+    // Current Windows no longer carries the old help program's hand; the system has its own.
+    if (handCursor_ == nullptr) handCursor_ = LoadCursorW(nullptr, IDC_HAND);
+}
+
+void HyperlinkLabel::Redraw() {
+    RedrawWindow(Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+void HyperlinkLabel::OnMouseMove(LPARAM position) {
+    HWND control = Handle();
+    if (!hovering_) {
+        hovering_ = true;
+        Redraw();
+        SetCapture(control);
+        return;
+    }
+    POINT point = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+    RECT client;
+    GetClientRect(control, &client);
+    if (!PtInRect(&client, point)) {
+        hovering_ = false;
+        ReleaseCapture();
+        Redraw();
+    }
+}
+
+void HyperlinkLabel::OnClick() {
+    int result = OpenLink(target_, SW_SHOW);
+    visited_ = result > 32;
+    if (visited_) {
+        MarkVisited(true);
+    } else {
+        CurrentPrompt().Beep(MB_ICONEXCLAMATION);
+        ShowOpenError(result);
+    }
+}
+
+void HyperlinkLabel::RelayToTooltip(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!tooltip_) return;
+    MSG relayed = {};
+    relayed.hwnd = Handle();
+    relayed.message = message;
+    relayed.wParam = wParam;
+    relayed.lParam = lParam;
+    relayed.time = static_cast<DWORD>(GetMessageTime());
+    DWORD position = GetMessagePos();
+    relayed.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+    SendMessageW(tooltip_.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+}
+
+LRESULT HyperlinkLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) RelayToTooltip(message, wParam, lParam);
+
+    switch (message) {
+    case kReflectedCommand:
+        if (HIWORD(wParam) != STN_CLICKED) break;
+        OnClick();
+        return TRUE;
+
+    case kReflectedCtlColorStatic: {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetTextColor(dc, TextColour());
+        SetBkMode(dc, TRANSPARENT);
+        return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    }
+
+    case WM_SETCURSOR:
+        if (handCursor_ == nullptr) break;
+        SetCursor(handCursor_);
+        return TRUE;
+
+    case WM_MOUSEMOVE: {
+        LRESULT result = DefaultProc(message, wParam, lParam);
+        OnMouseMove(lParam);
+        return result;
+    }
+
+    case WM_CAPTURECHANGED:
+        // Someone else took the mouse (a message box, a menu): the label is no longer hovered.
+        if (hovering_ && reinterpret_cast<HWND>(lParam) != Handle()) {
+            hovering_ = false;
+            Redraw();
+        }
+        break;
+
+    case WM_DESTROY:
+        destroying_ = true;
+        break;
+
+    default:
+        break;
+    }
+    return DefaultProc(message, wParam, lParam);
+}
+
+int HyperlinkLabel::OpenLink(const std::wstring& address, int showCommand) {
+    int result = shell_->ShellOpen(address, showCommand);
+    if (result > 32) return result;
+
+    // The shell could not do it: start the program registered for web pages ourselves.
+    std::wstring pageClass;
+    if (!shell_->ReadClassesRootDefault(L".htm", pageClass)) return result;
+    std::wstring commandLine;
+    if (!shell_->ReadClassesRootDefault(pageClass + L"\\shell\\open\\command", commandLine)) return result;
+    return shell_->Exec(ToAnsi(BuildFallbackCommand(commandLine, address)), showCommand);
+}
+
+void HyperlinkLabel::ShowOpenError(int code) {
+    HWND owner = Handle() != nullptr ? GetParent(Handle()) : nullptr;
+    CurrentPrompt().Message(owner, OpenErrorMessage(code), LoadResourceString(IDS_APP_TITLE),
+                            MB_ICONEXCLAMATION | MB_OK);
+}
+
+RECT FitRectToText(const RECT& rect, SIZE text, LONG style) {
+    RECT fitted = rect;
+    if (style & SS_CENTERIMAGE) {
+        LONG shrink = ((rect.bottom - rect.top) - text.cy) / 2;
+        fitted.top += shrink;
+        fitted.bottom -= shrink;
+    } else {
+        fitted.bottom = fitted.top + text.cy;
+    }
+    LONG type = style & SS_TYPEMASK;
+    if (type == SS_CENTER) {
+        LONG shrink = ((rect.right - rect.left) - text.cx) / 2;
+        fitted.left += shrink;
+        fitted.right -= shrink;
+    } else if (type == SS_RIGHT) {
+        fitted.left = fitted.right - text.cx;
+    } else {
+        fitted.right = fitted.left + text.cx;
+    }
+    return fitted;
+}
+
+std::wstring BuildFallbackCommand(const std::wstring& commandLine, const std::wstring& address) {
+    std::wstring command = commandLine;
+    size_t cut = command.find(L"\"%1\"");
+    if (cut == std::wstring::npos) cut = command.find(L"%1");
+    if (cut != std::wstring::npos) command.erase(cut);
+    command += L" ";
+    command += address;
+    // The command never grows past its buffer of 520 characters, terminator included.
+    if (command.size() > kCommandChars - 1) command.resize(kCommandChars - 1);
+    return command;
+}
+
+std::wstring OpenErrorMessage(int code) {
+    const wchar_t* text = nullptr;
+    switch (code) {
+    case 0: text = L"The operating system is out\nof memory or resources."; break;
+    case SE_ERR_FNF: text = L"The specified file was not found."; break;
+    case SE_ERR_PNF: text = L"The specified path was not found."; break;
+    case SE_ERR_ACCESSDENIED: text = L"The operating system denied\naccess to the specified file."; break;
+    case SE_ERR_OOM: text = L"There was not enough memory to complete the operation."; break;
+    case ERROR_BAD_FORMAT: text = L"The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image)."; break;
+    case SE_ERR_SHARE: text = L"A sharing violation occurred. "; break;
+    case SE_ERR_ASSOCINCOMPLETE: text = L"The filename association is\nincomplete or invalid."; break;
+    case SE_ERR_DDETIMEOUT: text = L"The DDE transaction could not\nbe completed because the request timed out."; break;
+    case SE_ERR_DDEFAIL: text = L"The DDE transaction failed."; break;
+    case SE_ERR_DDEBUSY:
+        text = L"The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed.";
+        break;
+    case SE_ERR_NOASSOC: text = L"There is no application associated\nwith the given filename extension."; break;
+    case SE_ERR_DLLNOTFOUND: text = L"The specified dynamic-link library was not found."; break;
+    default: break;
+    }
+    std::wstring message = L"Unable to open hyperlink:\n\n";
+    message += text != nullptr ? std::wstring(text) : FormatW(L"Unknown Error (%d) occurred.", code);
+    return message;
+}
+
+HCURSOR LoadCursorFromProgram(const std::wstring& path, int cursorId) {
+    // Loaded for its resources only: nothing of the other program runs in ours.
+    ModuleHandle program(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!program) return nullptr;
+    HCURSOR cursor = LoadCursorW(program.Get(), MAKEINTRESOURCEW(cursorId));
+    if (cursor == nullptr) return nullptr;
+    return reinterpret_cast<HCURSOR>(CopyIcon(reinterpret_cast<HICON>(cursor)));
+}
+
+}  // namespace kw

@@ -12,6 +12,16 @@ namespace {
 constexpr int kPostRetries = 200;
 constexpr DWORD kPostRetryDelayMs = 10;
 
+bool PostWithRetry(HWND window, UINT message, WPARAM wParam) {
+    for (int attempt = 0; attempt < kPostRetries; ++attempt) {
+        if (PostMessageW(window, message, wParam, 0)) return true;
+        DWORD error = GetLastError();
+        if (error != ERROR_NOT_ENOUGH_QUOTA || !IsWindow(window)) break;
+        Sleep(kPostRetryDelayMs);
+    }
+    return false;
+}
+
 }  // namespace
 
 bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND window, HWND listBox) {
@@ -29,15 +39,12 @@ bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND w
     logText->isWide = isWide ? 1 : 0;
     logText->text = copy;
 
-    for (int attempt = 0; attempt < kPostRetries; ++attempt) {
-        if (PostMessageW(window, WM_LOG_TEXT, reinterpret_cast<WPARAM>(logText), 0)) return true;
-        DWORD error = GetLastError();
-        if (error != ERROR_NOT_ENOUGH_QUOTA || !IsWindow(window)) break;
-        Sleep(kPostRetryDelayMs);
-    }
+    if (PostWithRetry(window, WM_LOG_TEXT, reinterpret_cast<WPARAM>(logText))) return true;
     FreeLogText(logText);
     return false;
 }
+
+bool PostRunFinished(HWND window) { return PostWithRetry(window, WM_RUN_FINISHED, 0); }
 
 bool PostLogLine(std::wstring_view line, HWND window, HWND listBox) {
     return PostLogText(line.data(), static_cast<std::uint32_t>(line.size() * sizeof(wchar_t)), true, window,

@@ -26,6 +26,9 @@ bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND w
 // One wide line composed by the system.
 bool PostLogLine(std::wstring_view line, HWND window, HWND listBox);
 
+// Posts WM_RUN_FINISHED, retrying like PostLogText while the window's queue is full.
+bool PostRunFinished(HWND window);
+
 // Frees a received LogText and its text.
 void FreeLogText(LogText* logText);
 

@@ -1,0 +1,69 @@
+#include "build/BuildSteps.h"
+
+#include "build/BuildCommands.h"
+#include "build/LogText.h"
+#include "build/ProcessRunner.h"
+#include "package/PackageDocument.h"
+#include "win/Text.h"
+
+namespace kw {
+
+namespace {
+
+std::wstring CurrentLogPath() {
+    const wchar_t* folder = TheRunSettings().temporaryFolder;
+    return LogFilePath(folder ? folder : L"", static_cast<long>(GetCurrentThreadId()));
+}
+
+// Whatever the package gives; a project it can't find or read partly leaves fields empty.
+ProjectRecord ReadTarget(int projectId) {
+    ProjectRecord record;
+    if (PackageDocument* document = TheRunSettings().document) document->GetProjectSettings(projectId, record);
+    return record;
+}
+
+}  // namespace
+
+int BuildVisualCppProjects(const int* targets, HWND window, HWND listBox, ActionSet mode) {
+    if (!targets) return 0;
+    for (const int* target = targets; *target != 0; ++target) {
+        std::wstring logPath = CurrentLogPath();
+        ProjectRecord record = ReadTarget(*target);
+        if (record.compilerKind != CompilerVC6) continue;
+
+        const RunSettings& settings = TheRunSettings();
+        BuildCommandInput input;
+        input.visualStudioFolder = settings.VisualStudioFolder;
+        input.projectName = record.name;
+        input.sourceFolder = record.sourceLocation;
+        input.configuration = mode == ActionRelease ? record.releaseConfig : record.debugConfig;
+        input.logPath = logPath;
+        bool rebuildAll = (settings.actions & ActionRebuildAll) != 0;
+        RunBuilder(ComposeVisualCppCommandLine(input, mode, rebuildAll), record.sourceLocation, logPath, window,
+                   listBox);
+    }
+    return 0;
+}
+
+int BuildVisualBasicProjects(const int* targets, HWND window, HWND listBox) {
+    if (!targets) return 0;
+    for (const int* target = targets; *target != 0; ++target) {
+        std::wstring logPath = CurrentLogPath();
+        ProjectRecord record = ReadTarget(*target);
+        // Checked before the kind: an unnamed or folderless project of any kind ends the step.
+        if (record.name.empty() || record.sourceLocation.empty()) return -1;
+        if (record.compilerKind != CompilerVB6) continue;
+
+        BuildCommandInput input;
+        input.visualStudioFolder = TheRunSettings().VisualStudioFolder;
+        input.projectName = record.name;
+        input.sourceFolder = record.sourceLocation;
+        input.logPath = logPath;
+        std::wstring commandLine = ComposeVisualBasicCommandLine(input);
+        PostLogLine(L"Building " + record.name + L" ...", window, listBox);
+        RunBuilder(std::move(commandLine), record.sourceLocation, logPath, window, listBox);
+    }
+    return 0;
+}
+
+}  // namespace kw

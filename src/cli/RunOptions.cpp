@@ -1,0 +1,102 @@
+#include "cli/RunOptions.h"
+
+#include "win/Text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+namespace kw::cli {
+
+namespace {
+
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start));
+        if (end == std::wstring::npos) return parts;
+        start = end + 1;
+    }
+}
+
+// A whole signed 32-bit decimal number, nothing else.
+bool ParseTargetId(const std::wstring& text, int& value) {
+    if (text.empty()) return false;
+    wchar_t* end = nullptr;
+    errno = 0;
+    long long number = std::wcstoll(text.c_str(), &end, 10);
+    if (errno != 0 || end == text.c_str() || *end != L'\0' || iswspace(text[0])) return false;
+    // 0 ends the target list, so it can't name a target.
+    if (number < INT_MIN || number > INT_MAX || number == 0) return false;
+    value = static_cast<int>(number);
+    return true;
+}
+
+}  // namespace
+
+std::uint32_t ReadVersionNumber(const std::wstring& text) {
+    // The window converts the field to its 8-bit code page in a 20-byte buffer before reading it.
+    std::string bytes = ToAnsi(text);
+    if (bytes.size() > 19) bytes.resize(19);
+    // strtol saturates at the 32-bit limits where atoi's overflow is undefined.
+    return static_cast<std::uint32_t>(static_cast<std::int32_t>(std::strtol(bytes.c_str(), nullptr, 10)));
+}
+
+bool ParseRunOptions(const std::vector<std::wstring>& args, RunOptions& options) {
+    options = RunOptions{};
+    bool havePackage = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        if (arg == L"--targets") {
+            if (++i >= args.size()) return false;
+            options.targets.clear();
+            if (args[i] == L"all") {
+                options.allTargets = true;
+                continue;
+            }
+            options.allTargets = false;
+            for (const std::wstring& part : Split(args[i], L',')) {
+                int id = 0;
+                if (!ParseTargetId(part, id)) return false;
+                options.targets.push_back(id);
+            }
+        } else if (arg == L"--debug") {
+            options.debug = true;
+        } else if (arg == L"--release") {
+            options.release = true;
+        } else if (arg == L"--rebuild-all") {
+            options.rebuildAll = true;
+        } else if (arg == L"--clean") {
+            options.clean = true;
+        } else if (arg == L"--auto-increment") {
+            options.autoIncrement = true;
+        } else if (arg == L"--set-version") {
+            if (++i >= args.size()) return false;
+            std::vector<std::wstring> parts = Split(args[i], L'.');
+            if (parts.size() != 4) return false;
+            options.setVersion = true;
+            options.version = VersionQuad{ReadVersionNumber(parts[0]), ReadVersionNumber(parts[1]),
+                                          ReadVersionNumber(parts[2]), ReadVersionNumber(parts[3])};
+        } else if (!arg.empty() && arg[0] == L'-' && arg.size() > 1 && arg[1] == L'-') {
+            return false;
+        } else if (!havePackage && !arg.empty()) {
+            options.package = arg;
+            havePackage = true;
+        } else {
+            return false;
+        }
+    }
+    if (options.setVersion && options.autoIncrement) return false;
+    return havePackage;
+}
+
+std::vector<int> OrderTargets(std::vector<int> targets) {
+    std::sort(targets.begin(), targets.end());
+    targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+    return targets;
+}
+
+}  // namespace kw::cli

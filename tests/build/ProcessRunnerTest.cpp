@@ -1,0 +1,249 @@
+// The process runner: log capture in pieces, full delivery after the child has ended, and the
+// children that misbehave (missing, crashing, hanging, exit code 259, flooding their log).
+#include <gtest/gtest.h>
+
+#include "build/BuildCommands.h"
+#include "build/EngineTestSupport.h"
+#include "build/ProcessRunner.h"
+#include "win/Text.h"
+
+#include <process.h>
+
+namespace kw {
+namespace {
+
+using kwtest::LogCollector;
+using kwtest::ScratchDir;
+
+std::vector<size_t> PieceSizes(const LogCollector& collector) {
+    std::vector<size_t> sizes;
+    for (const kwtest::Piece& piece : collector.Pieces()) sizes.push_back(piece.bytes.size());
+    return sizes;
+}
+
+std::string Filler(size_t bytes) {
+    std::string text;
+    for (size_t i = 0; text.size() < bytes; ++i) text += "line " + std::to_string(i) + " of the log\r\n";
+    text.resize(bytes);
+    return text;
+}
+
+TEST(ReadNewLogText, PostsAtMost2048BytesPerCall) {
+    ScratchDir dir(L"pace");
+    LogCollector collector;
+    std::wstring log = dir.File(L"1412.log");
+    std::string text = Filler(5000);
+    kwtest::WriteBytes(log, text);
+
+    std::uint32_t position = 0;
+    for (int i = 0; i < 4; ++i) ReadNewLogText(log, position, collector.Window(), collector.ListBox());
+    collector.Pump();
+    EXPECT_EQ(PieceSizes(collector), (std::vector<size_t>{2048, 2048, 904}));
+    EXPECT_EQ(position, 5000u);
+    EXPECT_EQ(collector.NarrowBytes(), text);
+    EXPECT_FALSE(collector.ForeignListBox());
+    // The side copy is gone, the log itself is left to the runner.
+    EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
+    EXPECT_TRUE(kwtest::FileExists(log));
+}
+
+TEST(ReadNewLogText, PostsOnlyWhatIsNew) {
+    ScratchDir dir(L"grow");
+    LogCollector collector;
+    std::wstring log = dir.File(L"1.log");
+    std::uint32_t position = 0;
+
+    ReadNewLogText(log, position, collector.Window(), collector.ListBox());  // no log yet
+    kwtest::WriteBytes(log, "Compiling...\r\nCa");
+    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
+    ReadNewLogText(log, position, collector.Window(), collector.ListBox());  // nothing new
+    kwtest::WriteBytes(log, "Compiling...\r\nCalc.cpp\r\n");
+    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
+    collector.Pump();
+
+    ASSERT_EQ(collector.Pieces().size(), 2u);
+    EXPECT_EQ(collector.Pieces()[0].bytes, "Compiling...\r\nCa");
+    EXPECT_EQ(collector.Pieces()[1].bytes, "lc.cpp\r\n");
+    EXPECT_EQ(collector.Lines(), (std::vector<std::wstring>{L"Compiling...", L"Ca", L"lc.cpp"}));
+}
+
+TEST(ReadNewLogText, PieceEndingInsideACrLfPairIsPostedUnchanged) {
+    ScratchDir dir(L"crlf");
+    LogCollector collector;
+    std::wstring log = dir.File(L"1.log");
+    std::string text = std::string(2047, 'x') + "\r\nnext\r\n";
+    kwtest::WriteBytes(log, text);
+    std::uint32_t position = 0;
+    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
+    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
+    collector.Pump();
+    ASSERT_EQ(collector.Pieces().size(), 2u);
+    EXPECT_EQ(collector.Pieces()[0].bytes, std::string(2047, 'x') + "\r");
+    EXPECT_EQ(collector.Pieces()[1].bytes, "\nnext\r\n");
+}
+
+TEST(ReadRemainingLogText, PostsEverythingInPieces) {
+    ScratchDir dir(L"rest");
+    LogCollector collector;
+    std::wstring log = dir.File(L"1.log");
+    std::string text = Filler(100000);
+    kwtest::WriteBytes(log, text);
+    std::uint32_t position = 2048;
+    ReadRemainingLogText(log, position, collector.Window(), collector.ListBox());
+    collector.Pump();
+    EXPECT_EQ(position, 100000u);
+    EXPECT_EQ(collector.NarrowBytes(), text.substr(2048));
+    for (size_t size : PieceSizes(collector)) EXPECT_LE(size, 2048u);
+    EXPECT_EQ(collector.Pieces().size(), (100000u - 2048u + 2047u) / 2048u);
+}
+
+TEST(ReadNewLogText, UndeliverableTextIsDropped) {
+    ScratchDir dir(L"gone");
+    std::wstring log = dir.File(L"1.log");
+    kwtest::WriteBytes(log, Filler(10000));
+    HWND gone;
+    {
+        LogCollector collector;
+        gone = collector.Window();
+    }
+    std::uint32_t position = 0;
+    ReadRemainingLogText(log, position, gone, nullptr);
+    EXPECT_FALSE(PostLogText("x", 1, false, gone, nullptr));
+    EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
+}
+
+// A child run the way a build step runs one, in a stand-in project folder.
+class RunBuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        logPath_ = dir_.File(L"4242.log");
+        project_.id = 1;
+        project_.name = L"Calc";
+        project_.folder = dir_.File(L"Calc");
+    }
+
+    std::wstring MakeCommand() const {
+        BuildCommandInput input;
+        std::wstring folder = kwtest::StandInVisualStudioFolder();
+        input.visualStudioFolder = folder;
+        input.projectName = project_.name;
+        input.sourceFolder = project_.folder;
+        input.configuration = L"Win32 Debug";
+        input.logPath = logPath_;
+        return ComposeVisualCppCommandLine(input, ActionDebug, false);
+    }
+
+    // Runs the stand-in on another thread, as the worker would, while this thread receives.
+    void Run(std::wstring commandLine, std::wstring workingFolder = {}) {
+        kwtest::WriteProjects({project_});
+        if (workingFolder.empty()) workingFolder = project_.folder;
+        struct Call {
+            std::wstring commandLine, folder, log;
+            HWND window, listBox;
+        } call{std::move(commandLine), workingFolder, logPath_, collector_.Window(), collector_.ListBox()};
+        auto body = [](void* argument) -> unsigned {
+            auto* c = static_cast<Call*>(argument);
+            RunBuilder(c->commandLine, c->folder, c->log, c->window, c->listBox);
+            PostMessageW(c->window, WM_RUN_FINISHED, 0, 0);
+            return 0;
+        };
+        uintptr_t thread = _beginthreadex(nullptr, 0, body, &call, 0, nullptr);
+        ASSERT_NE(thread, 0u);
+        bool finished = collector_.PumpUntilFinished();
+        if (finished) WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
+        CloseHandle(reinterpret_cast<HANDLE>(thread));
+        ASSERT_TRUE(finished) << "the run never ended";
+    }
+
+    ScratchDir dir_{L"runner"};
+    LogCollector collector_;
+    std::wstring logPath_;
+    kwtest::TestProject project_;
+};
+
+TEST_F(RunBuilderTest, CapturesTheWholeLogAndDeletesIt) {
+    Run(MakeCommand());
+    std::vector<std::wstring> lines = collector_.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), L"--------------------Configuration: Calc - Win32 Debug--------------------");
+    EXPECT_EQ(lines.back(), L"Calc.exe - 0 error(s), 0 warning(s)");
+    EXPECT_TRUE(kwtest::FileExists(project_.folder + L"\\Debug\\Calc.exe"));
+    EXPECT_FALSE(kwtest::FileExists(logPath_));
+    EXPECT_FALSE(kwtest::FileExists(logPath_ + L"-2"));
+}
+
+TEST_F(RunBuilderTest, LargeLogIsDeliveredWhole) {
+    project_.standIn = "flood=1500000\nmirror=mirror.log\n";
+    Run(MakeCommand());
+    std::string written = kwtest::ReadBytes(project_.folder + L"\\mirror.log");
+    ASSERT_GT(written.size(), 1500000u - 64u);
+    EXPECT_EQ(collector_.NarrowBytes().size(), written.size());
+    EXPECT_TRUE(collector_.NarrowBytes() == written);
+    for (size_t size : PieceSizes(collector_)) EXPECT_LE(size, 2048u);
+    EXPECT_FALSE(kwtest::FileExists(logPath_));
+}
+
+TEST_F(RunBuilderTest, PiecesWhileRunningKeepTheirPace) {
+    // 5000 bytes at once, then the child stays alive: 2048, 2048 and 904 bytes.
+    project_.standIn = "exactbytes=5000\nhang=1500\n";
+    Run(MakeCommand());
+    EXPECT_EQ(PieceSizes(collector_), (std::vector<size_t>{2048, 2048, 904}));
+    EXPECT_FALSE(kwtest::FileExists(logPath_));
+}
+
+TEST_F(RunBuilderTest, ExitCode259DoesNotHangTheRun) {
+    project_.standIn = "exitcode=259\nhang=300\n";
+    Run(MakeCommand());
+    EXPECT_EQ(collector_.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)");
+    EXPECT_FALSE(kwtest::FileExists(logPath_));
+}
+
+TEST_F(RunBuilderTest, CrashingBuilderLeavesItsPartialLog) {
+    project_.standIn = "result=crash\n";
+    Run(MakeCommand());
+    std::vector<std::wstring> lines = collector_.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), L"Helpers.cpp");
+    EXPECT_FALSE(kwtest::FileExists(project_.folder + L"\\Debug\\Calc.exe"));
+    EXPECT_FALSE(kwtest::FileExists(logPath_));
+}
+
+TEST_F(RunBuilderTest, FailingBuilderShowsItsErrors) {
+    project_.standIn = "result=fail\n";
+    Run(MakeCommand());
+    std::vector<std::wstring> lines = collector_.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.back(), L"Calc.exe - 1 error(s), 0 warning(s)");
+    EXPECT_FALSE(kwtest::FileExists(project_.folder + L"\\Debug\\Calc.exe"));
+}
+
+TEST_F(RunBuilderTest, MissingProgramPostsNothingAndDeletesNothing) {
+    kwtest::WriteBytes(logPath_, "left from before\r\n");
+    Run(L"\"" + dir_.File(L"nowhere\\MSDEV98\\Bin\\MSDEV") + L"\" x.dsp /CLEAN /OUT " + logPath_);
+    EXPECT_TRUE(collector_.Pieces().empty());
+    EXPECT_EQ(kwtest::ReadBytes(logPath_), "left from before\r\n");
+}
+
+TEST_F(RunBuilderTest, MissingWorkingFolderStartsNothing) {
+    Run(MakeCommand(), dir_.File(L"does not exist"));
+    EXPECT_TRUE(collector_.Pieces().empty());
+}
+
+TEST_F(RunBuilderTest, RunsOnTheCallingThreadWhenNoEventOrThreadCanBeMade) {
+    SetRunnerFaults({true, false});
+    Run(MakeCommand());
+    SetRunnerFaults({});
+    EXPECT_EQ(collector_.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)");
+
+    LogCollector second;
+    SetRunnerFaults({false, true});
+    std::wstring command = MakeCommand();
+    RunBuilder(command, project_.folder, logPath_, second.Window(), second.ListBox());
+    SetRunnerFaults({});
+    second.Pump();
+    EXPECT_EQ(second.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)");
+    EXPECT_FALSE(kwtest::FileExists(logPath_));
+}
+
+}  // namespace
+}  // namespace kw

@@ -13,7 +13,7 @@ namespace kw {
 
 namespace {
 
-constexpr size_t kWriteBufferBytes = 64 * 1024;
+constexpr size_t kWriteBufferBytes = 256 * 1024;
 
 // Buffered writer for the ".new" file. Long runs of unchanged text go straight to the file.
 class OutputFile {
@@ -142,8 +142,12 @@ private:
         const std::basic_string_view<Unit> region(text, end);
         size_t pos = 0;
         while (pos < end) {
-            // Every marker and key holds a capital V; lines without one pass in bulk.
+            // Lines without a hint of a version pass in bulk. A V found here is followed by at
+            // least the region's closing CR LF.
             size_t v = region.find(static_cast<Unit>('V'), pos);
+            while (v != region.npos && !IsVersionHint(text[v], text[v + 1])) {
+                v = region.find(static_cast<Unit>('V'), v + 1);
+            }
             if (v == region.npos) {
                 emit_(text + pos, end - pos);
                 break;

@@ -50,7 +50,7 @@ struct StampResult {
 
 struct StampOptions {
     // Bytes read at a time. Small values only make tests split lines and characters more often.
-    size_t chunkSize = 64 * 1024;
+    size_t chunkSize = 256 * 1024;
     // How 8-bit text without a byte-order mark is split into characters; by default the ANSI
     // code page's rule.
     const CharSteps* ansiSteps = nullptr;

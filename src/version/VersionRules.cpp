@@ -29,18 +29,38 @@ size_t Advance(std::basic_string_view<Unit> text, size_t pos, size_t characters,
     return pos;
 }
 
-// The first occurrence of needle that starts on a character of its own.
+// True when pos starts a character of its own (not the second byte of a double-byte one).
 template <typename Unit, typename Steps>
-size_t FindWhole(std::basic_string_view<Unit> text, std::basic_string_view<Unit> needle, const Steps& steps) {
-    size_t found = text.find(needle);
-    if (found == text.npos || steps.AsciiStandsAlone()) return found;
+bool StartsCharacter(std::basic_string_view<Unit> text, size_t pos, const Steps& steps) {
+    if (steps.AsciiStandsAlone()) return true;
     size_t boundary = 0;
-    while (found != text.npos) {
-        while (boundary < found) boundary = steps.Next(text, boundary);
-        if (boundary == found) return found;
-        found = text.find(needle, found + 1);
+    while (boundary < pos) boundary = steps.Next(text, boundary);
+    return boundary == pos;
+}
+
+// The first position of each word in the line, or npos. Every word holds exactly one capital V,
+// so the line is scanned once for V and each word is compared only around those.
+template <typename Unit, typename Steps, size_t N>
+void FindWords(std::basic_string_view<Unit> line, const std::basic_string<Unit>* const (&words)[N],
+               const Steps& steps, size_t (&found)[N]) {
+    const Unit capitalV = static_cast<Unit>('V');
+    size_t anchor[N];
+    for (size_t i = 0; i < N; ++i) {
+        found[i] = line.npos;
+        anchor[i] = words[i]->find(capitalV);
     }
-    return found;
+    size_t missing = N;
+    for (size_t v = line.find(capitalV); v != line.npos && missing > 0; v = line.find(capitalV, v + 1)) {
+        for (size_t i = 0; i < N; ++i) {
+            if (found[i] != line.npos || v < anchor[i]) continue;
+            const size_t start = v - anchor[i];
+            if (start + words[i]->size() > line.size()) continue;
+            if (line.compare(start, words[i]->size(), *words[i]) != 0) continue;
+            if (!StartsCharacter(line, start, steps)) continue;
+            found[i] = start;
+            --missing;
+        }
+    }
 }
 
 // ---- the ASCII texts of the rules, in either unit -----------------------------------------
@@ -198,26 +218,20 @@ std::wstring RewriteValue(std::basic_string<Unit>& line, size_t valueStart, bool
 template <typename Unit, typename Steps>
 bool FindMarker(std::basic_string_view<Unit> line, const Steps& steps, ResourceVersionMarker& marker) {
     const auto& words = Words<Unit>::Get();
-    struct Rule {
-        const std::basic_string<Unit>& text;
-        size_t offset;
-        bool stringValue;
-        bool logIncrement;
-    };
-    const Rule rules[] = {
-        {words.fileVersionStatement, kFileVersionStatementOffset, false, false},
-        {words.productVersionStatement, kProductVersionStatementOffset, false, false},
-        {words.fileVersionValue, kFileVersionValueOffset, true, false},
-        {words.productVersionValue, kProductVersionValueOffset, true, true},
-    };
-    for (const Rule& rule : rules) {
-        size_t found = FindWhole(line, std::basic_string_view<Unit>(rule.text), steps);
-        if (found == line.npos) continue;
+    // In the order that decides when a line holds several.
+    const std::basic_string<Unit>* const markers[] = {&words.fileVersionStatement, &words.productVersionStatement,
+                                                      &words.fileVersionValue, &words.productVersionValue};
+    const size_t offsets[] = {kFileVersionStatementOffset, kProductVersionStatementOffset, kFileVersionValueOffset,
+                              kProductVersionValueOffset};
+    size_t found[4];
+    FindWords(line, markers, steps, found);
+    for (size_t i = 0; i < 4; ++i) {
+        if (found[i] == line.npos) continue;
         // The marker is ASCII; the characters skipped after it may not be.
-        size_t afterMarker = found + rule.text.size();
-        marker.valueStart = Advance(line, afterMarker, rule.offset - rule.text.size(), steps);
-        marker.stringValue = rule.stringValue;
-        marker.logIncrement = rule.logIncrement;
+        const size_t afterMarker = found[i] + markers[i]->size();
+        marker.valueStart = Advance(line, afterMarker, offsets[i] - markers[i]->size(), steps);
+        marker.stringValue = i >= 2;
+        marker.logIncrement = i == 3;
         return true;
     }
     return false;
@@ -226,8 +240,6 @@ bool FindMarker(std::basic_string_view<Unit> line, const Steps& steps, ResourceV
 template <typename Unit, typename Steps>
 std::wstring ResourceScriptRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
                                  const Steps& steps) {
-    // Every marker holds a capital V; most lines have none.
-    if (line.find(static_cast<Unit>('V')) == line.npos) return {};
     ResourceVersionMarker marker;
     if (!FindMarker(std::basic_string_view<Unit>(line), steps, marker)) return {};
     return RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions, version, steps);
@@ -245,13 +257,15 @@ template <typename Unit, typename Steps>
 std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
                               const Steps& steps) {
     using View = std::basic_string_view<Unit>;
-    if (line.find(static_cast<Unit>('V')) == line.npos) return {};
     const auto& words = Words<Unit>::Get();
     const View text(line);
     const bool set = (actions & ActionSetVersion) != 0;
     const bool increment = !set && (actions & ActionAutoIncrement) != 0;
+    const std::basic_string<Unit>* const keys[] = {&words.majorVer, &words.minorVer, &words.revisionVer};
+    size_t found[3];
+    FindWords(text, keys, steps, found);
 
-    if (FindWhole(text, View(words.majorVer), steps) != text.npos) {
+    if (found[0] != text.npos) {
         if (set) {
             ReplaceWithKey(line, words.majorVer, version.major);
         } else if (increment) {
@@ -259,7 +273,7 @@ std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, 
         }
         return {};
     }
-    if (FindWhole(text, View(words.minorVer), steps) != text.npos) {
+    if (found[1] != text.npos) {
         if (set) {
             ReplaceWithKey(line, words.minorVer, version.minor);
         } else if (increment) {
@@ -267,7 +281,7 @@ std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, 
         }
         return {};
     }
-    if (FindWhole(text, View(words.revisionVer), steps) != text.npos) {
+    if (found[2] != text.npos) {
         if (set) {
             // A project file has three parts; the third of the run's numbers is its revision.
             ReplaceWithKey(line, words.revisionVer, version.build);

@@ -88,6 +88,13 @@ std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet a
                                const CharSteps& steps);
 std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version);
 
+// Every marker and key holds a capital V followed by E or e ("VERSION", "Version", "Ver"), so
+// text without such a pair passes every rule unchanged and may be copied without a look.
+template <typename Unit>
+constexpr bool IsVersionHint(Unit first, Unit second) {
+    return first == 'V' && (second == 'E' || second == 'e');
+}
+
 // Reads a decimal number at pos the C runtime way: white space skipped, an optional sign, then
 // the digits up to the first other character; no digits gives 0.
 // As an unsigned 32-bit version part: too large saturates at 4294967295, a minus sign negates

@@ -64,8 +64,8 @@ std::string Utf16(const std::wstring& text, bool bigEndian) {
 // Holds a file open with the given sharing until destroyed.
 class HeldOpen {
 public:
-    HeldOpen(const std::wstring& path, DWORD share)
-        : handle_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+    HeldOpen(const std::wstring& path, DWORD share, DWORD access = GENERIC_READ | GENERIC_WRITE)
+        : handle_(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     ~HeldOpen() {
         if (Ok()) CloseHandle(handle_);
@@ -311,6 +311,24 @@ TEST_F(StampFileTest, FileOpenForWritingElsewhereIsLeftAsItWas) {
         ASSERT_TRUE(lock.Ok());
         StampResult r = StampFile(path_, CompilerVC6, ActionSetVersion, version_);
         EXPECT_FALSE(r.Stamped());
+        EXPECT_FALSE(FileExists(TemporaryPathFor(path_)));
+    }
+    ExpectUntouched(before);
+}
+
+TEST_F(StampFileTest, FileThatCantBeReplacedIsLeftAsItWas) {
+    const std::string before = Script("1,0,0,1", "1,0,0,1", "1.0.0.1", "1.0.0.1");
+    WriteBytes(path_, before);
+    {
+        // A reader that allows reading and writing but not deleting: the file reads fine, but
+        // nothing may take its name.
+        HeldOpen reader(path_, FILE_SHARE_READ | FILE_SHARE_WRITE, GENERIC_READ);
+        ASSERT_TRUE(reader.Ok());
+        StampResult r = StampFile(path_, CompilerVC6, ActionSetVersion, version_);
+        EXPECT_FALSE(r.Stamped());
+        EXPECT_TRUE(r.failure == StampFailure::InUse || r.failure == StampFailure::NotReplaced)
+            << static_cast<int>(r.failure);
+        EXPECT_TRUE(r.logLines.empty());
         EXPECT_FALSE(FileExists(TemporaryPathFor(path_)));
     }
     ExpectUntouched(before);

@@ -18,5 +18,5 @@ sed "s|@DEMO@|$(printf %s "$demo_win" | sed 's/[\\&|]/\\&/g')|g" "$KW_ROOT/demo/
 trap kw_stop_all EXIT
 kw_start_wine
 package="$demo_win\\Demo.kwp"
-echo "== kilnworks-cli show $package"
-"$KW_WINE" "$KW_BUILD/kilnworks-cli.exe" show "$package"
+echo "== kilnworks-cli run $package --targets all --debug --release"
+"$KW_WINE" "$KW_BUILD/kilnworks-cli.exe" run "$package" --targets all --debug --release

@@ -6,7 +6,15 @@
 
 namespace kw {
 
-bool EmptyAwareListView::Attach(HWND dialog, int id) { return Subclass(GetDlgItem(dialog, id)); }
+bool EmptyAwareListView::Attach(HWND dialog, int id) { return Attach(GetDlgItem(dialog, id)); }
+
+bool EmptyAwareListView::Attach(HWND listView) {
+    if (!Subclass(listView)) return false;
+    // The project images belong to the window that made them; one list may share them with
+    // another, and neither may destroy them when it goes.
+    SetWindowLongPtrW(listView, GWL_STYLE, GetWindowLongPtrW(listView, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    return true;
+}
 
 void EmptyAwareListView::SetHintState(int state) {
     if (state == hintState_) return;

@@ -18,9 +18,10 @@ constexpr int kHintShown = -1;
 
 class EmptyAwareListView : public WindowSubclass {
 public:
-    // Takes over the list-view control with this id in the dialog.
+    // Takes over the list-view control with this id in the dialog. The list then shares its
+    // image lists rather than owning them.
     bool Attach(HWND dialog, int id);
-    bool Attach(HWND listView) { return Subclass(listView); }
+    bool Attach(HWND listView);
 
     // 0 paints the rows as usual, -1 paints "The Package is empty." instead.
     int HintState() const { return hintState_; }

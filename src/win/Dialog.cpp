@@ -7,6 +7,7 @@
 namespace kw {
 
 Dialog::Dialog(UINT templateId) : templateId_(templateId) {}
+Dialog::Dialog(const DLGTEMPLATE* memoryTemplate) : memoryTemplate_(memoryTemplate) {}
 
 Dialog::~Dialog() {
     if (window_ != nullptr) {
@@ -22,16 +23,20 @@ INT_PTR Dialog::RunModal(HWND parent) {
     if (window_ != nullptr) return -1;
     modal_ = true;
     ended_ = false;
-    return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), parent, &DialogProc,
-                           reinterpret_cast<LPARAM>(this));
+    auto self = reinterpret_cast<LPARAM>(this);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (memoryTemplate_ != nullptr) return DialogBoxIndirectParamW(instance, memoryTemplate_, parent, &DialogProc, self);
+    return DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId_), parent, &DialogProc, self);
 }
 
 HWND Dialog::Create(HWND parent) {
     if (window_ != nullptr) return nullptr;
     modal_ = false;
     ended_ = false;
-    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), parent, &DialogProc,
-                              reinterpret_cast<LPARAM>(this));
+    auto self = reinterpret_cast<LPARAM>(this);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (memoryTemplate_ != nullptr) return CreateDialogIndirectParamW(instance, memoryTemplate_, parent, &DialogProc, self);
+    return CreateDialogParamW(instance, MAKEINTRESOURCEW(templateId_), parent, &DialogProc, self);
 }
 
 void Dialog::End(INT_PTR result) {

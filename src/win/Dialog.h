@@ -9,6 +9,8 @@ namespace kw {
 class Dialog {
 public:
     explicit Dialog(UINT templateId);
+    // A template built in memory; it must outlive the window.
+    explicit Dialog(const DLGTEMPLATE* memoryTemplate);
     virtual ~Dialog();
     Dialog(const Dialog&) = delete;
     Dialog& operator=(const Dialog&) = delete;
@@ -46,7 +48,8 @@ private:
     INT_PTR Answer(UINT message, LRESULT result);
     static LRESULT Reflect(HWND dialog, HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
-    UINT templateId_;
+    UINT templateId_ = 0;
+    const DLGTEMPLATE* memoryTemplate_ = nullptr;
     HWND window_ = nullptr;
     bool modal_ = false;
     bool ended_ = false;

@@ -15,6 +15,7 @@
 #include "package/PackageFormat.h"
 
 #include <array>
+#include <initializer_list>
 #include <cstdint>
 #include <string>
 #include <string_view>

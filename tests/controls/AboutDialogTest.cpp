@@ -1,0 +1,166 @@
+// The About box: its texts, the link to the user guide beside the program, and the ways it ends.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "common/TestSupport.h"
+#include "controls/AboutDialog.h"
+#include "controls/ControlsTestSupport.h"
+#include "controls/FakeLinkShell.h"
+#include "resource.h"
+#include "win/UserPrompt.h"
+
+namespace {
+
+using kwtest::Pump;
+
+std::wstring WindowText(HWND window) {
+    wchar_t buffer[512] = {};
+    GetWindowTextW(window, buffer, 512);
+    return buffer;
+}
+
+// Texts of the box's static controls, in order.
+std::wstring StaticTexts(HWND dialog) {
+    std::wstring texts;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t type[32] = {};
+        GetClassNameW(child, type, 32);
+        if (lstrcmpiW(type, L"Static") == 0) texts += WindowText(child) + L"|";
+    }
+    return texts;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+class AboutDialogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        // Created hidden: the tests drive it with messages.
+        ASSERT_NE(about_.Create(nullptr), nullptr) << "the tests need an X display";
+        about_.Link().SetShell(shell_);
+    }
+
+    void ClickLink() {
+        SendMessageW(about_.Handle(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT_LINK, STN_CLICKED),
+                     reinterpret_cast<LPARAM>(about_.Item(IDC_ABOUT_LINK)));
+    }
+
+    kw::AboutDialog about_;
+    kwtest::FakeLinkShell shell_;
+    kw::ScriptedPrompt prompt_;
+    kw::ScopedPrompt scope_{prompt_};
+};
+
+TEST_F(AboutDialogTest, ShowsNameVersionNoticeAndTheGuideLink) {
+    EXPECT_EQ(WindowText(about_.Handle()), L"About Kilnworks");
+    std::wstring texts = StaticTexts(about_.Handle());
+    EXPECT_NE(texts.find(L"|Kilnworks Version 1.2|"), std::wstring::npos) << kwtest::Narrow(texts);
+    EXPECT_NE(texts.find(L"Copyright"), std::wstring::npos);
+    EXPECT_EQ(WindowText(about_.Item(IDC_ABOUT_LINK)), L"Open the Kilnworks User Guide");
+    EXPECT_NE(GetDlgItem(about_.Handle(), IDOK), nullptr);
+}
+
+TEST_F(AboutDialogTest, LinkPointsAtTheUserGuideBesideTheProgram) {
+    const kw::HyperlinkLabel& link = about_.Link();
+    EXPECT_EQ(link.Target(), kw::AboutDialog::UserGuideAddress());
+    EXPECT_EQ(link.Target().rfind(L"file:///", 0), 0u) << kwtest::Narrow(link.Target());
+    EXPECT_TRUE(EndsWith(link.Target(), L"/kilnworks-guide.html"));
+    EXPECT_TRUE(link.Underlined());
+    EXPECT_NE(link.HandCursor(), nullptr);
+
+    // The build puts the guide next to every program, this test program included.
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring guide = self;
+    guide.erase(guide.find_last_of(L'\\') + 1);
+    guide += kw::kUserGuideFileName;
+    EXPECT_TRUE(kwtest::FileExists(guide)) << kwtest::Narrow(guide);
+}
+
+TEST_F(AboutDialogTest, ClickingTheLinkOpensTheGuide) {
+    ClickLink();
+    ASSERT_EQ(shell_.opened.size(), 1u);
+    EXPECT_EQ(shell_.opened[0].first, kw::AboutDialog::UserGuideAddress());
+    EXPECT_TRUE(about_.Link().Visited());
+    EXPECT_FALSE(about_.Ended());
+}
+
+TEST_F(AboutDialogTest, FailedOpenKeepsTheBoxOpenAndCanBeRetried) {
+    shell_.shellResult = SE_ERR_PNF;
+    ClickLink();
+    ClickLink();
+    ASSERT_EQ(prompt_.messages.size(), 2u);
+    EXPECT_EQ(prompt_.messages[0].text, L"Unable to open hyperlink:\n\nThe specified path was not found.");
+    EXPECT_EQ(prompt_.messages[0].owner, about_.Handle());
+    EXPECT_EQ(prompt_.beeps.size(), 2u);
+    EXPECT_FALSE(about_.Ended());
+    EXPECT_TRUE(IsWindow(about_.Handle()));
+}
+
+TEST_F(AboutDialogTest, OkButtonEndsTheBox) {
+    HWND window = about_.Handle();
+    SendMessageW(about_.Item(IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(about_.Ended());
+    EXPECT_EQ(about_.Result(), IDOK);
+    EXPECT_FALSE(IsWindow(window));
+}
+
+TEST_F(AboutDialogTest, EnterEndsTheBox) {
+    PostMessageW(about_.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0);
+    Pump(about_.Handle());
+    EXPECT_TRUE(about_.Ended());
+    EXPECT_EQ(about_.Result(), IDOK);
+}
+
+TEST_F(AboutDialogTest, EscapeEndsTheBox) {
+    PostMessageW(about_.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump(about_.Handle());
+    EXPECT_TRUE(about_.Ended());
+    EXPECT_EQ(about_.Result(), IDCANCEL);
+}
+
+TEST_F(AboutDialogTest, CloseBoxEndsTheBox) {
+    SendMessageW(about_.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump(about_.Handle());
+    EXPECT_TRUE(about_.Ended());
+    EXPECT_EQ(about_.Result(), IDCANCEL);
+}
+
+// Presses OK in whatever About box this thread shows next.
+void CALLBACK PressOk(HWND, UINT, UINT_PTR timer, DWORD) {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM) -> BOOL {
+            if (WindowText(window) != L"About Kilnworks") return TRUE;
+            PostMessageW(window, WM_COMMAND, IDOK, 0);
+            return FALSE;
+        },
+        0);
+    KillTimer(nullptr, timer);
+}
+
+TEST(AboutDialogModalTest, RunsModallyUntilOk) {
+    kw::AboutDialog about;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, &PressOk);
+    ASSERT_NE(timer, 0u);
+    EXPECT_EQ(about.RunModal(nullptr), IDOK);
+    EXPECT_EQ(about.Handle(), nullptr);
+    KillTimer(nullptr, timer);
+}
+
+TEST(FileUrlFromPathTest, DrivePathsUncPathsAndSpecialCharacters) {
+    EXPECT_EQ(kw::FileUrlFromPath(L"C:\\Kilnworks\\kilnworks-guide.html"),
+              L"file:///C:/Kilnworks/kilnworks-guide.html");
+    EXPECT_EQ(kw::FileUrlFromPath(L"C:\\Program Files\\Kiln #2\\guide.html"),
+              L"file:///C:/Program%20Files/Kiln%20%232/guide.html");
+    EXPECT_EQ(kw::FileUrlFromPath(L"\\\\server\\share\\guide.html"), L"file://server/share/guide.html");
+    EXPECT_EQ(kw::FileUrlFromPath(L"C:\\Caf\u00e9\\100%.html"), L"file:///C:/Caf%C3%A9/100%25.html");
+}
+
+}  // namespace

@@ -1,0 +1,257 @@
+// The thin window layer: dialog dispatch and answers, reflection, subclass lifetime, the prompt
+// seam and the handle owners.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "controls/ControlsTestSupport.h"
+#include "win/Dialog.h"
+#include "win/Handles.h"
+#include "win/UserPrompt.h"
+#include "win/WindowSubclass.h"
+
+namespace {
+
+constexpr int kLabel = 1100;
+constexpr int kEdit = 1101;
+constexpr UINT kTestCode = 0x1234;
+
+const DLGTEMPLATE* PlainTemplate() {
+    static kwtest::DialogTemplate* layout = [] {
+        auto* t = new kwtest::DialogTemplate(L"Plain", 160, 60);
+        t->Add(L"STATIC", L"label", kLabel, SS_LEFT | SS_NOTIFY, 5, 5, 60, 8);
+        t->Add(L"EDIT", L"", kEdit, WS_BORDER | WS_TABSTOP, 5, 20, 60, 12);
+        t->Add(L"BUTTON", L"OK", IDOK, WS_TABSTOP | BS_DEFPUSHBUTTON, 5, 40, 50, 14);
+        return t;
+    }();
+    return layout->Get();
+}
+
+class PlainDialog : public kw::Dialog {
+public:
+    PlainDialog() : Dialog(PlainTemplate()) {}
+    bool throwOnCommand = false;
+    int initCalls = 0;
+    int commands = 0;
+    int destroyed = 0;
+    std::vector<int> notifyIds;
+
+protected:
+    bool OnInitDialog() override {
+        ++initCalls;
+        return true;
+    }
+    bool OnCommand(int id, int code, HWND control) override {
+        ++commands;
+        if (throwOnCommand) throw std::runtime_error("handler failed");
+        return id == kEdit;
+    }
+    bool OnNotify(int id, NMHDR* header, LRESULT& result) override {
+        notifyIds.push_back(id);
+        if (header->code != kTestCode) return false;
+        result = 0x5A5A;
+        return true;
+    }
+    void OnDestroyed() override { ++destroyed; }
+};
+
+// A subclass that answers the reflected messages it is given.
+class Reflector : public kw::WindowSubclass {
+public:
+    int commands = 0;
+    int notifies = 0;
+    bool consume = true;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == kw::kReflectedCommand) {
+            ++commands;
+            return consume ? 1 : 0;
+        }
+        if (message == kw::kReflectedNotify) {
+            ++notifies;
+            return consume ? 7 : 0;
+        }
+        if (message == kw::kReflectedCtlColorStatic) return reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH));
+        return DefaultProc(message, wParam, lParam);
+    }
+};
+
+class DialogTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(dialog_.Create(nullptr), nullptr) << "the tests need an X display"; }
+
+    LRESULT Notify(HWND from, int id, UINT code) {
+        NMHDR header = {from, static_cast<UINT_PTR>(id), code};
+        return SendMessageW(dialog_.Handle(), WM_NOTIFY, id, reinterpret_cast<LPARAM>(&header));
+    }
+
+    PlainDialog dialog_;
+};
+
+TEST_F(DialogTest, ObjectIsFoundFromTheWindowAndInitialisedOnce) {
+    EXPECT_EQ(dialog_.initCalls, 1);
+    EXPECT_EQ(GetWindowLongPtrW(dialog_.Handle(), DWLP_USER), reinterpret_cast<LONG_PTR>(&dialog_));
+    EXPECT_EQ(dialog_.Item(IDOK), GetDlgItem(dialog_.Handle(), IDOK));
+}
+
+TEST_F(DialogTest, NotificationAnswerReachesTheSender) {
+    EXPECT_EQ(Notify(dialog_.Item(kEdit), kEdit, kTestCode), 0x5A5A);
+    EXPECT_EQ(Notify(dialog_.Item(kEdit), kEdit, NM_CLICK), 0);
+    EXPECT_EQ(dialog_.notifyIds, (std::vector<int>{kEdit, kEdit}));
+}
+
+TEST_F(DialogTest, ExceptionInAHandlerDoesNotLeaveTheWindowProcedure) {
+    dialog_.commands = 0;  // the edit field's own focus notification came at creation
+    dialog_.throwOnCommand = true;
+    SendMessageW(dialog_.Handle(), WM_COMMAND, MAKEWPARAM(kEdit, EN_CHANGE),
+                 reinterpret_cast<LPARAM>(dialog_.Item(kEdit)));
+    EXPECT_EQ(dialog_.commands, 1);
+    EXPECT_TRUE(IsWindow(dialog_.Handle()));
+    dialog_.throwOnCommand = false;
+    SendMessageW(dialog_.Item(IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(dialog_.Ended());
+}
+
+TEST_F(DialogTest, EndingAModelessDialogDestroysItAndKeepsTheResult) {
+    dialog_.End(42);
+    EXPECT_EQ(dialog_.Handle(), nullptr);
+    EXPECT_EQ(dialog_.Result(), 42);
+    EXPECT_EQ(dialog_.destroyed, 1);
+}
+
+TEST_F(DialogTest, ChildNotificationsAreReflectedBeforeTheDialogSeesThem) {
+    Reflector label;
+    ASSERT_TRUE(label.Subclass(dialog_.Item(kLabel)));
+    HWND control = dialog_.Item(kLabel);
+    dialog_.commands = 0;
+
+    SendMessageW(dialog_.Handle(), WM_COMMAND, MAKEWPARAM(kLabel, STN_CLICKED), reinterpret_cast<LPARAM>(control));
+    EXPECT_EQ(label.commands, 1);
+    EXPECT_EQ(dialog_.commands, 0);  // consumed by the control
+    EXPECT_EQ(Notify(control, kLabel, NM_CLICK), 7);
+    EXPECT_TRUE(dialog_.notifyIds.empty());
+
+    HDC dc = CreateCompatibleDC(nullptr);
+    auto brush = SendMessageW(dialog_.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(control));
+    DeleteDC(dc);
+    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(brush), GetStockObject(GRAY_BRUSH));
+
+    // A control that lets a notification pass leaves it to the dialog.
+    label.consume = false;
+    SendMessageW(dialog_.Handle(), WM_COMMAND, MAKEWPARAM(kLabel, STN_CLICKED), reinterpret_cast<LPARAM>(control));
+    EXPECT_EQ(label.commands, 2);
+    EXPECT_EQ(dialog_.commands, 1);
+}
+
+TEST_F(DialogTest, NotificationsFromOtherWindowsAreNotReflected) {
+    Reflector popup;
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, dialog_.Handle(), nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(popup.Subclass(other));
+    Notify(other, 5, NM_CLICK);
+    EXPECT_EQ(popup.notifies, 0);
+    EXPECT_EQ(dialog_.notifyIds, std::vector<int>{5});
+    DestroyWindow(other);
+}
+
+TEST(WindowSubclassTest, SubclassLetsGoWhenEitherSideGoesFirst) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    {
+        Reflector first;
+        ASSERT_TRUE(first.Subclass(window));
+        EXPECT_FALSE(first.Subclass(window));  // already taken over
+    }
+    // The object is gone; the window still answers.
+    EXPECT_EQ(SendMessageW(window, kw::kReflectedCommand, 0, 0), 0);
+
+    Reflector second;
+    ASSERT_TRUE(second.Subclass(window));
+    DestroyWindow(window);
+    EXPECT_EQ(second.Handle(), nullptr);
+    EXPECT_FALSE(second.Subclass(nullptr));
+}
+
+// ---- UserPrompt ------------------------------------------------------------------------------
+
+TEST(UserPromptTest, ScopedPromptInstallsAndRestores) {
+    kw::UserPrompt* system = &kw::CurrentPrompt();
+    {
+        kw::ScriptedPrompt outer;
+        kw::ScopedPrompt a(outer);
+        EXPECT_EQ(&kw::CurrentPrompt(), &outer);
+        {
+            kw::ScriptedPrompt inner;
+            kw::ScopedPrompt b(inner);
+            EXPECT_EQ(&kw::CurrentPrompt(), &inner);
+        }
+        EXPECT_EQ(&kw::CurrentPrompt(), &outer);
+    }
+    EXPECT_EQ(&kw::CurrentPrompt(), system);
+}
+
+TEST(UserPromptTest, ScriptedPromptRecordsAndAnswersInOrder) {
+    kw::ScriptedPrompt prompt;
+    prompt.messageAnswers = {IDNO};
+    EXPECT_EQ(prompt.Message(nullptr, L"Delete?", L"Confirmation", MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
+    EXPECT_EQ(prompt.Message(nullptr, L"Again?", L"Confirmation", MB_YESNOCANCEL), IDYES);
+    EXPECT_EQ(prompt.Message(nullptr, L"Failed.", L"Error", MB_OK), IDOK);
+    ASSERT_EQ(prompt.messages.size(), 3u);
+    EXPECT_EQ(prompt.messages[0].text, L"Delete?");
+    EXPECT_EQ(prompt.messages[2].caption, L"Error");
+
+    kw::FileRequest request;
+    request.title = L"Select package:";
+    prompt.fileAnswers = {L"C:\\p\\a.kwp", L""};
+    std::wstring path;
+    EXPECT_TRUE(prompt.ChooseFile(request, path));
+    EXPECT_EQ(path, L"C:\\p\\a.kwp");
+    EXPECT_FALSE(prompt.ChooseFile(request, path));  // an empty answer is a cancel
+    EXPECT_FALSE(prompt.ChooseFile(request, path));  // so is running out of answers
+    EXPECT_EQ(prompt.fileRequests.size(), 3u);
+    EXPECT_EQ(prompt.fileRequests[0].title, L"Select package:");
+
+    kw::FolderRequest folder;
+    EXPECT_FALSE(prompt.ChooseFolder(folder, path));
+    EXPECT_EQ(prompt.folderRequests.size(), 1u);
+}
+
+TEST(UserPromptTest, FilterTextIsPairsEndedByAnEmptyString) {
+    std::wstring text = kw::BuildFilterText({{L"Resource files", L"*.rc"}, {L"All files", L"*.*"}});
+    EXPECT_EQ(text, std::wstring(L"Resource files\0*.rc\0All files\0*.*\0\0", 35));
+    EXPECT_EQ(kw::BuildFilterText({}), L"");
+}
+
+// ---- handle owners ---------------------------------------------------------------------------
+
+TEST(HandlesTest, OwnersReleaseOnceAndMoveOwnership) {
+    HFONT raw = CreateFontW(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+    ASSERT_NE(raw, nullptr);
+    {
+        kw::FontHandle first(raw);
+        kw::FontHandle second(std::move(first));
+        EXPECT_EQ(first.Get(), nullptr);
+        EXPECT_EQ(second.Get(), raw);
+        kw::FontHandle third;
+        third = std::move(second);
+        EXPECT_EQ(third.Get(), raw);
+        EXPECT_NE(GetObjectType(raw), 0u);
+    }
+    EXPECT_EQ(GetObjectType(raw), 0u);  // deleted exactly when its last owner went
+
+    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR, 1, 1);
+    kw::ImageListHandle images(list);
+    EXPECT_EQ(images.Release(), list);
+    EXPECT_FALSE(images);
+    EXPECT_TRUE(ImageList_Destroy(list));
+}
+
+}  // namespace

@@ -15,34 +15,34 @@ namespace {
 std::atomic<bool> gEventFails{false};
 std::atomic<bool> gThreadFails{false};
 
-// How many pieces one read may post: one while the child runs, all after it has ended.
-enum class ReadAmount { OnePiece, Everything };
+// Posts the text of an open log file beyond readPosition: one piece, or everything.
+void PostFromFile(HANDLE file, std::uint32_t& readPosition, HWND window, HWND listBox, bool everything) {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart <= readPosition) return;
+    LARGE_INTEGER offset{};
+    offset.QuadPart = readPosition;
+    if (readPosition > 0 && !SetFilePointerEx(file, offset, nullptr, FILE_BEGIN)) return;
+    char piece[kLogPieceBytes];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, piece, kLogPieceBytes, &got, nullptr) || got == 0) return;
+        bool delivered = PostLogText(piece, got, false, window, listBox);
+        readPosition += got;
+        if (!everything) return;
+        // Nobody is left to read the rest: the window is gone.
+        if (!delivered && !IsWindow(window)) return;
+    }
+}
 
-void ReadLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
-                 ReadAmount amount) {
-    // The builder may hold its log open for writing, so only a copy of it is ever opened.
+// The builder may hold its log open for writing, so while it runs only a copy is ever opened.
+void ReadThroughSideCopy(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
+                         bool everything) {
     const std::wstring sideCopy = logPath + L"-2";
     if (!CopyFileW(logPath.c_str(), sideCopy.c_str(), FALSE)) return;
     {
         FileHandle copy(CreateFileW(sideCopy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        LARGE_INTEGER size{};
-        if (copy.Valid() && GetFileSizeEx(copy.Get(), &size) && size.QuadPart > readPosition) {
-            LARGE_INTEGER offset{};
-            offset.QuadPart = readPosition;
-            if (readPosition == 0 || SetFilePointerEx(copy.Get(), offset, nullptr, FILE_BEGIN)) {
-                char piece[kLogPieceBytes];
-                for (;;) {
-                    DWORD got = 0;
-                    if (!ReadFile(copy.Get(), piece, kLogPieceBytes, &got, nullptr) || got == 0) break;
-                    bool delivered = PostLogText(piece, got, false, window, listBox);
-                    readPosition += got;
-                    if (amount == ReadAmount::OnePiece) break;
-                    // Nobody left to read the rest: the window is gone.
-                    if (!delivered && !IsWindow(window)) break;
-                }
-            }
-        }
+        if (copy.Valid()) PostFromFile(copy.Get(), readPosition, window, listBox, everything);
     }
     DeleteFileW(sideCopy.c_str());
 }
@@ -50,12 +50,20 @@ void ReadLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND 
 }  // namespace
 
 void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox) {
-    ReadLogText(logPath, readPosition, window, listBox, ReadAmount::OnePiece);
+    ReadThroughSideCopy(logPath, readPosition, window, listBox, false);
 }
 
 void ReadRemainingLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window,
                           HWND listBox) {
-    ReadLogText(logPath, readPosition, window, listBox, ReadAmount::Everything);
+    // The builder has ended, so the log is read where it is; the copy (a few milliseconds a child
+    // under Wine) is only needed when something else still holds the log without sharing it.
+    FileHandle log(CreateFileW(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (log.Valid()) {
+        PostFromFile(log.Get(), readPosition, window, listBox, true);
+        return;
+    }
+    ReadThroughSideCopy(logPath, readPosition, window, listBox, true);
 }
 
 unsigned __stdcall RunProcess(void* argument) {

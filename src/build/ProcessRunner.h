@@ -34,7 +34,8 @@ unsigned __stdcall RunProcess(void* request);
 // nothing; the position then keeps its value.
 void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox);
 
-// The same, but posts everything beyond readPosition, piece by piece.
+// Posts everything beyond readPosition, piece by piece. For use once the builder has ended: the
+// log is then read where it is, through the side copy only if it can't be opened.
 void ReadRemainingLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window,
                           HWND listBox);
 

@@ -1,0 +1,122 @@
+// Per-child overhead of a run: 50 quick stand-in builds through the engine against starting and
+// waiting for the same 50 stand-ins directly. Also shows what a sleep-then-test poll loop costs.
+#include "EngineBench.h"
+
+#include "build/BuildCommands.h"
+#include "build/ProcessRunner.h"
+#include "build/RunSettings.h"
+#include "win/Com.h"
+
+#include <algorithm>
+
+using namespace kwbench;
+
+namespace {
+
+constexpr int kChildren = 50;
+constexpr int kRounds = 3;
+
+std::wstring CommandFor(int i, const std::wstring& root, const std::wstring& logPath) {
+    std::wstring name = L"P" + std::to_wstring(i);
+    kw::BuildCommandInput input;
+    input.visualStudioFolder = kw::TheRunSettings().VisualStudioFolder;
+    input.projectName = name;
+    std::wstring folder = root + L"\\" + name;
+    input.sourceFolder = folder;
+    input.configuration = L"Win32 Debug";
+    input.logPath = logPath;
+    return kw::ComposeVisualCppCommandLine(input, kw::ActionDebug, false);
+}
+
+enum class Wait { Handle, HandleAndReadLog, SleepThenTest };
+
+// Starts each child and waits for it: on its handle, on its handle and then reading its log as the
+// runner does, or the old way (test for STILL_ACTIVE, then sleep 256 ms).
+double RunDirectly(int count, const std::wstring& root, const std::wstring& temporaryFolder, Wait wait,
+                   HWND window = nullptr) {
+    std::wstring logPath = kw::LogFilePath(temporaryFolder, static_cast<long>(GetCurrentThreadId()));
+    long long start = Ticks();
+    for (int i = 1; i <= count; ++i) {
+        std::wstring line = CommandFor(i, root, logPath);
+        std::wstring folder = root + L"\\P" + std::to_wstring(i);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS,
+                            nullptr, folder.c_str(), &startup, &process)) {
+            std::printf("could not start the stand-in: %lu\n", GetLastError());
+            return -1;
+        }
+        if (wait == Wait::SleepThenTest) {
+            DWORD code = 0;
+            while (GetExitCodeProcess(process.hProcess, &code) && code == STILL_ACTIVE) Sleep(256);
+        } else {
+            WaitForSingleObject(process.hProcess, INFINITE);
+        }
+        if (wait == Wait::HandleAndReadLog) {
+            std::uint32_t position = 0;
+            kw::ReadRemainingLogText(logPath, position, window, nullptr);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        DeleteFileW(logPath.c_str());
+    }
+    return Seconds(Ticks() - start);
+}
+
+}  // namespace
+
+int wmain() {
+    kw::ComApartment com;
+    std::wstring temporaryFolder = TemporaryFolder();
+    std::wstring root = temporaryFolder + L"\\kw-bench-runner-" + std::to_wstring(GetCurrentProcessId());
+    std::wstring package = MakeVisualCppPackage(root, kChildren, "");
+    kw::PackageDocument document;
+    if (document.OpenPackage(package) != 0) {
+        std::printf("the benchmark package could not be opened\n");
+        return 1;
+    }
+    Receiver receiver;
+    std::vector<int> targets;
+    for (int i = 1; i <= kChildren; ++i) targets.push_back(i);
+
+    // The engine's settings (Visual Studio folder) serve the direct loop too.
+    RunThroughEngine(document, temporaryFolder, {1}, receiver);
+    RunDirectly(1, root, temporaryFolder, Wait::Handle);
+
+    std::vector<double> direct, withLog, engine;
+    for (int round = 0; round < kRounds; ++round) {
+        direct.push_back(RunDirectly(kChildren, root, temporaryFolder, Wait::Handle));
+        withLog.push_back(RunDirectly(kChildren, root, temporaryFolder, Wait::HandleAndReadLog, receiver.Window()));
+        receiver.Pump();
+        engine.push_back(RunThroughEngine(document, temporaryFolder, targets, receiver));
+    }
+    if (*std::min_element(direct.begin(), direct.end()) <= 0 || *std::min_element(engine.begin(), engine.end()) <= 0) {
+        std::printf("a run failed\n");
+        return 1;
+    }
+    std::sort(direct.begin(), direct.end());
+    std::sort(engine.begin(), engine.end());
+    std::sort(withLog.begin(), withLog.end());
+    double logged = withLog[kRounds / 2];
+    double floor = direct[kRounds / 2];
+    double run = engine[kRounds / 2];
+    std::printf("children per run                 %d (median of %d rounds)\n", kChildren, kRounds);
+    std::printf("direct start + wait (floor)      %8.1f ms  %6.2f ms/child\n", floor * 1000, floor * 1000 / kChildren);
+    std::printf("direct + log copy and read       %8.1f ms  %6.2f ms/child\n", logged * 1000,
+                logged * 1000 / kChildren);
+    std::printf("engine run                       %8.1f ms  %6.2f ms/child\n", run * 1000, run * 1000 / kChildren);
+    std::printf("engine / floor                   %8.3f  (goal <= 1.10)\n", run / floor);
+    std::printf("log pieces received              %zu\n", receiver.Arrivals().size());
+
+    // The sleep-then-test loop, on fewer children: it costs about half a poll per child.
+    constexpr int kPolled = 10;
+    double polledFloor = RunDirectly(kPolled, root, temporaryFolder, Wait::Handle);
+    double polled = RunDirectly(kPolled, root, temporaryFolder, Wait::SleepThenTest);
+    std::printf("sleep-then-test loop / floor     %8.3f  (%d children, %.1f ms/child extra)\n", polled / polledFloor,
+                kPolled, (polled - polledFloor) * 1000 / kPolled);
+
+    document.ClosePackage();
+    RemoveTree(root);
+    return 0;
+}

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Photographs the interface controls under Xvfb: the About box, or the project lists (one with
+# the three project kinds, one showing the empty-package hint).
+#   scripts/screenshot.sh about|lists <out.png>
+# Uses KW_BUILD like the other scripts; builds the preview program there if needed.
+set -euo pipefail
+export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+. "$KW_ROOT/scripts/wine-env.sh"
+
+what="${1:-}"
+out="${2:-}"
+if [ "$what" != about ] && [ "$what" != lists ] || [ -z "$out" ]; then
+  echo "usage: $0 about|lists <out.png>" >&2
+  exit 2
+fi
+out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
+
+kw_build_tree "$KW_ARCH" "$KW_BUILD" controls_preview >/dev/null
+
+work="$(mktemp -d)"
+preview_pid=""
+finish() {
+  touch "$work/done"
+  if [ -n "$preview_pid" ]; then wait "$preview_pid" 2>/dev/null || true; fi
+  kw_stop_all
+  rm -rf "$work"
+}
+trap finish EXIT
+kw_start_xvfb
+kw_start_wine
+# There is no window manager on Xvfb: let Wine draw captions and frames itself.
+"$KW_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
+
+"$KW_WINE" "$KW_BUILD/controls_preview.exe" "$what" "$(kw_winpath "$work/ready")" "$(kw_winpath "$work/done")" \
+  </dev/null >/dev/null 2>&1 &
+preview_pid=$!
+
+for _ in $(seq 1 600); do
+  [ -e "$work/ready" ] && break
+  sleep 0.1
+done
+if [ ! -e "$work/ready" ]; then
+  echo "the preview did not come up" >&2
+  exit 1
+fi
+
+# The desktop is black: cut the picture down to the windows on it.
+import -window root "$work/root.png"
+convert "$work/root.png" -trim +repage "$out"
+echo "$out"

@@ -132,16 +132,15 @@ TEST_F(AboutDialogTest, CloseBoxEndsTheBox) {
     EXPECT_EQ(about_.Result(), IDCANCEL);
 }
 
+BOOL CALLBACK PressOkIn(HWND window, LPARAM) {
+    if (WindowText(window) != L"About Kilnworks") return TRUE;
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
 // Presses OK in whatever About box this thread shows next.
 void CALLBACK PressOk(HWND, UINT, UINT_PTR timer, DWORD) {
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM) -> BOOL {
-            if (WindowText(window) != L"About Kilnworks") return TRUE;
-            PostMessageW(window, WM_COMMAND, IDOK, 0);
-            return FALSE;
-        },
-        0);
+    EnumThreadWindows(GetCurrentThreadId(), &PressOkIn, 0);
     KillTimer(nullptr, timer);
 }
 

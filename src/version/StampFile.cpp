@@ -200,107 +200,104 @@ StampResult Failed(StampFailure failure, DWORD error) {
     return result;
 }
 
-// The work on an opened pair of files. Fills result; the caller cleans up on failure.
-void RewriteFile(HANDLE input, OutputFile& output, CompilerKind kind, ActionSet actions, VersionQuad& version,
-                 const StampOptions& options, StampResult& result) {
-    const size_t chunkSize = std::max<size_t>(options.chunkSize, 1);
-    DWORD error = 0;
+// What a pass over one file needs besides the files themselves.
+struct Pass {
+    CompilerKind kind;
+    ActionSet actions;
+    VersionQuad& version;
+    size_t chunkSize;
+    StampResult& result;
 
-    // Enough bytes to recognise a byte-order mark.
+    void Fail(StampFailure failure, DWORD error = 0) {
+        result.failure = failure;
+        result.error = error;
+    }
+};
+
+// A UTF-16 file after its mark: lines end at the units CR LF; units go back in the file's order.
+void RewriteUtf16(HANDLE input, OutputFile& output, bool bigEndian, std::string raw, Pass& pass) {
+    std::string bytes;
+    auto emitUnits = [&output, &bytes, bigEndian](const wchar_t* units, size_t count) {
+        bytes.resize(count * 2);
+        for (size_t i = 0; i < count; ++i) {
+            const unsigned u = static_cast<unsigned>(units[i]);
+            bytes[2 * i + (bigEndian ? 1 : 0)] = static_cast<char>(u & 0xFF);
+            bytes[2 * i + (bigEndian ? 0 : 1)] = static_cast<char>(u >> 8);
+        }
+        output.Write(bytes.data(), bytes.size());
+    };
+    auto rules = [&pass](std::wstring& line) {
+        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version);
+    };
+    auto rewriter = MakeRewriter<wchar_t>(rules, emitUnits, pass.result.logLines);
+
+    // The first byte of a unit split between reads waits in raw for the second.
+    std::vector<char> chunk(pass.chunkSize);
+    for (bool more = true; more && output.Error() == 0;) {
+        size_t got = 0;
+        DWORD error = 0;
+        if (!ReadFully(input, chunk.data(), pass.chunkSize, got, error)) return pass.Fail(StampFailure::Unreadable, error);
+        more = got == pass.chunkSize;
+        raw.append(chunk.data(), got);
+        const size_t units = raw.size() / 2;
+        wchar_t* out = rewriter.Reserve(units);
+        for (size_t i = 0; i < units; ++i) {
+            const unsigned char a = static_cast<unsigned char>(raw[2 * i]);
+            const unsigned char b = static_cast<unsigned char>(raw[2 * i + 1]);
+            out[i] = static_cast<wchar_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
+        }
+        rewriter.Commit(units);
+        raw.erase(0, units * 2);
+    }
+    rewriter.Finish();
+    output.Write(raw.data(), raw.size());  // an odd last byte stays as it was
+}
+
+// An 8-bit file: lines end at the bytes CR LF, and a zero byte means it isn't text we know.
+void RewriteBytes(HANDLE input, OutputFile& output, const CharSteps& steps, const std::string& start, bool more,
+                  Pass& pass) {
+    auto emitBytes = [&output](const char* data, size_t size) { output.Write(data, size); };
+    auto rules = [&pass, &steps](std::string& line) {
+        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, steps);
+    };
+    auto rewriter = MakeRewriter<char>(rules, emitBytes, pass.result.logLines);
+    if (std::memchr(start.data(), 0, start.size())) return pass.Fail(StampFailure::HoldsZeroBytes);
+    std::copy(start.begin(), start.end(), rewriter.Reserve(start.size()));
+    rewriter.Commit(start.size());
+
+    while (more && output.Error() == 0) {
+        char* out = rewriter.Reserve(pass.chunkSize);
+        size_t got = 0;
+        DWORD error = 0;
+        if (!ReadFully(input, out, pass.chunkSize, got, error)) return pass.Fail(StampFailure::Unreadable, error);
+        if (std::memchr(out, 0, got)) return pass.Fail(StampFailure::HoldsZeroBytes);
+        more = got == pass.chunkSize;
+        rewriter.Commit(got);
+    }
+    rewriter.Finish();
+}
+
+// Recognises the encoding by its byte-order mark, copies the mark, and rewrites the rest.
+void RewriteFile(HANDLE input, OutputFile& output, const StampOptions& options, Pass& pass) {
     char head[3];
     size_t headSize = 0;
-    if (!ReadFully(input, head, sizeof head, headSize, error)) {
-        result.failure = StampFailure::Unreadable;
-        result.error = error;
-        return;
-    }
-    auto emitBytes = [&output](const char* data, size_t size) { output.Write(data, size); };
+    DWORD error = 0;
+    if (!ReadFully(input, head, sizeof head, headSize, error)) return pass.Fail(StampFailure::Unreadable, error);
+    const bool more = headSize == sizeof head;
 
     if (headSize >= 2 && (std::memcmp(head, "\xFF\xFE", 2) == 0 || std::memcmp(head, "\xFE\xFF", 2) == 0)) {
         const bool bigEndian = head[0] == '\xFE';
-        result.encoding = bigEndian ? TextEncoding::Utf16Be : TextEncoding::Utf16Le;
+        pass.result.encoding = bigEndian ? TextEncoding::Utf16Be : TextEncoding::Utf16Le;
         output.Write(head, 2);
-        std::string bytes;
-        auto emitUnits = [&output, &bytes, bigEndian](const wchar_t* units, size_t count) {
-            bytes.resize(count * 2);
-            for (size_t i = 0; i < count; ++i) {
-                const unsigned u = static_cast<unsigned>(units[i]);
-                bytes[2 * i + (bigEndian ? 1 : 0)] = static_cast<char>(u & 0xFF);
-                bytes[2 * i + (bigEndian ? 0 : 1)] = static_cast<char>(u >> 8);
-            }
-            output.Write(bytes.data(), bytes.size());
-        };
-        auto rules = [kind, actions, &version](std::wstring& line) {
-            return ApplyVersionRules(kind, line, actions, version);
-        };
-        auto rewriter = MakeRewriter<wchar_t>(rules, emitUnits, result.logLines);
-
-        // Bytes of a unit split between reads wait in carry.
-        std::string raw(head + 2, headSize - 2);
-        std::vector<char> chunk(chunkSize);
-        for (bool more = true; more;) {
-            size_t got = 0;
-            if (!ReadFully(input, chunk.data(), chunkSize, got, error)) {
-                result.failure = StampFailure::Unreadable;
-                result.error = error;
-                return;
-            }
-            more = got == chunkSize;
-            raw.append(chunk.data(), got);
-            const size_t units = raw.size() / 2;
-            wchar_t* out = rewriter.Reserve(units);
-            for (size_t i = 0; i < units; ++i) {
-                const unsigned char a = static_cast<unsigned char>(raw[2 * i]);
-                const unsigned char b = static_cast<unsigned char>(raw[2 * i + 1]);
-                out[i] = static_cast<wchar_t>(bigEndian ? (a << 8) | b : (b << 8) | a);
-            }
-            rewriter.Commit(units);
-            raw.erase(0, units * 2);
-            if (output.Error() != 0) break;
-        }
-        rewriter.Finish();
-        output.Write(raw.data(), raw.size());  // an odd last byte stays as it was
-        return;
+        return RewriteUtf16(input, output, bigEndian, std::string(head + 2, headSize - 2), pass);
     }
-
-    CharSteps steps = options.ansiSteps ? *options.ansiSteps : AnsiCodePageSteps();
-    size_t skip = 0;
     if (headSize == 3 && std::memcmp(head, "\xEF\xBB\xBF", 3) == 0) {
-        result.encoding = TextEncoding::Utf8;
-        steps = CharSteps::Utf8();
+        pass.result.encoding = TextEncoding::Utf8;
         output.Write(head, 3);  // the mark is not part of the first line
-        skip = 3;
+        return RewriteBytes(input, output, CharSteps::Utf8(), std::string(), more, pass);
     }
-    auto rules = [kind, actions, &version, &steps](std::string& line) {
-        return ApplyVersionRules(kind, line, actions, version, steps);
-    };
-    auto rewriter = MakeRewriter<char>(rules, emitBytes, result.logLines);
-    if (headSize > skip) {
-        char* out = rewriter.Reserve(headSize - skip);
-        std::memcpy(out, head + skip, headSize - skip);
-        if (std::memchr(out, 0, headSize - skip)) {
-            result.failure = StampFailure::HoldsZeroBytes;
-            return;
-        }
-        rewriter.Commit(headSize - skip);
-    }
-    for (bool more = headSize == sizeof head; more;) {
-        char* out = rewriter.Reserve(chunkSize);
-        size_t got = 0;
-        if (!ReadFully(input, out, chunkSize, got, error)) {
-            result.failure = StampFailure::Unreadable;
-            result.error = error;
-            return;
-        }
-        if (std::memchr(out, 0, got)) {
-            result.failure = StampFailure::HoldsZeroBytes;
-            return;
-        }
-        more = got == chunkSize;
-        rewriter.Commit(got);
-        if (output.Error() != 0) break;
-    }
-    rewriter.Finish();
+    const CharSteps& steps = options.ansiSteps ? *options.ansiSteps : AnsiCodePageSteps();
+    RewriteBytes(input, output, steps, std::string(head, headSize), more, pass);
 }
 
 }  // namespace
@@ -341,7 +338,8 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
     // The rules work on a copy; a skipped file must not leave its numbers in the run settings.
     VersionQuad working = version;
     StampResult result;
-    RewriteFile(input.Get(), output, kind, actions, working, options, result);
+    Pass pass{kind, actions, working, std::max<size_t>(options.chunkSize, 1), result};
+    RewriteFile(input.Get(), output, options, pass);
     input.Reset();
     if (result.failure == StampFailure::None) {
         if (DWORD error = output.Finish()) {

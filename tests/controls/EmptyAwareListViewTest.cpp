@@ -248,11 +248,6 @@ TEST_F(EmptyAwareListViewTest, ClearSelectionVisitsEveryRowAndUnselectsThem) {
     EXPECT_TRUE(SelectedRows(list_).empty());
 }
 
-TEST_F(EmptyAwareListViewTest, DeleteAllRowsEmptiesTheList) {
-    host_.icons.DeleteAllRows();
-    EXPECT_EQ(ListView_GetItemCount(list_), 0);
-}
-
 // ---- hint painting ---------------------------------------------------------------------------
 
 // Painting is read back from the screen, so these lists are shown. One host serves the whole

@@ -414,14 +414,6 @@ TEST_F(HyperlinkLabelTest, UnreadableRegistryReportsTheShellsOwnCode) {
               L"Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
 }
 
-TEST_F(HyperlinkLabelTest, ShowOpenErrorReportsUnknownCodesByNumber) {
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    label_.ShowOpenError(77);
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(prompt_.messages[0].text, L"Unable to open hyperlink:\n\nUnknown Error (77) occurred.");
-    EXPECT_TRUE(prompt_.beeps.empty());
-}
-
 // ---- lifetime --------------------------------------------------------------------------------
 
 TEST_F(HyperlinkLabelTest, LabelGoingFirstGivesTheControlItsFontBack) {

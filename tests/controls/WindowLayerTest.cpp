@@ -36,16 +36,11 @@ class PlainDialog : public kw::Dialog {
 public:
     PlainDialog() : Dialog(PlainTemplate()) {}
     bool throwOnCommand = false;
-    int initCalls = 0;
     int commands = 0;
     int destroyed = 0;
     std::vector<int> notifyIds;
 
 protected:
-    bool OnInitDialog() override {
-        ++initCalls;
-        return true;
-    }
     bool OnCommand(int id, int code, HWND control) override {
         ++commands;
         if (throwOnCommand) throw std::runtime_error("handler failed");
@@ -93,12 +88,6 @@ protected:
 
     PlainDialog dialog_;
 };
-
-TEST_F(DialogTest, ObjectIsFoundFromTheWindowAndInitialisedOnce) {
-    EXPECT_EQ(dialog_.initCalls, 1);
-    EXPECT_EQ(GetWindowLongPtrW(dialog_.Handle(), DWLP_USER), reinterpret_cast<LONG_PTR>(&dialog_));
-    EXPECT_EQ(dialog_.Item(IDOK), GetDlgItem(dialog_.Handle(), IDOK));
-}
 
 TEST_F(DialogTest, NotificationAnswerReachesTheSender) {
     EXPECT_EQ(Notify(dialog_.Item(kEdit), kEdit, kTestCode), 0x5A5A);
@@ -198,32 +187,6 @@ TEST(UserPromptTest, ScopedPromptInstallsAndRestores) {
     EXPECT_EQ(&kw::CurrentPrompt(), system);
 }
 
-TEST(UserPromptTest, ScriptedPromptRecordsAndAnswersInOrder) {
-    kw::ScriptedPrompt prompt;
-    prompt.messageAnswers = {IDNO};
-    EXPECT_EQ(prompt.Message(nullptr, L"Delete?", L"Confirmation", MB_YESNOCANCEL | MB_ICONQUESTION), IDNO);
-    EXPECT_EQ(prompt.Message(nullptr, L"Again?", L"Confirmation", MB_YESNOCANCEL), IDYES);
-    EXPECT_EQ(prompt.Message(nullptr, L"Failed.", L"Error", MB_OK), IDOK);
-    ASSERT_EQ(prompt.messages.size(), 3u);
-    EXPECT_EQ(prompt.messages[0].text, L"Delete?");
-    EXPECT_EQ(prompt.messages[2].caption, L"Error");
-
-    kw::FileRequest request;
-    request.title = L"Select package:";
-    prompt.fileAnswers = {L"C:\\p\\a.kwp", L""};
-    std::wstring path;
-    EXPECT_TRUE(prompt.ChooseFile(request, path));
-    EXPECT_EQ(path, L"C:\\p\\a.kwp");
-    EXPECT_FALSE(prompt.ChooseFile(request, path));  // an empty answer is a cancel
-    EXPECT_FALSE(prompt.ChooseFile(request, path));  // so is running out of answers
-    EXPECT_EQ(prompt.fileRequests.size(), 3u);
-    EXPECT_EQ(prompt.fileRequests[0].title, L"Select package:");
-
-    kw::FolderRequest folder;
-    EXPECT_FALSE(prompt.ChooseFolder(folder, path));
-    EXPECT_EQ(prompt.folderRequests.size(), 1u);
-}
-
 TEST(UserPromptTest, FilterTextIsPairsEndedByAnEmptyString) {
     std::wstring text = kw::BuildFilterText({{L"Resource files", L"*.rc"}, {L"All files", L"*.*"}});
     EXPECT_EQ(text, std::wstring(L"Resource files\0*.rc\0All files\0*.*\0\0", 35));
@@ -246,12 +209,6 @@ TEST(HandlesTest, OwnersReleaseOnceAndMoveOwnership) {
         EXPECT_NE(GetObjectType(raw), 0u);
     }
     EXPECT_EQ(GetObjectType(raw), 0u);  // deleted exactly when its last owner went
-
-    HIMAGELIST list = ImageList_Create(16, 16, ILC_COLOR, 1, 1);
-    kw::ImageListHandle images(list);
-    EXPECT_EQ(images.Release(), list);
-    EXPECT_FALSE(images);
-    EXPECT_TRUE(ImageList_Destroy(list));
 }
 
 }  // namespace

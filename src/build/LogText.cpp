@@ -8,8 +8,10 @@ namespace kw {
 
 namespace {
 
-// A full message queue is temporary; a destroyed window is not. Retry the former briefly.
-constexpr int kPostRetries = 200;
+// A full message queue is temporary; a destroyed window is not. Retry the former for up to half a
+// minute, so a window that is busy for a while loses no text, while one that never drains its
+// queue again can't stall the run for ever.
+constexpr int kPostRetries = 3000;
 constexpr DWORD kPostRetryDelayMs = 10;
 
 bool PostWithRetry(HWND window, UINT message, WPARAM wParam) {

@@ -112,6 +112,18 @@ TEST(ReadNewLogText, UndeliverableTextIsDropped) {
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 
+struct Call {
+    std::wstring commandLine, folder, log;
+    HWND window, listBox;
+};
+
+unsigned __stdcall RunCall(void* argument) {
+    auto* call = static_cast<Call*>(argument);
+    RunBuilder(call->commandLine, call->folder, call->log, call->window, call->listBox);
+    PostMessageW(call->window, WM_RUN_FINISHED, 0, 0);
+    return 0;
+}
+
 // A child run the way a build step runs one, in a stand-in project folder.
 class RunBuilderTest : public ::testing::Test {
 protected:
@@ -137,17 +149,8 @@ protected:
     void Run(std::wstring commandLine, std::wstring workingFolder = {}) {
         kwtest::WriteProjects({project_});
         if (workingFolder.empty()) workingFolder = project_.folder;
-        struct Call {
-            std::wstring commandLine, folder, log;
-            HWND window, listBox;
-        } call{std::move(commandLine), workingFolder, logPath_, collector_.Window(), collector_.ListBox()};
-        auto body = [](void* argument) -> unsigned {
-            auto* c = static_cast<Call*>(argument);
-            RunBuilder(c->commandLine, c->folder, c->log, c->window, c->listBox);
-            PostMessageW(c->window, WM_RUN_FINISHED, 0, 0);
-            return 0;
-        };
-        uintptr_t thread = _beginthreadex(nullptr, 0, body, &call, 0, nullptr);
+        Call call{std::move(commandLine), workingFolder, logPath_, collector_.Window(), collector_.ListBox()};
+        uintptr_t thread = _beginthreadex(nullptr, 0, RunCall, &call, 0, nullptr);
         ASSERT_NE(thread, 0u);
         bool finished = collector_.PumpUntilFinished();
         if (finished) WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);

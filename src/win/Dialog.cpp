@@ -50,6 +50,27 @@ void Dialog::End(INT_PTR result) {
     }
 }
 
+void Dialog::ExchangeCheck(Exchange direction, int id, int& value) {
+    if (direction == Exchange::Read) {
+        value = IsDlgButtonChecked(window_, id) == BST_CHECKED ? 1 : 0;
+    } else {
+        CheckDlgButton(window_, id, value ? BST_CHECKED : BST_UNCHECKED);
+    }
+}
+
+void Dialog::ExchangeText(Exchange direction, int id, std::wstring& value) {
+    HWND control = GetDlgItem(window_, id);
+    if (control == nullptr) return;
+    if (direction == Exchange::Read) {
+        int length = GetWindowTextLengthW(control);
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+        value = text;
+    } else {
+        SetWindowTextW(control, value.c_str());
+    }
+}
+
 INT_PTR CALLBACK Dialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Dialog* self = nullptr;
     if (message == WM_INITDIALOG) {
@@ -98,6 +119,7 @@ INT_PTR Dialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         if (Reflect(window_, control, message, wParam, lParam) != 0) return TRUE;
         int id = LOWORD(wParam);
         if (OnCommand(id, HIWORD(wParam), control)) return TRUE;
+        if (id == IDOK) ReadControls();
         if (id == IDOK || id == IDCANCEL) {
             End(id);
             return TRUE;

@@ -4,7 +4,12 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace kw {
+
+// Direction of a data exchange between a dialog's members and its controls.
+enum class Exchange { Read, Write };
 
 class Dialog {
 public:
@@ -26,6 +31,10 @@ public:
 
     HWND Handle() const { return window_; }
     HWND Item(int id) const { return GetDlgItem(window_, id); }
+    // Copy every control's state into the members, or every member into its control.
+    void ReadControls() { ExchangeControls(Exchange::Read); }
+    void WriteControls() { ExchangeControls(Exchange::Write); }
+
     // The result passed to End, also for a modeless dialog after it has ended.
     INT_PTR Result() const { return result_; }
     bool Ended() const { return ended_; }
@@ -33,7 +42,15 @@ public:
 protected:
     // Return true to let the dialog manager put the focus on the first control.
     virtual bool OnInitDialog() { return true; }
-    // Return true when handled. Unhandled IDOK and IDCANCEL end the dialog with that result.
+    // The one data-exchange routine of a dialog, built from the two helpers below.
+    virtual void ExchangeControls(Exchange direction) {}
+    // Check box <-> 0/1.
+    void ExchangeCheck(Exchange direction, int id, int& value);
+    // Edit field (or any control's text) <-> string.
+    void ExchangeText(Exchange direction, int id, std::wstring& value);
+
+    // Return true when handled. An unhandled IDOK reads the controls and ends the dialog with
+    // IDOK; an unhandled IDCANCEL ends it with IDCANCEL.
     virtual bool OnCommand(int id, int code, HWND control) { return false; }
     // Return true when handled; result is what the sender receives.
     virtual bool OnNotify(int id, NMHDR* header, LRESULT& result) { return false; }

@@ -19,6 +19,7 @@ namespace {
 
 constexpr int kLabel = 1100;
 constexpr int kEdit = 1101;
+constexpr int kCheck = 1102;
 constexpr UINT kTestCode = 0x1234;
 
 const DLGTEMPLATE* PlainTemplate() {
@@ -26,6 +27,7 @@ const DLGTEMPLATE* PlainTemplate() {
         auto* t = new kwtest::DialogTemplate(L"Plain", 160, 60);
         t->Add(L"STATIC", L"label", kLabel, SS_LEFT | SS_NOTIFY, 5, 5, 60, 8);
         t->Add(L"EDIT", L"", kEdit, WS_BORDER | WS_TABSTOP, 5, 20, 60, 12);
+        t->Add(L"BUTTON", L"Build", kCheck, WS_TABSTOP | BS_AUTOCHECKBOX, 70, 20, 60, 12);
         t->Add(L"BUTTON", L"OK", IDOK, WS_TABSTOP | BS_DEFPUSHBUTTON, 5, 40, 50, 14);
         return t;
     }();
@@ -36,6 +38,8 @@ class PlainDialog : public kw::Dialog {
 public:
     PlainDialog() : Dialog(PlainTemplate()) {}
     bool throwOnCommand = false;
+    int checked = 0;
+    std::wstring text;
     int commands = 0;
     int destroyed = 0;
     std::vector<int> notifyIds;
@@ -53,6 +57,10 @@ protected:
         return true;
     }
     void OnDestroyed() override { ++destroyed; }
+    void ExchangeControls(kw::Exchange direction) override {
+        ExchangeCheck(direction, kCheck, checked);
+        ExchangeText(direction, kEdit, text);
+    }
 };
 
 // A subclass that answers the reflected messages it is given.
@@ -105,6 +113,36 @@ TEST_F(DialogTest, ExceptionInAHandlerDoesNotLeaveTheWindowProcedure) {
     dialog_.throwOnCommand = false;
     SendMessageW(dialog_.Item(IDOK), BM_CLICK, 0, 0);
     EXPECT_TRUE(dialog_.Ended());
+}
+
+TEST_F(DialogTest, DataExchangeRunsBothWays) {
+    dialog_.checked = 1;
+    dialog_.text = L"1.2.0.7";
+    dialog_.WriteControls();
+    EXPECT_EQ(IsDlgButtonChecked(dialog_.Handle(), kCheck), static_cast<UINT>(BST_CHECKED));
+    wchar_t shown[32] = {};
+    GetDlgItemTextW(dialog_.Handle(), kEdit, shown, 32);
+    EXPECT_STREQ(shown, L"1.2.0.7");
+
+    SendMessageW(dialog_.Item(kCheck), BM_CLICK, 0, 0);
+    SetDlgItemTextW(dialog_.Handle(), kEdit, L"typed");
+    dialog_.ReadControls();
+    EXPECT_EQ(dialog_.checked, 0);
+    EXPECT_EQ(dialog_.text, L"typed");
+}
+
+TEST_F(DialogTest, OkReadsTheControlsBeforeEndingCancelDoesNot) {
+    SetDlgItemTextW(dialog_.Handle(), kEdit, L"kept");
+    SendMessageW(dialog_.Handle(), WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(dialog_.text, L"kept");
+    EXPECT_EQ(dialog_.Result(), IDOK);
+
+    PlainDialog other;
+    ASSERT_NE(other.Create(nullptr), nullptr);
+    SetDlgItemTextW(other.Handle(), kEdit, L"dropped");
+    SendMessageW(other.Handle(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(other.text, L"");
+    EXPECT_EQ(other.Result(), IDCANCEL);
 }
 
 TEST_F(DialogTest, EndingAModelessDialogDestroysItAndKeepsTheResult) {

@@ -52,7 +52,6 @@ protected:
             item.pszText = const_cast<wchar_t*>(names[kind]);
             ListView_InsertItem(packages_.Handle(), &item);
         }
-        packages_.SelectRow(1);
         targets_.SetHintState(kw::kHintShown);
         return false;
     }

@@ -4,7 +4,6 @@
 
 #include "build/BuildCommands.h"
 #include "build/EngineTestSupport.h"
-#include "win/Handles.h"
 #include "win/Text.h"
 
 namespace kw {
@@ -147,33 +146,9 @@ TEST(QuoteArgument, RoundTripThroughCommandLineToArgvW) {
 
 // Runs the argv-echo tool with the given command-line tail and returns what it printed.
 std::wstring EchoArguments(const std::wstring& tail) {
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return L"<no pipe>";
-    KernelHandle reader(readEnd), writer(writeEnd);
-    SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writer.Get();
-    startup.hStdError = writer.Get();
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring line = QuoteArgument(kwtest::BuildTreePath("tools/argv-echo.exe")) + L" " + tail;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process)) {
-        return L"<not started>";
-    }
-    writer.Reset();
-    CloseHandle(process.hThread);
-    std::string output;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(reader.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0) output.append(buffer, got);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hProcess);
-    return FromUtf8(output);
+    kwtest::Captured echo =
+        kwtest::RunCaptured(QuoteArgument(kwtest::BuildTreePath("tools/argv-echo.exe")) + L" " + tail);
+    return echo.exitCode < 0 ? L"<not started>" : FromUtf8(echo.out);
 }
 
 TEST(QuoteArgument, RoundTripThroughAChildsArgv) {

@@ -175,17 +175,6 @@ TEST_F(RunBuilderTest, CapturesTheWholeLogAndDeletesIt) {
     EXPECT_FALSE(kwtest::FileExists(logPath_ + L"-2"));
 }
 
-TEST_F(RunBuilderTest, LargeLogIsDeliveredWhole) {
-    project_.standIn = "flood=1500000\nmirror=mirror.log\n";
-    Run(MakeCommand());
-    std::string written = kwtest::ReadBytes(project_.folder + L"\\mirror.log");
-    ASSERT_GT(written.size(), 1500000u - 64u);
-    EXPECT_EQ(collector_.NarrowBytes().size(), written.size());
-    EXPECT_TRUE(collector_.NarrowBytes() == written);
-    for (size_t size : PieceSizes(collector_)) EXPECT_LE(size, 2048u);
-    EXPECT_FALSE(kwtest::FileExists(logPath_));
-}
-
 TEST_F(RunBuilderTest, PiecesWhileRunningKeepTheirPace) {
     // 5000 bytes at once, then the child stays alive: 2048, 2048 and 904 bytes.
     project_.standIn = "exactbytes=5000\nhang=1500\n";
@@ -209,15 +198,6 @@ TEST_F(RunBuilderTest, CrashingBuilderLeavesItsPartialLog) {
     EXPECT_EQ(lines.back(), L"Helpers.cpp");
     EXPECT_FALSE(kwtest::FileExists(project_.folder + L"\\Debug\\Calc.exe"));
     EXPECT_FALSE(kwtest::FileExists(logPath_));
-}
-
-TEST_F(RunBuilderTest, FailingBuilderShowsItsErrors) {
-    project_.standIn = "result=fail\n";
-    Run(MakeCommand());
-    std::vector<std::wstring> lines = collector_.Lines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines.back(), L"Calc.exe - 1 error(s), 0 warning(s)");
-    EXPECT_FALSE(kwtest::FileExists(project_.folder + L"\\Debug\\Calc.exe"));
 }
 
 TEST_F(RunBuilderTest, MissingProgramPostsNothingAndDeletesNothing) {

@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kChildren = 50;
 constexpr int kRounds = 5;
+int gFailedStarts = 0;
 
 std::wstring CommandFor(int i, const std::wstring& root, const std::wstring& logPath) {
     std::wstring name = L"P" + std::to_wstring(i);
@@ -44,8 +45,9 @@ double RunDirectly(int count, const std::wstring& root, const std::wstring& temp
         PROCESS_INFORMATION process{};
         if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS,
                             nullptr, folder.c_str(), &startup, &process)) {
-            std::printf("could not start the stand-in: %lu\n", GetLastError());
-            return -1;
+            // Wine now and then refuses a start under heavy load; count it and go on.
+            ++gFailedStarts;
+            continue;
         }
         if (wait == Wait::SleepThenTest) {
             DWORD code = 0;
@@ -118,6 +120,7 @@ int wmain() {
     std::printf("engine / floor, same round       %6.3f median, %6.3f .. %6.3f\n", ratios[kRounds / 2], ratios.front(),
                 ratios.back());
     std::printf("log pieces received              %zu\n", receiver.Arrivals().size());
+    if (gFailedStarts) std::printf("direct starts refused by the system: %d\n", gFailedStarts);
 
     // The sleep-then-test loop, on fewer children: it costs about half a poll per child.
     constexpr int kPolled = 10;

@@ -4,7 +4,13 @@
 set -euo pipefail
 export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$KW_ROOT/scripts/wine-env.sh"
-kw_build_all >/dev/null
+log="$KW_BUILD/demo-build.log"
+mkdir -p "$KW_BUILD"
+if ! kw_build_all >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "demo: the build failed; the whole log is in $log" >&2
+  exit 1
+fi
 
 work="$KW_BUILD/demo"
 rm -rf "$work"
@@ -18,5 +24,14 @@ sed "s|@DEMO@|$(printf %s "$demo_win" | sed 's/[\\&|]/\\&/g')|g" "$KW_ROOT/demo/
 trap kw_stop_all EXIT
 kw_start_wine
 package="$demo_win\\Demo.kwp"
-echo "== kilnworks-cli run $package --targets all --debug --release"
-"$KW_WINE" "$KW_BUILD/kilnworks-cli.exe" run "$package" --targets all --debug --release
+echo "== kilnworks-cli show $package"
+"$KW_WINE" "$KW_BUILD/kilnworks-cli.exe" show "$package"
+echo
+echo "== kilnworks-cli run $package --targets all --auto-increment --debug --release"
+"$KW_WINE" "$KW_BUILD/kilnworks-cli.exe" run "$package" --targets all --auto-increment --debug --release
+echo
+echo "== version lines in the working copy after the run"
+for f in Calc/Calc.rc MathLib/MathLib.rc Reports/Reports.vbp; do
+  grep -E 'FILEVERSION|PRODUCTVERSION|"(File|Product)Version"|^(MajorVer|MinorVer|RevisionVer)=' "$work/$f" |
+    tr -d '\r' | sed "s|^ *|$f: |"
+done

@@ -8,27 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "build/BuildController.h"
 #include "build/LogText.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 
 namespace kwbench {
-
-inline double Seconds(long long ticks) {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart);
-    }();
-    return static_cast<double>(ticks) / frequency;
-}
-
-inline long long Ticks() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
 
 inline std::wstring TemporaryFolder() {
     wchar_t buffer[MAX_PATH + 1] = {};

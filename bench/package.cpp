@@ -10,20 +10,13 @@
 #include "win/AtomicFile.h"
 #include "win/Com.h"
 
+#include "BenchClock.h"
+
 using namespace kw;
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using kwbench::Now;
 
 std::string MakePackage(int projects) {
     std::string xml = "<Package><Name>Bench</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects>";

@@ -14,20 +14,13 @@
 #include "version/StampFile.h"
 #include "win/AtomicFile.h"
 
+#include "BenchClock.h"
+
 using namespace kw;
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using kwbench::Now;
 
 // About targetBytes of resource script: the version block at the top and again half way, the rest
 // dialogs, menus and string tables, some of whose lines hold a capital V like the markers do.

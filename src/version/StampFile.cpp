@@ -354,14 +354,16 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
         return result;
     }
 
-    version = working;
     if (DWORD error = CommitReplacement(tempPath, path)) {  // removes the ".new" file on failure
         result.failure = IsReadOnlyFile(path) ? StampFailure::ReadOnly
                          : IsSharingError(error) ? StampFailure::InUse
                                                  : StampFailure::NotReplaced;
         result.error = error;
         result.logLines.clear();
+        return result;
     }
+    // Only a file that was really replaced hands its numbers on to the run.
+    version = working;
     return result;
 }
 

@@ -202,6 +202,7 @@ TEST_F(StampFileTest, RefusedFilesKeepEveryByte) {
         CloseHandle(held);
         EXPECT_TRUE(r.failure == StampFailure::InUse || r.failure == StampFailure::NotReplaced) << h.what;
         EXPECT_TRUE(r.logLines.empty());
+        EXPECT_EQ(version_.build, 0u) << h.what << ": a file left unchanged hands on no numbers";
         EXPECT_EQ(ReadBytes(path_), before) << h.what;
         EXPECT_EQ(Sorted(dir_.Path()), L"Calc.rc") << h.what;
     }

@@ -579,7 +579,8 @@ int PackageDocument::CommitPendingChanges() {
 
 int PackageDocument::SavePackage() {
     if (path_.empty()) return -1;
-    int committed = CommitPendingChanges();
+    // A commit that stopped half way must not reach the disk: the file keeps its old contents.
+    if (CommitPendingChanges() != 0) return -2;
     if (!document_) return -2;
 
     // Serialise into memory, then replace the file in one step: a failed write never leaves a
@@ -603,7 +604,7 @@ int PackageDocument::SavePackage() {
     if (bytes.empty()) return -2;
 
     if (ReplaceFileContents(path_, bytes) != 0) return -2;
-    return committed == 0 ? 0 : -2;
+    return 0;
 }
 
 }  // namespace kw

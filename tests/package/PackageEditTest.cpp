@@ -202,6 +202,19 @@ TEST_F(PackageEditTest, FailedSavesLeaveTheOldFileAndNoTemporaryFile) {
     EXPECT_EQ(doc_.SavePackage(), -2);
     EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"keep me.kwp");
 
+    // Staged settings that can't be committed (an element where the text belongs).
+    const std::string staged =
+        "<Package><Name>Old</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects><Project>"
+        "<ProjectID>1</ProjectID><Name>A</Name><TempData><Name><b/></Name></TempData></Project></Projects></Package>";
+    const std::wstring stagedPath = dir_.File(L"staged.kwp");
+    kwtest::WriteBytes(stagedPath, staged);
+    PackageDocument other;
+    ASSERT_EQ(other.OpenPackage(stagedPath), 0);
+    ASSERT_EQ(other.SetPackageInfo(L"New", L"2", L"0", L"0", L"0"), 0);
+    EXPECT_EQ(other.SavePackage(), -2);
+    EXPECT_EQ(kwtest::ReadBytes(stagedPath), staged);
+    DeleteFileW(stagedPath.c_str());
+
     // And once the file is writable again the save goes through.
     doc_.SetPath(path);
     EXPECT_EQ(doc_.SavePackage(), 0);

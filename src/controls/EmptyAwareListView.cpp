@@ -67,7 +67,8 @@ LRESULT EmptyAwareListView::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
         return result;
     }
     case WM_PAINT:
-        if (hintState_ == kHintOff) break;
+        // Only -1 means the hint; any other state paints the rows.
+        if (hintState_ != kHintShown) break;
         PaintHint();
         return 0;
     default:

@@ -128,7 +128,7 @@ protected:
 
 // ---- LVN_USERINPUT --------------------------------------------------------------------------
 
-TEST_F(EmptyAwareListViewTest, EachKeyPressTellsTheParentOnceAfterTheSelectionMoved) {
+TEST_F(EmptyAwareListViewTest, EachKeyPressTellsTheParentOnceAfterTheListHandledIt) {
     host_.icons.SelectRow(0);
     ListView_SetItemState(list_, 0, LVIS_FOCUSED, LVIS_FOCUSED);
     host_.inputs.clear();
@@ -143,17 +143,10 @@ TEST_F(EmptyAwareListViewTest, EachKeyPressTellsTheParentOnceAfterTheSelectionMo
     EXPECT_EQ(input.selectedCount, 1);
     EXPECT_EQ(input.firstSelected, 2);
 
-    SendMessageW(list_, WM_KEYDOWN, VK_HOME, 0);
+    // Keys that change nothing are reported all the same, one notification each.
+    for (WPARAM key : {VK_HOME, VK_HOME, VK_SHIFT, VK_F5}) SendMessageW(list_, WM_KEYDOWN, key, 0);
+    EXPECT_EQ(host_.inputs.size(), 5u);
     EXPECT_EQ(host_.inputs.back().firstSelected, 0);
-    SendMessageW(list_, WM_KEYDOWN, VK_HOME, 0);
-    EXPECT_EQ(host_.inputs.size(), 3u);
-}
-
-TEST_F(EmptyAwareListViewTest, KeyThatChangesNothingStillTellsTheParent) {
-    SendMessageW(list_, WM_KEYDOWN, VK_SHIFT, 0);
-    SendMessageW(list_, WM_KEYDOWN, VK_F5, 0);
-    EXPECT_EQ(host_.inputs.size(), 2u);
-    EXPECT_TRUE(SelectedRows(list_).empty());
 }
 
 TEST_F(EmptyAwareListViewTest, KeysTheDialogKeepsProduceNoNotification) {
@@ -172,22 +165,26 @@ TEST_F(EmptyAwareListViewTest, KeysTheDialogKeepsProduceNoNotification) {
     EXPECT_EQ(host_.inputs.size(), 1u);
 }
 
-TEST_F(EmptyAwareListViewTest, LeftClickOnARowSelectsItBeforeTheParentIsTold) {
-    LeftClick(CentreOfRow(list_, 2));
-    ASSERT_EQ(host_.inputs.size(), 1u);
-    EXPECT_EQ(host_.inputs[0].selectedCount, 1);
-    EXPECT_EQ(host_.inputs[0].firstSelected, 2);
-}
-
-TEST_F(EmptyAwareListViewTest, LeftClickOnBlankAreaClearsSelectionAndParentSeesNone) {
-    host_.icons.SelectRow(1);
-    host_.inputs.clear();
+TEST_F(EmptyAwareListViewTest, EachLeftClickTellsTheParentOnceWithTheNewSelection) {
     RECT client;
     GetClientRect(list_, &client);
-    LeftClick(Point(client.right - 3, client.bottom - 3));
-    ASSERT_EQ(host_.inputs.size(), 1u);
-    EXPECT_EQ(host_.inputs[0].selectedCount, 0);
-    EXPECT_TRUE(SelectedRows(list_).empty());
+    struct Case {
+        const char* where;
+        LPARAM point;
+        int selectedCount;
+        int firstSelected;
+    } cases[] = {
+        {"on a row", CentreOfRow(list_, 2), 1, 2},
+        {"on blank space", Point(client.right - 3, client.bottom - 3), 0, -1},
+    };
+    for (const Case& c : cases) {
+        host_.icons.SelectRow(1);
+        host_.inputs.clear();
+        LeftClick(c.point);
+        ASSERT_EQ(host_.inputs.size(), 1u) << c.where;
+        EXPECT_EQ(host_.inputs[0].selectedCount, c.selectedCount) << c.where;
+        EXPECT_EQ(host_.inputs[0].firstSelected, c.firstSelected) << c.where;
+    }
 }
 
 TEST_F(EmptyAwareListViewTest, RightClicksAndProgrammaticSelectionProduceNoNotification) {
@@ -218,34 +215,31 @@ TEST_F(EmptyAwareListViewTest, SelectRowSelectsOnlyThatRowAndFocusesTheList) {
     EXPECT_EQ(GetFocus(), list_);
     // Only the selected state was written: the focused row stays where it was.
     EXPECT_EQ(ListView_GetNextItem(list_, -1, LVNI_FOCUSED), 0);
+
+    // An index past either end leaves nothing selected, and the list still gets the focus.
+    for (int index : {3, -1}) {
+        ListView_SetItemState(list_, 1, LVIS_SELECTED, LVIS_SELECTED);
+        SetFocus(GetDlgItem(host_.Handle(), IDOK));
+        host_.icons.SelectRow(index);
+        EXPECT_TRUE(SelectedRows(list_).empty()) << index;
+        EXPECT_EQ(GetFocus(), list_) << index;
+    }
 }
 
-TEST_F(EmptyAwareListViewTest, SelectRowPastTheEndLeavesNothingSelectedButFocusesTheList) {
-    ListView_SetItemState(list_, 1, LVIS_SELECTED, LVIS_SELECTED);
-    SetFocus(GetDlgItem(host_.Handle(), IDOK));
-    host_.icons.SelectRow(3);
-    EXPECT_TRUE(SelectedRows(list_).empty());
-    EXPECT_EQ(GetFocus(), list_);
-
-    host_.icons.SelectRow(-1);
-    EXPECT_TRUE(SelectedRows(list_).empty());
-}
-
-TEST_F(EmptyAwareListViewTest, ClearSelectionWithoutSelectionReadsNoRows) {
-    kwtest::MessageSpy spy(list_);
-    host_.icons.ClearSelection();
-    EXPECT_EQ(spy.Count(LVM_GETITEMW), 0);
-    EXPECT_EQ(spy.Count(LVM_SETITEMW), 0);
-    EXPECT_EQ(ListView_GetItemCount(list_), 3);
-}
-
-TEST_F(EmptyAwareListViewTest, ClearSelectionVisitsEveryRowAndUnselectsThem) {
+TEST_F(EmptyAwareListViewTest, ClearSelectionReadsNoRowsWithoutASelectionAndClearsEveryRowWithOne) {
+    {
+        kwtest::MessageSpy spy(list_);
+        host_.icons.ClearSelection();
+        EXPECT_EQ(spy.Count(LVM_GETITEMW), 0);
+        EXPECT_EQ(spy.Count(LVM_SETITEMW), 0);
+    }
     ListView_SetItemState(list_, 0, LVIS_SELECTED, LVIS_SELECTED);
     ListView_SetItemState(list_, 2, LVIS_SELECTED, LVIS_SELECTED);
     kwtest::MessageSpy spy(list_);
     host_.icons.ClearSelection();
     EXPECT_EQ(spy.Count(LVM_GETITEMW), 3);
     EXPECT_TRUE(SelectedRows(list_).empty());
+    EXPECT_EQ(ListView_GetItemCount(list_), 3);
 }
 
 // ---- hint painting ---------------------------------------------------------------------------
@@ -290,16 +284,23 @@ protected:
 
 ListHost* HintPaintingTest::host_ = nullptr;
 
-TEST_F(HintPaintingTest, HintIsPaintedOnlyWhileHintStateIsMinusOne) {
+TEST_F(HintPaintingTest, HintReplacesTheRowsOnlyWhileHintStateIsMinusOne) {
     HWND list = host_->icons.Handle();
-    host_->icons.DeleteAllRows();
     EXPECT_EQ(host_->icons.HintState(), 0);
-    kwtest::ClientPixels plain = Paint(list);
-    EXPECT_EQ(plain.CountDark({0, 0, plain.Width(), plain.Height()}), 0);
+    kwtest::ClientPixels empty = Paint(list);
+    EXPECT_EQ(empty.CountDark({0, 0, empty.Width(), empty.Height()}), 0);
+
+    AddRows(list, 3);
+    // Any state but -1 paints the rows, which start at the top.
+    for (int state : {kw::kHintOff, 1, -2}) {
+        host_->icons.SetHintState(state);
+        RECT rows = Paint(list).DarkBounds();
+        ASSERT_LT(rows.left, rows.right) << state;
+        EXPECT_LT(rows.top, 9) << state;
+    }
 
     host_->icons.SetHintState(kw::kHintShown);
-    kwtest::ClientPixels hinted = Paint(list);
-    RECT text = hinted.DarkBounds();
+    RECT text = Paint(list).DarkBounds();
     ASSERT_LT(text.left, text.right) << "no hint text was painted";
     // Placed 20 pixels right and 10 down from the outer edge of the border; a glyph may start a
     // pixel or two inside its cell.
@@ -309,26 +310,10 @@ TEST_F(HintPaintingTest, HintIsPaintedOnlyWhileHintStateIsMinusOne) {
     EXPECT_GE(text.top, corner.y + 10);
     EXPECT_LE(text.top, corner.y + 10 + 5);
 
+    host_->icons.DeleteAllRows();
     host_->icons.SetHintState(kw::kHintOff);
     kwtest::ClientPixels again = Paint(list);
     EXPECT_EQ(again.CountDark({0, 0, again.Width(), again.Height()}), 0);
-}
-
-TEST_F(HintPaintingTest, HintReplacesExistingRows) {
-    HWND list = host_->icons.Handle();
-    AddRows(list, 3);
-    kwtest::ClientPixels rows = Paint(list);
-    RECT rowText = rows.DarkBounds();
-    ASSERT_LT(rowText.left, rowText.right);
-    EXPECT_LT(rowText.top, 9);  // the first row starts at the top
-
-    host_->icons.SetHintState(kw::kHintShown);
-    kwtest::ClientPixels hinted = Paint(list);
-    RECT text = hinted.DarkBounds();
-    ASSERT_LT(text.left, text.right);
-    POINT corner = OuterCorner(list);
-    EXPECT_GE(text.top, corner.y + 10);
-    EXPECT_GE(text.left, corner.x + 20);
 }
 
 TEST_F(HintPaintingTest, HintStartsBelowTheColumnHeader) {

@@ -5,14 +5,16 @@
 namespace kw {
 
 namespace {
-constexpr UINT_PTR kSubclassId = 0x4B57;  // "KW"
-}
+// Each object is its own subclass id: with one shared id a second object on the same control
+// would silently replace the first, and either one letting go would detach both.
+UINT_PTR SubclassId(const WindowSubclass* self) { return reinterpret_cast<UINT_PTR>(self); }
+}  // namespace
 
 WindowSubclass::~WindowSubclass() { Unsubclass(); }
 
 bool WindowSubclass::Subclass(HWND window) {
     if (window == nullptr || !IsWindow(window) || window_ != nullptr) return false;
-    if (!SetWindowSubclass(window, &SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    if (!SetWindowSubclass(window, &SubclassProc, SubclassId(this), reinterpret_cast<DWORD_PTR>(this)))
         return false;
     window_ = window;
     return true;
@@ -21,7 +23,7 @@ bool WindowSubclass::Subclass(HWND window) {
 void WindowSubclass::Unsubclass() {
     if (window_ == nullptr) return;
     HWND window = window_;
-    RemoveWindowSubclass(window, &SubclassProc, kSubclassId);
+    RemoveWindowSubclass(window, &SubclassProc, SubclassId(this));
     window_ = nullptr;
     OnUnsubclassed(window);
 }

@@ -207,6 +207,37 @@ TEST(WindowSubclassTest, SubclassLetsGoWhenEitherSideGoesFirst) {
     EXPECT_FALSE(second.Subclass(nullptr));
 }
 
+TEST(WindowSubclassTest, TwoObjectsOnOneWindowEachKeepTheirOwnHold) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    // Counts one message and passes everything on to the procedure below it.
+    class Counter : public kw::WindowSubclass {
+    public:
+        int commands = 0;
+
+    protected:
+        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+            if (message == kw::kReflectedCommand) ++commands;
+            return DefaultProc(message, wParam, lParam);
+        }
+    };
+    Counter outer;
+    ASSERT_TRUE(outer.Subclass(window));
+    {
+        Counter inner;
+        ASSERT_TRUE(inner.Subclass(window));
+        SendMessageW(window, kw::kReflectedCommand, 0, 0);
+        EXPECT_EQ(inner.commands, 1);
+        EXPECT_EQ(outer.commands, 1);
+    }
+    // The one that went took only its own hold.
+    SendMessageW(window, kw::kReflectedCommand, 0, 0);
+    EXPECT_EQ(outer.commands, 2);
+    DestroyWindow(window);
+    EXPECT_EQ(outer.Handle(), nullptr);
+}
+
 // ---- UserPrompt ------------------------------------------------------------------------------
 
 TEST(UserPromptTest, ScopedPromptInstallsAndRestores) {

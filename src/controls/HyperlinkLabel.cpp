@@ -15,8 +15,17 @@ namespace {
 
 constexpr UINT_PTR kToolId = 1;
 constexpr int kHelpCursorId = 106;
-constexpr size_t kRegistryValueChars = 260;
-constexpr size_t kCommandChars = 520;
+// The longest command line the system starts, terminator included.
+constexpr size_t kCommandLineChars = 32768;
+
+std::wstring ExpandVariables(const std::wstring& text) {
+    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+    if (needed == 0) return text;
+    std::vector<wchar_t> expanded(needed, L'\0');
+    DWORD written = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), needed);
+    if (written == 0 || written > needed) return text;
+    return std::wstring(expanded.data(), written - 1);
+}
 
 class WindowsLinkShell : public LinkShell {
 public:
@@ -29,16 +38,22 @@ public:
         HKEY opened = nullptr;
         if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
         RegKeyHandle owner(opened);
-        wchar_t buffer[kRegistryValueChars] = {};
-        DWORD bytes = sizeof(buffer);
+        // Asked for its size first: a registered command line may be longer than a path.
         DWORD type = 0;
-        if (RegQueryValueExW(opened, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) != ERROR_SUCCESS)
+        DWORD bytes = 0;
+        if (RegQueryValueExW(opened, nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
+        if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+        std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+        bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        if (RegQueryValueExW(opened, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
+            ERROR_SUCCESS)
             return false;
         if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-        size_t chars = bytes / sizeof(wchar_t);
-        value.assign(buffer, chars);
+        value.assign(buffer.data(), bytes / sizeof(wchar_t));
         // The stored value may or may not carry its terminator.
         while (!value.empty() && value.back() == L'\0') value.pop_back();
+        // "%ProgramFiles%\..." is only a command line once the variables are filled in.
+        if (type == REG_EXPAND_SZ) value = ExpandVariables(value);
         return true;
     }
 
@@ -293,7 +308,9 @@ int HyperlinkLabel::OpenLink(const std::wstring& address, int showCommand) {
     if (!shell_->ReadClassesRootDefault(L".htm", pageClass)) return result;
     std::wstring commandLine;
     if (!shell_->ReadClassesRootDefault(pageClass + L"\\shell\\open\\command", commandLine)) return result;
-    return shell_->Exec(ToAnsi(BuildFallbackCommand(commandLine, address)), showCommand);
+    std::wstring command = BuildFallbackCommand(commandLine, address);
+    if (command.empty()) return result;
+    return shell_->Exec(ToAnsi(command), showCommand);
 }
 
 void HyperlinkLabel::ShowOpenError(int code) {
@@ -329,10 +346,23 @@ std::wstring BuildFallbackCommand(const std::wstring& commandLine, const std::ws
     size_t cut = command.find(L"\"%1\"");
     if (cut == std::wstring::npos) cut = command.find(L"%1");
     if (cut != std::wstring::npos) command.erase(cut);
-    command += L" ";
-    command += address;
-    // The command never grows past its buffer of 520 characters, terminator included.
-    if (command.size() > kCommandChars - 1) command.resize(kCommandChars - 1);
+    // The address is one argument whatever it holds: quoted, so a blank cannot split it; a quote
+    // inside (never valid in an address) escaped, so it cannot end the argument and start
+    // another; trailing backslashes doubled, so they cannot escape the closing quote.
+    command += L" \"";
+    for (wchar_t c : address) {
+        if (c == L'"') {
+            command += L"%22";
+        } else {
+            command += c;
+        }
+    }
+    size_t backslashes = 0;
+    while (backslashes < command.size() && command[command.size() - 1 - backslashes] == L'\\') ++backslashes;
+    command.append(backslashes, L'\\');
+    command += L'"';
+    // A command cut short would open some other address: none rather than that.
+    if (command.size() >= kCommandLineChars) return {};
     return command;
 }
 

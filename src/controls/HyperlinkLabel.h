@@ -18,7 +18,8 @@ public:
     virtual ~LinkShell() = default;
     // ShellExecute "open" without owner, parameters or folder; its result as an integer.
     virtual int ShellOpen(const std::wstring& address, int showCommand) = 0;
-    // The default value of a key under HKEY_CLASSES_ROOT, read into room for 260 characters.
+    // The default value of a key under HKEY_CLASSES_ROOT, whatever its length; an expandable
+    // value comes back with its environment variables filled in.
     virtual bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) = 0;
     // WinExec.
     virtual int Exec(const std::string& command, int showCommand) = 0;
@@ -96,7 +97,8 @@ private:
 RECT FitRectToText(const RECT& rect, SIZE text, LONG style);
 
 // The fallback command: the registered command line cut where its "%1" placeholder starts (with
-// its opening quote when it is quoted), then a blank and the address.
+// its opening quote when it is quoted), then a blank and the address as one quoted argument.
+// Empty when the result would be too long to start.
 std::wstring BuildFallbackCommand(const std::wstring& commandLine, const std::wstring& address);
 
 // The whole text shown for a failed open with this code.

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "common/TestSupport.h"
 #include "controls/ControlsTestSupport.h"
 #include "controls/FakeLinkShell.h"
 #include "controls/HyperlinkLabel.h"
@@ -21,72 +22,63 @@ namespace {
 using kw::HyperlinkLabel;
 using kwtest::Pump;
 
-// ---- FitRectToText ---------------------------------------------------------------------------
+// ---- pure rules ------------------------------------------------------------------------------
 
 bool Same(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
-TEST(FitRectToTextTest, LeftAlignedShrinksToTheTextFromTheTopLeft) {
-    RECT fitted = kw::FitRectToText({10, 20, 110, 40}, {30, 13}, SS_LEFT);
-    EXPECT_TRUE(Same(fitted, {10, 20, 40, 33}));
+TEST(FitRectToTextTest, FollowsTheLabelsAlignment) {
+    const RECT box = {10, 20, 110, 40};
+    struct Case {
+        const char* what;
+        SIZE text;
+        LONG style;
+        RECT fitted;
+    } cases[] = {
+        {"left: from the top left", {30, 13}, SS_LEFT, {10, 20, 40, 33}},
+        {"right: keeps the right edge", {30, 13}, SS_RIGHT, {80, 20, 110, 33}},
+        // Slack 69: each side moves in by 34, one pixel wider than the text.
+        {"centred: half the slack, truncated", {31, 13}, SS_CENTER, {44, 20, 76, 33}},
+        {"centre image: centred vertically", {30, 13}, SS_LEFT | SS_CENTERIMAGE, {10, 23, 40, 37}},
+        // Slack -31: each side moves out by 15.
+        {"wider text grows a centred label", {131, 13}, SS_CENTER, {-5, 20, 125, 33}},
+        {"larger text grows a left label", {131, 25}, SS_LEFT, {10, 20, 141, 45}},
+    };
+    for (const Case& c : cases) EXPECT_TRUE(Same(kw::FitRectToText(box, c.text, c.style), c.fitted)) << c.what;
 }
 
-TEST(FitRectToTextTest, RightAlignedKeepsTheRightEdge) {
-    RECT fitted = kw::FitRectToText({10, 20, 110, 40}, {30, 13}, SS_RIGHT);
-    EXPECT_TRUE(Same(fitted, {80, 20, 110, 33}));
+TEST(FallbackCommandTest, CutsThePlaceholderAndAppendsTheAddressAsOneArgument) {
+    struct Case {
+        const wchar_t* registered;
+        const wchar_t* address;
+        const wchar_t* command;
+    } cases[] = {
+        // A quoted placeholder goes with its quote and everything after it.
+        {L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome \"%1\" -x", L"http://example.org/",
+         L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome  \"http://example.org/\""},
+        {L"browse.exe %1 -new", L"file:///C:/guide.html", L"browse.exe  \"file:///C:/guide.html\""},
+        {L"b.exe %1 \"%1\"", L"x", L"b.exe %1  \"x\""},
+        // Without a placeholder the whole command stays.
+        {L"\"C:\\B\\b.exe\" -nohome", L"x", L"\"C:\\B\\b.exe\" -nohome \"x\""},
+        {L"", L"x", L" \"x\""},
+        // Whatever the address holds, it stays one argument.
+        {L"b.exe %1", L"C:\\Program Files\\Kilnworks\\guide.html",
+         L"b.exe  \"C:\\Program Files\\Kilnworks\\guide.html\""},
+        {L"b.exe %1", L"http://x/\" -evil \"", L"b.exe  \"http://x/%22 -evil %22\""},
+        {L"b.exe %1", L"C:\\Guides\\", L"b.exe  \"C:\\Guides\\\\\""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(kw::BuildFallbackCommand(c.registered, c.address), c.command) << kwtest::Narrow(c.command);
 }
 
-TEST(FitRectToTextTest, CentredShrinksBothSidesByHalfTheSlackTruncated) {
-    // Slack 69: each side moves in by 34, so the rectangle stays one pixel wider than the text.
-    RECT fitted = kw::FitRectToText({10, 20, 110, 40}, {31, 13}, SS_CENTER);
-    EXPECT_TRUE(Same(fitted, {44, 20, 76, 33}));
-}
-
-TEST(FitRectToTextTest, CentreImageCentresVertically) {
-    RECT fitted = kw::FitRectToText({10, 20, 110, 40}, {30, 13}, SS_LEFT | SS_CENTERIMAGE);
-    EXPECT_TRUE(Same(fitted, {10, 23, 40, 37}));
-}
-
-TEST(FitRectToTextTest, TextWiderThanTheRectangleGrowsItTruncatingTowardZero) {
-    // Slack -31: each side moves out by 15.
-    RECT fitted = kw::FitRectToText({10, 20, 110, 40}, {131, 13}, SS_CENTER);
-    EXPECT_TRUE(Same(fitted, {-5, 20, 125, 33}));
-    RECT left = kw::FitRectToText({10, 20, 110, 40}, {131, 25}, SS_LEFT);
-    EXPECT_TRUE(Same(left, {10, 20, 141, 45}));
-}
-
-// ---- BuildFallbackCommand --------------------------------------------------------------------
-
-TEST(FallbackCommandTest, QuotedPlaceholderIsCutWithItsQuoteAndEverythingAfter) {
-    EXPECT_EQ(kw::BuildFallbackCommand(L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome \"%1\" -x",
-                                       L"http://example.org/"),
-              L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome  http://example.org/");
-}
-
-TEST(FallbackCommandTest, BarePlaceholderIsCutWhenThereIsNoQuotedOne) {
-    EXPECT_EQ(kw::BuildFallbackCommand(L"browse.exe %1 -new", L"file:///C:/guide.html"),
-              L"browse.exe  file:///C:/guide.html");
-}
-
-TEST(FallbackCommandTest, QuotedPlaceholderWinsOverAnEarlierBareOne) {
-    EXPECT_EQ(kw::BuildFallbackCommand(L"b.exe %1 \"%1\"", L"x"), L"b.exe %1  x");
-}
-
-TEST(FallbackCommandTest, CommandWithoutPlaceholderKeepsEverything) {
-    EXPECT_EQ(kw::BuildFallbackCommand(L"\"C:\\B\\b.exe\" -nohome", L"x"), L"\"C:\\B\\b.exe\" -nohome x");
-    EXPECT_EQ(kw::BuildFallbackCommand(L"", L"x"), L" x");
-}
-
-TEST(FallbackCommandTest, CommandStaysWithinItsBuffer) {
+TEST(FallbackCommandTest, LongCommandIsWholeOrNotAtAll) {
     std::wstring command = kw::BuildFallbackCommand(std::wstring(300, L'c'), std::wstring(300, L'a'));
-    EXPECT_EQ(command.size(), 519u);
-    EXPECT_EQ(command.substr(0, 301), std::wstring(300, L'c') + L" ");
+    EXPECT_EQ(command, std::wstring(300, L'c') + L" \"" + std::wstring(300, L'a') + L"\"");
+    EXPECT_EQ(kw::BuildFallbackCommand(L"b.exe %1", std::wstring(40000, L'a')), L"");
 }
 
-// ---- OpenErrorMessage ------------------------------------------------------------------------
-
-TEST(OpenErrorMessageTest, EveryShellCodeHasItsText) {
+TEST(OpenErrorMessageTest, EveryShellCodeHasItsTextOthersTheirNumber) {
     const std::pair<int, const wchar_t*> table[] = {
         {0, L"The operating system is out\nof memory or resources."},
         {2, L"The specified file was not found."},
@@ -101,15 +93,54 @@ TEST(OpenErrorMessageTest, EveryShellCodeHasItsText) {
         {30, L"The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed."},
         {31, L"There is no application associated\nwith the given filename extension."},
         {32, L"The specified dynamic-link library was not found."},
+        {7, L"Unknown Error (7) occurred."},
+        {-3, L"Unknown Error (-3) occurred."},
+        {1, L"Unknown Error (1) occurred."},
     };
     for (const auto& [code, text] : table)
         EXPECT_EQ(kw::OpenErrorMessage(code), std::wstring(L"Unable to open hyperlink:\n\n") + text) << code;
 }
 
-TEST(OpenErrorMessageTest, OtherCodesAreReportedByNumber) {
-    EXPECT_EQ(kw::OpenErrorMessage(7), L"Unable to open hyperlink:\n\nUnknown Error (7) occurred.");
-    EXPECT_EQ(kw::OpenErrorMessage(-3), L"Unable to open hyperlink:\n\nUnknown Error (-3) occurred.");
-    EXPECT_EQ(kw::OpenErrorMessage(1), L"Unable to open hyperlink:\n\nUnknown Error (1) occurred.");
+// ---- the registry as the system shell reads it -----------------------------------------------
+
+// A class key of our own under HKEY_CLASSES_ROOT, removed again afterwards.
+class ClassesRootKey {
+public:
+    explicit ClassesRootKey(const wchar_t* name) : name_(name) {}
+    ~ClassesRootKey() { RegDeleteTreeW(HKEY_CLASSES_ROOT, name_.c_str()); }
+    bool SetDefault(DWORD type, const std::wstring& value) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, name_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        LONG status = RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        return status == ERROR_SUCCESS;
+    }
+
+private:
+    std::wstring name_;
+};
+
+TEST(SystemLinkShellTest, ReadsLongAndExpandableCommands) {
+    ClassesRootKey key(L"Kilnworks.TestPage");
+    kw::LinkShell& shell = kw::SystemLinkShell();
+    std::wstring value;
+    EXPECT_FALSE(shell.ReadClassesRootDefault(L"Kilnworks.TestPage", value));
+
+    // Longer than a path: read whole.
+    std::wstring longCommand = L"\"C:\\Browser\\browse.exe\" " + std::wstring(400, L'x') + L" \"%1\"";
+    ASSERT_TRUE(key.SetDefault(REG_SZ, longCommand));
+    ASSERT_TRUE(shell.ReadClassesRootDefault(L"Kilnworks.TestPage", value));
+    EXPECT_EQ(value, longCommand);
+
+    // Expandable: the variables are filled in.
+    ASSERT_TRUE(SetEnvironmentVariableW(L"KW_TEST_BROWSER_DIR", L"C:\\Browser"));
+    ASSERT_TRUE(key.SetDefault(REG_EXPAND_SZ, L"\"%KW_TEST_BROWSER_DIR%\\browse.exe\" \"%1\""));
+    ASSERT_TRUE(shell.ReadClassesRootDefault(L"Kilnworks.TestPage", value));
+    EXPECT_EQ(value, L"\"C:\\Browser\\browse.exe\" \"%1\"");
+    SetEnvironmentVariableW(L"KW_TEST_BROWSER_DIR", nullptr);
 }
 
 // ---- the label in a dialog -------------------------------------------------------------------
@@ -217,16 +248,24 @@ TEST_F(HyperlinkLabelTest, AttachTakesTheWindowTextAsTargetAndShowsItInTheToolti
     EXPECT_EQ(TooltipText(label_), L"Kilnworks home");
     EXPECT_NE(GetWindowLongPtrW(Control(kLink), GWL_STYLE) & SS_NOTIFY, 0);
     EXPECT_TRUE(Underlined(Control(kLink)));
+
+    label_.SetUnderlined(false);
+    EXPECT_FALSE(Underlined(Control(kLink)));
+    EXPECT_FALSE(label_.Underlined());
+    label_.SetUnderlined(true);
+    EXPECT_TRUE(Underlined(Control(kLink)));
 }
 
-TEST_F(HyperlinkLabelTest, TargetGivenBeforeAttachFillsAnEmptyLabel) {
-    label_.SetLink(L"file:///C:/Kilnworks/kilnworks-guide.html");
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kEmpty));
-    EXPECT_EQ(WindowText(Control(kEmpty)), L"file:///C:/Kilnworks/kilnworks-guide.html");
-    EXPECT_EQ(TooltipText(label_), L"file:///C:/Kilnworks/kilnworks-guide.html");
-}
-
-TEST_F(HyperlinkLabelTest, SetLinkNeverChangesTheWindowText) {
+TEST_F(HyperlinkLabelTest, TargetFillsAnEmptyLabelOnAttachButSetLinkLaterNeverChangesTheText) {
+    const std::wstring guide = L"file:///C:/Kilnworks/kilnworks-guide.html";
+    {
+        HyperlinkLabel early;
+        early.SetLink(guide);
+        ASSERT_TRUE(early.Attach(host_.Handle(), kEmpty));
+        EXPECT_EQ(WindowText(Control(kEmpty)), guide);
+        EXPECT_EQ(TooltipText(early), guide);
+    }
+    SetWindowTextW(Control(kEmpty), L"");
     ASSERT_TRUE(label_.Attach(host_.Handle(), kEmpty));
     EXPECT_EQ(label_.Target(), L"");
     label_.SetLink(L"http://example.org/");
@@ -234,36 +273,26 @@ TEST_F(HyperlinkLabelTest, SetLinkNeverChangesTheWindowText) {
     EXPECT_EQ(TooltipText(label_), L"http://example.org/");
     EXPECT_EQ(WindowText(Control(kEmpty)), L"");
     RECT rect = RectInParent(Control(kEmpty));
-    EXPECT_EQ(rect.right - rect.left, 0);  // still fitted to the empty text
+    EXPECT_EQ(rect.right - rect.left, 0);  // fitted to the empty text
 }
 
-TEST_F(HyperlinkLabelTest, LeftAlignedLabelShrinksToExactlyItsText) {
-    RECT before = RectInParent(Control(kLink));
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    RECT after = RectInParent(Control(kLink));
-    SIZE text = TextExtent(Control(kLink));
-    EXPECT_EQ(after.left, before.left);
-    EXPECT_EQ(after.top, before.top);
-    EXPECT_EQ(after.right - after.left, text.cx);
-    EXPECT_EQ(after.bottom - after.top, text.cy);
-    EXPECT_LT(after.right, before.right);
-}
-
-TEST_F(HyperlinkLabelTest, RightAlignedLabelKeepsItsRightEdge) {
-    RECT before = RectInParent(Control(kRight));
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kRight));
-    RECT after = RectInParent(Control(kRight));
-    EXPECT_EQ(after.right, before.right);
-    EXPECT_EQ(after.right - after.left, TextExtent(Control(kRight)).cx);
-}
-
-TEST_F(HyperlinkLabelTest, UnderlineCanBeSwitchedOffAndOn) {
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    label_.SetUnderlined(false);
-    EXPECT_FALSE(Underlined(Control(kLink)));
-    EXPECT_FALSE(label_.Underlined());
-    label_.SetUnderlined(true);
-    EXPECT_TRUE(Underlined(Control(kLink)));
+TEST_F(HyperlinkLabelTest, AttachFitsTheLabelToItsTextOnItsAlignedSide) {
+    for (int id : {kLink, kRight}) {
+        HyperlinkLabel label;
+        RECT before = RectInParent(Control(id));
+        ASSERT_TRUE(label.Attach(host_.Handle(), id));
+        RECT after = RectInParent(Control(id));
+        SIZE text = TextExtent(Control(id));
+        EXPECT_EQ(after.top, before.top) << id;
+        EXPECT_EQ(after.right - after.left, text.cx) << id;
+        EXPECT_EQ(after.bottom - after.top, text.cy) << id;
+        EXPECT_LT(after.right - after.left, before.right - before.left) << id;
+        if (id == kRight) {
+            EXPECT_EQ(after.right, before.right);
+        } else {
+            EXPECT_EQ(after.left, before.left);
+        }
+    }
 }
 
 TEST_F(HyperlinkLabelTest, ColourFollowsNormalVisitedAndHover) {
@@ -293,37 +322,33 @@ TEST_F(HyperlinkLabelTest, ColourFollowsNormalVisitedAndHover) {
 
     label_.MarkVisited(false);
     EXPECT_EQ(PaintColour(), RGB(0, 0, 238));
-}
 
-TEST_F(HyperlinkLabelTest, HoverEndsWhenAnotherWindowTakesTheMouse) {
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
+    // Hovering also ends when another window takes the mouse.
     SendMessageW(label_.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
     ASSERT_TRUE(label_.Hovering());
     SetCapture(Control(IDOK));
     EXPECT_FALSE(label_.Hovering());
+    EXPECT_EQ(PaintColour(), RGB(0, 0, 238));
     ReleaseCapture();
 }
 
-TEST_F(HyperlinkLabelTest, HandCursorIsShownOverTheLabel) {
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    ASSERT_NE(label_.HandCursor(), nullptr);
-    LRESULT handled = SendMessageW(label_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(label_.Handle()),
-                                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-    EXPECT_EQ(handled, TRUE);
-    EXPECT_EQ(GetCursor(), label_.HandCursor());
-}
-
-TEST_F(HyperlinkLabelTest, WithoutTheOldHelpProgramsCursorTheSystemHandIsUsed) {
+TEST_F(HyperlinkLabelTest, HandCursorIsTheOldHelpProgramsOrElseTheSystemHand) {
     wchar_t folder[MAX_PATH] = {};
     GetWindowsDirectoryW(folder, MAX_PATH);
     HCURSOR old = kw::LoadCursorFromProgram(std::wstring(folder) + L"\\winhlp32.exe", 106);
     ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
+    ASSERT_NE(label_.HandCursor(), nullptr);
     if (old == nullptr) {
         EXPECT_EQ(label_.HandCursor(), LoadCursorW(nullptr, IDC_HAND));
     } else {
         DestroyCursor(old);
         EXPECT_NE(label_.HandCursor(), LoadCursorW(nullptr, IDC_HAND));
     }
+
+    LRESULT handled = SendMessageW(label_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(label_.Handle()),
+                                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(handled, TRUE);
+    EXPECT_EQ(GetCursor(), label_.HandCursor());
 }
 
 TEST(LoadCursorFromProgramTest, MissingProgramOrCursorGivesNothing) {
@@ -335,10 +360,12 @@ TEST(LoadCursorFromProgramTest, MissingProgramOrCursorGivesNothing) {
 
 // ---- clicks ----------------------------------------------------------------------------------
 
-TEST_F(HyperlinkLabelTest, SuccessfulClickOpensTheTargetAndMarksTheLinkVisited) {
+TEST_F(HyperlinkLabelTest, MouseClickOpensTheTargetAndMarksTheLinkVisited) {
     label_.SetLink(L"http://example.org/");
     ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    Click();
+    SendMessageW(label_.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageW(label_.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    Pump(host_.Handle());
     ASSERT_EQ(shell_.opened.size(), 1u);
     EXPECT_EQ(shell_.opened[0].first, L"http://example.org/");
     EXPECT_EQ(shell_.opened[0].second, SW_SHOW);
@@ -346,14 +373,6 @@ TEST_F(HyperlinkLabelTest, SuccessfulClickOpensTheTargetAndMarksTheLinkVisited) 
     EXPECT_TRUE(label_.Visited());
     EXPECT_TRUE(prompt_.messages.empty());
     EXPECT_TRUE(prompt_.beeps.empty());
-}
-
-TEST_F(HyperlinkLabelTest, MouseClickOnTheControlReachesTheLabel) {
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    SendMessageW(label_.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    SendMessageW(label_.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    Pump(host_.Handle());
-    EXPECT_EQ(shell_.opened.size(), 1u);
 }
 
 TEST_F(HyperlinkLabelTest, FailedClickBeepsAndShowsTheShellsError) {
@@ -376,42 +395,50 @@ TEST_F(HyperlinkLabelTest, FailedClickBeepsAndShowsTheShellsError) {
     EXPECT_EQ(prompt_.messages.size(), 2u);
 }
 
-TEST_F(HyperlinkLabelTest, FallbackStartsTheRegisteredBrowserWithTheAddress) {
-    shell_.shellResult = SE_ERR_NOASSOC;
-    shell_.keys[L".htm"] = L"htmlfile";
-    shell_.keys[L"htmlfile\\shell\\open\\command"] = L"\"C:\\Browser\\browse.exe\" -nohome \"%1\"";
+TEST_F(HyperlinkLabelTest, FailedShellOpenFallsBackToTheRegisteredBrowser) {
+    const wchar_t* kCommandKey = L"htmlfile\\shell\\open\\command";
+    struct Case {
+        const char* what;
+        const wchar_t* command;  // registered for web pages; nullptr for none
+        int execResult;
+        const char* executed;    // nullptr when nothing may be started
+        const wchar_t* error;    // nullptr when the link opened
+    } cases[] = {
+        {"browser starts", L"\"C:\\Browser\\browse.exe\" -nohome \"%1\"", 33,
+         "\"C:\\Browser\\browse.exe\" -nohome  \"file:///C:/Kilnworks/kilnworks-guide.html\"", nullptr},
+        {"browser fails: its code", L"browse.exe %1", ERROR_FILE_NOT_FOUND,
+         "browse.exe  \"file:///C:/Kilnworks/kilnworks-guide.html\"", L"The specified file was not found."},
+        {"no command: the shell's code", nullptr, 33, nullptr,
+         L"There is no application associated\nwith the given filename extension."},
+    };
     label_.SetLink(L"file:///C:/Kilnworks/kilnworks-guide.html");
     ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    Click();
-    ASSERT_EQ(shell_.executed.size(), 1u);
-    EXPECT_EQ(shell_.executed[0].first, "\"C:\\Browser\\browse.exe\" -nohome  file:///C:/Kilnworks/kilnworks-guide.html");
-    EXPECT_EQ(shell_.executed[0].second, SW_SHOW);
-    EXPECT_TRUE(label_.Visited());
-    EXPECT_TRUE(prompt_.messages.empty());
-}
+    for (const Case& c : cases) {
+        shell_ = kwtest::FakeLinkShell();
+        shell_.shellResult = SE_ERR_NOASSOC;
+        shell_.execResult = c.execResult;
+        shell_.keys[L".htm"] = L"htmlfile";
+        if (c.command != nullptr) shell_.keys[kCommandKey] = c.command;
+        prompt_.messages.clear();
+        Click();
 
-TEST_F(HyperlinkLabelTest, FallbackFailureReportsTheStartersCode) {
-    shell_.shellResult = SE_ERR_NOASSOC;
-    shell_.execResult = ERROR_FILE_NOT_FOUND;
-    shell_.keys[L".htm"] = L"htmlfile";
-    shell_.keys[L"htmlfile\\shell\\open\\command"] = L"browse.exe %1";
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    Click();
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(prompt_.messages[0].text, L"Unable to open hyperlink:\n\nThe specified file was not found.");
-}
-
-TEST_F(HyperlinkLabelTest, UnreadableRegistryReportsTheShellsOwnCode) {
-    shell_.shellResult = SE_ERR_NOASSOC;
-    shell_.keys[L".htm"] = L"htmlfile";  // but no command for it
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    Click();
-    EXPECT_TRUE(shell_.executed.empty());
-    ASSERT_EQ(shell_.keysRead.size(), 2u);
-    EXPECT_EQ(shell_.keysRead[1], L"htmlfile\\shell\\open\\command");
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(prompt_.messages[0].text,
-              L"Unable to open hyperlink:\n\nThere is no application associated\nwith the given filename extension.");
+        ASSERT_EQ(shell_.keysRead.size(), 2u) << c.what;
+        EXPECT_EQ(shell_.keysRead[1], kCommandKey) << c.what;
+        if (c.executed == nullptr) {
+            EXPECT_TRUE(shell_.executed.empty()) << c.what;
+        } else {
+            ASSERT_EQ(shell_.executed.size(), 1u) << c.what;
+            EXPECT_EQ(shell_.executed[0].first, c.executed) << c.what;
+            EXPECT_EQ(shell_.executed[0].second, SW_SHOW) << c.what;
+        }
+        EXPECT_EQ(label_.Visited(), c.error == nullptr) << c.what;
+        if (c.error == nullptr) {
+            EXPECT_TRUE(prompt_.messages.empty()) << c.what;
+        } else {
+            ASSERT_EQ(prompt_.messages.size(), 1u) << c.what;
+            EXPECT_EQ(prompt_.messages[0].text, std::wstring(L"Unable to open hyperlink:\n\n") + c.error) << c.what;
+        }
+    }
 }
 
 // ---- lifetime --------------------------------------------------------------------------------

@@ -103,33 +103,29 @@ TEST_F(AboutDialogTest, FailedOpenKeepsTheBoxOpenAndCanBeRetried) {
     EXPECT_TRUE(IsWindow(about_.Handle()));
 }
 
-TEST_F(AboutDialogTest, OkButtonEndsTheBox) {
-    HWND window = about_.Handle();
-    SendMessageW(about_.Item(IDOK), BM_CLICK, 0, 0);
-    EXPECT_TRUE(about_.Ended());
-    EXPECT_EQ(about_.Result(), IDOK);
-    EXPECT_FALSE(IsWindow(window));
-}
-
-TEST_F(AboutDialogTest, EnterEndsTheBox) {
-    PostMessageW(about_.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0);
-    Pump(about_.Handle());
-    EXPECT_TRUE(about_.Ended());
-    EXPECT_EQ(about_.Result(), IDOK);
-}
-
-TEST_F(AboutDialogTest, EscapeEndsTheBox) {
-    PostMessageW(about_.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0);
-    Pump(about_.Handle());
-    EXPECT_TRUE(about_.Ended());
-    EXPECT_EQ(about_.Result(), IDCANCEL);
-}
-
-TEST_F(AboutDialogTest, CloseBoxEndsTheBox) {
-    SendMessageW(about_.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    Pump(about_.Handle());
-    EXPECT_TRUE(about_.Ended());
-    EXPECT_EQ(about_.Result(), IDCANCEL);
+TEST(AboutDialogEndTest, OkEnterEscapeAndTheCloseBoxEndTheBox) {
+    struct Case {
+        const char* what;
+        void (*press)(kw::AboutDialog& about);
+        INT_PTR result;
+    } cases[] = {
+        {"OK button", [](kw::AboutDialog& about) { SendMessageW(about.Item(IDOK), BM_CLICK, 0, 0); }, IDOK},
+        {"Enter", [](kw::AboutDialog& about) { PostMessageW(about.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0); }, IDOK},
+        {"Escape", [](kw::AboutDialog& about) { PostMessageW(about.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0); },
+         IDCANCEL},
+        {"close box", [](kw::AboutDialog& about) { SendMessageW(about.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); },
+         IDCANCEL},
+    };
+    for (const Case& c : cases) {
+        kw::AboutDialog about;
+        HWND window = about.Create(nullptr);
+        ASSERT_NE(window, nullptr) << "the tests need an X display";
+        c.press(about);
+        Pump(window);
+        EXPECT_TRUE(about.Ended()) << c.what;
+        EXPECT_EQ(about.Result(), c.result) << c.what;
+        EXPECT_FALSE(IsWindow(window)) << c.what;
+    }
 }
 
 BOOL CALLBACK PressOkIn(HWND window, LPARAM) {

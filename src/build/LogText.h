@@ -19,9 +19,16 @@ struct LogText {
     void* text;           // followed by two zero bytes (wide) or one (narrow)
 };
 
+// At most this many LogText blocks are posted and not yet freed at a time (8 MB of builder log in
+// 2 KB pieces). Beyond it PostLogText waits for the receivers, as it does for a full queue.
+inline constexpr long kMaxLogTextInFlight = 4096;
+
 // Copies byteLength bytes of text into a new LogText and posts it to window. Returns false when
 // it could not be delivered; nothing is leaked in that case.
 bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND window, HWND listBox);
+
+// LogText blocks posted and not yet freed by their receivers.
+long LogTextInFlight();
 
 // One wide line composed by the system.
 bool PostLogLine(std::wstring_view line, HWND window, HWND listBox);

@@ -112,6 +112,31 @@ TEST(ReadNewLogText, UndeliverableTextIsDropped) {
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 
+unsigned __stdcall PostThreePiecesPerBound(void* window) {
+    for (long i = 0; i < 3 * kMaxLogTextInFlight; ++i) PostLogText("x\r\n", 3, false, static_cast<HWND>(window), nullptr);
+    return 0;
+}
+
+TEST(PostLogText, WaitsForASlowReceiverInsteadOfPilingUpText) {
+    LogCollector collector;
+    HANDLE poster = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, PostThreePiecesPerBound, collector.Window(), 0, nullptr));
+    ASSERT_NE(poster, nullptr);
+    // Nobody receives yet: the poster stops at the bound instead of queueing the whole flood.
+    while (LogTextInFlight() < kMaxLogTextInFlight && WaitForSingleObject(poster, 10) == WAIT_TIMEOUT) {
+    }
+    EXPECT_EQ(LogTextInFlight(), kMaxLogTextInFlight);
+    EXPECT_EQ(WaitForSingleObject(poster, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the poster waits";
+    // Receiving lets it go on, and every piece arrives.
+    while (MsgWaitForMultipleObjects(1, &poster, FALSE, INFINITE, QS_ALLPOSTMESSAGE) != WAIT_OBJECT_0) {
+        collector.Pump();
+    }
+    CloseHandle(poster);
+    collector.Pump();
+    EXPECT_EQ(collector.Pieces().size(), static_cast<size_t>(3 * kMaxLogTextInFlight));
+    EXPECT_EQ(LogTextInFlight(), 0);
+}
+
 struct Call {
     std::wstring commandLine, folder, log;
     HWND window, listBox;

@@ -6,9 +6,12 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <cwctype>
+
 #include <stdexcept>
 #include <string>
 
+#include "common/TestSupport.h"
 #include "controls/ControlsTestSupport.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
@@ -236,6 +239,20 @@ TEST(WindowSubclassTest, TwoObjectsOnOneWindowEachKeepTheirOwnHold) {
     EXPECT_EQ(outer.commands, 2);
     DestroyWindow(window);
     EXPECT_EQ(outer.Handle(), nullptr);
+}
+
+// The manifest asks for the version 6 common controls (SetWindowSubclass, the tooltip structure
+// size the label uses); the program must get them, from the side-by-side store, whatever its
+// architecture.
+TEST(CommonControlsTest, VersionSixIsInUse) {
+    HMODULE controls = GetModuleHandleW(L"comctl32.dll");
+    ASSERT_NE(controls, nullptr);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(controls, path, MAX_PATH);
+    std::wstring lower = path;
+    for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+    EXPECT_NE(lower.find(L"\\winsxs\\"), std::wstring::npos) << kwtest::Narrow(path);
+    EXPECT_NE(lower.find(L"common-controls"), std::wstring::npos) << kwtest::Narrow(path);
 }
 
 // ---- UserPrompt ------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -26,6 +27,9 @@ void PostFromFile(HANDLE file, std::uint32_t& readPosition, HWND window, HWND li
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file, piece, kLogPieceBytes, &got, nullptr) || got == 0) return;
+        // A narrow LogText ends at its first zero byte: a stray one in the log would silently cut
+        // off the rest of the piece, so it is shown as a blank.
+        std::replace(piece, piece + got, '\0', ' ');
         bool delivered = PostLogText(piece, got, false, window, listBox);
         readPosition += got;
         if (!everything) return;

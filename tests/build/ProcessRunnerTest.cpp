@@ -82,6 +82,18 @@ TEST(ReadNewLogText, PieceEndingInsideACrLfPairIsPostedUnchanged) {
     EXPECT_EQ(collector.Pieces()[1].bytes, "\nnext\r\n");
 }
 
+TEST(ReadNewLogText, ZeroBytesInTheLogCutNothingOff) {
+    ScratchDir dir(L"zero");
+    LogCollector collector;
+    std::wstring log = dir.File(L"1.log");
+    kwtest::WriteBytes(log, std::string("Compiling...\0\0\r\nCalc.cpp\r\n", 26));
+    std::uint32_t position = 0;
+    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
+    collector.Pump();
+    EXPECT_EQ(collector.Lines(), (std::vector<std::wstring>{L"Compiling...  ", L"Calc.cpp"}));
+    EXPECT_EQ(position, 26u);
+}
+
 TEST(ReadRemainingLogText, PostsEverythingInPieces) {
     ScratchDir dir(L"rest");
     LogCollector collector;

@@ -110,14 +110,6 @@ RECT ClientPixels::DarkBounds() const {
     return bounds;
 }
 
-int ClientPixels::CountColour(COLORREF colour) const {
-    int count = 0;
-    for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < width_; ++x)
-            if (At(x, y) == colour) ++count;
-    return count;
-}
-
 MessageSpy::MessageSpy(HWND window) : window_(window) {
     SetWindowSubclass(window_, &Proc, 0x5059, reinterpret_cast<DWORD_PTR>(this));
 }

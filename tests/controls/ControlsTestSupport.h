@@ -40,7 +40,6 @@ public:
     int CountDark(const RECT& area) const;
     // The bounding box of all dark pixels; empty when there are none.
     RECT DarkBounds() const;
-    int CountColour(COLORREF colour) const;
 
 private:
     int width_ = 0;

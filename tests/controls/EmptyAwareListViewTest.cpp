@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "controls/ControlsTestSupport.h"
@@ -347,40 +348,36 @@ TEST(ProjectImagesTest, ThreeSixteenPixelImagesInKindOrder) {
     EXPECT_EQ(cx, 16);
     EXPECT_EQ(cy, 16);
 
-    // Draw each image on white and look for its colours: yellow for the unknown kind, dark blue
-    // letters for the two languages, and the two language pictures differ.
-    HDC screen = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(screen);
+    // Draw each image on white and count the pixels of one colour: yellow for the unknown kind,
+    // dark blue letters for the two languages, and the two language pictures differ.
+    HDC dc = CreateCompatibleDC(nullptr);
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), 16, -16, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
     std::vector<std::vector<DWORD>> pictures;
     for (int i = 0; i < 3; ++i) {
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        RECT all = {0, 0, 16, 16};
-        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        PatBlt(dc, 0, 0, 16, 16, WHITENESS);
         ImageList_Draw(raw, i, dc, 0, 0, ILD_NORMAL);
         GdiFlush();
         const auto* p = static_cast<const DWORD*>(bits);
         pictures.emplace_back(p, p + 256);
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
     }
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
     DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
 
-    auto count = [](const std::vector<DWORD>& picture, DWORD rgb) {
-        int n = 0;
-        for (DWORD px : picture) n += (px & 0xFFFFFF) == rgb ? 1 : 0;
-        return n;
+    auto count = [&](int image, DWORD rgb) {
+        return std::count_if(pictures[image].begin(), pictures[image].end(),
+                             [rgb](DWORD px) { return (px & 0xFFFFFF) == rgb; });
     };
     const DWORD yellow = 0xFFFF00, navy = 0x000080;
-    EXPECT_GT(count(pictures[0], yellow), 10);
-    EXPECT_EQ(count(pictures[0], navy), 0);
-    EXPECT_GT(count(pictures[1], navy), 10);
-    EXPECT_GT(count(pictures[2], navy), 10);
-    EXPECT_EQ(count(pictures[1], yellow), 0);
+    EXPECT_GT(count(0, yellow), 10);
+    EXPECT_EQ(count(0, navy), 0);
+    EXPECT_GT(count(1, navy), 10);
+    EXPECT_GT(count(2, navy), 10);
+    EXPECT_EQ(count(1, yellow), 0);
     EXPECT_NE(pictures[1], pictures[2]);
 }
 

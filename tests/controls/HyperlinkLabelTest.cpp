@@ -349,9 +349,8 @@ TEST_F(HyperlinkLabelTest, HandCursorIsTheOldHelpProgramsOrElseTheSystemHand) {
                                    MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(handled, TRUE);
     EXPECT_EQ(GetCursor(), label_.HandCursor());
-}
 
-TEST(LoadCursorFromProgramTest, MissingProgramOrCursorGivesNothing) {
+    // A missing program, or one without that cursor, gives nothing.
     EXPECT_EQ(kw::LoadCursorFromProgram(L"C:\\no\\such\\folder\\winhlp32.exe", 106), nullptr);
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);

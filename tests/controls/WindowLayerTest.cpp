@@ -134,11 +134,13 @@ TEST_F(DialogTest, DataExchangeRunsBothWays) {
     EXPECT_EQ(dialog_.text, L"typed");
 }
 
-TEST_F(DialogTest, OkReadsTheControlsBeforeEndingCancelDoesNot) {
+TEST_F(DialogTest, OkReadsTheControlsBeforeEndingCancelDoesNotEndDestroysAModelessDialog) {
     SetDlgItemTextW(dialog_.Handle(), kEdit, L"kept");
     SendMessageW(dialog_.Handle(), WM_COMMAND, IDOK, 0);
     EXPECT_EQ(dialog_.text, L"kept");
     EXPECT_EQ(dialog_.Result(), IDOK);
+    EXPECT_EQ(dialog_.Handle(), nullptr);
+    EXPECT_EQ(dialog_.destroyed, 1);
 
     PlainDialog other;
     ASSERT_NE(other.Create(nullptr), nullptr);
@@ -146,16 +148,15 @@ TEST_F(DialogTest, OkReadsTheControlsBeforeEndingCancelDoesNot) {
     SendMessageW(other.Handle(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(other.text, L"");
     EXPECT_EQ(other.Result(), IDCANCEL);
+
+    PlainDialog third;
+    ASSERT_NE(third.Create(nullptr), nullptr);
+    third.End(42);
+    EXPECT_EQ(third.Handle(), nullptr);
+    EXPECT_EQ(third.Result(), 42);
 }
 
-TEST_F(DialogTest, EndingAModelessDialogDestroysItAndKeepsTheResult) {
-    dialog_.End(42);
-    EXPECT_EQ(dialog_.Handle(), nullptr);
-    EXPECT_EQ(dialog_.Result(), 42);
-    EXPECT_EQ(dialog_.destroyed, 1);
-}
-
-TEST_F(DialogTest, ChildNotificationsAreReflectedBeforeTheDialogSeesThem) {
+TEST_F(DialogTest, OnlyTheDialogsOwnChildrenGetTheirNotificationsReflected) {
     Reflector label;
     ASSERT_TRUE(label.Subclass(dialog_.Item(kLabel)));
     HWND control = dialog_.Item(kLabel);
@@ -178,9 +179,8 @@ TEST_F(DialogTest, ChildNotificationsAreReflectedBeforeTheDialogSeesThem) {
     SendMessageW(dialog_.Handle(), WM_COMMAND, MAKEWPARAM(kLabel, STN_CLICKED), reinterpret_cast<LPARAM>(control));
     EXPECT_EQ(label.commands, 2);
     EXPECT_EQ(dialog_.commands, 1);
-}
 
-TEST_F(DialogTest, NotificationsFromOtherWindowsAreNotReflected) {
+    // A popup that happens to notify the dialog is not one of its controls.
     Reflector popup;
     HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, dialog_.Handle(), nullptr,
                                  GetModuleHandleW(nullptr), nullptr);

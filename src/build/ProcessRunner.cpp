@@ -77,11 +77,17 @@ unsigned __stdcall RunProcess(void* argument) {
     PROCESS_INFORMATION process{};
     const wchar_t* folder = request->workingFolder.empty() ? nullptr : request->workingFolder.c_str();
     if (!CreateProcessW(nullptr, request->commandLine, nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, folder, &startup, &process)) {
+                        CREATE_NO_WINDOW | CREATE_SUSPENDED | NORMAL_PRIORITY_CLASS, nullptr, folder, &startup,
+                        &process)) {
         if (request->done) SetEvent(request->done);
         return 0;
     }
     KernelHandle processHandle(process.hProcess);
+    // Thread ids come round again, and a log of the same name may be left from a run that was
+    // cut short. It goes before the builder starts, so that only what this builder writes is
+    // shown, even when it ends without writing a log at all.
+    DeleteFileW(request->logPath.c_str());
+    if (ResumeThread(process.hThread) == static_cast<DWORD>(-1)) TerminateProcess(processHandle.Get(), 1);
     CloseHandle(process.hThread);
 
     // Waiting on the handle rather than testing for STILL_ACTIVE: a child whose exit code happens

@@ -24,9 +24,10 @@ struct ProcessRunRequest {
 };
 
 // Thread procedure of a ProcessRunner; argument: the ProcessRunRequest. Starts the child; if that
-// fails, signals done without posting anything or deleting any file. Otherwise waits on the
-// process handle, reading the log at each 256 ms timeout; once the child has ended, posts all log
-// text not yet posted, deletes the log file, and signals done.
+// fails, signals done without posting anything or deleting any file. Otherwise removes a log left
+// under the same name before the child runs, waits on the process handle, reading the log at each
+// 256 ms timeout; once the child has ended, posts all log text not yet posted, deletes the log
+// file, and signals done.
 unsigned __stdcall RunProcess(void* request);
 
 // Posts at most one piece (2048 bytes) of log text beyond readPosition, read from a side copy of

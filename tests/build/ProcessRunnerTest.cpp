@@ -244,6 +244,14 @@ TEST_F(RunBuilderTest, MissingProgramPostsNothingAndDeletesNothing) {
     EXPECT_EQ(kwtest::ReadBytes(logPath_), "left from before\r\n");
 }
 
+TEST_F(RunBuilderTest, LogLeftFromAnEarlierRunIsNotShown) {
+    // A builder that ends without writing its log, where an old log of the same name lies.
+    kwtest::WriteBytes(logPath_, "Old.exe - 0 error(s), 0 warning(s)\r\n");
+    Run(QuoteArgument(kwtest::BuildTreePath("tools/argv-echo.exe")) + L" /OUT " + QuoteArgument(logPath_));
+    EXPECT_TRUE(collector_.Pieces().empty());
+    EXPECT_FALSE(kwtest::FileExists(logPath_));
+}
+
 TEST_F(RunBuilderTest, MissingWorkingFolderStartsNothing) {
     Run(MakeCommand(), dir_.File(L"does not exist"));
     EXPECT_TRUE(collector_.Pieces().empty());

@@ -94,6 +94,9 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, RunOptions& options)
 }
 
 std::vector<int> OrderTargets(std::vector<int> targets) {
+    // A project whose ProjectID reads as 0 can't be a target: 0 would end the list there, and
+    // every project after it would silently be left out of the run.
+    targets.erase(std::remove(targets.begin(), targets.end(), 0), targets.end());
     std::sort(targets.begin(), targets.end());
     targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
     return targets;

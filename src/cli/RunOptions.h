@@ -32,7 +32,8 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, RunOptions& options)
 // 32-bit pattern, so -1 gives 4294967295.
 std::uint32_t ReadVersionNumber(const std::wstring& text);
 
-// Each ProjectID once, in ascending order, as the Targets list holds them.
+// Each ProjectID once, in ascending order, as the Targets list holds them; 0 (the list's end) is
+// left out.
 std::vector<int> OrderTargets(std::vector<int> targets);
 
 }  // namespace kw::cli

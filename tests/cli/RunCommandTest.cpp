@@ -189,6 +189,8 @@ TEST(RunOptions, VersionNumbersAreReadLikeTheVersionFields) {
 
 TEST(RunOptions, TargetsAreOrderedOnce) {
     EXPECT_EQ(kw::cli::OrderTargets({5, 1, 3, 1, -2}), (std::vector<int>{-2, 1, 3, 5}));
+    // A ProjectID that reads as 0 (empty or not a number) would end the list before the rest.
+    EXPECT_EQ(kw::cli::OrderTargets({2, 0, 1, 0}), (std::vector<int>{1, 2}));
 }
 
 }  // namespace

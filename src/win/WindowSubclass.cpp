@@ -44,7 +44,11 @@ LRESULT CALLBACK WindowSubclass::SubclassProc(HWND window, UINT message, WPARAM 
         // Let the control clean up first, then drop the subclass so no message reaches a
         // dangling object.
         LRESULT result = DefSubclassProc(window, message, wParam, lParam);
-        self->Unsubclass();
+        try {
+            self->Unsubclass();
+        } catch (...) {
+            // The hold is gone already; only the object's own clean-up failed.
+        }
         return result;
     }
     // Nothing may unwind through the system's dispatch code.

@@ -241,6 +241,21 @@ TEST(WindowSubclassTest, TwoObjectsOnOneWindowEachKeepTheirOwnHold) {
     EXPECT_EQ(outer.Handle(), nullptr);
 }
 
+TEST(WindowSubclassTest, CleanUpThatThrowsDoesNotEscapeWhenTheWindowGoes) {
+    class Failing : public kw::WindowSubclass {
+    protected:
+        void OnUnsubclassed(HWND) override { throw std::runtime_error("clean-up failed"); }
+    };
+    HWND window = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    Failing failing;
+    ASSERT_TRUE(failing.Subclass(window));
+    EXPECT_TRUE(DestroyWindow(window));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(failing.Handle(), nullptr);
+}
+
 // The manifest asks for the version 6 common controls (SetWindowSubclass, the tooltip structure
 // size the label uses); the program must get them, from the side-by-side store, whatever its
 // architecture.

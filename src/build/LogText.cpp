@@ -21,6 +21,8 @@ constexpr int kPostRetries = 3000;
 constexpr DWORD kPostRetryDelayMs = 10;
 
 bool PostWithRetry(HWND window, UINT message, WPARAM wParam) {
+    // PostMessage to no window posts to the calling thread, which never reads its queue.
+    if (!window) return false;
     for (int attempt = 0; attempt < kPostRetries; ++attempt) {
         if (PostMessageW(window, message, wParam, 0)) return true;
         DWORD error = GetLastError();
@@ -33,6 +35,7 @@ bool PostWithRetry(HWND window, UINT message, WPARAM wParam) {
 }  // namespace
 
 bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND window, HWND listBox) {
+    if (!window) return false;
     // Wait for the receivers to catch up, for as long as a full queue is waited for.
     for (int attempt = 0; gInFlight.load() >= kMaxLogTextInFlight; ++attempt) {
         if (attempt >= kPostRetries || !IsWindow(window)) return false;

@@ -150,6 +150,17 @@ TEST(PostLogText, WaitsForASlowReceiverInsteadOfPilingUpText) {
     EXPECT_EQ(LogTextInFlight(), before);
 }
 
+TEST(PostLogText, NoWindowIsNoDelivery) {
+    const long before = LogTextInFlight();
+    EXPECT_FALSE(PostLogText("x", 1, false, nullptr, nullptr));
+    EXPECT_FALSE(PostLogLine(L"Building Tool ...", nullptr, nullptr));
+    EXPECT_FALSE(PostRunFinished(nullptr));
+    EXPECT_EQ(LogTextInFlight(), before);
+    // Nothing went to this thread's own queue, where nobody would free it.
+    MSG message;
+    EXPECT_FALSE(PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_RUN_FINISHED, WM_LOG_TEXT, PM_REMOVE));
+}
+
 struct Call {
     std::wstring commandLine, folder, log;
     HWND window, listBox;

@@ -565,11 +565,13 @@ int PackageDocument::CommitPendingChanges() {
         if (!staged) continue;
         for (const wchar_t* name : kCommitted) {
             ComPtr<IXMLDOMNode> from = SelectChild(staged.Get(), name);
-            ComPtr<IXMLDOMNode> to = SelectChild(project.Get(), name);
-            if (!from || !to) continue;
+            if (!from) continue;
             std::wstring text;
             if (!ReadNodeText(from.Get(), text)) return -1;
-            if (FAILED(WriteNodeText(to.Get(), text))) return -1;
+            // A hand-written project may lack the element: it is made, not the value dropped.
+            ComPtr<IXMLDOMNode> to = SelectChild(project.Get(), name);
+            HRESULT hr = to ? WriteNodeText(to.Get(), text) : AppendValueElement(project.Get(), name, text);
+            if (FAILED(hr)) return -1;
         }
         ComPtr<IXMLDOMNode> removed;
         if (FAILED(project->removeChild(staged.Get(), removed.GetAddressOf()))) return -1;

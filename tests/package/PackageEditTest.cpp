@@ -159,6 +159,33 @@ TEST_F(PackageEditTest, StagedSettingsAreCommittedBySaveAndDroppedByDiscard) {
     EXPECT_EQ(saved.debugConfig, L"Win32 Unicode Debug");
 }
 
+TEST_F(PackageEditTest, SavedSettingsOfAHandWrittenProjectAreKept) {
+    // A project with only the elements the list needs: everything the editor stages is saved.
+    kwtest::WriteBytes(dir_.File(L"hand.kwp"),
+                       "<Package><Name>x</Name><CurrentVersion>1</CurrentVersion><Projects><Project>"
+                       "<ProjectID>4</ProjectID><Name>A</Name><Compiler>VC6</Compiler></Project></Projects></Package>");
+    ASSERT_EQ(doc_.OpenPackage(dir_.File(L"hand.kwp")), 0);
+    ProjectRecord record;
+    record.name = L"A";
+    record.compilerKind = CompilerVC6;
+    record.sourceLocation = L"C:\Src\A";
+    record.debugConfig = L"Win32 Debug";
+    record.releaseConfig = L"Win32 Release";
+    record.resourceFile = L"C:\Src\A\A.rc";
+    record.registrable = true;
+    ASSERT_EQ(doc_.SetProjectSettings(4, record), 0);
+    ASSERT_EQ(doc_.SavePackage(), 0);
+
+    PackageDocument reread;
+    ASSERT_EQ(reread.OpenPackage(dir_.File(L"hand.kwp")), 0);
+    ProjectRecord saved;
+    ASSERT_EQ(reread.GetProjectSettings(4, saved), 0);
+    EXPECT_EQ(saved.sourceLocation, L"C:\Src\A");
+    EXPECT_EQ(saved.releaseConfig, L"Win32 Release");
+    EXPECT_EQ(saved.resourceFile, L"C:\Src\A\A.rc");
+    EXPECT_TRUE(saved.registrable);
+}
+
 TEST_F(PackageEditTest, SetPackageInfoWritesNameAndJoinedVersion) {
     ASSERT_EQ(doc_.SetPackageInfo(L"Suite", L"1", L"", L"0", L"0"), 0);
     ASSERT_EQ(doc_.SavePackage(), 0);

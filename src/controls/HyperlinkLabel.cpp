@@ -57,8 +57,26 @@ public:
         return true;
     }
 
-    int Exec(const std::string& command, int showCommand) override {
-        return static_cast<int>(WinExec(command.c_str(), static_cast<UINT>(showCommand)));
+    int Exec(const std::wstring& command, int showCommand) override {
+        // Not WinExec: its 8-bit command line cannot spell a browser folder outside the ANSI
+        // code page, and the browser would not start.
+        std::vector<wchar_t> line(command.begin(), command.end());
+        line.push_back(L'\0');
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(showCommand);
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+            DWORD error = GetLastError();
+            // WinExec's failures: these three by name, anything else as out of resources.
+            if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_FORMAT)
+                return static_cast<int>(error);
+            return 0;
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return 33;
     }
 };
 
@@ -310,7 +328,7 @@ int HyperlinkLabel::OpenLink(const std::wstring& address, int showCommand) {
     if (!shell_->ReadClassesRootDefault(pageClass + L"\\shell\\open\\command", commandLine)) return result;
     std::wstring command = BuildFallbackCommand(commandLine, address);
     if (command.empty()) return result;
-    return shell_->Exec(ToAnsi(command), showCommand);
+    return shell_->Exec(command, showCommand);
 }
 
 void HyperlinkLabel::ShowOpenError(int code) {

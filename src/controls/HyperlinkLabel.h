@@ -21,8 +21,9 @@ public:
     // The default value of a key under HKEY_CLASSES_ROOT, whatever its length; an expandable
     // value comes back with its environment variables filled in.
     virtual bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) = 0;
-    // WinExec.
-    virtual int Exec(const std::string& command, int showCommand) = 0;
+    // Starts a command line as WinExec does and answers as it does (above 31 on success), but
+    // takes the command in UTF-16.
+    virtual int Exec(const std::wstring& command, int showCommand) = 0;
 };
 
 LinkShell& SystemLinkShell();

@@ -23,7 +23,7 @@ public:
         value = found->second;
         return true;
     }
-    int Exec(const std::string& command, int showCommand) override {
+    int Exec(const std::wstring& command, int showCommand) override {
         executed.emplace_back(command, showCommand);
         return execResult;
     }
@@ -34,7 +34,7 @@ public:
 
     std::vector<std::pair<std::wstring, int>> opened;
     std::vector<std::wstring> keysRead;
-    std::vector<std::pair<std::string, int>> executed;
+    std::vector<std::pair<std::wstring, int>> executed;
 };
 
 }  // namespace kwtest

@@ -68,8 +68,18 @@ TEST(FallbackCommandTest, CutsThePlaceholderAndAppendsTheAddressAsOneArgument) {
         {L"b.exe %1", L"http://x/\" -evil \"", L"b.exe  \"http://x/%22 -evil %22\""},
         {L"b.exe %1", L"C:\\Guides\\", L"b.exe  \"C:\\Guides\\\\\""},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(kw::BuildFallbackCommand(c.registered, c.address), c.command) << kwtest::Narrow(c.command);
+    for (const Case& c : cases) {
+        std::wstring command = kw::BuildFallbackCommand(c.registered, c.address);
+        EXPECT_EQ(command, c.command) << kwtest::Narrow(c.command);
+        // Split as the browser will split it, the address is the last argument, in one piece.
+        std::wstring address = c.address;
+        for (size_t quote; (quote = address.find(L'"')) != std::wstring::npos;) address.replace(quote, 1, L"%22");
+        int count = 0;
+        LPWSTR* arguments = CommandLineToArgvW((L"b.exe " + command).c_str(), &count);
+        ASSERT_NE(arguments, nullptr);
+        EXPECT_EQ(arguments[count - 1], address) << kwtest::Narrow(c.command);
+        LocalFree(arguments);
+    }
 }
 
 TEST(FallbackCommandTest, LongCommandIsWholeOrNotAtAll) {
@@ -141,6 +151,17 @@ TEST(SystemLinkShellTest, ReadsLongAndExpandableCommands) {
     ASSERT_TRUE(shell.ReadClassesRootDefault(L"Kilnworks.TestPage", value));
     EXPECT_EQ(value, L"\"C:\\Browser\\browse.exe\" \"%1\"");
     SetEnvironmentVariableW(L"KW_TEST_BROWSER_DIR", nullptr);
+}
+
+TEST(SystemLinkShellTest, StartsAProgramInAFolderTheAnsiCodePageCannotSpell) {
+    kwtest::ScratchDir folder(L"\u0141\u00f3d\u017a \u65e5\u672c");
+    std::wstring program = folder.File(L"argv-echo.exe");
+    ASSERT_TRUE(CopyFileW((kwtest::ProgramFolder() + L"\\tools\\argv-echo.exe").c_str(), program.c_str(), FALSE));
+    kw::LinkShell& shell = kw::SystemLinkShell();
+    EXPECT_GT(shell.Exec(L"\"" + program + L"\"", SW_HIDE), 31);
+    EXPECT_EQ(shell.Exec(L"\"" + folder.File(L"missing.exe") + L"\"", SW_HIDE), ERROR_FILE_NOT_FOUND);
+    // The folder goes once the program has ended.
+    for (int i = 0; i < 200 && !DeleteFileW(program.c_str()); ++i) Sleep(50);
 }
 
 // ---- the label in a dialog -------------------------------------------------------------------
@@ -400,13 +421,13 @@ TEST_F(HyperlinkLabelTest, FailedShellOpenFallsBackToTheRegisteredBrowser) {
         const char* what;
         const wchar_t* command;  // registered for web pages; nullptr for none
         int execResult;
-        const char* executed;    // nullptr when nothing may be started
+        const wchar_t* executed;  // nullptr when nothing may be started
         const wchar_t* error;    // nullptr when the link opened
     } cases[] = {
         {"browser starts", L"\"C:\\Browser\\browse.exe\" -nohome \"%1\"", 33,
-         "\"C:\\Browser\\browse.exe\" -nohome  \"file:///C:/Kilnworks/kilnworks-guide.html\"", nullptr},
+         L"\"C:\\Browser\\browse.exe\" -nohome  \"file:///C:/Kilnworks/kilnworks-guide.html\"", nullptr},
         {"browser fails: its code", L"browse.exe %1", ERROR_FILE_NOT_FOUND,
-         "browse.exe  \"file:///C:/Kilnworks/kilnworks-guide.html\"", L"The specified file was not found."},
+         L"browse.exe  \"file:///C:/Kilnworks/kilnworks-guide.html\"", L"The specified file was not found."},
         {"no command: the shell's code", nullptr, 33, nullptr,
          L"There is no application associated\nwith the given filename extension."},
     };

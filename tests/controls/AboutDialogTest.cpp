@@ -16,12 +16,7 @@
 namespace {
 
 using kwtest::Pump;
-
-std::wstring WindowText(HWND window) {
-    wchar_t buffer[512] = {};
-    GetWindowTextW(window, buffer, 512);
-    return buffer;
-}
+using kwtest::WindowText;
 
 // Texts of the box's static controls, in order.
 std::wstring StaticTexts(HWND dialog) {

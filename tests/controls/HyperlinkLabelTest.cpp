@@ -21,6 +21,7 @@ namespace {
 
 using kw::HyperlinkLabel;
 using kwtest::Pump;
+using kwtest::WindowText;
 
 // ---- pure rules ------------------------------------------------------------------------------
 
@@ -186,12 +187,6 @@ class LabelHost : public kw::Dialog {
 public:
     LabelHost() : Dialog(LabelTemplate()) {}
 };
-
-std::wstring WindowText(HWND window) {
-    wchar_t buffer[512] = {};
-    GetWindowTextW(window, buffer, 512);
-    return buffer;
-}
 
 SIZE TextExtent(HWND control) {
     std::wstring text = WindowText(control);

@@ -66,7 +66,7 @@ protected:
     }
 };
 
-// A subclass that answers the reflected messages it is given.
+// A subclass that answers the reflected messages it is given, or counts them and passes them on.
 class Reflector : public kw::WindowSubclass {
 public:
     int commands = 0;
@@ -77,11 +77,11 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == kw::kReflectedCommand) {
             ++commands;
-            return consume ? 1 : 0;
+            if (consume) return 1;
         }
         if (message == kw::kReflectedNotify) {
             ++notifies;
-            return consume ? 7 : 0;
+            if (consume) return 7;
         }
         if (message == kw::kReflectedCtlColorStatic) return reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH));
         return DefaultProc(message, wParam, lParam);
@@ -214,21 +214,12 @@ TEST(WindowSubclassTest, TwoObjectsOnOneWindowEachKeepTheirOwnHold) {
     HWND window = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(window, nullptr);
-    // Counts one message and passes everything on to the procedure below it.
-    class Counter : public kw::WindowSubclass {
-    public:
-        int commands = 0;
-
-    protected:
-        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-            if (message == kw::kReflectedCommand) ++commands;
-            return DefaultProc(message, wParam, lParam);
-        }
-    };
-    Counter outer;
+    Reflector outer;
+    outer.consume = false;
     ASSERT_TRUE(outer.Subclass(window));
     {
-        Counter inner;
+        Reflector inner;
+        inner.consume = false;
         ASSERT_TRUE(inner.Subclass(window));
         SendMessageW(window, kw::kReflectedCommand, 0, 0);
         EXPECT_EQ(inner.commands, 1);
@@ -275,15 +266,9 @@ TEST(CommonControlsTest, VersionSixIsInUse) {
 TEST(UserPromptTest, ScopedPromptInstallsAndRestores) {
     kw::UserPrompt* system = &kw::CurrentPrompt();
     {
-        kw::ScriptedPrompt outer;
-        kw::ScopedPrompt a(outer);
-        EXPECT_EQ(&kw::CurrentPrompt(), &outer);
-        {
-            kw::ScriptedPrompt inner;
-            kw::ScopedPrompt b(inner);
-            EXPECT_EQ(&kw::CurrentPrompt(), &inner);
-        }
-        EXPECT_EQ(&kw::CurrentPrompt(), &outer);
+        kw::ScriptedPrompt scripted;
+        kw::ScopedPrompt scope(scripted);
+        EXPECT_EQ(&kw::CurrentPrompt(), &scripted);
     }
     EXPECT_EQ(&kw::CurrentPrompt(), system);
 }

@@ -16,7 +16,7 @@ namespace {
 constexpr UINT_PTR kToolId = 1;
 constexpr int kHelpCursorId = 106;
 // The longest command line the system starts, terminator included.
-constexpr size_t kCommandLineChars = 32768;
+constexpr size_t kCommandLineChars = 32767;
 
 std::wstring ExpandVariables(const std::wstring& text) {
     DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);

@@ -86,7 +86,9 @@ TEST(FallbackCommandTest, CutsThePlaceholderAndAppendsTheAddressAsOneArgument) {
 TEST(FallbackCommandTest, LongCommandIsWholeOrNotAtAll) {
     std::wstring command = kw::BuildFallbackCommand(std::wstring(300, L'c'), std::wstring(300, L'a'));
     EXPECT_EQ(command, std::wstring(300, L'c') + L" \"" + std::wstring(300, L'a') + L"\"");
-    EXPECT_EQ(kw::BuildFallbackCommand(L"b.exe %1", std::wstring(40000, L'a')), L"");
+    // The system starts command lines of up to 32766 characters.
+    EXPECT_EQ(kw::BuildFallbackCommand(L"", std::wstring(32763, L'a')).size(), 32766u);
+    EXPECT_EQ(kw::BuildFallbackCommand(L"", std::wstring(32764, L'a')), L"");
 }
 
 TEST(OpenErrorMessageTest, EveryShellCodeHasItsTextOthersTheirNumber) {

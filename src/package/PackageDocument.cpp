@@ -154,7 +154,7 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
     // The file is read by us and parsed from memory: one read, long paths work, and a document
     // type declaration is refused before the parser sees the text.
     std::string bytes;
-    if (ReadWholeFile(path, bytes) != 0 || bytes.empty() || bytes.size() > kMaxPackageBytes) return -1;
+    if (ReadWholeFile(path, bytes, kMaxPackageBytes) != 0 || bytes.empty()) return -1;
     if (HasDoctype(bytes)) return -1;
 
     ComPtr<IXMLDOMDocument2> document;

@@ -2,6 +2,8 @@
 
 #include "win/Handles.h"
 
+#include <new>
+
 namespace kw {
 
 namespace {
@@ -72,15 +74,19 @@ DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes, co
     return CommitReplacement(tempPath, target);
 }
 
-DWORD ReadWholeFile(const std::wstring& path, std::string& bytes) {
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes, unsigned long long maxBytes) {
     bytes.clear();
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) return GetLastError();
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
-    if (size.QuadPart > 0x7FFFFFFF) return ERROR_FILE_TOO_LARGE;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
+    if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) return ERROR_FILE_TOO_LARGE;
+    try {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
     size_t offset = 0;
     while (offset < bytes.size()) {
         DWORD got = 0;

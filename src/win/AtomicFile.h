@@ -27,8 +27,9 @@ DWORD WriteWholeFile(const std::wstring& tempPath, std::string_view bytes);
 DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes,
                           const wchar_t* suffix = L".kwtmp");
 
-// Reads a whole file; 0 on success, else the Win32 error.
-DWORD ReadWholeFile(const std::wstring& path, std::string& bytes);
+// Reads a whole file; 0 on success, else the Win32 error. A file larger than maxBytes is refused
+// with ERROR_FILE_TOO_LARGE before anything is allocated.
+DWORD ReadWholeFile(const std::wstring& path, std::string& bytes, unsigned long long maxBytes = 0x7FFFFFFF);
 
 // The reason for a Win32 error in plain words, without a trailing line break.
 std::wstring DescribeWin32Error(DWORD error);

@@ -199,6 +199,15 @@ TEST_F(PackageDocumentTest, OpenFailuresLeaveNothingLoaded) {
     EXPECT_EQ(Open("<Package><Name>x</Name></Package>"), -1);  // no Projects
     EXPECT_EQ(Open("<Package><Projects></Package>"), -1);
     EXPECT_EQ(Open("just text"), -1);
+    // Far larger than any package: refused before anything is read (a sparse file, so cheap).
+    HANDLE huge = CreateFileW(dir_.File(L"huge.kwp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(huge, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = 3ll << 30;
+    SetFilePointerEx(huge, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(huge);
+    CloseHandle(huge);
+    EXPECT_EQ(doc_.OpenPackage(dir_.File(L"huge.kwp")), -1);
     EXPECT_FALSE(doc_.IsLoaded());
     // The root's name is not checked.
     EXPECT_EQ(Open("<Other><Projects/></Other>"), 0);

@@ -168,10 +168,10 @@ TEST_F(PackageEditTest, SavedSettingsOfAHandWrittenProjectAreKept) {
     ProjectRecord record;
     record.name = L"A";
     record.compilerKind = CompilerVC6;
-    record.sourceLocation = L"C:\Src\A";
+    record.sourceLocation = L"C:\\Src\\A";
     record.debugConfig = L"Win32 Debug";
     record.releaseConfig = L"Win32 Release";
-    record.resourceFile = L"C:\Src\A\A.rc";
+    record.resourceFile = L"C:\\Src\\A\\A.rc";
     record.registrable = true;
     ASSERT_EQ(doc_.SetProjectSettings(4, record), 0);
     ASSERT_EQ(doc_.SavePackage(), 0);
@@ -180,9 +180,9 @@ TEST_F(PackageEditTest, SavedSettingsOfAHandWrittenProjectAreKept) {
     ASSERT_EQ(reread.OpenPackage(dir_.File(L"hand.kwp")), 0);
     ProjectRecord saved;
     ASSERT_EQ(reread.GetProjectSettings(4, saved), 0);
-    EXPECT_EQ(saved.sourceLocation, L"C:\Src\A");
+    EXPECT_EQ(saved.sourceLocation, L"C:\\Src\\A");
     EXPECT_EQ(saved.releaseConfig, L"Win32 Release");
-    EXPECT_EQ(saved.resourceFile, L"C:\Src\A\A.rc");
+    EXPECT_EQ(saved.resourceFile, L"C:\\Src\\A\\A.rc");
     EXPECT_TRUE(saved.registrable);
 }
 

@@ -364,21 +364,27 @@ std::wstring BuildFallbackCommand(const std::wstring& commandLine, const std::ws
     size_t cut = command.find(L"\"%1\"");
     if (cut == std::wstring::npos) cut = command.find(L"%1");
     if (cut != std::wstring::npos) command.erase(cut);
-    // The address is one argument whatever it holds: quoted, so a blank cannot split it; a quote
-    // inside (never valid in an address) escaped, so it cannot end the argument and start
-    // another; trailing backslashes doubled, so they cannot escape the closing quote.
-    command += L" \"";
-    for (wchar_t c : address) {
-        if (c == L'"') {
-            command += L"%22";
-        } else {
-            command += c;
+    // The address is appended after a blank as it is. One that holds a blank, a tab or a quote
+    // goes in quoted, so it stays one argument: a quote inside (never valid in an address) is
+    // escaped, so it cannot end the argument and start another, and trailing backslashes are
+    // doubled, so they cannot escape the closing quote.
+    command += L' ';
+    if (address.find_first_of(L" \t\"") == std::wstring::npos) {
+        command += address;
+    } else {
+        command += L'"';
+        for (wchar_t c : address) {
+            if (c == L'"') {
+                command += L"%22";
+            } else {
+                command += c;
+            }
         }
+        size_t backslashes = 0;
+        while (backslashes < command.size() && command[command.size() - 1 - backslashes] == L'\\') ++backslashes;
+        command.append(backslashes, L'\\');
+        command += L'"';
     }
-    size_t backslashes = 0;
-    while (backslashes < command.size() && command[command.size() - 1 - backslashes] == L'\\') ++backslashes;
-    command.append(backslashes, L'\\');
-    command += L'"';
     // A command cut short would open some other address: none rather than that.
     if (command.size() >= kCommandLineChars) return {};
     return command;

@@ -57,17 +57,18 @@ TEST(FallbackCommandTest, CutsThePlaceholderAndAppendsTheAddressAsOneArgument) {
     } cases[] = {
         // A quoted placeholder goes with its quote and everything after it.
         {L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome \"%1\" -x", L"http://example.org/",
-         L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome  \"http://example.org/\""},
-        {L"browse.exe %1 -new", L"file:///C:/guide.html", L"browse.exe  \"file:///C:/guide.html\""},
-        {L"b.exe %1 \"%1\"", L"x", L"b.exe %1  \"x\""},
+         L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome  http://example.org/"},
+        {L"browse.exe %1 -new", L"file:///C:/guide.html", L"browse.exe  file:///C:/guide.html"},
+        {L"b.exe %1 \"%1\"", L"x", L"b.exe %1  x"},
         // Without a placeholder the whole command stays.
-        {L"\"C:\\B\\b.exe\" -nohome", L"x", L"\"C:\\B\\b.exe\" -nohome \"x\""},
-        {L"", L"x", L" \"x\""},
-        // Whatever the address holds, it stays one argument.
+        {L"\"C:\\B\\b.exe\" -nohome", L"x", L"\"C:\\B\\b.exe\" -nohome x"},
+        {L"", L"x", L" x"},
+        // Whatever the address holds, it stays one argument: quoted only when it must be.
         {L"b.exe %1", L"C:\\Program Files\\Kilnworks\\guide.html",
          L"b.exe  \"C:\\Program Files\\Kilnworks\\guide.html\""},
         {L"b.exe %1", L"http://x/\" -evil \"", L"b.exe  \"http://x/%22 -evil %22\""},
-        {L"b.exe %1", L"C:\\Guides\\", L"b.exe  \"C:\\Guides\\\\\""},
+        {L"b.exe %1", L"C:\\Guides\\", L"b.exe  C:\\Guides\\"},
+        {L"b.exe %1", L"C:\\My Guides\\", L"b.exe  \"C:\\My Guides\\\\\""},
     };
     for (const Case& c : cases) {
         std::wstring command = kw::BuildFallbackCommand(c.registered, c.address);
@@ -85,10 +86,10 @@ TEST(FallbackCommandTest, CutsThePlaceholderAndAppendsTheAddressAsOneArgument) {
 
 TEST(FallbackCommandTest, LongCommandIsWholeOrNotAtAll) {
     std::wstring command = kw::BuildFallbackCommand(std::wstring(300, L'c'), std::wstring(300, L'a'));
-    EXPECT_EQ(command, std::wstring(300, L'c') + L" \"" + std::wstring(300, L'a') + L"\"");
+    EXPECT_EQ(command, std::wstring(300, L'c') + L" " + std::wstring(300, L'a'));
     // The system starts command lines of up to 32766 characters.
-    EXPECT_EQ(kw::BuildFallbackCommand(L"", std::wstring(32763, L'a')).size(), 32766u);
-    EXPECT_EQ(kw::BuildFallbackCommand(L"", std::wstring(32764, L'a')), L"");
+    EXPECT_EQ(kw::BuildFallbackCommand(L"", std::wstring(32765, L'a')).size(), 32766u);
+    EXPECT_EQ(kw::BuildFallbackCommand(L"", std::wstring(32766, L'a')), L"");
 }
 
 TEST(OpenErrorMessageTest, EveryShellCodeHasItsTextOthersTheirNumber) {
@@ -422,9 +423,9 @@ TEST_F(HyperlinkLabelTest, FailedShellOpenFallsBackToTheRegisteredBrowser) {
         const wchar_t* error;    // nullptr when the link opened
     } cases[] = {
         {"browser starts", L"\"C:\\Browser\\browse.exe\" -nohome \"%1\"", 33,
-         L"\"C:\\Browser\\browse.exe\" -nohome  \"file:///C:/Kilnworks/kilnworks-guide.html\"", nullptr},
+         L"\"C:\\Browser\\browse.exe\" -nohome  file:///C:/Kilnworks/kilnworks-guide.html", nullptr},
         {"browser fails: its code", L"browse.exe %1", ERROR_FILE_NOT_FOUND,
-         L"browse.exe  \"file:///C:/Kilnworks/kilnworks-guide.html\"", L"The specified file was not found."},
+         L"browse.exe  file:///C:/Kilnworks/kilnworks-guide.html", L"The specified file was not found."},
         {"no command: the shell's code", nullptr, 33, nullptr,
          L"There is no application associated\nwith the given filename extension."},
     };

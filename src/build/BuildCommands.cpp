@@ -10,6 +10,15 @@ bool NeedsQuotes(std::wstring_view argument) {
     return argument.empty() || argument.find_first_of(L" \t\"") != std::wstring_view::npos;
 }
 
+// SourceLocation\Name plus the project file's extension.
+std::wstring ProjectFilePath(const BuildCommandInput& input, const wchar_t* extension) {
+    std::wstring path(input.sourceFolder);
+    path += L'\\';
+    path += input.projectName;
+    path += extension;
+    return path;
+}
+
 }  // namespace
 
 std::wstring QuoteArgumentAlways(std::wstring_view argument) {
@@ -65,10 +74,7 @@ std::wstring VisualBasicProgram(std::wstring_view visualStudioFolder) {
 }
 
 std::wstring ComposeVisualCppCommandLine(const BuildCommandInput& input, ActionSet mode, bool rebuildAll) {
-    std::wstring projectFile(input.sourceFolder);
-    projectFile += L'\\';
-    projectFile += input.projectName;
-    projectFile += L".dsp";
+    const std::wstring projectFile = ProjectFilePath(input, L".dsp");
 
     std::wstring line = VisualCppProgram(input.visualStudioFolder);
     line += L' ';
@@ -89,10 +95,7 @@ std::wstring ComposeVisualCppCommandLine(const BuildCommandInput& input, ActionS
 }
 
 std::wstring ComposeVisualBasicCommandLine(const BuildCommandInput& input) {
-    std::wstring projectFile(input.sourceFolder);
-    projectFile += L'\\';
-    projectFile += input.projectName;
-    projectFile += L".vbp";
+    const std::wstring projectFile = ProjectFilePath(input, L".vbp");
 
     std::wstring line = VisualBasicProgram(input.visualStudioFolder);
     line += L" /out ";

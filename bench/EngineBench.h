@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "build/BuildController.h"
-#include "build/LogText.h"
+#include "engine/BuildController.h"
+#include "engine/LogText.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 

@@ -2,7 +2,7 @@
 // each line's delay from being written to arriving is measured against the 256 ms poll.
 #include "EngineBench.h"
 
-#include "build/ProcessRunner.h"
+#include "engine/ProcessRunner.h"
 #include "win/Com.h"
 
 #include <algorithm>

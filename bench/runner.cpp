@@ -2,9 +2,9 @@
 // waiting for the same 50 stand-ins directly. Also shows what a sleep-then-test poll loop costs.
 #include "EngineBench.h"
 
-#include "build/BuildCommands.h"
-#include "build/ProcessRunner.h"
-#include "build/RunSettings.h"
+#include "engine/BuildCommands.h"
+#include "engine/ProcessRunner.h"
+#include "engine/RunSettings.h"
 #include "win/Com.h"
 
 #include <algorithm>

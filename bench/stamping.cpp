@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "build/RunSettings.h"
+#include "version/RunValues.h"
 #include "package/PackageFormat.h"
 #include "version/StampFile.h"
 #include "win/AtomicFile.h"

@@ -6,7 +6,7 @@ export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 kw_build_all
 trap kw_stop_all EXIT
 kw_start_wine
-for b in "$KW_BUILD"/bench/bench_*.exe; do
+for b in "$KW_TREE"/bench/bench_*.exe; do
   [ -e "$b" ] || continue
   if [ $# -gt 0 ] && ! printf '%s\n' "$@" | grep -qx "$(basename "$b" .exe)"; then continue; fi
   echo "== $(basename "$b" .exe)"

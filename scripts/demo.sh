@@ -4,15 +4,17 @@
 set -euo pipefail
 export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$KW_ROOT/scripts/wine-env.sh"
-log="$KW_BUILD/demo-build.log"
-mkdir -p "$KW_BUILD"
-if ! kw_build_all >"$log" 2>&1; then
+log="$KW_OUT/demo-build.log"
+mkdir -p "$KW_OUT"
+# The build's own output goes to a log; on failure its end is shown with the reason.
+if ! (kw_build_all) >"$log" 2>&1; then
   tail -n 40 "$log" >&2
   echo "demo: the build failed; the whole log is in $log" >&2
   exit 1
 fi
+kw_setup >/dev/null
 
-work="$KW_BUILD/demo"
+work="$KW_OUT/demo"
 rm -rf "$work"
 mkdir -p "$work"
 cp -r "$KW_ROOT/demo/." "$work/"
@@ -25,10 +27,10 @@ trap kw_stop_all EXIT
 kw_start_wine
 package="$demo_win\\Demo.kwp"
 echo "== kilnworks-cli show $package"
-"$KW_WINE" "$KW_BUILD/kilnworks-cli.exe" show "$package"
+"$KW_WINE" "$KW_TREE/kilnworks-cli.exe" show "$package"
 echo
 echo "== kilnworks-cli run $package --targets all --auto-increment --debug --release"
-"$KW_WINE" "$KW_BUILD/kilnworks-cli.exe" run "$package" --targets all --auto-increment --debug --release
+"$KW_WINE" "$KW_TREE/kilnworks-cli.exe" run "$package" --targets all --auto-increment --debug --release
 echo
 echo "== version lines in the working copy after the run"
 for f in Calc/Calc.rc MathLib/MathLib.rc Reports/Reports.vbp; do

@@ -15,7 +15,8 @@ if [ "$what" != about ] && [ "$what" != lists ] || [ -z "$out" ]; then
 fi
 out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
 
-kw_build_tree "$KW_ARCH" "$KW_BUILD" controls_preview >/dev/null
+kw_setup
+kw_build_tree "$KW_ARCH" "$KW_TREE" controls_preview >/dev/null
 
 work="$(mktemp -d)"
 preview_pid=""
@@ -31,7 +32,7 @@ kw_start_wine
 # There is no window manager on Xvfb: let Wine draw captions and frames itself.
 "$KW_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
 
-"$KW_WINE" "$KW_BUILD/controls_preview.exe" "$what" "$(kw_winpath "$work/ready")" "$(kw_winpath "$work/done")" \
+"$KW_WINE" "$KW_TREE/controls_preview.exe" "$what" "$(kw_winpath "$work/ready")" "$(kw_winpath "$work/done")" \
   </dev/null >/dev/null 2>&1 &
 preview_pid=$!
 

@@ -10,5 +10,5 @@ trap kw_stop_all EXIT
 kw_start_xvfb
 kw_start_wine
 
-cd "$KW_BUILD"
+cd "$KW_TREE"
 ctest --output-on-failure --timeout 600 "$@"

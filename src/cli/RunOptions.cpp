@@ -37,14 +37,6 @@ bool ParseTargetId(const std::wstring& text, int& value) {
 
 }  // namespace
 
-std::uint32_t ReadVersionNumber(const std::wstring& text) {
-    // The window converts the field to its 8-bit code page in a 20-byte buffer before reading it.
-    std::string bytes = ToAnsi(text);
-    if (bytes.size() > 19) bytes.resize(19);
-    // strtol saturates at the 32-bit limits where atoi's overflow is undefined.
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(std::strtol(bytes.c_str(), nullptr, 10)));
-}
-
 bool ParseRunOptions(const std::vector<std::wstring>& args, RunOptions& options) {
     options = RunOptions{};
     bool havePackage = false;
@@ -91,15 +83,6 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, RunOptions& options)
     }
     if (options.setVersion && options.autoIncrement) return false;
     return havePackage;
-}
-
-std::vector<int> OrderTargets(std::vector<int> targets) {
-    // A project whose ProjectID reads as 0 can't be a target: 0 would end the list there, and
-    // every project after it would silently be left out of the run.
-    targets.erase(std::remove(targets.begin(), targets.end(), 0), targets.end());
-    std::sort(targets.begin(), targets.end());
-    targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
-    return targets;
 }
 
 }  // namespace kw::cli

@@ -1,6 +1,5 @@
 #include "package/PackageDocument.h"
 
-#include "resource.h"
 #include "win/AtomicFile.h"
 #include "win/Text.h"
 
@@ -82,7 +81,7 @@ bool NodeNameIs(IXMLDOMNode* node, const wchar_t* name, bool& known) {
 }
 
 // The five-line report of a failed AddProject, for whoever watches standard output.
-void PrintAddProjectDiagnostic(HRESULT hr) {
+std::string DescribeAddProjectFailure(HRESULT hr) {
     std::string meaning = ToUtf8(DescribeWin32Error(static_cast<DWORD>(hr)));
     std::string source;
     std::string description;
@@ -92,12 +91,10 @@ void PrintAddProjectDiagnostic(HRESULT hr) {
         if (SUCCEEDED(info->GetSource(text.Out()))) source = ToUtf8(text.Str());
         if (SUCCEEDED(info->GetDescription(text.Out()))) description = ToUtf8(text.Str());
     }
-    std::printf("Error:\n");
-    std::printf("Code = %08lx\n", static_cast<unsigned long>(hr));
-    std::printf("Code meaning = %s\n", meaning.c_str());
-    std::printf("Source = %s\n", source.c_str());
-    std::printf("Error Description = %s\n", description.c_str());
-    std::fflush(stdout);
+    char code[16];
+    std::snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(hr));
+    return "Error:\nCode = " + std::string(code) + "\nCode meaning = " + meaning + "\nSource = " + source +
+           "\nError Description = " + description + "\n";
 }
 
 }  // namespace
@@ -379,25 +376,25 @@ HRESULT PackageDocument::AppendValueElement(IXMLDOMNode* parent, const wchar_t* 
     return parent->appendChild(newElement.Get(), created.GetAddressOf());
 }
 
-int PackageDocument::CreatePackage() {
+int PackageDocument::CreatePackage(const std::wstring& packageName) {
     path_.clear();
     Release();
 
     ComPtr<IXMLDOMDocument2> document;
     if (FAILED(CreateDocument(document))) return -1;
     if (FAILED(UseXPath(document.Get()))) return -1;
-    Bstr packageName(element::kPackage);
+    Bstr packageElement(element::kPackage);
     ComPtr<IXMLDOMElement> rootElement;
-    if (FAILED(document->createElement(packageName.Get(), rootElement.GetAddressOf())) || !rootElement) {
+    if (FAILED(document->createElement(packageElement.Get(), rootElement.GetAddressOf())) || !rootElement) {
         return -1;
     }
     if (FAILED(document->putref_documentElement(rootElement.Get()))) return -1;
     document_ = std::move(document);
     if (FAILED(rootElement.As(&root_))) return -1;
 
-    std::wstring newName = LoadResourceString(IDS_NEW_PACKAGE_NAME);
-    if (newName.empty()) newName = L"<insert a name here>";
-    if (FAILED(AppendValueElement(root_.Get(), element::kName, newName))) return -1;
+    if (FAILED(AppendValueElement(root_.Get(), element::kName, packageName.empty() ? kNewPackageName : packageName))) {
+        return -1;
+    }
     if (FAILED(AppendValueElement(root_.Get(), element::kCurrentVersion, kNewPackageVersion))) return -1;
 
     Bstr projectsName(element::kProjects);
@@ -451,6 +448,7 @@ std::wstring PackageDocument::LastProjectIdText() {
 }
 
 int PackageDocument::AddProject(const std::wstring& projectFilePath) {
+    addProjectDiagnostic_.clear();
     ProjectFileParts parts;
     int result = SplitProjectFilePath(projectFilePath, parts);
     if (result != 0) return result;
@@ -463,7 +461,7 @@ int PackageDocument::AddProject(const std::wstring& projectFilePath) {
     ComPtr<IXMLDOMElement> projectElement;
     HRESULT hr = document_->createElement(projectName.Get(), projectElement.GetAddressOf());
     if (FAILED(hr) || !projectElement) {
-        PrintAddProjectDiagnostic(FAILED(hr) ? hr : E_FAIL);
+        addProjectDiagnostic_ = DescribeAddProjectFailure(FAILED(hr) ? hr : E_FAIL);
         return -2;
     }
     ComPtr<IXMLDOMNode> project;
@@ -482,14 +480,14 @@ int PackageDocument::AddProject(const std::wstring& projectFilePath) {
     for (const auto& value : values) {
         hr = AppendValueElement(project.Get(), value.first, value.second);
         if (FAILED(hr)) {
-            PrintAddProjectDiagnostic(hr);
+            addProjectDiagnostic_ = DescribeAddProjectFailure(hr);
             return -2;
         }
     }
     ComPtr<IXMLDOMNode> appended;
     hr = projects_->appendChild(project.Get(), appended.GetAddressOf());
     if (FAILED(hr)) {
-        PrintAddProjectDiagnostic(hr);
+        addProjectDiagnostic_ = DescribeAddProjectFailure(hr);
         return -2;
     }
     return last;

@@ -65,13 +65,16 @@ public:
     void SetPath(const std::wstring& path) { path_ = path; }
 
     // ---- editing and saving ----
-    // 0 made; -1 failure.
-    int CreatePackage();
+    // An empty package in memory named packageName (kNewPackageName when empty). 0 made; -1 failure.
+    int CreatePackage(const std::wstring& packageName = std::wstring());
     // 0 written; -2 no CurrentVersion; -1 failure.
     int SetPackageInfo(const std::wstring& name, const std::wstring& major, const std::wstring& minor,
                        const std::wstring& build, const std::wstring& revision);
     // The new project's number minus 1; -1 empty path; -2 failure.
     int AddProject(const std::wstring& projectFilePath);
+    // After AddProject failed in the XML library: the five-line report (Error, Code, Code meaning,
+    // Source, Error Description), for the caller to print. Empty otherwise.
+    const std::string& AddProjectDiagnostic() const { return addProjectDiagnostic_; }
     // 0 removed; -1 not found or failure.
     int RemoveProject(int projectId);
     // 0 staged; -1 not found or failure.
@@ -92,6 +95,7 @@ private:
     std::wstring LastProjectIdText();
 
     std::wstring path_;
+    std::string addProjectDiagnostic_;
     ComPtr<IXMLDOMDocument2> document_;
     ComPtr<IXMLDOMNode> root_;
     ComPtr<IXMLDOMNode> projects_;

@@ -31,6 +31,8 @@ inline constexpr wchar_t kRegistrable[] = L"Registrable";
 inline constexpr wchar_t kDependencies[] = L"Dependencies";
 }  // namespace element
 
+// The name of a package made by CreatePackage until the user names it.
+inline constexpr wchar_t kNewPackageName[] = L"<insert a name here>";
 inline constexpr wchar_t kDefaultDebugConfig[] = L"Win32 Debug";
 inline constexpr wchar_t kDefaultReleaseConfig[] = L"Win32 Release";
 inline constexpr wchar_t kNewPackageVersion[] = L"1.0.0.0";

@@ -7,7 +7,7 @@
 // is left behind.
 #pragma once
 
-#include "build/RunSettings.h"
+#include "version/RunValues.h"
 #include "package/PackageFormat.h"
 #include "version/VersionRules.h"
 

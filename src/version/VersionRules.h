@@ -11,7 +11,7 @@
 // Everything before the value start of a line is kept unit for unit.
 #pragma once
 
-#include "build/RunSettings.h"
+#include "version/RunValues.h"
 #include "package/PackageFormat.h"
 
 #include <array>

@@ -173,7 +173,7 @@ TEST(RunOptions, ReadsEveryOption) {
 }
 
 TEST(RunOptions, VersionNumbersAreReadLikeTheVersionFields) {
-    using kw::cli::ReadVersionNumber;
+    using kw::ReadVersionNumber;
     EXPECT_EQ(ReadVersionNumber(L"12abc"), 12u);
     EXPECT_EQ(ReadVersionNumber(L""), 0u);
     EXPECT_EQ(ReadVersionNumber(L"  7"), 7u);
@@ -188,9 +188,9 @@ TEST(RunOptions, VersionNumbersAreReadLikeTheVersionFields) {
 }
 
 TEST(RunOptions, TargetsAreOrderedOnce) {
-    EXPECT_EQ(kw::cli::OrderTargets({5, 1, 3, 1, -2}), (std::vector<int>{-2, 1, 3, 5}));
+    EXPECT_EQ(kw::OrderTargets({5, 1, 3, 1, -2}), (std::vector<int>{-2, 1, 3, 5}));
     // A ProjectID that reads as 0 (empty or not a number) would end the list before the rest.
-    EXPECT_EQ(kw::cli::OrderTargets({2, 0, 1, 0}), (std::vector<int>{1, 2}));
+    EXPECT_EQ(kw::OrderTargets({2, 0, 1, 0}), (std::vector<int>{1, 2}));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "common/TestSupport.h"
-#include "version/SortedFolder.h"
+#include "common/SortedFolder.h"
 #include "version/StampFile.h"
 
 using namespace kw;

@@ -3,28 +3,11 @@
 // stamping step when it increments).
 #pragma once
 
-#include <cstdint>
+#include "version/RunValues.h"
 
 namespace kw {
 
 class PackageDocument;
-
-using ActionSet = std::uint8_t;
-enum : ActionSet {
-    ActionDebug = 0x01,
-    ActionRelease = 0x02,
-    ActionRebuildAll = 0x04,
-    ActionClean = 0x08,
-    ActionSetVersion = 0x10,
-    ActionAutoIncrement = 0x20,
-};
-
-struct VersionQuad {
-    std::uint32_t major = 0;
-    std::uint32_t minor = 0;
-    std::uint32_t build = 0;
-    std::uint32_t revision = 0;
-};
 
 inline constexpr int kVisualStudioFolderChars = 256;
 

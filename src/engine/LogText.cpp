@@ -1,4 +1,4 @@
-#include "build/LogText.h"
+#include "engine/LogText.h"
 
 #include <objbase.h>
 

@@ -1,8 +1,8 @@
-#include "build/BuildSteps.h"
+#include "engine/BuildSteps.h"
 
-#include "build/BuildCommands.h"
-#include "build/LogText.h"
-#include "build/ProcessRunner.h"
+#include "engine/BuildCommands.h"
+#include "engine/LogText.h"
+#include "engine/ProcessRunner.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 

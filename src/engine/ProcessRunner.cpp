@@ -1,6 +1,6 @@
-#include "build/ProcessRunner.h"
+#include "engine/ProcessRunner.h"
 
-#include "build/LogText.h"
+#include "engine/LogText.h"
 #include "win/Handles.h"
 
 #include <process.h>

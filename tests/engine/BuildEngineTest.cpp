@@ -2,9 +2,9 @@
 // runs over packages of stand-in projects.
 #include <gtest/gtest.h>
 
-#include "build/BuildController.h"
-#include "build/BuildSteps.h"
-#include "build/EngineTestSupport.h"
+#include "engine/BuildController.h"
+#include "engine/BuildSteps.h"
+#include "engine/EngineTestSupport.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 

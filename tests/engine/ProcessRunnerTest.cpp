@@ -2,9 +2,9 @@
 // children that misbehave (missing, crashing, hanging, exit code 259, flooding their log).
 #include <gtest/gtest.h>
 
-#include "build/BuildCommands.h"
-#include "build/EngineTestSupport.h"
-#include "build/ProcessRunner.h"
+#include "engine/BuildCommands.h"
+#include "engine/EngineTestSupport.h"
+#include "engine/ProcessRunner.h"
 #include "win/Text.h"
 
 #include <process.h>

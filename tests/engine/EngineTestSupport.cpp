@@ -1,6 +1,6 @@
-#include "build/EngineTestSupport.h"
+#include "engine/EngineTestSupport.h"
 
-#include "build/LogLines.h"
+#include "engine/LogLines.h"
 #include "win/Text.h"
 
 #include <shellapi.h>

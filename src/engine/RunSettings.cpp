@@ -1,4 +1,4 @@
-#include "build/RunSettings.h"
+#include "engine/RunSettings.h"
 
 namespace kw {
 

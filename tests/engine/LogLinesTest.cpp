@@ -1,7 +1,7 @@
 // Splitting event-log text into lines, as every receiver of WM_LOG_TEXT shows it.
 #include <gtest/gtest.h>
 
-#include "build/LogLines.h"
+#include "engine/LogLines.h"
 
 #include <objbase.h>
 

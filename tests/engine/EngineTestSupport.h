@@ -2,7 +2,7 @@
 // project files laid out on disk, and the stand-in builders' folder.
 #pragma once
 
-#include "build/LogText.h"
+#include "engine/LogText.h"
 #include "common/TestSupport.h"
 
 #include <windows.h>

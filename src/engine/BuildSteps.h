@@ -3,7 +3,7 @@
 // next.
 #pragma once
 
-#include "build/RunSettings.h"
+#include "engine/RunSettings.h"
 
 #include <windows.h>
 

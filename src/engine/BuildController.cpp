@@ -1,8 +1,8 @@
-#include "build/BuildController.h"
+#include "engine/BuildController.h"
 
-#include "build/BuildSteps.h"
-#include "build/LogText.h"
-#include "version/StampVersions.h"
+#include "engine/BuildSteps.h"
+#include "engine/LogText.h"
+#include "engine/StampVersions.h"
 
 #include <objbase.h>
 #include <process.h>
@@ -98,4 +98,9 @@ unsigned __stdcall BuildWorker(void* argument) {
     return 0;
 }
 
+}  // namespace kw
+
+namespace kw {
+// Placeholder until runs can be stopped; the engine's stop replaces it.
+void BuildController::StopRun() {}
 }  // namespace kw

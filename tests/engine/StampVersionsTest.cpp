@@ -7,13 +7,13 @@
 
 #include <vector>
 
-#include "build/LogText.h"
-#include "build/RunSettings.h"
+#include "engine/LogText.h"
+#include "engine/RunSettings.h"
 #include "common/TestSupport.h"
-#include "version/SortedFolder.h"
+#include "common/SortedFolder.h"
 #include "package/PackageDocument.h"
 #include "version/StampFile.h"
-#include "version/StampVersions.h"
+#include "engine/StampVersions.h"
 #include "win/Text.h"
 
 using namespace kw;

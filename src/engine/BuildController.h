@@ -3,7 +3,7 @@
 // thread. The controller object itself holds nothing and may go as soon as StartRun has returned.
 #pragma once
 
-#include "build/RunSettings.h"
+#include "engine/RunSettings.h"
 
 #include <windows.h>
 
@@ -58,6 +58,11 @@ public:
     // build nor a version action), nothing started. -2: the job or the worker thread could not be
     // made; nothing started, nothing will be posted.
     int StartRun(const int* targets, HWND window, EventLogRef* eventLog);
+
+    // Stops the run in progress, if any, from any thread: the current builder's process tree is
+    // ended, the remaining steps are skipped, "Run stopped." and the summary are posted, then
+    // WM_RUN_FINISHED as always. Returns at once; the run ends shortly after.
+    static void StopRun();
 
     // The run's version numbers (the stamping step replaces them when it increments).
     const VersionQuad& CurrentVersion() const;

@@ -2,7 +2,7 @@
 // window and the console front end show a builder's log the same way.
 #pragma once
 
-#include "build/LogText.h"
+#include "engine/LogText.h"
 
 #include <string>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "build/LogLines.h"
+#include "engine/LogLines.h"
 
 #include "win/Text.h"
 

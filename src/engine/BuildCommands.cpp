@@ -1,4 +1,4 @@
-#include "build/BuildCommands.h"
+#include "engine/BuildCommands.h"
 
 #include <cwchar>
 

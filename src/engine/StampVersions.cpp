@@ -1,7 +1,7 @@
-#include "version/StampVersions.h"
+#include "engine/StampVersions.h"
 
-#include "build/LogText.h"
-#include "build/RunSettings.h"
+#include "engine/LogText.h"
+#include "engine/RunSettings.h"
 #include "package/PackageDocument.h"
 #include "resource.h"
 #include "version/StampFile.h"

@@ -2,8 +2,8 @@
 // argument whole.
 #include <gtest/gtest.h>
 
-#include "build/BuildCommands.h"
-#include "build/EngineTestSupport.h"
+#include "engine/BuildCommands.h"
+#include "engine/EngineTestSupport.h"
 #include "win/Text.h"
 
 namespace kw {

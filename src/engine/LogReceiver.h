@@ -1,0 +1,45 @@
+// The one receiving end of WM_LOG_TEXT, used by the main window and the console front end alike:
+// it turns each record into whole lines for its sink and frees every record exactly once, also
+// those still queued for its window when it goes.
+#pragma once
+
+#include "engine/LogText.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace kw {
+
+class LogReceiver {
+public:
+    // Called once per line to show, with the list box the record was meant for.
+    using LineSink = std::function<void(HWND listBox, const std::wstring& line)>;
+
+    explicit LogReceiver(LineSink sink);
+    // Frees whatever is still queued for the attached window, unshown.
+    ~LogReceiver();
+    LogReceiver(const LogReceiver&) = delete;
+    LogReceiver& operator=(const LogReceiver&) = delete;
+
+    // The window whose queue carries this receiver's WM_LOG_TEXT.
+    void Attach(HWND window) { window_ = window; }
+    HWND Window() const { return window_; }
+
+    // Takes one WM_LOG_TEXT (its wParam): passes its lines to the sink and frees it. A null
+    // record is ignored.
+    void Receive(WPARAM wParam);
+    // Shows an unfinished line held back from a narrow piece (call on WM_RUN_FINISHED).
+    void Flush();
+    // Removes and frees every WM_LOG_TEXT still queued for the window, without showing it.
+    void Discard();
+
+private:
+    LineSink sink_;
+    HWND window_ = nullptr;
+    HWND tailListBox_ = nullptr;
+    std::string tail_;  // narrow bytes after the last CR LF of the builder's log so far
+};
+
+}  // namespace kw

@@ -1,0 +1,39 @@
+// What both front ends do the same way before a run: find the temporary folder, list the
+// package's projects, order the targets and read the version fields.
+#pragma once
+
+#include "package/PackageFormat.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kw {
+
+class PackageDocument;
+
+// TEMP, else TMP, whole whatever its length; an empty value counts as set. False when neither is.
+bool ReadTemporaryFolder(std::wstring& folder);
+
+// One row of the package list.
+struct ProjectRow {
+    int projectId = 0;
+    std::wstring name;
+    CompilerKind kind = CompilerUnknown;
+};
+
+// The package's projects as the package list shows them: GetPackageInfo, then the listing, which
+// ends at the first project that can't be summarised. 0, or the string-table id of the message
+// the window shows (no package info, no projects, listing failed).
+unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows);
+
+// Each ProjectID once, in ascending order, as the Targets list holds them; 0 (the list's end) is
+// left out.
+std::vector<int> OrderTargets(std::vector<int> targets);
+
+// A number the way the version fields are read: leading white space skipped, an optional sign,
+// decimal digits up to the first other character (0 when there are none), handed on as its
+// 32-bit pattern, so -1 gives 4294967295.
+std::uint32_t ReadVersionNumber(const std::wstring& text);
+
+}  // namespace kw

@@ -1,0 +1,138 @@
+#include "win/Controls.h"
+
+#include <climits>
+#include <vector>
+
+namespace kw {
+
+std::wstring WindowText(HWND window) {
+    if (!window) return std::wstring();
+    int length = GetWindowTextLengthW(window);
+    if (length <= 0) return std::wstring();
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    int got = GetWindowTextW(window, buffer.data(), length + 1);
+    return std::wstring(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0);
+}
+
+std::wstring ListBox::Line(int index) const {
+    LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+    if (length == LB_ERR) return std::wstring();
+    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
+    LRESULT got = Send(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+    if (got == LB_ERR) return std::wstring();
+    return std::wstring(buffer.data(), static_cast<size_t>(got));
+}
+
+int ListView::InsertRow(const std::wstring& text, int image, LPARAM itemData, int index) const {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    item.iItem = index == INT_MAX ? Count() : index;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    item.iImage = image;
+    item.lParam = itemData;
+    return static_cast<int>(Send(LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+std::wstring ListView::RowText(int index) const {
+    // LVM_GETITEMTEXT answers the length copied; grow until the text fits.
+    for (size_t size = 256;; size *= 2) {
+        std::vector<wchar_t> buffer(size);
+        LVITEMW item{};
+        item.iSubItem = 0;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(size);
+        LRESULT got = Send(LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+        if (got < 0) return std::wstring();
+        if (static_cast<size_t>(got) + 1 < size || size >= (1u << 20)) {
+            return std::wstring(buffer.data(), static_cast<size_t>(got));
+        }
+    }
+}
+
+LPARAM ListView::ItemData(int index) const {
+    LVITEMW item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return 0;
+    return item.lParam;
+}
+
+int ListView::Image(int index) const {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = index;
+    if (!Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return -1;
+    return item.iImage;
+}
+
+bool ListView::SetRowText(int index, const std::wstring& text) const {
+    LVITEMW item{};
+    item.iSubItem = 0;
+    item.pszText = const_cast<wchar_t*>(text.c_str());
+    return Send(LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) != FALSE;
+}
+
+bool ListView::SetImage(int index, int image) const {
+    LVITEMW item{};
+    item.mask = LVIF_IMAGE;
+    item.iItem = index;
+    item.iImage = image;
+    return Send(LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)) != FALSE;
+}
+
+int ListView::FindData(LPARAM itemData) const {
+    LVFINDINFOW find{};
+    find.flags = LVFI_PARAM;
+    find.lParam = itemData;
+    return static_cast<int>(Send(LVM_FINDITEMW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&find)));
+}
+
+void ListView::SetSelected(int index, bool selected) const {
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED;
+    item.state = selected ? LVIS_SELECTED : 0;
+    Send(LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+}
+
+namespace {
+constexpr wchar_t kMessageOnlyClass[] = L"KilnworksMessageOnly";
+}
+
+MessageOnlyWindow::MessageOnlyWindow(Procedure procedure, void* context) : procedure_(procedure), context_(context) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    if (!GetClassInfoExW(instance, kMessageOnlyClass, &windowClass)) {
+        windowClass = WNDCLASSEXW{};
+        windowClass.cbSize = sizeof(windowClass);
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = instance;
+        windowClass.lpszClassName = kMessageOnlyClass;
+        RegisterClassExW(&windowClass);
+    }
+    window_ = CreateWindowExW(0, kMessageOnlyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
+}
+
+MessageOnlyWindow::~MessageOnlyWindow() {
+    if (window_ && IsWindow(window_)) DestroyWindow(window_);
+}
+
+LRESULT CALLBACK MessageOnlyWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<MessageOnlyWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && self->procedure_) {
+        bool handled = false;
+        LRESULT result = self->procedure_(self->context_, window, message, wParam, lParam, handled);
+        if (handled) return result;
+    }
+    if (message == WM_NCDESTROY && self) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->window_ = nullptr;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+}  // namespace kw

@@ -59,3 +59,12 @@
 
 // Controls of the About box
 #define IDC_ABOUT_LINK              1051
+
+// ---- Main window: dialog, menu, commands and controls --------------------------------------
+
+// ---- end of main window --------------------------------------------------------------------
+
+
+// ---- Package editor: dialog and controls ---------------------------------------------------
+
+// ---- end of package editor -----------------------------------------------------------------

@@ -61,10 +61,12 @@
 #define IDC_ABOUT_LINK              1051
 
 // ---- Main window: dialog, menu, commands and controls --------------------------------------
+#define IDD_MAINWINDOW              102
 
 // ---- end of main window --------------------------------------------------------------------
 
 
 // ---- Package editor: dialog and controls ---------------------------------------------------
+#define IDD_PACKAGE_EDITOR          131
 
 // ---- end of package editor -----------------------------------------------------------------

@@ -69,4 +69,43 @@
 // ---- Package editor: dialog and controls ---------------------------------------------------
 #define IDD_PACKAGE_EDITOR          131
 
+// Controls (1 "Save and close", 2 Cancel, 3 "Add project", 4 "Remove project")
+#define IDC_EDITOR_ADD_PROJECT      3
+#define IDC_EDITOR_REMOVE_PROJECT   4
+#define IDC_EDITOR_PROJECTS         1002
+#define IDC_EDITOR_MAJOR            1022
+#define IDC_EDITOR_MINOR            1023
+#define IDC_EDITOR_BUILD            1024
+#define IDC_EDITOR_REVISION         1025
+#define IDC_EDITOR_PACKAGE_NAME     1032
+#define IDC_EDITOR_SETTINGS_GROUP   1034
+#define IDC_EDITOR_PROJECT_LABEL    1035
+#define IDC_EDITOR_VB6              1036
+#define IDC_EDITOR_VC6              1037
+#define IDC_EDITOR_PROJECT_NAME     1038
+#define IDC_EDITOR_SOURCE_LABEL     1039
+#define IDC_EDITOR_CHOOSE_RESOURCE  1040
+#define IDC_EDITOR_SOURCE_PATH      1041
+#define IDC_EDITOR_CHOOSE_SOURCE    1042
+#define IDC_EDITOR_RESOURCE_LABEL   1043
+#define IDC_EDITOR_RESOURCE_FILE    1044
+#define IDC_EDITOR_REGISTER         1045
+#define IDC_EDITOR_DEBUG_CONFIG     1046
+#define IDC_EDITOR_RELEASE_CONFIG   1047
+#define IDC_EDITOR_DEBUG_LABEL      1048
+#define IDC_EDITOR_RELEASE_LABEL    1049
+
+// Strings of the editor's prompts
+#define IDS_SELECT_RESOURCE_FILE    2101
+#define IDS_FILTER_RESOURCE_FILES   2102
+#define IDS_FILTER_ALL_FILES        2103
+#define IDS_SELECT_SOURCE_PATH      2104
+#define IDS_FILTER_DSW              2105
+#define IDS_FILTER_DSP              2106
+#define IDS_FILTER_VBP              2107
+#define IDS_CONFIRM_REMOVE          2108
+#define IDS_CONFIRMATION            2109
+#define IDS_NEW_PACKAGE_TITLE       2110
+#define IDS_FILTER_PACKAGE          2111
+
 // ---- end of package editor -----------------------------------------------------------------

@@ -171,6 +171,7 @@ void PackageEditor::ShowSelectedProject() {
     bool selected = SelectedProjectId(projectId);
     // Before anything is disabled: a field losing the focus must not commit into another project.
     if (!selected) SetNotifyOnLeave(false);
+    projectShown_ = false;
     for (int id : kPaneControls) Window(Handle(), id).Enable(selected);
 
     vbChoice_ = 1;
@@ -194,13 +195,17 @@ void PackageEditor::ShowSelectedProject() {
     Window(Handle(), IDC_EDITOR_PROJECT_NAME).SetText(projectName);
     Window(Handle(), IDC_EDITOR_REMOVE_PROJECT).Enable(selected);
     PushValues();
+    projectShown_ = selected;
+    shownProjectId_ = selected ? projectId : 0;
     if (selected) SetNotifyOnLeave(true);
 }
 
 void PackageEditor::CommitSelectedProject() {
     ReadControls();
-    int projectId = 0;
-    if (!SelectedProjectId(projectId)) return;
+    // The list may already select another row when a field reports that it was left (the list
+    // view under Wine moves its selection before it takes the focus): the pane's values belong
+    // to the project they were read from.
+    if (!projectShown_) return;
     ProjectRecord record;
     record.name = Window(Handle(), IDC_EDITOR_PROJECT_NAME).Text();
     // An unrecognised kind is stored as Visual Basic once anything of the project is committed.
@@ -210,7 +215,7 @@ void PackageEditor::CommitSelectedProject() {
     record.releaseConfig = releaseConfig_;
     record.resourceFile = resourceFile_;
     record.registrable = registerAfterBuild_ != 0;
-    document_.SetProjectSettings(projectId, record);
+    document_.SetProjectSettings(shownProjectId_, record);
 }
 
 void PackageEditor::ApplyFocusRule() {

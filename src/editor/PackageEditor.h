@@ -80,6 +80,10 @@ private:
     std::wstring debugConfig_;
     std::wstring releaseConfig_;
     int registerAfterBuild_ = 0;
+    // The project whose settings the pane holds; commits go there, whatever the list selects by
+    // the time a field reports that it was left.
+    bool projectShown_ = false;
+    int shownProjectId_ = 0;
 
     ImageListHandle projectImages_;
     EmptyAwareListView projects_;

@@ -1,0 +1,447 @@
+// The "Package Properties" dialog, driven in-process: created modeless and hidden, clicked and
+// typed into with messages, with a scripted prompt in place of message boxes and file dialogs.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "common/TestSupport.h"
+#include "editor/PackageEditor.h"
+#include "package/PackageDocument.h"
+#include "resource.h"
+#include "win/Controls.h"
+#include "win/UserPrompt.h"
+
+namespace {
+
+using kw::WindowText;
+
+// Dispatches everything queued for this thread, keys through the dialog manager of dialog.
+void Pump(HWND dialog = nullptr) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog != nullptr && IsWindow(dialog) && IsDialogMessageW(dialog, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+struct Project {
+    int id;
+    const char* name;
+    const char* compiler;
+};
+
+std::string PackageXml(const std::vector<Project>& projects, bool withVersion = true) {
+    std::string xml = "<Package><Name>Suite</Name>";
+    if (withVersion) xml += "<CurrentVersion>1.4.0.27</CurrentVersion>";
+    xml += "<Projects>";
+    for (const Project& p : projects) {
+        xml += "<Project><ProjectID>" + std::to_string(p.id) + "</ProjectID><Name>" + p.name +
+               "</Name><SourceLocation>C:\\Src\\" + p.name + "</SourceLocation><Compiler>" + p.compiler +
+               "</Compiler><DebugConfig>Win32 Debug</DebugConfig><ReleaseConfig>Win32 Release</ReleaseConfig>"
+               "<ResourceFile>C:\\Src\\" + p.name + "\\" + p.name + ".rc</ResourceFile><Registrable>Y"
+               "</Registrable><Dependencies></Dependencies></Project>";
+    }
+    return xml + "</Projects></Package>";
+}
+
+const std::vector<Project> kThree = {{1, "Calc", "VC6"}, {2, "Reports", "VB6"}, {3, "Odd", "Pascal"}};
+
+const int kPane[] = {IDC_EDITOR_VB6,           IDC_EDITOR_VC6,           IDC_EDITOR_REGISTER,
+                     IDC_EDITOR_PROJECT_NAME,  IDC_EDITOR_SOURCE_PATH,   IDC_EDITOR_RESOURCE_FILE,
+                     IDC_EDITOR_DEBUG_CONFIG,  IDC_EDITOR_RELEASE_CONFIG, IDC_EDITOR_PROJECT_LABEL,
+                     IDC_EDITOR_SOURCE_LABEL,  IDC_EDITOR_RESOURCE_LABEL, IDC_EDITOR_DEBUG_LABEL,
+                     IDC_EDITOR_RELEASE_LABEL, IDC_EDITOR_CHOOSE_RESOURCE, IDC_EDITOR_CHOOSE_SOURCE};
+
+class PackageEditorTest : public testing::Test {
+protected:
+    void Open(const std::string& xml) {
+        kwtest::WriteBytes(file_, xml);
+        ASSERT_EQ(document_.OpenPackage(file_), 0);
+        ASSERT_NE(editor_.CreateModeless(), nullptr) << "the tests need an X display";
+        dialog_ = editor_.Handle();
+        Pump(dialog_);
+    }
+
+    HWND Item(int id) const { return GetDlgItem(dialog_, id); }
+    std::wstring Text(int id) const { return WindowText(Item(id)); }
+    void Type(int id, const std::wstring& text) { SetWindowTextW(Item(id), text.c_str()); }
+    void Focus(int id) {
+        SetFocus(Item(id));
+        Pump(dialog_);
+    }
+    void Click(int id) {
+        SendMessageW(Item(id), BM_CLICK, 0, 0);
+        Pump(dialog_);
+    }
+    bool Checked(int id) const { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
+    bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+    void Key(WPARAM key) {
+        PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);
+        Pump(dialog_);
+    }
+    // A left click as the list gets it (the button-up queued first ends its drag detection).
+    void ClickList(LPARAM where) {
+        PostMessageW(Item(IDC_EDITOR_PROJECTS), WM_LBUTTONUP, 0, where);
+        SendMessageW(Item(IDC_EDITOR_PROJECTS), WM_LBUTTONDOWN, MK_LBUTTON, where);
+        Pump(dialog_);
+    }
+    void ClickRow(int row) {
+        RECT rect = {};
+        ListView_GetItemRect(Item(IDC_EDITOR_PROJECTS), row, &rect, LVIR_LABEL);
+        ClickList(MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
+    }
+    int Selected() const {
+        int id = 0;
+        return editor_.SelectedProjectId(id) ? id : 0;
+    }
+    // The pane as a whole: every control enabled (1), every one disabled (0), or mixed (-1).
+    int PaneEnabled() const {
+        int enabled = 0;
+        for (int id : kPane) enabled += Enabled(id) ? 1 : 0;
+        return enabled == 15 ? 1 : enabled == 0 ? 0 : -1;
+    }
+    kw::ProjectRecord Settings(int projectId) {
+        kw::ProjectRecord record;
+        EXPECT_EQ(document_.GetProjectSettings(projectId, record), 0) << projectId;
+        return record;
+    }
+    std::vector<std::wstring> Rows() const {
+        std::vector<std::wstring> rows;
+        HWND list = Item(IDC_EDITOR_PROJECTS);
+        for (int i = 0; i < ListView_GetItemCount(list); ++i) {
+            wchar_t text[300] = {};
+            ListView_GetItemText(list, i, 0, text, 300);
+            LVITEMW item = {};
+            item.mask = LVIF_PARAM | LVIF_IMAGE;
+            item.iItem = i;
+            ListView_GetItem(list, &item);
+            rows.push_back(text + (L"/" + std::to_wstring(item.iImage) + L"/" + std::to_wstring(item.lParam)));
+        }
+        return rows;
+    }
+
+    kwtest::ScratchDir dir_{L"editor"};
+    std::wstring file_ = dir_.File(L"my suite.kwp");
+    kw::PackageDocument document_;
+    kw::ScriptedPrompt prompt_;
+    kw::ScopedPrompt scope_{prompt_};
+    kw::PackageEditor editor_{document_, nullptr};
+    HWND dialog_ = nullptr;
+};
+
+TEST_F(PackageEditorTest, OpensWithTheTemplateInTabOrderThePackageAndAnEmptyDisabledPane) {
+    Open(PackageXml(kThree));
+    EXPECT_EQ(WindowText(dialog_), L"Package Properties");
+    std::vector<int> ids;
+    for (HWND c = GetWindow(dialog_, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT))
+        if (GetDlgCtrlID(c) != -1 && GetDlgCtrlID(c) != 0xFFFF) ids.push_back(GetDlgCtrlID(c));
+    EXPECT_EQ(ids, (std::vector<int>{1, 2, 1002, 1032, 1022, 1023, 1024, 1025, 1034, 1035, 1036, 1037, 1038, 1039,
+                                     1040, 1041, 1043, 1044, 1042, 1045, 1046, 1047, 1048, 1049, 3, 4}));
+    for (int radio : {IDC_EDITOR_VB6, IDC_EDITOR_VC6}) {
+        LONG style = GetWindowLongW(Item(radio), GWL_STYLE);
+        EXPECT_EQ(style & (WS_GROUP | WS_TABSTOP), WS_GROUP) << radio;
+    }
+    EXPECT_EQ(SendMessageW(dialog_, DM_GETDEFID, 0, 0), MAKELONG(IDOK, DC_HASDEFID));
+    EXPECT_EQ(Text(IDOK), L"Save and close");
+    EXPECT_EQ(Text(IDC_EDITOR_REGISTER), L"register after building");
+    EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"Suite");
+    std::wstring version;
+    for (int id : {IDC_EDITOR_MAJOR, IDC_EDITOR_MINOR, IDC_EDITOR_BUILD, IDC_EDITOR_REVISION})
+        version += Text(id) + L";";
+    EXPECT_EQ(version, L"1;4;0;27;");
+    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Calc/1/1", L"Reports/2/2", L"Odd/0/3"}));
+    EXPECT_EQ(Selected(), 0);
+    EXPECT_EQ(PaneEnabled(), 0);
+    EXPECT_FALSE(Enabled(IDC_EDITOR_REMOVE_PROJECT));
+    EXPECT_TRUE(Enabled(IDC_EDITOR_ADD_PROJECT));
+    EXPECT_FALSE(Checked(IDC_EDITOR_VB6) || Checked(IDC_EDITOR_VC6));
+}
+
+TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicABlankClickClears) {
+    Open(PackageXml(kThree));
+    ClickRow(0);
+    EXPECT_EQ(Selected(), 1);
+    EXPECT_EQ(PaneEnabled(), 1);
+    EXPECT_TRUE(Enabled(IDC_EDITOR_REMOVE_PROJECT));
+    EXPECT_TRUE(Checked(IDC_EDITOR_VC6));
+    EXPECT_FALSE(Checked(IDC_EDITOR_VB6));
+    EXPECT_TRUE(Checked(IDC_EDITOR_REGISTER));
+    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"Calc");
+    EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE), L"C:\\Src\\Calc\\Calc.rc");
+
+    ClickRow(2);
+    EXPECT_FALSE(Checked(IDC_EDITOR_VB6) || Checked(IDC_EDITOR_VC6));
+    EXPECT_EQ(Settings(3).compilerKind, kw::CompilerUnknown);
+    Focus(IDC_EDITOR_DEBUG_CONFIG);
+    Focus(IDC_EDITOR_RELEASE_CONFIG);
+    EXPECT_EQ(Settings(3).compilerKind, kw::CompilerVB6);
+
+    RECT client;
+    GetClientRect(Item(IDC_EDITOR_PROJECTS), &client);
+    ClickList(MAKELPARAM(client.right - 3, client.bottom - 3));
+    EXPECT_EQ(Selected(), 0);
+    EXPECT_EQ(PaneEnabled(), 0);
+    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"");
+    EXPECT_EQ(Text(IDC_EDITOR_SOURCE_PATH), L"");
+    EXPECT_FALSE(Enabled(IDC_EDITOR_REMOVE_PROJECT));
+}
+
+TEST_F(PackageEditorTest, LeavingTheListForNameVersionOrSaveDeselectsForOtherControlsItStays) {
+    Open(PackageXml(kThree));
+    struct Case {
+        int target;
+        bool keeps;
+    } cases[] = {{IDC_EDITOR_PACKAGE_NAME, false}, {IDC_EDITOR_MAJOR, false}, {IDC_EDITOR_REVISION, false},
+                 {IDOK, false},                    {IDC_EDITOR_SOURCE_PATH, true}, {IDC_EDITOR_ADD_PROJECT, true},
+                 {IDC_EDITOR_REMOVE_PROJECT, true}, {IDCANCEL, true}};
+    for (const Case& c : cases) {
+        ClickRow(1);
+        ASSERT_EQ(GetFocus(), Item(IDC_EDITOR_PROJECTS));
+        Focus(c.target);
+        EXPECT_EQ(Selected(), c.keeps ? 2 : 0) << c.target;
+        EXPECT_EQ(PaneEnabled(), c.keeps ? 1 : 0) << c.target;
+    }
+}
+
+TEST_F(PackageEditorTest, TypingThenClickingAnotherRowCommitsToTheProjectShownAndCancelDropsIt) {
+    Open(PackageXml(kThree));
+    ClickRow(0);
+    Focus(IDC_EDITOR_SOURCE_PATH);
+    Type(IDC_EDITOR_SOURCE_PATH, L"D:\\New Calc");
+    Type(IDC_EDITOR_PROJECT_NAME, L"Calculator");
+    ClickRow(1);
+    EXPECT_EQ(Settings(1).sourceLocation, L"D:\\New Calc");
+    EXPECT_EQ(Settings(1).name, L"Calculator");
+    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"Reports");
+    // The list keeps the old label until it is filled again.
+    EXPECT_EQ(Rows()[0], L"Calc/1/1");
+
+    // Escape straight out of a field being typed in: nothing stays staged, also not by the field
+    // losing the focus as the window goes.
+    Focus(IDC_EDITOR_DEBUG_CONFIG);
+    Type(IDC_EDITOR_DEBUG_CONFIG, L"Typed");
+    Key(VK_ESCAPE);
+    EXPECT_TRUE(editor_.Ended());
+    EXPECT_EQ(editor_.Result(), IDCANCEL);
+    EXPECT_EQ(Settings(1).name, L"Calc");
+    EXPECT_EQ(Settings(2).debugConfig, L"Win32 Debug");
+}
+
+TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheChoosersCommit) {
+    Open(PackageXml(kThree));
+    ClickRow(1);
+    Type(IDC_EDITOR_PACKAGE_NAME, L"Typed name");  // typed, not yet saved: no push may undo it
+    Click(IDC_EDITOR_VC6);
+    EXPECT_TRUE(Checked(IDC_EDITOR_VC6));
+    EXPECT_FALSE(Checked(IDC_EDITOR_VB6));
+    EXPECT_EQ(Settings(2).compilerKind, kw::CompilerVC6);
+    Click(IDC_EDITOR_VB6);
+    EXPECT_FALSE(Checked(IDC_EDITOR_VC6));
+    EXPECT_EQ(Settings(2).compilerKind, kw::CompilerVB6);
+    Click(IDC_EDITOR_REGISTER);
+    EXPECT_FALSE(Settings(2).registrable);
+
+    prompt_.fileAnswers = {L"", L"C:\\Other Folder\\Re'ports.rc"};
+    prompt_.folderAnswers = {L"C:\\Source \"Tree\""};
+    Click(IDC_EDITOR_CHOOSE_RESOURCE);  // cancelled
+    EXPECT_EQ(Settings(2).resourceFile, L"C:\\Src\\Reports\\Reports.rc");
+    Click(IDC_EDITOR_CHOOSE_RESOURCE);
+    EXPECT_EQ(Settings(2).resourceFile, L"C:\\Other Folder\\Re'ports.rc");
+    EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE), L"C:\\Other Folder\\Re'ports.rc");
+    Click(IDC_EDITOR_CHOOSE_SOURCE);
+    EXPECT_EQ(Settings(2).sourceLocation, L"C:\\Source \"Tree\"");
+    EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"Typed name");
+
+    ASSERT_EQ(prompt_.fileRequests.size(), 2u);
+    const kw::FileRequest& file = prompt_.fileRequests[0];
+    EXPECT_EQ(file.owner, dialog_);
+    EXPECT_FALSE(file.save);
+    EXPECT_EQ(file.title, L"Select resource file");
+    EXPECT_EQ(file.initialName, L"C:\\Src\\Reports\\Reports.rc");
+    EXPECT_EQ(file.filters, (std::vector<std::pair<std::wstring, std::wstring>>{{L"Resource files", L"*.rc"},
+                                                                                {L"All files", L"*.*"}}));
+    EXPECT_EQ(file.flags, static_cast<DWORD>(OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING));
+    ASSERT_EQ(prompt_.folderRequests.size(), 1u);
+    EXPECT_EQ(prompt_.folderRequests[0].owner, dialog_);
+    EXPECT_EQ(prompt_.folderRequests[0].title, L"Select path to source code");
+    EXPECT_EQ(prompt_.folderRequests[0].flags, static_cast<UINT>(BIF_RETURNONLYFSDIRS));
+}
+
+TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAFailureIsReported) {
+    // Numbers out of list order: the result of AddProject (3, the largest number) names no row.
+    Open(PackageXml({{3, "Calc", "VC6"}, {1, "Reports", "VB6"}}));
+    Type(IDC_EDITOR_MAJOR, L"7");
+    prompt_.fileAnswers = {L"C:\\Src\\Tools\\Tools.vbp", L"C:\\Src\\notes.txt", L""};
+    Click(IDC_EDITOR_ADD_PROJECT);
+    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Calc/1/3", L"Reports/2/1", L"Tools/2/4"}));
+    EXPECT_EQ(Selected(), 4);
+    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"Tools");
+    EXPECT_EQ(PaneEnabled(), 1);
+    EXPECT_EQ(Text(IDC_EDITOR_MAJOR), L"7");
+    EXPECT_EQ(prompt_.fileRequests[0].title, L"Add project");
+    EXPECT_EQ(prompt_.fileRequests[0].filters.size(), 3u);
+    EXPECT_EQ(prompt_.fileRequests[0].filters[2].second, L"*.vbp");
+
+    Click(IDC_EDITOR_ADD_PROJECT);
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0].text, L"Adding the project failed.");
+    EXPECT_EQ(prompt_.messages[0].caption, L"Error occured.");
+    EXPECT_EQ(prompt_.messages[0].owner, dialog_);
+    EXPECT_EQ(Rows().size(), 3u);
+    Click(IDC_EDITOR_ADD_PROJECT);  // cancelled: nothing happens
+    EXPECT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(Rows().size(), 3u);
+}
+
+TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneIsRefreshed) {
+    std::string longName(200, 'n');
+    Open(PackageXml({{1, longName.c_str(), "VC6"}, {2, "Reports", "VB6"}}));
+    prompt_.messageAnswers = {IDNO, IDCANCEL, IDYES};
+    for (size_t asked = 1; asked <= 3; ++asked) {
+        ClickRow(0);
+        Click(IDC_EDITOR_REMOVE_PROJECT);
+        ASSERT_EQ(prompt_.messages.size(), asked);
+    }
+    const auto& question = prompt_.messages[0];
+    EXPECT_EQ(question.text,
+              L"Do you really want to delete project '" + std::wstring(180, L'n') + L"' from the package ?");
+    EXPECT_EQ(question.caption, L"Confirmation");
+    EXPECT_EQ(question.type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
+    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Reports/2/2"}));
+    EXPECT_EQ(Selected(), 0);
+    EXPECT_EQ(PaneEnabled(), 0);
+    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"");
+    EXPECT_FALSE(Enabled(IDC_EDITOR_REMOVE_PROJECT));
+
+    // Cancel keeps the removal, and an addition, in the open document.
+    prompt_.fileAnswers = {L"C:\\Src\\Util\\Util.dsp"};
+    Click(IDC_EDITOR_ADD_PROJECT);
+    SendMessageW(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Pump();
+    EXPECT_EQ(editor_.Result(), IDCANCEL);
+    kw::ProjectRecord record;
+    EXPECT_EQ(document_.GetProjectSettings(1, record), -1);
+    EXPECT_EQ(Settings(3).name, L"Util");
+}
+
+TEST_F(PackageEditorTest, LeavingAFieldThenEnterSavesTheTypedFieldsAndCloses) {
+    Open(PackageXml(kThree));
+    ClickRow(0);
+    Focus(IDC_EDITOR_SOURCE_PATH);
+    Type(IDC_EDITOR_SOURCE_PATH, L"D:\\A");
+    Focus(IDC_EDITOR_DEBUG_CONFIG);  // leaving a field must not make it the default button
+    EXPECT_EQ(SendMessageW(dialog_, DM_GETDEFID, 0, 0), MAKELONG(IDOK, DC_HASDEFID));
+    Type(IDC_EDITOR_DEBUG_CONFIG, L"Typed, not left");
+    Type(IDC_EDITOR_REVISION, L"x");
+    Key(VK_RETURN);
+    ASSERT_TRUE(editor_.Ended());
+    EXPECT_EQ(editor_.Result(), IDOK);
+    EXPECT_TRUE(prompt_.messages.empty());
+
+    kw::PackageDocument saved;
+    ASSERT_EQ(saved.OpenPackage(file_), 0);
+    kw::ProjectRecord record;
+    ASSERT_EQ(saved.GetProjectSettings(1, record), 0);
+    EXPECT_EQ(record.sourceLocation, L"D:\\A");
+    EXPECT_EQ(record.debugConfig, L"Typed, not left");
+    std::wstring name, major, minor, build, revision;
+    saved.GetPackageInfo(name, major, minor, build, revision);
+    EXPECT_EQ(revision, L"x");
+    EXPECT_EQ(kwtest::ReadBytes(file_).find("TempData"), std::string::npos);
+}
+
+TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedAfterSetPackageInfo) {
+    struct Case {
+        const char* what;
+        bool withVersion;
+        bool readOnly;
+        bool committed;  // whether SavePackage ran (it commits staged changes even when the write fails)
+    } cases[] = {{"no CurrentVersion", false, false, false}, {"read-only file", true, true, true}};
+    for (const Case& c : cases) {
+        kw::PackageDocument document;
+        kwtest::WriteBytes(file_, PackageXml(kThree, c.withVersion));
+        SetFileAttributesW(file_.c_str(), c.readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+        ASSERT_EQ(document.OpenPackage(file_), 0);
+        std::string before = kwtest::ReadBytes(file_);
+        kw::ScriptedPrompt prompt;
+        kw::ScopedPrompt scope(prompt);
+        kw::PackageEditor editor(document, nullptr);
+        dialog_ = editor.CreateModeless();
+        ASSERT_NE(dialog_, nullptr);
+        ClickRow(0);
+        Focus(IDC_EDITOR_PROJECT_NAME);
+        Type(IDC_EDITOR_PROJECT_NAME, L"Staged");
+        Click(IDOK);
+        ASSERT_EQ(prompt.messages.size(), 1u) << c.what;
+        EXPECT_EQ(prompt.messages[0].text, L"Failure while saving the data.");
+        EXPECT_EQ(prompt.messages[0].caption, L"Error occured.");
+        EXPECT_FALSE(editor.Ended()) << c.what;
+        EXPECT_EQ(kwtest::ReadBytes(file_), before) << c.what;
+        document.DiscardPendingChanges();
+        kw::ProjectRecord record;
+        document.GetProjectSettings(1, record);
+        EXPECT_EQ(record.name, c.committed ? L"Staged" : L"Calc") << c.what;
+        SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+TEST_F(PackageEditorTest, NewPackageFromThePromptToTheFileOnDisk) {
+    HWND owner = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    kw::PackageEditor editor(document_, owner);
+    std::wstring longPath = dir_.Path() + L"\\" + std::wstring(250, L'p') + L".kwp";
+    std::wstring path = dir_.File(L"new 'suite' #1.kwp");
+    prompt_.fileAnswers = {L"", longPath, path, L"C:\\Src\\Calc\\Calc.dsp", L"C:\\Src\\Reports\\Reports.vbp"};
+    EXPECT_EQ(editor.PromptNewPackageFile(), -1);
+    EXPECT_FALSE(document_.IsLoaded());
+    EXPECT_EQ(editor.PromptNewPackageFile(), 0);
+    EXPECT_EQ(document_.Path(), longPath);  // kept whole
+    EXPECT_EQ(editor.PromptNewPackageFile(), 0);
+    const kw::FileRequest& request = prompt_.fileRequests[0];
+    EXPECT_EQ(request.owner, owner);
+    EXPECT_TRUE(request.save);
+    EXPECT_EQ(request.title, L"Create and save new package");
+    EXPECT_EQ(request.defaultExtension, L"kwp");
+    EXPECT_EQ(request.filters[0].first, L"Kilnworks Package (*.kwp)");
+    EXPECT_EQ(request.flags,
+              static_cast<DWORD>(OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING));
+    EXPECT_FALSE(kwtest::FileExists(path));
+
+    dialog_ = editor.CreateModeless();
+    ASSERT_NE(dialog_, nullptr);
+    EXPECT_EQ(GetWindow(dialog_, GW_OWNER), owner);
+    EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"<insert a name here>");
+    EXPECT_EQ(Text(IDC_EDITOR_MAJOR) + Text(IDC_EDITOR_REVISION), L"10");
+    EXPECT_EQ(Rows().size(), 0u);
+    EXPECT_EQ(PaneEnabled(), 0);
+    Type(IDC_EDITOR_PACKAGE_NAME, L"Fresh");
+    Click(IDC_EDITOR_ADD_PROJECT);
+    Click(IDC_EDITOR_ADD_PROJECT);
+    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Calc/1/1", L"Reports/2/2"}));
+    Focus(IDC_EDITOR_RELEASE_CONFIG);
+    Type(IDC_EDITOR_RELEASE_CONFIG, L"Win32 Final");
+    Click(IDOK);
+    EXPECT_TRUE(editor.Ended());
+    EXPECT_EQ(editor.Result(), IDOK);
+
+    kwtest::Captured shown =
+        kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" show \"" + path + L"\"");
+    EXPECT_EQ(shown.exitCode, 0) << shown.err;
+    EXPECT_EQ(shown.out,
+              "Package: Fresh\r\nVersion: 1.0.0.0\r\n"
+              "1 VC6 Calc\r\n    SourceLocation: C:\\Src\\Calc\r\n    DebugConfig: Win32 Debug\r\n"
+              "    ReleaseConfig: Win32 Release\r\n    ResourceFile: C:\\Src\\Calc\\Calc.rc\r\n"
+              "    Registrable: N\r\n"
+              "2 VB6 Reports\r\n    SourceLocation: C:\\Src\\Reports\r\n    DebugConfig: Win32 Debug\r\n"
+              "    ReleaseConfig: Win32 Final\r\n    ResourceFile: C:\\Src\\Reports\\Reports.vbp\r\n"
+              "    Registrable: N\r\n");
+    DestroyWindow(owner);
+}
+
+}  // namespace

@@ -445,3 +445,36 @@ TEST_F(PackageEditorTest, NewPackageFromThePromptToTheFileOnDisk) {
 }
 
 }  // namespace
+
+// Not a test: shows the editor for scripts/screenshot.sh (run by name, with the disabled tests),
+// on KW_PREVIEW_PACKAGE with its first project selected, or on a new empty package when that is
+// unset. It stays up from the moment KW_PREVIEW_READY is written until KW_PREVIEW_DONE exists.
+TEST(EditorPreview, DISABLED_ShowTheEditor) {
+    auto env = [](const wchar_t* name) {
+        wchar_t value[1024] = {};
+        GetEnvironmentVariableW(name, value, 1024);
+        return std::wstring(value);
+    };
+    std::wstring package = env(L"KW_PREVIEW_PACKAGE"), ready = env(L"KW_PREVIEW_READY"), done = env(L"KW_PREVIEW_DONE");
+    ASSERT_FALSE(ready.empty() || done.empty());
+    kw::PackageDocument document;
+    kw::ScriptedPrompt prompt;
+    kw::ScopedPrompt scope(prompt);
+    kw::PackageEditor editor(document, nullptr);
+    prompt.fileAnswers = {L"C:\\Packages\\New package.kwp"};
+    ASSERT_EQ(package.empty() ? editor.PromptNewPackageFile() : document.OpenPackage(package), 0);
+    HWND dialog = editor.CreateModeless();
+    ASSERT_NE(dialog, nullptr);
+    SetWindowPos(dialog, nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    if (!package.empty()) {
+        HWND list = GetDlgItem(dialog, IDC_EDITOR_PROJECTS);
+        RECT rect = {};
+        ListView_GetItemRect(list, 0, &rect, LVIR_LABEL);
+        PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(rect.left + 4, rect.top + 4));
+        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rect.left + 4, rect.top + 4));
+    }
+    for (int i = 0; i < 10; ++i, Sleep(50)) Pump(dialog);
+    kwtest::WriteBytes(ready, "ready\n");
+    // Gives up after two minutes so a forgotten preview never lingers.
+    for (int i = 0; i < 2400 && !kwtest::FileExists(done); ++i, Sleep(50)) Pump(dialog);
+}

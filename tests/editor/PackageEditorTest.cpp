@@ -31,11 +31,7 @@ void Pump(HWND dialog = nullptr) {
     }
 }
 
-struct Project {
-    int id;
-    const char* name;
-    const char* compiler;
-};
+struct Project { int id; const char* name; const char* compiler; };
 
 std::string PackageXml(const std::vector<Project>& projects, bool withVersion = true) {
     std::string xml = "<Package><Name>Suite</Name>";
@@ -72,20 +68,11 @@ protected:
     HWND Item(int id) const { return GetDlgItem(dialog_, id); }
     std::wstring Text(int id) const { return WindowText(Item(id)); }
     void Type(int id, const std::wstring& text) { SetWindowTextW(Item(id), text.c_str()); }
-    void Focus(int id) {
-        SetFocus(Item(id));
-        Pump(dialog_);
-    }
-    void Click(int id) {
-        SendMessageW(Item(id), BM_CLICK, 0, 0);
-        Pump(dialog_);
-    }
+    void Focus(int id) { SetFocus(Item(id)); Pump(dialog_); }
+    void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0); Pump(dialog_); }
     bool Checked(int id) const { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
     bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
-    void Key(WPARAM key) {
-        PostMessageW(GetFocus(), WM_KEYDOWN, key, 0);
-        Pump(dialog_);
-    }
+    void Key(WPARAM key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); Pump(dialog_); }
     // A left click as the list gets it (the button-up queued first ends its drag detection).
     void ClickList(LPARAM where) {
         PostMessageW(Item(IDC_EDITOR_PROJECTS), WM_LBUTTONUP, 0, where);
@@ -97,10 +84,7 @@ protected:
         ListView_GetItemRect(Item(IDC_EDITOR_PROJECTS), row, &rect, LVIR_LABEL);
         ClickList(MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
     }
-    int Selected() const {
-        int id = 0;
-        return editor_.SelectedProjectId(id) ? id : 0;
-    }
+    int Selected() const { int id = 0; return editor_.SelectedProjectId(id) ? id : 0; }
     // The pane as a whole: every control enabled (1), every one disabled (0), or mixed (-1).
     int PaneEnabled() const {
         int enabled = 0;
@@ -112,18 +96,13 @@ protected:
         EXPECT_EQ(document_.GetProjectSettings(projectId, record), 0) << projectId;
         return record;
     }
+    // Each row as "label/image/item data".
     std::vector<std::wstring> Rows() const {
+        kw::ListView list(Item(IDC_EDITOR_PROJECTS));
         std::vector<std::wstring> rows;
-        HWND list = Item(IDC_EDITOR_PROJECTS);
-        for (int i = 0; i < ListView_GetItemCount(list); ++i) {
-            wchar_t text[300] = {};
-            ListView_GetItemText(list, i, 0, text, 300);
-            LVITEMW item = {};
-            item.mask = LVIF_PARAM | LVIF_IMAGE;
-            item.iItem = i;
-            ListView_GetItem(list, &item);
-            rows.push_back(text + (L"/" + std::to_wstring(item.iImage) + L"/" + std::to_wstring(item.lParam)));
-        }
+        for (int i = 0; i < list.Count(); ++i)
+            rows.push_back(list.RowText(i) + L"/" + std::to_wstring(list.Image(i)) + L"/" +
+                           std::to_wstring(list.ItemData(i)));
         return rows;
     }
 

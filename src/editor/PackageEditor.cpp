@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "package/PackageDocument.h"
 #include "resource.h"
@@ -62,6 +63,15 @@ std::wstring Leading(const std::wstring& text, size_t count) {
     if (text.size() <= count) return text;
     if (count > 0 && IS_HIGH_SURROGATE(text[count - 1])) --count;
     return text.substr(0, count);
+}
+
+// The open dialog does not open at all on an initial name it can't take (a quote, a wildcard):
+// the user would click "..." and see nothing. Such a name is not offered.
+bool UsableAsInitialName(const std::wstring& name) {
+    if (name.size() >= kFileBufferChars) return false;
+    for (wchar_t c : name)
+        if (c < L' ' || std::wstring_view(L"<>\"|*?").find(c) != std::wstring_view::npos) return false;
+    return true;
 }
 
 }  // namespace
@@ -280,7 +290,7 @@ bool PackageEditor::ChooseFile(const std::wstring& title,
     request.owner = Handle();
     request.title = title;
     request.filters = filters;
-    request.initialName = initialName;
+    if (UsableAsInitialName(initialName)) request.initialName = initialName;
     request.flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING;
     request.bufferChars = kFileBufferChars;
     bool chosen = CurrentPrompt().ChooseFile(request, path) && !path.empty();

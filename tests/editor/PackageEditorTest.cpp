@@ -237,8 +237,11 @@ TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheChoosersCom
     Click(IDC_EDITOR_CHOOSE_SOURCE);
     EXPECT_EQ(Settings(2).sourceLocation, L"C:\\Source \"Tree\"");
     EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"Typed name");
+    Type(IDC_EDITOR_RESOURCE_FILE, L"C:\\\"quoted\".rc");  // the open dialog would refuse to open on it
+    Click(IDC_EDITOR_CHOOSE_RESOURCE);
+    EXPECT_EQ(prompt_.fileRequests.back().initialName, L"");
 
-    ASSERT_EQ(prompt_.fileRequests.size(), 2u);
+    ASSERT_EQ(prompt_.fileRequests.size(), 3u);
     const kw::FileRequest& file = prompt_.fileRequests[0];
     EXPECT_EQ(file.owner, dialog_);
     EXPECT_FALSE(file.save);

@@ -30,7 +30,8 @@ if { [ "$what" = editor ] || [ "$what" = editor-new ]; } && [ -n "$out" ]; then
   "$KW_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
   KW_PREVIEW_PACKAGE=""
   if [ "$what" = editor ]; then
-    sed "s|@DEMO@|$(kw_winpath "$KW_ROOT/demo" | sed 's/\\/\\\\/g')|g" "$KW_ROOT/demo/Demo.kwp.in" >"$work/Demo.kwp"
+    # The editor only shows the paths: the picture gets a plain one rather than this checkout's.
+    sed 's|@DEMO@|C:\\Kilnworks\\Demo|g' "$KW_ROOT/demo/Demo.kwp.in" >"$work/Demo.kwp"
     KW_PREVIEW_PACKAGE="$(kw_winpath "$work/Demo.kwp")"
   fi
   KW_PREVIEW_PACKAGE="$KW_PREVIEW_PACKAGE" KW_PREVIEW_READY="$(kw_winpath "$work/ready")" \

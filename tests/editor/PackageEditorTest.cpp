@@ -127,7 +127,6 @@ TEST_F(PackageEditorTest, OpensWithTheTemplateInTabOrderThePackageAndAnEmptyDisa
         LONG style = GetWindowLongW(Item(radio), GWL_STYLE);
         EXPECT_EQ(style & (WS_GROUP | WS_TABSTOP), WS_GROUP) << radio;
     }
-    EXPECT_EQ(SendMessageW(dialog_, DM_GETDEFID, 0, 0), MAKELONG(IDOK, DC_HASDEFID));
     EXPECT_EQ(Text(IDOK), L"Save and close");
     EXPECT_EQ(Text(IDC_EDITOR_REGISTER), L"register after building");
     EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"Suite");
@@ -344,14 +343,19 @@ TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedA
         const char* what;
         bool withVersion;
         bool readOnly;
+        bool locked;
         bool committed;  // whether SavePackage ran (it commits staged changes even when the write fails)
-    } cases[] = {{"no CurrentVersion", false, false, false}, {"read-only file", true, true, true}};
+    } cases[] = {{"no CurrentVersion", false, false, false, false},
+                 {"read-only file", true, true, false, true},
+                 {"locked file", true, false, true, true}};
     for (const Case& c : cases) {
         kw::PackageDocument document;
         kwtest::WriteBytes(file_, PackageXml(kThree, c.withVersion));
         SetFileAttributesW(file_.c_str(), c.readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
         ASSERT_EQ(document.OpenPackage(file_), 0);
         std::string before = kwtest::ReadBytes(file_);
+        HANDLE lock = c.locked ? CreateFileW(file_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
         kw::ScriptedPrompt prompt;
         kw::ScopedPrompt scope(prompt);
         kw::PackageEditor editor(document, nullptr);
@@ -365,6 +369,7 @@ TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedA
         EXPECT_EQ(prompt.messages[0].text, L"Failure while saving the data.");
         EXPECT_EQ(prompt.messages[0].caption, L"Error occured.");
         EXPECT_FALSE(editor.Ended()) << c.what;
+        if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
         EXPECT_EQ(kwtest::ReadBytes(file_), before) << c.what;
         document.DiscardPendingChanges();
         kw::ProjectRecord record;
@@ -427,6 +432,23 @@ TEST_F(PackageEditorTest, NewPackageFromThePromptToTheFileOnDisk) {
 }
 
 }  // namespace
+
+BOOL CALLBACK SaveIn(HWND window, LPARAM) {
+    if (WindowText(window) != L"Package Properties") return TRUE;
+    SetDlgItemTextW(window, IDC_EDITOR_PACKAGE_NAME, L"Saved by Run");
+    PostMessageW(window, WM_COMMAND, IDOK, 0);
+    return TRUE;
+}
+void CALLBACK SaveOnTimer(HWND, UINT, UINT_PTR, DWORD) { EnumThreadWindows(GetCurrentThreadId(), &SaveIn, 0); }
+
+TEST_F(PackageEditorTest, RunsModallyUntilSaveAndClose) {
+    kwtest::WriteBytes(file_, PackageXml({}));
+    ASSERT_EQ(document_.OpenPackage(file_), 0);
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, &SaveOnTimer);
+    EXPECT_EQ(editor_.Run(), IDOK);
+    KillTimer(nullptr, timer);
+    EXPECT_NE(kwtest::ReadBytes(file_).find("<Name>Saved by Run</Name>"), std::string::npos);
+}
 
 // Not a test: shows the editor for scripts/screenshot.sh (run by name, with the disabled tests),
 // on KW_PREVIEW_PACKAGE with its first project selected, or on a new empty package when that is

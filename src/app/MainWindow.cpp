@@ -469,9 +469,12 @@ void MainWindow::AppendLine(HWND listBox, const std::wstring& line) {
 
 void MainWindow::OnRunFinished() {
     // A piece cut in the middle of its last line shows that line now.
-    lastAppended_ = -1;
     receiver_.Flush();
-    if (lastAppended_ > 0) ListBox(appendedTo_).SetTopIndex(lastAppended_);
+    // The run's closing lines (its summary) are what the user looks for when it ends.
+    if (running_) {
+        ListBox log(Item(IDC_EVENT_LOG));
+        if (log.Count() > 0) log.SetTopIndex(log.Count() - 1);
+    }
 
     if (running_ && runAutoIncrement_ && runController_) {
         // The numbers the run stamped, read once the stamping step can no longer change them.

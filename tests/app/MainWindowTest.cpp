@@ -358,6 +358,13 @@ TEST_F(MainWindowTest, EventLogShowsLinesScrollsForBuilderTextAndSavesThem) {
 }
 
 TEST_F(MainWindowTest, PackageCommandsKeepTheWindowConsistent) {
+    // Named at start-up but unreadable: the window opens without a package and says why.
+    Open(dir_.File(L"missing.kwp"));
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(Control(IDC_PACKAGE_GROUP).Text(), L"Package");
+    EXPECT_FALSE(GetWindowLongW(Control(IDC_EDIT_PACKAGE).Handle(), GWL_STYLE) & WS_VISIBLE);
+    prompt_.messages.clear();
+
     std::wstring good = FivePackage();
     Open(good);
     Click(IDC_ADD_ALL);

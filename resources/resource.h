@@ -63,6 +63,65 @@
 // ---- Main window: dialog, menu, commands and controls --------------------------------------
 #define IDD_MAINWINDOW              102
 
+// Menu of the main window and the event log's context menu
+#define IDR_MAINMENU                129
+#define IDR_EVENTLOG_MENU           130
+
+// Menu commands
+#define IDM_EXIT_PROGRAM            32771
+#define IDM_OPEN_PACKAGE            32772
+#define IDM_ABOUT                   32773
+#define IDM_EDIT_PACKAGE            32774
+#define IDM_NEW_PACKAGE             32775
+#define IDM_COPY_ALL_LINES          32780
+#define IDM_SAVE_LOG_AS             32781
+
+// System menu entry of the About box
+#define IDM_ABOUTBOX                16
+
+// Controls
+#define IDC_PACKAGE_GROUP           1001
+#define IDC_PACKAGE_LIST            1002
+#define IDC_ACTIONS_GROUP           1003
+#define IDC_START                   1004
+#define IDC_BUILD                   1005
+#define IDC_EXIT                    1006
+#define IDC_TARGET_LIST             1007
+#define IDC_ADD_SELECTED            1010
+#define IDC_ADD_ALL                 1011
+#define IDC_REMOVE_SELECTED         1012
+#define IDC_CLEAR_TARGETS           1013
+#define IDC_BUILD_FRAME             1014
+#define IDC_DEBUG                   1015
+#define IDC_RELEASE                 1016
+#define IDC_EVENT_LOG               1017
+#define IDC_REBUILD_ALL             1018
+#define IDC_CLEAN                   1019
+#define IDC_VERSION_FRAME           1020
+#define IDC_VERSION                 1021
+#define IDC_MAJOR                   1022
+#define IDC_MINOR                   1023
+#define IDC_BUILD_NUMBER            1024
+#define IDC_REVISION                1025
+#define IDC_EVENT_LOG_LABEL         1026
+#define IDC_EDIT_PACKAGE            1027
+#define IDC_OPEN_PACKAGE            1028
+#define IDC_TARGET_GROUP            1029
+#define IDC_TARGET_HINT             1030
+#define IDC_NEW_PACKAGE             1031
+#define IDC_SET_VERSION             1032
+#define IDC_AUTO_INCREMENT          1033
+#define IDC_STOP                    1050
+
+// Strings of the main window
+#define IDS_RUN_IN_PROGRESS         400
+#define IDS_SAVE_LOG_TITLE          401
+#define IDS_LOG_FILES               402
+#define IDS_TEXT_FILES              403
+#define IDS_ALL_FILES               404
+#define IDS_ERR_SAVE_LOG            405
+#define IDS_PACKAGE_CAPTION         406
+
 // ---- end of main window --------------------------------------------------------------------
 
 

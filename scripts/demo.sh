@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # The run command: builds Kilnworks, lays out a fresh working copy of the demo package in the
 # build folder (so tracked files never change), and runs the main job on it.
+#   --window   opens the main window on the demo package instead, on $DISPLAY; without a
+#              display, performs one run in it under Xvfb and saves a screenshot in build/demo/.
 set -euo pipefail
+window=0
+if [ "${1:-}" = --window ]; then window=1; fi
 export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$KW_ROOT/scripts/wine-env.sh"
 log="$KW_OUT/demo-build.log"
@@ -23,9 +27,23 @@ demo_win="$(kw_winpath "$work")"
 # The package names absolute Windows paths where the working copy lies under Wine.
 sed "s|@DEMO@|$(printf %s "$demo_win" | sed 's/[\\&|]/\\&/g')|g" "$KW_ROOT/demo/Demo.kwp.in" > "$work/Demo.kwp"
 
+if [ "$window" = 1 ] && [ -z "${DISPLAY:-}" ]; then
+  shot="$work/main-window.png"
+  bash "$KW_ROOT/scripts/screenshot.sh" main-run "$shot" >/dev/null
+  echo "demo: no display here, so Kilnworks ran once under Xvfb on the demo package"
+  echo "      (>> all targets, Build Debug and Release, Version Auto - Increment, Start)."
+  echo "      Screenshot of the window after the run: $shot"
+  exit 0
+fi
+
 trap kw_stop_all EXIT
 kw_start_wine
 package="$demo_win\\Demo.kwp"
+if [ "$window" = 1 ]; then
+  echo "== kilnworks.exe $package (on $DISPLAY; close the window to end)"
+  "$KW_WINE" "$KW_TREE/kilnworks.exe" "$package"
+  exit 0
+fi
 echo "== kilnworks-cli show $package"
 "$KW_WINE" "$KW_TREE/kilnworks-cli.exe" show "$package"
 echo

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Photographs the interface controls under Xvfb: the About box, or the project lists (one with
-# the three project kinds, one showing the empty-package hint).
-#   scripts/screenshot.sh about|lists <out.png>
+# the three project kinds, one showing the empty-package hint); or the main window on a fresh copy
+# of the demo package, after start-up (main) or after one run driven by control ids (main-run).
+#   scripts/screenshot.sh about|lists|main|main-run <out.png>
 #   scripts/screenshot.sh editor|editor-new <out.png>     (the package editor)
 # Uses KW_BUILD like the other scripts; builds the preview program there if needed.
 set -euo pipefail
@@ -49,19 +50,24 @@ if { [ "$what" = editor ] || [ "$what" = editor-new ]; } && [ -n "$out" ]; then
   exit 0
 fi
 
-if [ "$what" != about ] && [ "$what" != lists ] || [ -z "$out" ]; then
-  echo "usage: $0 about|lists <out.png>" >&2
+case "$what" in about|lists|main|main-run) ;; *) what="" ;; esac
+if [ -z "$what" ] || [ -z "$out" ]; then
+  echo "usage: $0 about|lists|main|main-run|editor|editor-new <out.png>" >&2
   exit 2
 fi
 out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
 
 kw_setup
-kw_build_tree "$KW_ARCH" "$KW_TREE" controls_preview >/dev/null
+case "$what" in
+  main*) kw_build_tree "$KW_ARCH" "$KW_TREE" kilnworks test_app >/dev/null ;;
+  *) kw_build_tree "$KW_ARCH" "$KW_TREE" controls_preview >/dev/null ;;
+esac
 
 work="$(mktemp -d)"
 preview_pid=""
 finish() {
   touch "$work/done"
+  if [ -d "$work/shots" ]; then touch "$work/shots/taken-1" "$work/shots/taken-2"; fi
   if [ -n "$preview_pid" ]; then wait "$preview_pid" 2>/dev/null || true; fi
   kw_stop_all
   rm -rf "$work"
@@ -72,20 +78,46 @@ kw_start_wine
 # There is no window manager on Xvfb: let Wine draw captions and frames itself.
 "$KW_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
 
-"$KW_WINE" "$KW_TREE/controls_preview.exe" "$what" "$(kw_winpath "$work/ready")" "$(kw_winpath "$work/done")" \
-  </dev/null >/dev/null 2>&1 &
-preview_pid=$!
-
-for _ in $(seq 1 600); do
-  [ -e "$work/ready" ] && break
-  sleep 0.1
-done
-if [ ! -e "$work/ready" ]; then
-  echo "the preview did not come up" >&2
-  exit 1
-fi
-
 # The desktop is black: cut the picture down to the windows on it.
-import -window root "$work/root.png"
-convert "$work/root.png" -trim +repage "$out"
+photograph() {  # out.png
+  import -window root "$work/root.png"
+  convert "$work/root.png" -trim +repage "$1"
+}
+
+wait_for() {  # file what
+  for _ in $(seq 1 1200); do
+    [ -e "$1" ] && return 0
+    if [ -n "$preview_pid" ] && ! kill -0 "$preview_pid" 2>/dev/null; then break; fi
+    sleep 0.1
+  done
+  echo "$2 did not come up" >&2
+  exit 1
+}
+
+if [ "$what" = main ] || [ "$what" = main-run ]; then
+  # A fresh working copy of the demo package: the run rewrites its version numbers.
+  mkdir -p "$work/demo" "$work/shots"
+  cp -r "$KW_ROOT/demo/." "$work/demo/"
+  demo_win="$(kw_winpath "$work/demo")"
+  sed "s|@DEMO@|$(printf %s "$demo_win" | sed 's/[\\&|]/\\&/g')|g" "$KW_ROOT/demo/Demo.kwp.in" > "$work/demo/Demo.kwp"
+  rm -f "$work/demo/Demo.kwp.in"
+  # The window is driven from outside by control ids, as the end-to-end test does.
+  KW_SHOT_DIR="$(kw_winpath "$work/shots")" KW_SHOT_PACKAGE="$demo_win\\Demo.kwp" \
+    "$KW_WINE" "$KW_TREE/test_app.exe" --gtest_filter=MainWindowProcessTest.Screenshots </dev/null >"$work/driver.log" 2>&1 &
+  preview_pid=$!
+  wait_for "$work/shots/ready-1" "the main window"
+  [ "$what" = main ] && photograph "$out"
+  touch "$work/shots/taken-1"
+  wait_for "$work/shots/ready-2" "the run"
+  [ "$what" = main-run ] && photograph "$out"
+  touch "$work/shots/taken-2"
+  wait "$preview_pid" || { cat "$work/driver.log" >&2; exit 1; }
+  preview_pid=""
+else
+  "$KW_WINE" "$KW_TREE/controls_preview.exe" "$what" "$(kw_winpath "$work/ready")" "$(kw_winpath "$work/done")" \
+    </dev/null >/dev/null 2>&1 &
+  preview_pid=$!
+  wait_for "$work/ready" "the preview"
+  photograph "$out"
+fi
 echo "$out"

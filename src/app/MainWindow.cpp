@@ -1,0 +1,779 @@
+#include "app/MainWindow.h"
+
+#include "app/Application.h"
+#include "controls/AboutDialog.h"
+#include "editor/PackageEditor.h"
+#include "engine/LogText.h"
+#include "engine/RunSetup.h"
+#include "resource.h"
+#include "win/AtomicFile.h"
+#include "win/Controls.h"
+#include "win/Text.h"
+#include "win/UserPrompt.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kw {
+
+namespace {
+
+constexpr int kVersionFields[] = {IDC_MAJOR, IDC_MINOR, IDC_BUILD_NUMBER, IDC_REVISION};
+// A row copied into the Targets list keeps at most this much of its name.
+constexpr size_t kTargetNameChars = 255;
+// The package caption shows at most this much of the package's name.
+constexpr size_t kCaptionNameChars = 54;
+// How long a window that is going away waits for a stopped run to end.
+constexpr DWORD kRunEndWaitMs = 120000;
+
+// The first `count` characters, never ending in the first half of a surrogate pair.
+std::wstring Prefix(const std::wstring& text, size_t count) {
+    if (text.size() <= count) return text;
+    size_t cut = count;
+    if (cut > 0 && IS_HIGH_SURROGATE(text[cut - 1])) --cut;
+    return text.substr(0, cut);
+}
+
+// The message the run's folder check gives, empty when the folder is fine. The engine's check
+// takes this place once it exists.
+std::wstring CheckRunFolder(const std::wstring& folder) { return std::wstring(); }
+
+}  // namespace
+
+MainWindow::MainWindow(Application& application, const std::wstring& packagePath)
+    : Dialog(IDD_MAINWINDOW),
+      application_(application),
+      packagePath_(packagePath),
+      receiver_([this](HWND listBox, const std::wstring& line) { AppendLine(listBox, line); }) {}
+
+MainWindow::~MainWindow() {
+    // A window that still exists here (a modeless one) must not go while the worker reads the
+    // document and the run blocks.
+    if (running_ && Handle() != nullptr) {
+        BuildController::StopRun();
+        WaitForRunEnd();
+    }
+    if (Handle() != nullptr) receiver_.Discard();
+    // Still running means the worker never finished: its blocks are left to it rather than
+    // freed under it.
+    if (running_) {
+        runLog_.release();
+        static_cast<void>(new std::vector<int>(std::move(runTargets_)));
+    }
+}
+
+// ---- initialisation ------------------------------------------------------------------------
+
+bool MainWindow::OnInitDialog() {
+    HWND window = Handle();
+    receiver_.Attach(window);
+    packageList_.Attach(window, IDC_PACKAGE_LIST);
+    targetList_.Attach(window, IDC_TARGET_LIST);
+
+    HMENU systemMenu = GetSystemMenu(window, FALSE);
+    std::wstring about = LoadResourceString(IDS_ABOUTBOX);
+    if (systemMenu != nullptr && !about.empty()) {
+        AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
+    }
+
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    windowIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_KILNWORKS), IMAGE_ICON, 16, 16, LR_SHARED));
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcon_));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcon_));
+
+    HIMAGELIST images = nullptr;
+    if (CreateProjectImages(images)) projectImages_.Reset(images);
+    ListView(window, IDC_PACKAGE_LIST).SetImageList(projectImages_.Get());
+    ListView(window, IDC_TARGET_LIST).SetImageList(projectImages_.Get());
+
+    const std::pair<int, int> iconButtons[] = {
+        {IDC_NEW_PACKAGE, IDI_NEW_PACKAGE}, {IDC_OPEN_PACKAGE, IDI_OPEN_PACKAGE}, {IDC_EDIT_PACKAGE, IDI_EDIT_PACKAGE}};
+    for (const auto& [button, icon] : iconButtons) {
+        HANDLE image = LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 32, 32, LR_SHARED);
+        SendDlgItemMessageW(window, button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(image));
+    }
+
+    const std::pair<int, unsigned> texts[] = {{IDC_TARGET_GROUP, IDS_TARGET_SELECTION},
+                                              {IDC_EVENT_LOG_LABEL, IDS_EVENT_LOG},
+                                              {IDC_ACTIONS_GROUP, IDS_ACTIONS},
+                                              {IDC_CLEAR_TARGETS, IDS_CLEAR_SELECTION},
+                                              {IDC_EXIT, IDS_EXIT},
+                                              {IDC_SET_VERSION, IDS_SET_VERSION},
+                                              {IDC_AUTO_INCREMENT, IDS_AUTO_INCREMENT}};
+    for (const auto& [id, text] : texts) Window(window, id).SetText(LoadResourceString(text));
+    hintText_ = LoadResourceString(IDS_TARGET_HINT);
+
+    packageListId_ = IDC_PACKAGE_LIST;
+
+    // The template size is the smallest the window may be; remember where the stretching
+    // controls stand at it.
+    RECT frame;
+    GetWindowRect(window, &frame);
+    minimumSize_ = {frame.right - frame.left, frame.bottom - frame.top};
+    RECT client;
+    GetClientRect(window, &client);
+    templateClient_ = {client.right, client.bottom};
+    const std::pair<int, RECT*> stretching[] = {{IDC_EVENT_LOG, &logRect_}, {IDC_EXIT, &exitRect_}};
+    for (const auto& [id, rect] : stretching) {
+        GetWindowRect(Item(id), rect);
+        MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(rect), 2);
+    }
+
+    if (!packagePath_.empty()) LoadPackage();
+    WriteControls();
+    return true;
+}
+
+void MainWindow::ExchangeControls(Exchange direction) {
+    ExchangeCheck(direction, IDC_BUILD, build_);
+    ExchangeCheck(direction, IDC_DEBUG, debug_);
+    ExchangeCheck(direction, IDC_RELEASE, release_);
+    ExchangeCheck(direction, IDC_REBUILD_ALL, rebuildAll_);
+    ExchangeCheck(direction, IDC_CLEAN, clean_);
+    ExchangeCheck(direction, IDC_VERSION, version_);
+    ExchangeCheck(direction, IDC_SET_VERSION, setVersion_);
+    ExchangeCheck(direction, IDC_AUTO_INCREMENT, autoIncrement_);
+    ExchangeText(direction, IDC_MAJOR, major_);
+    ExchangeText(direction, IDC_MINOR, minor_);
+    ExchangeText(direction, IDC_BUILD_NUMBER, buildNumber_);
+    ExchangeText(direction, IDC_REVISION, revision_);
+    ExchangeText(direction, IDC_TARGET_HINT, hintText_);
+}
+
+// ---- routing -------------------------------------------------------------------------------
+
+bool MainWindow::OnCommand(int id, int code, HWND control) {
+    switch (id) {
+    case IDC_ADD_SELECTED: AddSelectedTargets(); return true;
+    case IDC_ADD_ALL: AddAllTargets(); return true;
+    case IDC_REMOVE_SELECTED: RemoveSelectedTargets(); return true;
+    case IDC_CLEAR_TARGETS: ClearTargets(); return true;
+    case IDC_BUILD: OnBuildToggled(); return true;
+    case IDC_VERSION: OnVersionToggled(); return true;
+    case IDC_SET_VERSION: OnSetVersionToggled(); return true;
+    case IDC_AUTO_INCREMENT: OnAutoIncrementToggled(); return true;
+    case IDC_START: OnStart(); return true;
+    case IDC_STOP: OnStop(); return true;
+    case IDC_OPEN_PACKAGE:
+    case IDM_OPEN_PACKAGE: OnOpenPackage(); return true;
+    case IDC_EDIT_PACKAGE:
+    case IDM_EDIT_PACKAGE: OnEditPackage(); return true;
+    case IDC_NEW_PACKAGE:
+    case IDM_NEW_PACKAGE: OnNewPackage(); return true;
+    case IDM_ABOUT: ShowAbout(); return true;
+    case IDC_EXIT:
+    case IDM_EXIT_PROGRAM:
+    case IDCANCEL: RequestExit(false); return true;
+    case IDOK: RequestExit(true); return true;
+    default: return false;
+    }
+}
+
+bool MainWindow::OnNotify(int id, NMHDR* header, LRESULT& result) {
+    result = 0;
+    return OnListNotify(id, header);
+}
+
+bool MainWindow::OnListNotify(int id, NMHDR* header) {
+    if (!IsWindow(packageList_.Handle())) return false;
+    if (header != nullptr && id == packageListId_) {
+        if (header->code == LVN_USERINPUT) UpdatePackageButtons();
+        return true;
+    }
+    if (header != nullptr && id == IDC_TARGET_LIST) {
+        if (header->code == LVN_USERINPUT) UpdateTargetButtons();
+        return true;
+    }
+    return false;
+}
+
+bool MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (message) {
+    case WM_LOG_TEXT:
+        OnLogText(wParam);
+        return true;
+    case WM_RUN_FINISHED:
+        OnRunFinished();
+        return true;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return false;
+        ShowAbout();
+        return true;
+    case WM_PAINT:
+        if (!IsIconic(Handle())) return false;
+        PaintMinimised();
+        return true;
+    case WM_QUERYDRAGICON:
+        result = reinterpret_cast<LRESULT>(windowIcon_);
+        return true;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != Item(IDC_EVENT_LOG)) return false;
+        ShowLogMenu(lParam);
+        return true;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED) Layout(LOWORD(lParam), HIWORD(lParam));
+        return false;
+    case WM_GETMINMAXINFO:
+        if (minimumSize_.cx > 0) {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {minimumSize_.cx, minimumSize_.cy};
+            return true;
+        }
+        return false;
+    case WM_DESTROY:
+        // The worker reads the document and the run blocks until it has finished.
+        exitPending_ = false;
+        if (running_) {
+            BuildController::StopRun();
+            WaitForRunEnd();
+        }
+        receiver_.Discard();
+        document_.ClosePackage();
+        return false;
+    default:
+        return false;
+    }
+}
+
+// ---- target selection ----------------------------------------------------------------------
+
+int CALLBACK MainWindow::CompareProjectIds(LPARAM first, LPARAM second, LPARAM) {
+    return static_cast<int>(first) <= static_cast<int>(second) ? -1 : 1;
+}
+
+bool MainWindow::ContainsProject(HWND list, int projectId) {
+    ListView view(list);
+    for (int row = 0; row < view.Count(); ++row) {
+        if (static_cast<int>(view.ItemData(row)) == projectId) return true;
+    }
+    return false;
+}
+
+bool MainWindow::CopyRow(int index, HWND source, HWND target) {
+    ListView from(source), to(target);
+    LVITEMW item = {};
+    item.mask = LVIF_PARAM | LVIF_IMAGE;
+    item.iItem = index;
+    if (!from.Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
+    int projectId = static_cast<int>(item.lParam);
+    if (ContainsProject(target, projectId)) return false;
+    return to.InsertRow(Prefix(from.RowText(index), kTargetNameChars), item.iImage, item.lParam, index) >= 0;
+}
+
+void MainWindow::AddSelectedTargets() {
+    ListView packages(Handle(), IDC_PACKAGE_LIST);
+    if (packages.SelectedCount() > 0) {
+        bool copied = false;
+        for (int row = packages.NextSelected(-1); row >= 0; row = packages.NextSelected(row)) {
+            copied = CopyRow(row, packages.Handle(), targetList_.Handle()) || copied;
+        }
+        if (copied) {
+            ListView(targetList_.Handle()).SortByData(&CompareProjectIds, 0);
+            packageList_.ClearSelection();
+        }
+    }
+    UpdatePackageButtons();
+    UpdateTargetButtons();
+}
+
+void MainWindow::AddAllTargets() {
+    ListView packages(Handle(), IDC_PACKAGE_LIST);
+    bool copied = false;
+    for (int row = 0; row < packages.Count(); ++row) {
+        copied = CopyRow(row, packages.Handle(), targetList_.Handle()) || copied;
+    }
+    if (copied) {
+        ListView(targetList_.Handle()).SortByData(&CompareProjectIds, 0);
+        packageList_.ClearSelection();
+    }
+    UpdatePackageButtons();
+    UpdateTargetButtons();
+}
+
+void MainWindow::RemoveSelectedTargets() {
+    ListView targets(targetList_.Handle());
+    int selected = targets.SelectedCount();
+    if (selected <= 0) return;
+    if (selected == targets.Count()) {
+        targets.DeleteAll();
+    } else {
+        // From the end, so the rows still to visit keep their indexes.
+        for (int row = targets.Count() - 1; row >= 0; --row) {
+            if (targets.Selected(row)) targets.DeleteRow(row);
+        }
+    }
+    UpdateTargetButtons();
+}
+
+void MainWindow::ClearTargets() {
+    targetList_.DeleteAllRows();
+    UpdateTargetButtons();
+}
+
+void MainWindow::UpdatePackageButtons() {
+    ListView packages(Handle(), IDC_PACKAGE_LIST);
+    if (packages.Count() == 0) {
+        packageList_.SetHintState(kHintShown);
+        Window(Handle(), IDC_ADD_SELECTED).Enable(false);
+        Window(Handle(), IDC_ADD_ALL).Enable(false);
+        return;
+    }
+    packageList_.SetHintState(kHintOff);
+    Window(Handle(), IDC_ADD_ALL).Enable(true);
+    Window(Handle(), IDC_ADD_SELECTED).Enable(packages.SelectedCount() > 0);
+}
+
+void MainWindow::UpdateTargetButtons() {
+    ListView targets(targetList_.Handle());
+    bool any = targets.Count() > 0;
+    EnableActions(any);
+    Window(Handle(), IDC_CLEAR_TARGETS).Enable(any);
+    if (!any) Window(Handle(), IDC_REMOVE_SELECTED).Enable(false);
+    OnBuildToggled();
+    OnVersionToggled();
+    if (any) Window(Handle(), IDC_REMOVE_SELECTED).Enable(targets.SelectedCount() > 0);
+}
+
+// ---- actions panel -------------------------------------------------------------------------
+
+void MainWindow::EnableActions(bool on) {
+    for (int id : {IDC_ACTIONS_GROUP, IDC_BUILD_FRAME, IDC_BUILD, IDC_VERSION}) Window(Handle(), id).Enable(on);
+    Window(Handle(), IDC_START).Enable(on && !running_);
+}
+
+void MainWindow::OnBuildToggled() {
+    ReadControls();
+    bool on = build_ != 0 && Window(Handle(), IDC_BUILD_FRAME).Enabled();
+    for (int id : {IDC_DEBUG, IDC_RELEASE, IDC_REBUILD_ALL, IDC_CLEAN}) Window(Handle(), id).Enable(on);
+}
+
+void MainWindow::OnVersionToggled() {
+    ReadControls();
+    bool on = version_ != 0 && Window(Handle(), IDC_VERSION).Enabled();
+    Window(Handle(), IDC_SET_VERSION).Enable(on);
+    Window(Handle(), IDC_AUTO_INCREMENT).Enable(on);
+}
+
+void MainWindow::OnSetVersionToggled() {
+    ReadControls();
+    bool on = setVersion_ != 0 && Window(Handle(), IDC_SET_VERSION).Enabled();
+    for (int id : kVersionFields) Window(Handle(), id).Enable(on);
+    if (on) {
+        autoIncrement_ = 0;
+        WriteControls();
+    }
+}
+
+void MainWindow::OnAutoIncrementToggled() {
+    ReadControls();
+    if (autoIncrement_ == 0 || !Window(Handle(), IDC_AUTO_INCREMENT).Enabled()) return;
+    setVersion_ = 0;
+    for (int id : kVersionFields) Window(Handle(), id).Enable(false);
+    WriteControls();
+}
+
+void MainWindow::OnStart() {
+    ReadControls();
+    if (running_) return;
+    ListView targets(targetList_.Handle());
+    int rows = targets.Count();
+    if (rows <= 0) return;
+
+    std::wstring problem = CheckRunFolder(application_.TemporaryFolder());
+    if (!problem.empty()) {
+        CurrentPrompt().Message(Handle(), problem, LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
+        return;
+    }
+
+    try {
+        std::vector<int> ids;
+        for (int row = 0; row < rows; ++row) ids.push_back(static_cast<int>(targets.ItemData(row)));
+        runTargets_ = OrderTargets(std::move(ids));
+        if (runTargets_.empty()) return;
+        runTargets_.push_back(0);
+        runLog_ = std::make_unique<EventLogRef>();
+        runLog_->listBox = Item(IDC_EVENT_LOG);
+
+        runController_ = std::make_unique<BuildController>(document_, application_.TemporaryFolder().c_str());
+        runController_->ReadVisualStudioLocation();
+        runController_->SetBuildActions(debug_ != 0, release_ != 0, rebuildAll_ != 0, clean_ != 0);
+        runController_->SetVersionAction(version_ != 0, autoIncrement_ != 0, ReadVersionNumber(major_),
+                                         ReadVersionNumber(minor_), ReadVersionNumber(buildNumber_),
+                                         ReadVersionNumber(revision_));
+        int started = runController_->StartRun(runTargets_.data(), Handle(), runLog_.get());
+        if (started == kStartRefused) {
+            ReleaseRun();
+            ShowMessage(IDS_NO_ACTION, IDS_CAPTION_HINT, MB_OK);
+            return;
+        }
+        if (started != 0) {
+            ReleaseRun();
+            return;
+        }
+    } catch (...) {
+        ReleaseRun();
+        return;
+    }
+
+    running_ = true;
+    runAutoIncrement_ = version_ != 0 && autoIncrement_ != 0;
+    Window(Handle(), IDC_START).Enable(false);
+    Window(Handle(), IDC_STOP).Enable(true);
+    EnablePackageCommands(false);
+}
+
+void MainWindow::OnStop() {
+    if (!running_) return;
+    Window(Handle(), IDC_STOP).Enable(false);
+    BuildController::StopRun();
+}
+
+void MainWindow::ReleaseRun() {
+    runTargets_.clear();
+    runLog_.reset();
+    runController_.reset();
+}
+
+// ---- event log -----------------------------------------------------------------------------
+
+void MainWindow::OnLogText(WPARAM wParam) {
+    const auto* record = reinterpret_cast<const LogText*>(wParam);
+    if (record == nullptr) return;
+    // System lines stay where they are put; builder text scrolls its newest line into view.
+    bool narrow = record->isWide == 0;
+    lastAppended_ = -1;
+    receiver_.Receive(wParam);
+    if (narrow && lastAppended_ > 0) ListBox(appendedTo_).SetTopIndex(lastAppended_);
+}
+
+void MainWindow::AppendLine(HWND listBox, const std::wstring& line) {
+    if (!IsWindow(listBox)) return;
+    ListBox box(listBox);
+    int index = box.AddLine(line);
+    if (index < 0) return;
+    lastAppended_ = index;
+    appendedTo_ = listBox;
+    // The horizontal scroll bar scrolls as far as the widest line.
+    WindowDc dc(listBox);
+    if (dc.Get() == nullptr) return;
+    SelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(box.Send(WM_GETFONT)));
+    SIZE size = {};
+    if (GetTextExtentPoint32W(dc.Get(), line.c_str(), static_cast<int>(line.size()), &size)) {
+        int width = size.cx + 2 * GetSystemMetrics(SM_CXBORDER) + 4;
+        if (width > box.HorizontalExtent()) box.SetHorizontalExtent(width);
+    }
+}
+
+void MainWindow::OnRunFinished() {
+    // A piece cut in the middle of its last line shows that line now.
+    receiver_.Flush();
+    // The run's closing lines (its summary) are what the user looks for when it ends.
+    if (running_) {
+        ListBox log(Item(IDC_EVENT_LOG));
+        if (log.Count() > 0) log.SetTopIndex(log.Count() - 1);
+    }
+
+    if (running_ && runAutoIncrement_ && runController_) {
+        // The numbers the run stamped, read once the stamping step can no longer change them.
+        const VersionQuad& stamped = runController_->CurrentVersion();
+        ReadControls();
+        major_ = FormatW(L"%u", stamped.major);
+        minor_ = FormatW(L"%u", stamped.minor);
+        buildNumber_ = FormatW(L"%u", stamped.build);
+        revision_ = FormatW(L"%u", stamped.revision);
+        WriteControls();
+    }
+    ReleaseRun();
+    running_ = false;
+    runAutoIncrement_ = false;
+    Window(Handle(), IDC_START).Enable(true);
+    Window(Handle(), IDC_STOP).Enable(false);
+    EnablePackageCommands(true);
+    if (exitPending_) End(0);
+}
+
+void MainWindow::WaitForRunEnd() {
+    DWORD start = GetTickCount();
+    while (running_ && GetTickCount() - start < kRunEndWaitMs) {
+        MSG message;
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        } else {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        }
+    }
+}
+
+std::vector<std::wstring> MainWindow::EventLogLines() const {
+    ListBox log(Item(IDC_EVENT_LOG));
+    std::vector<std::wstring> lines;
+    int count = log.Count();
+    for (int i = 0; i < count; ++i) lines.push_back(log.Line(i));
+    return lines;
+}
+
+bool MainWindow::CopyAllLines() {
+    std::wstring text;
+    for (const std::wstring& line : EventLogLines()) {
+        if (!text.empty()) text += L"\r\n";
+        text += line;
+    }
+    if (!OpenClipboard(Handle())) return false;
+    EmptyClipboard();
+    bool done = false;
+    size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* target = GlobalLock(memory)) {
+            std::memcpy(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            done = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+        }
+        // The clipboard owns the memory only once it has taken it.
+        if (!done) GlobalFree(memory);
+    }
+    CloseClipboard();
+    return done;
+}
+
+bool MainWindow::SaveLogAs() {
+    FileRequest request;
+    request.owner = Handle();
+    request.save = true;
+    request.title = LoadResourceString(IDS_SAVE_LOG_TITLE);
+    request.filters = {{LoadResourceString(IDS_LOG_FILES), L"*.log"},
+                       {LoadResourceString(IDS_TEXT_FILES), L"*.txt"},
+                       {LoadResourceString(IDS_ALL_FILES), L"*.*"}};
+    request.defaultExtension = L"log";
+    request.flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+                    OFN_ENABLESIZING;
+    request.bufferChars = 1024;
+    std::wstring path;
+    if (!CurrentPrompt().ChooseFile(request, path)) return false;
+
+    std::string bytes = "\xEF\xBB\xBF";
+    for (const std::wstring& line : EventLogLines()) bytes += ToUtf8(line) + "\r\n";
+    DWORD error = ReplaceFileContents(path, bytes);
+    if (error == 0) return true;
+    CurrentPrompt().Message(Handle(),
+                            LoadResourceString(IDS_ERR_SAVE_LOG) + L"\n\n" + path + L"\n" + DescribeWin32Error(error),
+                            LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
+    return false;
+}
+
+void MainWindow::ShowLogMenu(LPARAM position) {
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_EVENTLOG_MENU));
+    if (menu == nullptr) return;
+    POINT at = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+    if (position == static_cast<LPARAM>(-1)) {
+        // From the keyboard: at the log's top-left corner.
+        RECT rect;
+        GetWindowRect(Item(IDC_EVENT_LOG), &rect);
+        at = {rect.left + 4, rect.top + 4};
+    }
+    UINT command = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, at.x, at.y, 0,
+                                  Handle(), nullptr);
+    DestroyMenu(menu);
+    if (command == IDM_COPY_ALL_LINES) CopyAllLines();
+    if (command == IDM_SAVE_LOG_AS) SaveLogAs();
+}
+
+// ---- packages ------------------------------------------------------------------------------
+
+void MainWindow::OnOpenPackage() {
+    if (running_) return;
+    FileRequest request;
+    request.owner = Handle();
+    request.title = LoadResourceString(IDS_SELECT_PACKAGE);
+    request.filters = {{L"Packages (*.kwp)", L"*.kwp"}};
+    request.initialName = packagePath_;
+    request.flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+    request.bufferChars = 511;
+    std::wstring path;
+    if (CurrentPrompt().ChooseFile(request, path)) {
+        packagePath_ = path;
+        LoadPackage();
+    }
+    WriteControls();
+}
+
+bool MainWindow::LoadPackage() {
+    if (running_) return false;
+    // Check boxes the user ticked without a handler must survive the WriteControls below.
+    ReadControls();
+    {
+        // Try the file on its own first: one that can't be read leaves the open package as it is.
+        PackageDocument trial;
+        if (trial.OpenPackage(packagePath_) != 0) {
+            ShowMessage(IDS_ERR_PARSE_PACKAGE, IDS_CAPTION_ERROR, MB_OK);
+            return false;
+        }
+    }
+    if (document_.OpenPackage(packagePath_) != 0) {
+        // The file changed between the two reads: show that nothing is loaded any more.
+        ShowMessage(IDS_ERR_PARSE_PACKAGE, IDS_CAPTION_ERROR, MB_OK);
+        ListView(Handle(), IDC_PACKAGE_LIST).DeleteAll();
+        FillPackageList();
+        UpdatePackageButtons();
+        ClearTargets();
+        return false;
+    }
+    FillPackageList();
+    editMenuEnabled_ = true;
+    EnableMenuItem(GetMenu(Handle()), IDM_EDIT_PACKAGE, MF_BYCOMMAND | MF_ENABLED);
+    ShowEditPackageControls();
+    ClearTargets();
+    UpdatePackageButtons();
+    UpdateTargetButtons();
+    return true;
+}
+
+void MainWindow::FillPackageList() {
+    std::wstring name, major, minor, build, revision;
+    int info = document_.GetPackageInfo(name, major, minor, build, revision);
+    if (info < 0) {
+        ShowMessage(IDS_ERR_GETPACKAGEINFO, IDS_CAPTION_ERROR, MB_OK);
+        return;
+    }
+    if (info == 1) {
+        major_.clear();
+        minor_.clear();
+        buildNumber_.clear();
+        revision_.clear();
+        Window(Handle(), IDC_PACKAGE_GROUP).SetText(L"Package");
+        packageList_.SetHintState(kHintOff);
+        WriteControls();
+        return;
+    }
+    major_ = major;
+    minor_ = minor;
+    buildNumber_ = build;
+    revision_ = revision;
+    Window(Handle(), IDC_PACKAGE_GROUP).SetText(LoadResourceString(IDS_PACKAGE_CAPTION) + Prefix(name, kCaptionNameChars));
+    ListView packages(Handle(), IDC_PACKAGE_LIST);
+    packages.DeleteAll();
+    // The version fields show the package's numbers at once, also when a message follows.
+    WriteControls();
+
+    std::vector<ProjectRow> rows;
+    unsigned problem = ListProjects(document_, rows);
+    if (problem == IDS_HINT_NO_PROJECTS) {
+        ShowMessage(IDS_HINT_NO_PROJECTS, IDS_CAPTION_HINT, MB_OK);
+        return;
+    }
+    if (problem != 0) {
+        ShowMessage(problem, IDS_CAPTION_ERROR, MB_OK);
+        return;
+    }
+    int index = 0;
+    for (const ProjectRow& row : rows) packages.InsertRow(row.name, row.kind, row.projectId, index++);
+    WriteControls();
+}
+
+void MainWindow::OnEditPackage() {
+    if (running_) return;
+    ReadControls();
+    {
+        PackageEditor editor(document_, Handle());
+        editor.Run();
+    }
+    ReloadPackage();
+    WriteControls();
+}
+
+void MainWindow::OnNewPackage() {
+    if (running_) return;
+    ReadControls();
+    PackageEditor editor(document_, Handle());
+    if (editor.PromptNewPackageFile() != 0) return;
+    editor.Run();
+    ReloadPackage();
+    ShowEditPackageControls();
+}
+
+void MainWindow::ReloadPackage() {
+    ListView packages(Handle(), IDC_PACKAGE_LIST);
+    packages.DeleteAll();
+    RedrawWindow(packages.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    FillPackageList();
+    UpdatePackageButtons();
+    ClearTargets();
+}
+
+void MainWindow::ShowEditPackageControls() {
+    editButtonShown_ = true;
+    Window button(Handle(), IDC_EDIT_PACKAGE);
+    button.Show(true);
+    button.Enable(!running_);
+}
+
+void MainWindow::EnablePackageCommands(bool on) {
+    HMENU menu = GetMenu(Handle());
+    UINT enabled = MF_BYCOMMAND | MF_ENABLED, greyed = MF_BYCOMMAND | MF_GRAYED;
+    EnableMenuItem(menu, IDM_OPEN_PACKAGE, on ? enabled : greyed);
+    EnableMenuItem(menu, IDM_NEW_PACKAGE, on ? enabled : greyed);
+    EnableMenuItem(menu, IDM_EDIT_PACKAGE, on && editMenuEnabled_ ? enabled : greyed);
+    DrawMenuBar(Handle());
+    Window(Handle(), IDC_OPEN_PACKAGE).Enable(on);
+    Window(Handle(), IDC_NEW_PACKAGE).Enable(on);
+    Window(Handle(), IDC_EDIT_PACKAGE).Enable(on && editButtonShown_);
+}
+
+// ---- window --------------------------------------------------------------------------------
+
+void MainWindow::RequestExit(bool readControlsFirst) {
+    if (exitPending_) return;
+    if (running_) {
+        int answer = CurrentPrompt().Message(Handle(), LoadResourceString(IDS_RUN_IN_PROGRESS),
+                                             LoadResourceString(IDS_APP_TITLE), MB_YESNO | MB_ICONQUESTION);
+        if (answer != IDYES) return;
+        // The window ends when the stopped run has finished; until then it goes on pumping.
+        exitPending_ = true;
+        OnStop();
+        return;
+    }
+    if (readControlsFirst) ReadControls();
+    End(0);
+}
+
+void MainWindow::ShowMessage(unsigned textId, unsigned captionId, UINT icon) {
+    CurrentPrompt().Message(Handle(), LoadResourceString(textId), LoadResourceString(captionId), MB_OK | icon);
+}
+
+void MainWindow::ShowAbout() {
+    AboutDialog about;
+    about.RunModal(Handle());
+}
+
+void MainWindow::Layout(int width, int height) {
+    if (templateClient_.cx == 0) return;
+    int dx = std::max(0, width - static_cast<int>(templateClient_.cx));
+    int dy = std::max(0, height - static_cast<int>(templateClient_.cy));
+    MoveWindow(Item(IDC_EVENT_LOG), logRect_.left, logRect_.top, logRect_.right - logRect_.left + dx,
+               logRect_.bottom - logRect_.top + dy, TRUE);
+    MoveWindow(Item(IDC_EXIT), exitRect_.left + dx, exitRect_.top + dy, exitRect_.right - exitRect_.left,
+               exitRect_.bottom - exitRect_.top, TRUE);
+    InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+void MainWindow::PaintMinimised() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(Handle(), &paint);
+    if (dc == nullptr) return;
+    SendMessageW(Handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(Handle(), &client);
+    int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, windowIcon_);
+    EndPaint(Handle(), &paint);
+}
+
+}  // namespace kw

@@ -7,12 +7,15 @@
 #include "app/MainWindow.h"
 #include "engine/LogText.h"
 #include "engine/RunSettings.h"
+#include "engine/RunSetup.h"
+#include "package/PackageDocument.h"
 #include "resource.h"
 #include "win/Controls.h"
 #include "win/UserPrompt.h"
 
 #include <commdlg.h>
 
+#include <functional>
 #include <memory>
 
 using kw::Button;
@@ -399,16 +402,69 @@ TEST_F(MainWindowTest, PackageCommandsKeepTheWindowConsistent) {
     EXPECT_FALSE(Control(IDC_ADD_ALL).Enabled());
     EXPECT_FALSE(Control(IDC_ACTIONS_GROUP).Enabled());
     EXPECT_EQ(window_->PackagePath(), dir_.File(L"empty.kwp"));
+}
 
-    // The editor (which this build never opens): a cancelled new package changes nothing, an
-    // edit reloads the lists and empties the Targets list.
+// Runs drive(editor) once the modal "Package Properties" dialog of this thread is up.
+std::function<void(HWND)> gDriveEditor;
+BOOL CALLBACK FindEditor(HWND window, LPARAM found) {
+    if (kw::WindowText(window) != L"Package Properties") return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+void CALLBACK DriveEditorWhenShown(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND editor = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindEditor, reinterpret_cast<LPARAM>(&editor));
+    if (!editor || !gDriveEditor) return;
+    KillTimer(nullptr, timer);
+    auto drive = std::move(gDriveEditor);
+    gDriveEditor = nullptr;
+    drive(editor);
+}
+
+TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
+    auto whenEditorShown = [](std::function<void(HWND)> drive) {
+        gDriveEditor = std::move(drive);
+        SetTimer(nullptr, 0, 20, DriveEditorWhenShown);
+    };
+    // A cancelled file prompt: no editor, nothing changes.
     Open(FivePackage());
     Click(IDC_ADD_ALL);
     Command(IDM_NEW_PACKAGE);
     EXPECT_EQ(Rows(IDC_TARGET_LIST).size(), 5u);
+
+    // Edit, add a project, Cancel: the document keeps the project, the lists are reloaded and the
+    // Targets list is emptied.
+    kwtest::WriteBytes(dir_.File(L"Extra.vbp"), "Type=Exe\r\n");
+    prompt_.fileRequests.clear();  // answers go by request number
+    prompt_.fileAnswers = {dir_.File(L"Extra.vbp")};
+    whenEditorShown([](HWND editor) { SendMessageW(GetDlgItem(editor, IDC_EDITOR_ADD_PROJECT), BM_CLICK, 0, 0);
+                                      SendMessageW(editor, WM_COMMAND, IDCANCEL, 0); });
     Click(IDC_EDIT_PACKAGE);
     EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
-    EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (std::vector<int>{7, 2, 5, 9, 4}));
+    EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (std::vector<int>{7, 2, 5, 9, 4, 10}));
+
+    // A new package from nothing: file chosen, two projects added, saved; the file on disk holds
+    // them and the window shows them.
+    kwtest::WriteBytes(dir_.File(L"One.dsp"), "# dsp\r\n");
+    const std::wstring fresh = dir_.File(L"fresh package.kwp");
+    prompt_.fileRequests.clear();
+    prompt_.fileAnswers = {fresh, dir_.File(L"One.dsp"), dir_.File(L"Extra.vbp")};
+    whenEditorShown([](HWND editor) {
+        for (int i = 0; i < 2; ++i) SendMessageW(GetDlgItem(editor, IDC_EDITOR_ADD_PROJECT), BM_CLICK, 0, 0);
+        SendMessageW(editor, WM_COMMAND, IDOK, 0);
+    });
+    Command(IDM_NEW_PACKAGE);
+    EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(Control(IDC_EDIT_PACKAGE).Style() & WS_VISIBLE);
+    EXPECT_TRUE(Control(IDC_EDIT_PACKAGE).Enabled());
+    kw::PackageDocument reread;
+    ASSERT_EQ(reread.OpenPackage(fresh), 0);
+    std::vector<kw::ProjectRow> rows;
+    ASSERT_EQ(kw::ListProjects(reread, rows), 0u);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].name, L"One");
+    EXPECT_EQ(rows[1].name, L"Extra");
+    EXPECT_EQ(rows[1].kind, kw::CompilerVB6);
 }
 
 TEST_F(MainWindowTest, EveryWayOfClosingEndsAnIdleWindow) {

@@ -22,6 +22,8 @@ std::wstring TestRoot() {
     return root;
 }
 
+}  // namespace
+
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
@@ -41,8 +43,6 @@ void RemoveTree(const std::wstring& folder) {
     }
     RemoveDirectoryW(folder.c_str());
 }
-
-}  // namespace
 
 ScratchDir::ScratchDir(std::wstring_view name) {
     static std::atomic<int> counter{0};

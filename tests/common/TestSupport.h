@@ -23,6 +23,9 @@ private:
     std::wstring path_;
 };
 
+// Removes a folder with everything in it, read-only files too.
+void RemoveTree(const std::wstring& folder);
+
 void WriteBytes(const std::wstring& path, std::string_view bytes);
 std::string ReadBytes(const std::wstring& path);  // empty when missing
 bool FileExists(const std::wstring& path);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/BuildCommands.h"
-#include "engine/EngineTestSupport.h"
+#include "common/RunSupport.h"
 #include "win/Text.h"
 
 namespace kw {

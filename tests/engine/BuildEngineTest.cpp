@@ -4,7 +4,7 @@
 
 #include "engine/BuildController.h"
 #include "engine/BuildSteps.h"
-#include "engine/EngineTestSupport.h"
+#include "common/RunSupport.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 
@@ -14,7 +14,7 @@
 namespace kw {
 namespace {
 
-using kwtest::LogCollector;
+using kwtest::RunReceiver;
 using kwtest::ScratchDir;
 using kwtest::TestProject;
 
@@ -63,7 +63,7 @@ TEST(BuildController, DisabledVersionActionChangesNothing) {
 
 TEST(BuildController, RefusesARunWithNothingToDo) {
     PackageDocument document;
-    LogCollector collector;
+    RunReceiver collector;
     EventLogRef eventLog{collector.ListBox()};
     const int targets[] = {1, 0};
     for (int mask = 0; mask < 4; ++mask) {
@@ -104,7 +104,7 @@ protected:
 
     TestProject Project(int id, const std::wstring& name, const std::wstring& compiler = L"VC6") {
         TestProject project;
-        project.id = id;
+        project.id = std::to_wstring(id);
         project.name = name;
         project.compiler = compiler;
         project.folder = dir_.File(L"src\\" + name);
@@ -160,7 +160,7 @@ protected:
     std::wstring temporaryFolder_;
     std::wstring journal_;
     PackageDocument document_;
-    LogCollector collector_;
+    RunReceiver collector_;
     EventLogRef eventLog_;
     std::vector<int> targets_;
 };

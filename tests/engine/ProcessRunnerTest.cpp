@@ -3,19 +3,22 @@
 #include <gtest/gtest.h>
 
 #include "engine/BuildCommands.h"
-#include "engine/EngineTestSupport.h"
+#include "common/RunSupport.h"
 #include "engine/ProcessRunner.h"
+#include "engine/RunSettings.h"
 #include "win/Text.h"
 
 #include <process.h>
 
+#include <stdexcept>
+
 namespace kw {
 namespace {
 
-using kwtest::LogCollector;
+using kwtest::RunReceiver;
 using kwtest::ScratchDir;
 
-std::vector<size_t> PieceSizes(const LogCollector& collector) {
+std::vector<size_t> PieceSizes(const RunReceiver& collector) {
     std::vector<size_t> sizes;
     for (const kwtest::Piece& piece : collector.Pieces()) sizes.push_back(piece.bytes.size());
     return sizes;
@@ -30,7 +33,7 @@ std::string Filler(size_t bytes) {
 
 TEST(ReadNewLogText, PostsAtMost2048BytesPerCall) {
     ScratchDir dir(L"pace");
-    LogCollector collector;
+    RunReceiver collector;
     std::wstring log = dir.File(L"1412.log");
     std::string text = Filler(5000);
     kwtest::WriteBytes(log, text);
@@ -49,7 +52,7 @@ TEST(ReadNewLogText, PostsAtMost2048BytesPerCall) {
 
 TEST(ReadNewLogText, PostsOnlyWhatIsNew) {
     ScratchDir dir(L"grow");
-    LogCollector collector;
+    RunReceiver collector;
     std::wstring log = dir.File(L"1.log");
     std::uint32_t position = 0;
 
@@ -69,7 +72,7 @@ TEST(ReadNewLogText, PostsOnlyWhatIsNew) {
 
 TEST(ReadNewLogText, PieceEndingInsideACrLfPairIsPostedUnchanged) {
     ScratchDir dir(L"crlf");
-    LogCollector collector;
+    RunReceiver collector;
     std::wstring log = dir.File(L"1.log");
     std::string text = std::string(2047, 'x') + "\r\nnext\r\n";
     kwtest::WriteBytes(log, text);
@@ -84,7 +87,7 @@ TEST(ReadNewLogText, PieceEndingInsideACrLfPairIsPostedUnchanged) {
 
 TEST(ReadNewLogText, ZeroBytesInTheLogCutNothingOff) {
     ScratchDir dir(L"zero");
-    LogCollector collector;
+    RunReceiver collector;
     std::wstring log = dir.File(L"1.log");
     kwtest::WriteBytes(log, std::string("Compiling...\0\0\r\nCalc.cpp\r\n", 26));
     std::uint32_t position = 0;
@@ -96,7 +99,7 @@ TEST(ReadNewLogText, ZeroBytesInTheLogCutNothingOff) {
 
 TEST(ReadRemainingLogText, PostsEverythingInPieces) {
     ScratchDir dir(L"rest");
-    LogCollector collector;
+    RunReceiver collector;
     std::wstring log = dir.File(L"1.log");
     std::string text = Filler(100000);
     kwtest::WriteBytes(log, text);
@@ -115,50 +118,13 @@ TEST(ReadNewLogText, UndeliverableTextIsDropped) {
     kwtest::WriteBytes(log, Filler(10000));
     HWND gone;
     {
-        LogCollector collector;
+        RunReceiver collector;
         gone = collector.Window();
     }
     std::uint32_t position = 0;
     ReadRemainingLogText(log, position, gone, nullptr);
     EXPECT_FALSE(PostLogText("x", 1, false, gone, nullptr));
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
-}
-
-unsigned __stdcall PostThreePiecesPerBound(void* window) {
-    for (long i = 0; i < 3 * kMaxLogTextInFlight; ++i) PostLogText("x\r\n", 3, false, static_cast<HWND>(window), nullptr);
-    return 0;
-}
-
-TEST(PostLogText, WaitsForASlowReceiverInsteadOfPilingUpText) {
-    LogCollector collector;
-    const long before = LogTextInFlight();
-    HANDLE poster = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, PostThreePiecesPerBound, collector.Window(), 0, nullptr));
-    ASSERT_NE(poster, nullptr);
-    // Nobody receives yet: the poster stops at the bound instead of queueing the whole flood.
-    while (LogTextInFlight() < kMaxLogTextInFlight && WaitForSingleObject(poster, 10) == WAIT_TIMEOUT) {
-    }
-    EXPECT_EQ(LogTextInFlight(), kMaxLogTextInFlight);
-    EXPECT_EQ(WaitForSingleObject(poster, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the poster waits";
-    // Receiving lets it go on, and every piece arrives.
-    while (MsgWaitForMultipleObjects(1, &poster, FALSE, INFINITE, QS_ALLPOSTMESSAGE) != WAIT_OBJECT_0) {
-        collector.Pump();
-    }
-    CloseHandle(poster);
-    collector.Pump();
-    EXPECT_EQ(collector.Pieces().size(), static_cast<size_t>(3 * kMaxLogTextInFlight));
-    EXPECT_EQ(LogTextInFlight(), before);
-}
-
-TEST(PostLogText, NoWindowIsNoDelivery) {
-    const long before = LogTextInFlight();
-    EXPECT_FALSE(PostLogText("x", 1, false, nullptr, nullptr));
-    EXPECT_FALSE(PostLogLine(L"Building Tool ...", nullptr, nullptr));
-    EXPECT_FALSE(PostRunFinished(nullptr));
-    EXPECT_EQ(LogTextInFlight(), before);
-    // Nothing went to this thread's own queue, where nobody would free it.
-    MSG message;
-    EXPECT_FALSE(PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_RUN_FINISHED, WM_LOG_TEXT, PM_REMOVE));
 }
 
 struct Call {
@@ -178,7 +144,7 @@ class RunBuilderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         logPath_ = dir_.File(L"4242.log");
-        project_.id = 1;
+        project_.id = L"1";
         project_.name = L"Calc";
         project_.folder = dir_.File(L"Calc");
     }
@@ -208,7 +174,7 @@ protected:
     }
 
     ScratchDir dir_{L"runner"};
-    LogCollector collector_;
+    RunReceiver collector_;
     std::wstring logPath_;
     kwtest::TestProject project_;
 };
@@ -269,20 +235,38 @@ TEST_F(RunBuilderTest, MissingWorkingFolderStartsNothing) {
     EXPECT_TRUE(collector_.Pieces().empty());
 }
 
-TEST_F(RunBuilderTest, RunsOnTheCallingThreadWhenNoEventOrThreadCanBeMade) {
-    SetRunnerFaults({true, false});
-    Run(MakeCommand());
-    SetRunnerFaults({});
-    EXPECT_EQ(collector_.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)");
+// The runner's seam to the system, failing on request.
+struct FaultyLauncher : ProcessLauncher {
+    bool noEvent = false, noThread = false, throws = false;
+    HANDLE CreateDoneEvent() override { return noEvent ? nullptr : ProcessLauncher::CreateDoneEvent(); }
+    HANDLE StartRunnerThread(ThreadProcedure procedure, void* argument) override {
+        return noThread ? nullptr : ProcessLauncher::StartRunnerThread(procedure, argument);
+    }
+    BOOL StartProcess(wchar_t* commandLine, const wchar_t* folder, DWORD flags, PROCESS_INFORMATION& process) override {
+        if (throws) throw std::runtime_error("out of luck");
+        return ProcessLauncher::StartProcess(commandLine, folder, flags, process);
+    }
+};
 
-    LogCollector second;
-    SetRunnerFaults({false, true});
-    std::wstring command = MakeCommand();
-    RunBuilder(command, project_.folder, logPath_, second.Window(), second.ListBox());
-    SetRunnerFaults({});
-    second.Pump();
-    EXPECT_EQ(second.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)");
-    EXPECT_FALSE(kwtest::FileExists(logPath_));
+TEST_F(RunBuilderTest, SeamFailuresNeitherHangNorPass) {
+    FaultyLauncher launcher;
+    TheRunSettings().launcher = &launcher;
+    const std::wstring done = L"Calc.exe - 0 error(s), 0 warning(s)";
+    for (int fault = 0; fault < 3; ++fault) {
+        launcher.noEvent = fault == 0;
+        launcher.noThread = fault == 1;
+        launcher.throws = fault == 2;
+        collector_.Clear();
+        Run(MakeCommand());
+        if (fault < 2) {
+            EXPECT_EQ(collector_.Lines().back(), done) << fault;  // run on the calling thread instead
+        } else {
+            EXPECT_EQ(collector_.Lines().back(), L"The run of " + kwtest::StandInVisualStudioFolder() +
+                                                     L"\MSDEV98\Bin\MSDEV failed: out of luck.");
+        }
+        EXPECT_FALSE(kwtest::FileExists(logPath_));
+    }
+    TheRunSettings().launcher = nullptr;
 }
 
 }  // namespace

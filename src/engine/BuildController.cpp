@@ -4,6 +4,7 @@
 #include "engine/LogText.h"
 #include "engine/RunControl.h"
 #include "engine/StampVersions.h"
+#include "package/PackageDocument.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -180,6 +181,12 @@ unsigned __stdcall BuildWorker(void* argument) {
     RunOutcome& outcome = TheRunOutcome();
     // Nothing may leave this thread: the window would wait for WM_RUN_FINISHED for ever.
     try {
+        // Every target has its place in the summary, whether a step reaches it or not.
+        for (const int* target = job->targets; target && *target != 0; ++target) {
+            ProjectRecord record;
+            if (PackageDocument* document = TheRunSettings().document) document->GetProjectSettings(*target, record);
+            outcome.Target(*target, record.name);
+        }
         RunBuildSteps(job->targets, job->window, listBox);
     } catch (const std::exception& failure) {
         outcome.failure = FromUtf8(failure.what());

@@ -153,15 +153,13 @@ std::string ResourceScript() {
 
 void WriteProjects(const std::vector<TestProject>& projects) {
     for (const TestProject& project : projects) {
-        if (project.folder.empty()) continue;
+        if (project.folder.empty() || !project.writeProjectFile) continue;
         MakeFolders(project.folder);
         bool basic = project.compiler == L"VB6";
         std::wstring base = project.folder + L"\\" + project.name;
-        if (project.writeProjectFile) {
-            std::string text = basic ? VisualBasicProjectFile(project.name) : VisualCppProjectFile(project.name);
-            if (basic && !project.resource.empty()) text = project.resource;
-            WriteBytes(base + (basic ? L".vbp" : L".dsp"), text);
-        }
+        std::string text = basic ? VisualBasicProjectFile(project.name) : VisualCppProjectFile(project.name);
+        if (basic && !project.resource.empty()) text = project.resource;
+        WriteBytes(base + (basic ? L".vbp" : L".dsp"), text);
         if (!basic) WriteBytes(base + L".rc", project.resource.empty() ? ResourceScript() : project.resource);
         if (!project.standIn.empty()) WriteBytes(project.folder + L"\\standin.ini", project.standIn);
     }

@@ -76,7 +76,7 @@ struct TestProject {
     std::wstring releaseConfig = L"Win32 Release";
     std::string standIn;  // contents of standin.ini, none when empty
     std::string resource; // contents of the resource file (name.rc / the .vbp), default when empty
-    bool writeProjectFile = true;
+    bool writeProjectFile = true;  // false: nothing of the project is written
 };
 
 // Writes the project files (and standin.ini) of every project and a package naming them.

@@ -80,6 +80,7 @@ Settings ReadSettings(const std::wstring& folder) {
         else if (key == "mirror") settings.mirror = Widen(value);
         else if (key == "journal") settings.journal = Widen(value);
         else if (key == "spawn") settings.spawn = Widen(value);
+        else if (key == "text") settings.text = Widen(value);
     }
     return settings;
 }
@@ -182,6 +183,7 @@ Log::Log(const std::wstring& path, const Settings& settings, const std::wstring&
     if (!settings.mirror.empty()) {
         mirror_ = OpenForWriting(projectFolder + L"\\" + settings.mirror, CREATE_ALWAYS, GENERIC_WRITE);
     }
+    if (!settings.text.empty()) ReadFileBytes(projectFolder + L"\\" + settings.text, text_);
 }
 
 Log::~Log() {
@@ -202,6 +204,7 @@ void Log::Line(std::string_view text) {
 }
 
 void Log::Flood() {
+    if (!text_.empty()) Write(text_);
     if (settings_.floodBytes == 0) return;
     // Every line has the same length, so the byte count is easy to reason about.
     constexpr size_t kLineBytes = 64;

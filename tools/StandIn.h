@@ -12,6 +12,7 @@
 //   exactbytes=N           the whole log is exactly N bytes, written at once, nothing else
 //   mirror=NAME            write every log byte to <project folder>\NAME as well
 //   journal=PATH           append the command line as received, one line per run
+//   text=NAME              write the bytes of <project folder>\NAME into the log after the sources
 //   spawn=NAME             start a child of its own that sleeps until killed; its process id
 //                          goes into <project folder>\NAME (a builder's process tree)
 #pragma once
@@ -36,6 +37,7 @@ struct Settings {
     std::wstring mirror;
     std::wstring journal;
     std::wstring spawn;
+    std::wstring text;
 
     bool Fails() const { return result == "fail"; }
     bool Crashes() const { return result == "crash"; }
@@ -83,6 +85,7 @@ private:
     HANDLE file_ = INVALID_HANDLE_VALUE;
     HANDLE mirror_ = INVALID_HANDLE_VALUE;
     const Settings& settings_;
+    std::string text_;
 };
 
 // exactbytes=N: the whole log in one write, then the hang, then the end. Returns true if it ran.

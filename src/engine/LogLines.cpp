@@ -1,26 +1,31 @@
 #include "engine/LogLines.h"
 
-#include "win/Text.h"
-
 #include <windows.h>
 
 namespace kw {
 
 namespace {
 
-std::vector<std::wstring> SplitLines(std::string_view bytes) {
+std::vector<std::wstring> SplitLines(std::string_view bytes, unsigned codePage) {
     std::vector<std::wstring> lines;
-    std::wstring buffer = FromAnsi(bytes);
+    std::wstring buffer;
+    if (!bytes.empty()) {
+        int chars = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+        buffer.resize(static_cast<size_t>(chars > 0 ? chars : 0));
+        if (chars > 0) {
+            MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), buffer.data(), chars);
+        }
+    }
     std::wstring line;
     while (TakeNextLine(buffer, line)) lines.push_back(line);
     return lines;
 }
 
 // The largest length up to limit that doesn't cut a double-byte character in two.
-size_t CharacterBoundary(std::string_view bytes, size_t limit) {
+size_t CharacterBoundary(std::string_view bytes, size_t limit, unsigned codePage) {
     size_t pos = 0;
     while (pos < limit) {
-        size_t step = IsDBCSLeadByte(static_cast<BYTE>(bytes[pos])) ? 2 : 1;
+        size_t step = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(bytes[pos])) ? 2 : 1;
         if (pos + step > limit) break;
         pos += step;
     }
@@ -53,15 +58,15 @@ std::vector<std::wstring> LogLineJoiner::Feed(std::string_view piece) {
     size_t pair = pending_.rfind("\r\n");
     size_t whole = pair == std::string::npos ? 0 : pair + 2;
     if (pending_.size() - whole > kMaxPendingBytes) {
-        whole += CharacterBoundary(std::string_view(pending_).substr(whole), pending_.size() - whole);
+        whole += CharacterBoundary(std::string_view(pending_).substr(whole), pending_.size() - whole, codePage_);
     }
-    std::vector<std::wstring> lines = SplitLines(std::string_view(pending_).substr(0, whole));
+    std::vector<std::wstring> lines = SplitLines(std::string_view(pending_).substr(0, whole), codePage_);
     pending_.erase(0, whole);
     return lines;
 }
 
 std::vector<std::wstring> LogLineJoiner::Flush() {
-    std::vector<std::wstring> lines = SplitLines(pending_);
+    std::vector<std::wstring> lines = SplitLines(pending_, codePage_);
     pending_.clear();
     return lines;
 }

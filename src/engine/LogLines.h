@@ -18,6 +18,9 @@ bool TakeNextLine(std::wstring& buffer, std::wstring& line);
 // the next piece. Lines are converted from the ANSI code page only once they are whole.
 class LogLineJoiner {
 public:
+    // The code page of the pieces; the receiver's is the system's ANSI code page.
+    explicit LogLineJoiner(unsigned codePage = 0 /* CP_ACP */) : codePage_(codePage) {}
+
     // An unfinished line longer than this is shown as it is, so a log without line ends can't
     // pile up in memory.
     static constexpr size_t kMaxPendingBytes = 64 * 1024;
@@ -29,6 +32,7 @@ public:
     bool Pending() const { return !pending_.empty(); }
 
 private:
+    unsigned codePage_;
     std::string pending_;
 };
 

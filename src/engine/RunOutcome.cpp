@@ -124,10 +124,12 @@ int RunOutcome::ExitCode() const {
     auto raise = [&code](int to) { code = code > to ? code : to; };
     if (stopped) raise(kExitStopped);
     if (!failure.empty()) raise(kExitFailed);
+    // A builder that could not start is its own kind of failure (3), below a failed build (4).
     for (const TargetOutcome& target : targets) {
-        if (target.Judge() != TargetOutcome::Succeeded) raise(kExitFailed);
+        if (target.Judge() == TargetOutcome::NotRun) raise(kExitFailed);
         for (const StepOutcome& step : target.steps) {
             if (step.result == StepOutcome::NotStarted) raise(kExitNotStarted);
+            if (step.result == StepOutcome::Failed) raise(kExitFailed);
         }
     }
     return code;

@@ -33,8 +33,8 @@ TEST(TakeNextLine, OnlyCrLfSeparatesAndEmptyLinesAreSkipped) {
     for (const auto& [text, expected] : cases) EXPECT_EQ(Split(text), expected) << ToUtf8(text);
 }
 
-// Shift-JIS text, so double-byte characters whose second byte is '\\' or an ASCII letter are cut
-// between pieces. Only meaningful in a double-byte code page; elsewhere the bytes pass as they are.
+// Shift-JIS text: double-byte characters whose second byte is '\\' or an ASCII letter get cut
+// between pieces.
 std::string LongLog() {
     std::string log;
     for (int i = 0; log.size() < 6000; ++i) {
@@ -43,13 +43,20 @@ std::string LongLog() {
     return log + "last line without end";
 }
 
+constexpr unsigned kShiftJis = 932;
+
 // What the whole log shows as, converted in one go.
-Lines WholeLines(const std::string& log) { return Split(FromAnsi(log)); }
+Lines WholeLines(const std::string& log, unsigned codePage = CP_ACP) {
+    int n = MultiByteToWideChar(codePage, 0, log.data(), static_cast<int>(log.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, log.data(), static_cast<int>(log.size()), text.data(), n);
+    return Split(text);
+}
 
 TEST(LogLineJoiner, LinesCutAnywhereArriveWhole) {
     const std::string log = LongLog();
     for (size_t piece : {size_t{1}, size_t{2}, size_t{7}, size_t{2048}}) {
-        LogLineJoiner joiner;
+        LogLineJoiner joiner(kShiftJis);
         Lines lines;
         for (size_t at = 0; at < log.size(); at += piece) {
             Lines more = joiner.Feed(std::string_view(log).substr(at, piece));
@@ -57,7 +64,7 @@ TEST(LogLineJoiner, LinesCutAnywhereArriveWhole) {
         }
         Lines rest = joiner.Flush();
         lines.insert(lines.end(), rest.begin(), rest.end());
-        EXPECT_EQ(lines, WholeLines(log)) << piece;
+        EXPECT_EQ(lines, WholeLines(log, kShiftJis)) << piece;
     }
     // A CR LF pair cut in two separates the lines; nothing stays behind after a flush.
     LogLineJoiner joiner;

@@ -117,9 +117,9 @@ TEST(ProjectFileRules, SetAndIncrement) {
               {"RevisionVer=-1\r\n", ActionAutoIncrement, "RevisionVer=0\r\n", L" -> 2.1.0"},
               // Signed 32-bit arithmetic: the largest value wraps; beyond it the reading saturates.
               {"RevisionVer=2147483647\r\n", ActionAutoIncrement, "RevisionVer=-2147483648\r\n",
-               L" -> 2.1.2147483648"},
+               L" -> 2.1.-2147483648"},
               {"RevisionVer=99999999999\r\n", ActionAutoIncrement, "RevisionVer=-2147483648\r\n",
-               L" -> 2.1.2147483648"},
+               L" -> 2.1.-2147483648"},
               // Key order decides; the whole line is replaced.
               {"RevisionVer=4 'MajorVer\r\n", ActionSetVersion, "MajorVer=2\r\n", L""},
               {"Type=Exe\r\n", ActionSetVersion, "Type=Exe\r\n", L""},

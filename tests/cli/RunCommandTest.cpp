@@ -68,9 +68,10 @@ protected:
         kwtest::WritePackage(package_, projects_);
     }
 
-    kwtest::Captured Run(const std::wstring& arguments, const std::vector<std::wstring>& environment = {}) {
+    kwtest::Captured Run(const std::wstring& arguments, const std::vector<std::wstring>& environment = {},
+                         const std::function<void(DWORD)>& during = nullptr) {
         return kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" run \"" + package_ +
-                                       L"\" " + arguments, environment);
+                                       L"\" " + arguments, environment, 0, during);
     }
 
     std::string CalcLines(const char* configuration) const {
@@ -196,6 +197,25 @@ TEST_F(RunCommandTest, TooLongAProjectFolderStartsNothing) {
     auto r = Run(L"--targets 2 --debug");
     EXPECT_EQ(r.exitCode, 3) << r.out;
     EXPECT_NE(r.out.find("its working folder is 300 characters long"), std::string::npos) << r.out;
+}
+
+// (Ctrl+C takes the same StopRun as the engine's stop test; Wine can't send it between
+// processes here.) Even killed outright, the program takes its builders' process trees with it.
+TEST_F(RunCommandTest, NoBuilderOutlivesTheProgram) {
+    projects_[0].standIn = "hang=60000\nspawn=child.pid\n";
+    Write();
+    const std::wstring pidFile = projects_[0].folder + L"\\child.pid";
+    auto r = Run(L"--targets all --debug", {}, [&](DWORD processId) {
+        for (int i = 0; i < 600 && !kwtest::FileExists(pidFile); ++i) Sleep(50);
+        HANDLE program = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+        TerminateProcess(program, 99);
+        CloseHandle(program);
+    });
+    EXPECT_EQ(r.exitCode, 99);
+    DWORD pid = std::wcstoul(kw::FromUtf8(kwtest::ReadBytes(pidFile)).c_str(), nullptr, 10);
+    HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    EXPECT_TRUE(!child || WaitForSingleObject(child, 10000) == WAIT_OBJECT_0) << "the builder's child survived";
+    if (child) CloseHandle(child);
 }
 
 TEST(RunOptions, ReadsEveryOptionAndRefusesTheRest) {

@@ -1,6 +1,9 @@
 // Helpers shared by the test programs: scratch folders and whole-file access.
 #pragma once
 
+#include <windows.h>
+
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,5 +49,8 @@ struct Captured {
     std::string err;
 };
 Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment = {});
+// The same, with extra creation flags, calling during(process id) while the program runs.
+Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment, DWORD flags,
+                     const std::function<void(DWORD processId)>& during);
 
 }  // namespace kwtest

@@ -216,7 +216,9 @@ TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
     EXPECT_EQ(Invocations().size(), 5u);
     Lines expected = {L"Summary: 5 targets, 1 succeeded, 4 failed, 0 not run."};
     for (const Case& c : cases) {
-        if (!c.line.empty()) EXPECT_TRUE(Shows(kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\" + c.line)) << ToUtf8(c.line);
+        if (!c.line.empty()) {
+            EXPECT_TRUE(Shows(kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\" + c.line)) << ToUtf8(c.line);
+        }
         expected.push_back(c.summary);
     }
     EXPECT_TRUE(Shows(L"P1.exe - 1 error(s), 0 warning(s)"));

@@ -13,32 +13,17 @@ using kwtest::TestProject;
 
 namespace {
 
-// VsCommonDir as a test needs it, put back as it was afterwards.
-class VisualStudioValue {
-public:
-    VisualStudioValue() {
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kw::kVisualStudioSetupKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
-                        nullptr);
-        DWORD bytes = sizeof(saved_);
-        had_ = RegQueryValueExW(key_, kw::kVisualStudioFolderValue, nullptr, &type_, saved_, &bytes) == ERROR_SUCCESS;
-        size_ = bytes;
-    }
-    ~VisualStudioValue() {
-        if (had_) RegSetValueExW(key_, kw::kVisualStudioFolderValue, 0, type_, saved_, size_);
-        else RegDeleteValueW(key_, kw::kVisualStudioFolderValue);
-        RegCloseKey(key_);
-    }
+// VsCommonDir as a test needs it; put back as the test script sets it afterwards.
+struct VisualStudioValue {
+    ~VisualStudioValue() { Set(REG_SZ, kwtest::StandInVisualStudioFolder()); }
     void Set(DWORD type, const std::wstring& text) {
-        RegSetValueExW(key_, kw::kVisualStudioFolderValue, 0, type, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+        if (type == REG_NONE) {
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kw::kVisualStudioSetupKey, kw::kVisualStudioFolderValue);
+            return;
+        }
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kw::kVisualStudioSetupKey, kw::kVisualStudioFolderValue, type, text.c_str(),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
-    void Remove() { RegDeleteValueW(key_, kw::kVisualStudioFolderValue); }
-
-private:
-    HKEY key_ = nullptr;
-    DWORD type_ = 0, size_ = 0;
-    BYTE saved_[4096] = {};
-    bool had_ = false;
 };
 
 class RunCommandTest : public ::testing::Test {
@@ -182,8 +167,7 @@ TEST_F(RunCommandTest, BuildersThatCanNotStartGiveExit3) {
         {REG_EXPAND_SZ, L"%KW_VS_FOLDER%", 0, "Calc.exe - 0 error(s), 0 warning(s)\r\n"},
     };
     for (const Case& c : cases) {
-        if (c.type == REG_NONE) value.Remove();
-        else value.Set(c.type, c.folder);
+        value.Set(c.type, c.folder);
         auto r = Run(L"--targets 2 --debug", {L"KW_VS_FOLDER=" + kwtest::StandInVisualStudioFolder()});
         EXPECT_EQ(r.exitCode, c.exitCode) << c.type << r.out;
         EXPECT_NE(r.out.find(c.expected), std::string::npos) << c.type << r.out;

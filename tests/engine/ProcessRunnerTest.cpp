@@ -8,8 +8,6 @@
 #include "engine/RunSettings.h"
 #include "win/Text.h"
 
-#include <process.h>
-
 #include <stdexcept>
 
 namespace kw {
@@ -80,18 +78,6 @@ TEST(ReadRemainingLogText, PostsEverythingInPiecesWhileAnyoneReceives) {
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 
-struct Call {
-    std::wstring commandLine, folder, log;
-    HWND window, listBox;
-};
-
-unsigned __stdcall RunCall(void* argument) {
-    auto* call = static_cast<Call*>(argument);
-    RunBuilder(call->commandLine, call->folder, call->log, call->window, call->listBox);
-    PostMessageW(call->window, WM_RUN_FINISHED, 0, 0);
-    return 0;
-}
-
 // A child run the way a build step runs one, in a stand-in project folder.
 class RunBuilderTest : public ::testing::Test {
 protected:
@@ -113,17 +99,12 @@ protected:
         return ComposeVisualCppCommandLine(input, ActionDebug, false);
     }
 
-    // Runs the stand-in on another thread, as the worker would, while this thread receives.
+    // Runs the stand-in as a build step does; what it posts is received afterwards.
     void Run(std::wstring commandLine, std::wstring workingFolder = {}) {
         kwtest::WriteProjects({project_});
-        if (workingFolder.empty()) workingFolder = project_.folder;
-        Call call{std::move(commandLine), workingFolder, logPath_, collector_.Window(), collector_.ListBox()};
-        uintptr_t thread = _beginthreadex(nullptr, 0, RunCall, &call, 0, nullptr);
-        ASSERT_NE(thread, 0u);
-        bool finished = collector_.PumpUntilFinished();
-        if (finished) WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
-        CloseHandle(reinterpret_cast<HANDLE>(thread));
-        ASSERT_TRUE(finished) << "the run never ended";
+        RunBuilder(commandLine, workingFolder.empty() ? project_.folder : workingFolder, logPath_, collector_.Window(),
+                   collector_.ListBox());
+        collector_.Pump();
     }
 
     ScratchDir dir_{L"runner"};

@@ -17,13 +17,6 @@ using Lines = std::vector<std::wstring>;
 
 namespace {
 
-std::string ProjectXml(int id, const std::wstring& name, const char* compiler, const std::wstring& resourceFile) {
-    return "<Project><ProjectID>" + std::to_string(id) + "</ProjectID><Name>" + ToUtf8(name) +
-           "</Name><SourceLocation>C:\\Src</SourceLocation><Compiler>" + compiler +
-           "</Compiler><DebugConfig>Win32 Debug</DebugConfig><ReleaseConfig>Win32 Release</ReleaseConfig>"
-           "<ResourceFile>" + ToUtf8(resourceFile) + "</ResourceFile><Registrable>N</Registrable></Project>";
-}
-
 FILETIME WriteTime(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
@@ -38,11 +31,12 @@ protected:
         other_ = dir_.File(L"Other.vbp");
         gone_ = dir_.File(L"Gone.rc");
         odd_ = dir_.File(L"Odd.rc");
-        WriteBytes(dir_.File(L"suite.kwp"),
-                   "<Package><Name>Suite</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects>" +
-                       ProjectXml(1, L"Calc", "VC6", rc_) + ProjectXml(2, L"Tool", "VB6", vbp_) +
-                       ProjectXml(3, L"Gone", "VC6", gone_) + ProjectXml(4, L"Odd", "VC7", odd_) +
-                       ProjectXml(5, L"Other", "VB6", other_) + "</Projects></Package>");
+        std::vector<kwtest::TestProject> projects;
+        const wchar_t* kinds[][2] = {{L"Calc", L"VC6"}, {L"Tool", L"VB6"}, {L"Gone", L"VC6"}, {L"Odd", L"VC7"}, {L"Other", L"VB6"}};
+        for (const auto& [name, kind] : kinds) {
+            projects.push_back({std::to_wstring(projects.size() + 1), name, kind, dir_.Path()});
+        }
+        kwtest::WritePackage(dir_.File(L"suite.kwp"), projects);
         ASSERT_EQ(document_.OpenPackage(dir_.File(L"suite.kwp")), 0);
         WriteBytes(rc_, kScript);
         WriteBytes(vbp_, "Type=Exe\r\nMajorVer=1\r\nMinorVer=0\r\nRevisionVer=12\r\nName=\"Tool\"\r\n");

@@ -39,7 +39,7 @@ void LogReceiver::Receive(WPARAM wParam) {
             Show(logText->listBox, joiner_.Feed(std::string_view(bytes, size)));
         }
     }
-    detail::TakeLogText(window_, logText);
+    detail::TakeLogText(logText);
 }
 
 void LogReceiver::Flush() { Show(tailListBox_, joiner_.Flush()); }
@@ -53,7 +53,7 @@ void LogReceiver::Discard() {
     MSG message;
     while (PeekMessageW(&message, nullptr, WM_LOG_TEXT, WM_LOG_TEXT, PM_REMOVE)) {
         if (message.hwnd == window_) {
-            detail::TakeLogText(window_, reinterpret_cast<LogText*>(message.wParam));
+            detail::TakeLogText(reinterpret_cast<LogText*>(message.wParam));
         } else {
             others.push_back(message);
         }

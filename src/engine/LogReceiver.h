@@ -25,7 +25,8 @@ public:
     LogReceiver(const LogReceiver&) = delete;
     LogReceiver& operator=(const LogReceiver&) = delete;
 
-    // The window whose queue carries this receiver's WM_LOG_TEXT.
+    // The window whose queue carries this receiver's WM_LOG_TEXT (for Discard and for the count of
+    // records in flight, which each record carries itself).
     void Attach(HWND window) { window_ = window; }
     HWND Window() const { return window_; }
 

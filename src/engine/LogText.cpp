@@ -49,6 +49,12 @@ void Count(HWND window, long delta) {
     if (it->second <= 0) gInFlight.erase(it);
 }
 
+// Behind each record, unseen by receivers, the window it was posted to: the count it belongs to.
+struct Record {
+    LogText logText;
+    HWND window;
+};
+
 void FreeRecord(LogText* logText) {
     if (!logText) return;
     CoTaskMemFree(logText->text);
@@ -59,8 +65,9 @@ void FreeRecord(LogText* logText) {
 
 namespace detail {
 
-void TakeLogText(HWND window, LogText* logText) {
-    Count(window, -1);
+void TakeLogText(LogText* logText) {
+    if (!logText) return;
+    Count(reinterpret_cast<Record*>(logText)->window, -1);
     FreeRecord(logText);
 }
 
@@ -84,8 +91,10 @@ bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND w
         if (attempt >= kPostRetries || !IsWindow(window)) return false;
         Sleep(kPostRetryDelayMs);
     }
-    auto* logText = static_cast<LogText*>(CoTaskMemAlloc(sizeof(LogText)));
-    if (!logText) return false;
+    auto* record = static_cast<Record*>(CoTaskMemAlloc(sizeof(Record)));
+    if (!record) return false;
+    record->window = window;
+    LogText* logText = &record->logText;
     const size_t terminator = isWide ? 2 : 1;
     auto* copy = static_cast<char*>(CoTaskMemAlloc(static_cast<size_t>(byteLength) + terminator));
     if (!copy) {

@@ -6,8 +6,8 @@
 
 namespace kw::detail {
 
-// Counts one record posted to window as taken, and frees it.
-void TakeLogText(HWND window, LogText* logText);
+// Counts one record as taken from the window it was posted to, and frees it.
+void TakeLogText(LogText* logText);
 // The window's receiver is gone: nothing more is waiting for it.
 void ForgetLogWindow(HWND window);
 

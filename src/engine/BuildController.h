@@ -82,7 +82,6 @@ public:
     // A target the front end leaves out (no usable ProjectID): counted as not run in the next
     // run's outcome and summary.
     void AddNotRunTarget(int projectId, const std::wstring& name, const std::wstring& reason);
-
 };
 
 inline constexpr int kStartRefused = -1;

@@ -164,8 +164,8 @@ std::vector<std::wstring> RunOutcome::SummaryLines() const {
         }
     }
     std::vector<std::wstring> lines;
-    lines.push_back(FormatW(L"Summary: %d targets, %d succeeded, %d failed, %d not run.",
-                            static_cast<int>(targets.size()), succeeded, failed, notRun));
+    lines.push_back(FormatW(L"Summary: %d %s, %d succeeded, %d failed, %d not run.", static_cast<int>(targets.size()),
+                            targets.size() == 1 ? L"target" : L"targets", succeeded, failed, notRun));
     lines.insert(lines.end(), details.begin(), details.end());
     return lines;
 }

@@ -83,7 +83,7 @@ TEST_F(RunCommandTest, PrintsTheEventLogAndTheSummary) {
 
     r = Run(L"--targets 2,2 --release");
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, CalcLines("Release") + "Summary: 1 targets, 1 succeeded, 0 failed, 0 not run.\r\n");
+    EXPECT_EQ(r.out, CalcLines("Release") + "Summary: 1 target, 1 succeeded, 0 failed, 0 not run.\r\n");
 }
 
 // A log of more than 2 KB with Shift-JIS bytes and a CR LF on a piece boundary: every line

@@ -331,7 +331,7 @@ TEST_F(EngineRunTest, TimeOutAndRunnerFailureFailTheTargetAndTheRunGoesOn) {
     Run({Project(1, L"Calc")}, {1}, {true});
     EXPECT_EQ(receiver_.Lines(), (Lines{L"The run of " + kwtest::StandInVisualStudioFolder() +
                                             L"\\MSDEV98\\Bin\\MSDEV failed: std::bad_alloc.",
-                                        L"Summary: 1 targets, 0 succeeded, 1 failed, 0 not run.",
+                                        L"Summary: 1 target, 0 succeeded, 1 failed, 0 not run.",
                                         L"  Calc (Win32 Debug): the run of the IDE failed"}));
 }
 

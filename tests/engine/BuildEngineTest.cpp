@@ -237,10 +237,13 @@ TEST_F(EngineRunTest, BuildersThatCanNotStartSayWhy) {
     TestProject deep = Project(4, L"Deep");
     deep.folder = dir_.File(std::wstring(300 - dir_.Path().size() - 1, L'd'));
     deep.writeProjectFile = false;
-    Run({deep}, {4}, {true});
-    EXPECT_EQ(receiver_.Lines().front(), L"Could not start " + kwtest::StandInVisualStudioFolder() +
-                                             L"\\MSDEV98\\Bin\\MSDEV: its working folder is 300 characters long, more "
-                                             L"than the system allows (258) (error 206).");
+    TestProject wordy = Project(5, L"Wordy");
+    wordy.debugConfig = std::wstring(40000, L'c');
+    Run({deep, wordy}, {4, 5}, {true});
+    const std::wstring program = L"Could not start " + kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV: ";
+    EXPECT_EQ(receiver_.Lines()[0], program + L"its working folder is 300 characters long, more than the system "
+                                              L"allows (258) (error 206).");
+    EXPECT_EQ(receiver_.Lines()[1].rfind(program + L"its command line is 40", 0), 0u) << ToUtf8(receiver_.Lines()[1]);
 }
 
 TEST_F(EngineRunTest, TheBasicStepEndsAtAProjectWithoutFolder) {

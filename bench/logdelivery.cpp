@@ -33,7 +33,8 @@ Figures Measure(const std::wstring& temporaryFolder, const std::wstring& root, c
 
     std::string stream;
     std::vector<std::pair<size_t, long long>> ends;  // end offset of each piece, arrival
-    for (const Arrival& arrival : receiver.Arrivals()) {
+    const std::vector<kwtest::Piece> arrivals = NarrowArrivals(receiver);
+    for (const kwtest::Piece& arrival : arrivals) {
         stream += arrival.bytes;
         ends.emplace_back(stream.size(), arrival.ticks);
     }
@@ -49,7 +50,7 @@ Figures Measure(const std::wstring& temporaryFolder, const std::wstring& root, c
     figures.written = written.size();
     figures.delivered = stream.size();
     figures.same = written == stream;
-    figures.pieces = receiver.Arrivals().size();
+    figures.pieces = arrivals.size();
 
     // Each generated line carries the counter value of the moment it was written.
     std::vector<double> delays;

@@ -119,7 +119,7 @@ int wmain() {
     std::sort(ratios.begin(), ratios.end());
     std::printf("engine / floor, same round       %6.3f median, %6.3f .. %6.3f\n", ratios[kRounds / 2], ratios.front(),
                 ratios.back());
-    std::printf("log pieces received              %zu\n", receiver.Arrivals().size());
+    std::printf("log pieces received              %zu\n", NarrowArrivals(receiver).size());
     if (gFailedStarts) std::printf("direct starts refused by the system: %d\n", gFailedStarts);
 
     // The sleep-then-test loop, on fewer children: it costs about half a poll per child.

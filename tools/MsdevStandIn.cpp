@@ -161,11 +161,12 @@ int Make(Log& log, const Settings& settings, const Command& command, const Proje
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (RunAsSleeper(argc, argv)) return 0;
     Command command;
     if (!ParseCommand(argc, argv, command)) return 2;
     std::wstring folder = FolderOf(command.projectFile);
     Settings settings = ReadSettings(folder);
-    WriteJournal(settings);
+    WriteJournal(settings, folder);
 
     int exitCode = 0;
     if (RunExactBytes(command.logPath, settings, folder, exitCode)) return exitCode;

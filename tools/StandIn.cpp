@@ -79,6 +79,8 @@ Settings ReadSettings(const std::wstring& folder) {
         else if (key == "exactbytes") settings.exactBytes = number;
         else if (key == "mirror") settings.mirror = Widen(value);
         else if (key == "journal") settings.journal = Widen(value);
+        else if (key == "spawn") settings.spawn = Widen(value);
+        else if (key == "text") settings.text = Widen(value);
     }
     return settings;
 }
@@ -144,7 +146,30 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
     return lines;
 }
 
-void WriteJournal(const Settings& settings) {
+bool RunAsSleeper(int argc, wchar_t** argv) {
+    if (argc < 2 || std::wstring(argv[1]) != L"--sleep") return false;
+    Sleep(INFINITE);
+    return true;
+}
+
+void WriteJournal(const Settings& settings, const std::wstring& projectFolder) {
+    if (!settings.spawn.empty()) {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        std::wstring line = L"\"" + std::wstring(self) + L"\" --sleep";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION child{};
+        if (CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child)) {
+            HANDLE file = OpenForWriting(projectFolder + L"\\" + settings.spawn, CREATE_ALWAYS, GENERIC_WRITE);
+            if (file != INVALID_HANDLE_VALUE) {
+                WriteAll(file, std::to_string(child.dwProcessId));
+                CloseHandle(file);
+            }
+            CloseHandle(child.hThread);
+            CloseHandle(child.hProcess);
+        }
+    }
     if (settings.journal.empty()) return;
     HANDLE file = OpenForWriting(settings.journal, OPEN_ALWAYS, FILE_APPEND_DATA);
     if (file == INVALID_HANDLE_VALUE) return;
@@ -158,6 +183,7 @@ Log::Log(const std::wstring& path, const Settings& settings, const std::wstring&
     if (!settings.mirror.empty()) {
         mirror_ = OpenForWriting(projectFolder + L"\\" + settings.mirror, CREATE_ALWAYS, GENERIC_WRITE);
     }
+    if (!settings.text.empty()) ReadFileBytes(projectFolder + L"\\" + settings.text, text_);
 }
 
 Log::~Log() {
@@ -178,6 +204,7 @@ void Log::Line(std::string_view text) {
 }
 
 void Log::Flood() {
+    if (!text_.empty()) Write(text_);
     if (settings_.floodBytes == 0) return;
     // Every line has the same length, so the byte count is easy to reason about.
     constexpr size_t kLineBytes = 64;

@@ -12,6 +12,9 @@
 //   exactbytes=N           the whole log is exactly N bytes, written at once, nothing else
 //   mirror=NAME            write every log byte to <project folder>\NAME as well
 //   journal=PATH           append the command line as received, one line per run
+//   text=NAME              write the bytes of <project folder>\NAME into the log after the sources
+//   spawn=NAME             start a child of its own that sleeps until killed; its process id
+//                          goes into <project folder>\NAME (a builder's process tree)
 #pragma once
 
 #include <windows.h>
@@ -33,6 +36,8 @@ struct Settings {
     long long exactBytes = -1;
     std::wstring mirror;
     std::wstring journal;
+    std::wstring spawn;
+    std::wstring text;
 
     bool Fails() const { return result == "fail"; }
     bool Crashes() const { return result == "crash"; }
@@ -56,8 +61,13 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes);
 // Lines of a text file, without their line ends.
 std::vector<std::string> SplitLines(const std::string& bytes);
 
-// Appends the process's command line to the journal, if one is configured.
-void WriteJournal(const Settings& settings);
+// Appends the process's command line to the journal, if one is configured, and starts the
+// child of spawn=.
+void WriteJournal(const Settings& settings, const std::wstring& projectFolder);
+
+// True (after sleeping for ever) when this process is a spawned child: the first argument is
+// --sleep.
+bool RunAsSleeper(int argc, wchar_t** argv);
 
 // The builder's log, kept open (shared for reading) while the builder runs, as real builders do.
 class Log {
@@ -75,6 +85,7 @@ private:
     HANDLE file_ = INVALID_HANDLE_VALUE;
     HANDLE mirror_ = INVALID_HANDLE_VALUE;
     const Settings& settings_;
+    std::string text_;
 };
 
 // exactbytes=N: the whole log in one write, then the hang, then the end. Returns true if it ran.

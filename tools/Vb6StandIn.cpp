@@ -70,11 +70,12 @@ Project ReadProject(const std::string& text, const std::string& name) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (RunAsSleeper(argc, argv)) return 0;
     Command command;
     if (!ParseCommand(argc, argv, command)) return 2;
     std::wstring folder = command.projectFile.empty() ? L"." : FolderOf(command.projectFile);
     Settings settings = ReadSettings(folder);
-    WriteJournal(settings);
+    WriteJournal(settings, folder);
 
     int exitCode = 0;
     if (RunExactBytes(command.logPath, settings, folder, exitCode)) return exitCode;

@@ -1,6 +1,5 @@
 #include "cli/RunOptions.h"
 
-#include "win/Text.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -32,6 +31,19 @@ bool ParseTargetId(const std::wstring& text, int& value) {
     // 0 ends the target list, so it can't name a target.
     if (number < INT_MIN || number > INT_MAX || number == 0) return false;
     value = static_cast<int>(number);
+    return true;
+}
+
+// Plain decimal digits, at most max.
+bool ParseBounded(const std::wstring& text, unsigned long max, unsigned long& value) {
+    if (text.empty() || text.size() > 10) return false;
+    unsigned long long number = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        number = number * 10 + static_cast<unsigned>(c - L'0');
+    }
+    if (number > max) return false;
+    value = static_cast<unsigned long>(number);
     return true;
 }
 
@@ -67,11 +79,18 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, RunOptions& options)
             options.autoIncrement = true;
         } else if (arg == L"--set-version") {
             if (++i >= args.size()) return false;
+            // The resource compiler keeps 16 bits of each part.
             std::vector<std::wstring> parts = Split(args[i], L'.');
             if (parts.size() != 4) return false;
+            unsigned long numbers[4] = {};
+            for (int p = 0; p < 4; ++p) {
+                if (!ParseBounded(parts[p], 65535, numbers[p])) return false;
+            }
             options.setVersion = true;
-            options.version = VersionQuad{ReadVersionNumber(parts[0]), ReadVersionNumber(parts[1]),
-                                          ReadVersionNumber(parts[2]), ReadVersionNumber(parts[3])};
+            options.version = VersionQuad{numbers[0], numbers[1], numbers[2], numbers[3]};
+        } else if (arg == L"--timeout") {
+            if (++i >= args.size() || !ParseBounded(args[i], 86400, options.timeoutSeconds)) return false;
+            if (options.timeoutSeconds == 0) return false;
         } else if (!arg.empty() && arg[0] == L'-' && arg.size() > 1 && arg[1] == L'-') {
             return false;
         } else if (!havePackage && !arg.empty()) {

@@ -17,6 +17,19 @@ const wchar_t* KindText(CompilerKind kind) {
     }
 }
 
+// Control characters are written as escapes, so a package can't fake lines of output.
+std::wstring Escaped(const std::wstring& text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        if (c == L'\r') out += L"\\r";
+        else if (c == L'\n') out += L"\\n";
+        else if (c == L'\t') out += L"\\t";
+        else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) out += FormatW(L"\\x%02X", static_cast<unsigned>(c));
+        else out += c;
+    }
+    return out;
+}
+
 int Fail(unsigned stringId) {
     Err().WriteLine(LoadResourceString(stringId));
     return 1;
@@ -34,8 +47,8 @@ int ShowCommand(const Arguments& args) {
 
     std::wstring name, major, minor, build, revision;
     if (document.GetPackageInfo(name, major, minor, build, revision) < 0) return Fail(IDS_ERR_GETPACKAGEINFO);
-    Out().WriteLine(L"Package: " + name);
-    Out().WriteLine(L"Version: " + JoinVersionText(major, minor, build, revision));
+    Out().WriteLine(L"Package: " + Escaped(name));
+    Out().WriteLine(L"Version: " + Escaped(JoinVersionText(major, minor, build, revision)));
 
     ProjectHandle handle;
     int result = document.StartProjectEnumeration(handle);
@@ -50,16 +63,16 @@ int ShowCommand(const Arguments& args) {
         std::wstring projectName;
         CompilerKind kind = CompilerUnknown;
         if (document.GetProjectSummary(handle, projectId, projectName, kind) != 0) break;
-        Out().WriteLine(std::to_wstring(projectId) + L" " + KindText(kind) + L" " + projectName);
+        Out().WriteLine(std::to_wstring(projectId) + L" " + KindText(kind) + L" " + Escaped(projectName));
         ProjectRecord record;
         int settings = document.GetProjectSettings(projectId, record);
         if (settings != 0) {
             Out().WriteLine(L"    (settings unreadable: " + std::to_wstring(settings) + L")");
         } else {
-            Out().WriteLine(L"    SourceLocation: " + record.sourceLocation);
-            Out().WriteLine(L"    DebugConfig: " + record.debugConfig);
-            Out().WriteLine(L"    ReleaseConfig: " + record.releaseConfig);
-            Out().WriteLine(L"    ResourceFile: " + record.resourceFile);
+            Out().WriteLine(L"    SourceLocation: " + Escaped(record.sourceLocation));
+            Out().WriteLine(L"    DebugConfig: " + Escaped(record.debugConfig));
+            Out().WriteLine(L"    ReleaseConfig: " + Escaped(record.releaseConfig));
+            Out().WriteLine(L"    ResourceFile: " + Escaped(record.resourceFile));
             Out().WriteLine(std::wstring(L"    Registrable: ") + (record.registrable ? L"Y" : L"N"));
         }
         result = document.NextProject(handle);

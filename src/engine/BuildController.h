@@ -3,16 +3,19 @@
 // thread. The controller object itself holds nothing and may go as soon as StartRun has returned.
 #pragma once
 
+#include "engine/RunOutcome.h"
 #include "engine/RunSettings.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 namespace kw {
 
 class PackageDocument;
 class BuildController;
+class ProcessLauncher;
 
 // Names the list box that every LogText of a run is meant for.
 struct EventLogRef {
@@ -54,18 +57,31 @@ public:
     void SetVersionAction(bool enabled, bool autoIncrement, std::uint32_t major, std::uint32_t minor,
                           std::uint32_t build, std::uint32_t revision);
 
-    // 0: the worker runs and will post WM_RUN_FINISHED exactly once. -1: nothing to do (neither a
-    // build nor a version action), nothing started. -2: the job or the worker thread could not be
-    // made; nothing started, nothing will be posted.
+    // 0: the worker runs and will post WM_RUN_FINISHED exactly once, after the summary lines.
+    // -1: nothing to do (neither a build nor a version action), nothing started. -2: the job or
+    // the worker thread could not be made, or a run is still going; nothing will be posted.
     int StartRun(const int* targets, HWND window, EventLogRef* eventLog);
 
-    // Stops the run in progress, if any, from any thread: the current builder's process tree is
-    // ended, the remaining steps are skipped, "Run stopped." and the summary are posted, then
-    // WM_RUN_FINISHED as always. Returns at once; the run ends shortly after.
+    // Stops the run in progress, if any, from any thread (a console control handler too): the
+    // current builder's process tree is ended, the remaining steps are skipped, its log files are
+    // deleted, "Run stopped." and the summary are posted, then WM_RUN_FINISHED as always.
+    // Returns at once; the run ends shortly after.
     static void StopRun();
 
-    // The run's version numbers (the stamping step replaces them when it increments).
+    // The run's version numbers: what the stamping step last wrote (set) or read (increment) in a
+    // file it replaced; a file that was not replaced changes nothing.
     const VersionQuad& CurrentVersion() const;
+
+    // What the last run came to; complete once WM_RUN_FINISHED has arrived.
+    static const RunOutcome& LastOutcome();
+
+    // A builder running longer than this is ended and its target fails; 0 (the default): no limit.
+    void SetBuilderTimeout(DWORD seconds);
+    // Where the runner gets its event, thread and processes from; null: the system.
+    void SetProcessLauncher(ProcessLauncher* launcher);
+    // A target the front end leaves out (no usable ProjectID): counted as not run in the next
+    // run's outcome and summary.
+    void AddNotRunTarget(int projectId, const std::wstring& name, const std::wstring& reason);
 };
 
 inline constexpr int kStartRefused = -1;
@@ -75,8 +91,8 @@ inline constexpr int kStartFailed = -2;
 unsigned __stdcall BuildWorker(void* job);
 
 // The worker's steps in their fixed order, each over all targets, read from the run settings:
-// stamping, Visual C++ Debug, Visual C++ Release, Visual Basic (once), Visual C++ clean.
-// Posts nothing of its own; WM_RUN_FINISHED is the worker's.
+// stamping, Visual C++ Debug, Visual C++ Release, Visual Basic (once), Visual C++ clean; a stop
+// skips the rest. The summary and WM_RUN_FINISHED are the worker's.
 void RunBuildSteps(const int* targets, HWND window, HWND listBox);
 
 }  // namespace kw

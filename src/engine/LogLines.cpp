@@ -1,11 +1,38 @@
 #include "engine/LogLines.h"
 
-#include "win/Text.h"
-
-#include <cstring>
-#include <cwchar>
+#include <windows.h>
 
 namespace kw {
+
+namespace {
+
+std::vector<std::wstring> SplitLines(std::string_view bytes, unsigned codePage) {
+    std::vector<std::wstring> lines;
+    std::wstring buffer;
+    if (!bytes.empty()) {
+        int chars = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+        buffer.resize(static_cast<size_t>(chars > 0 ? chars : 0));
+        if (chars > 0) {
+            MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), buffer.data(), chars);
+        }
+    }
+    std::wstring line;
+    while (TakeNextLine(buffer, line)) lines.push_back(line);
+    return lines;
+}
+
+// The largest length up to limit that doesn't cut a double-byte character in two.
+size_t CharacterBoundary(std::string_view bytes, size_t limit, unsigned codePage) {
+    size_t pos = 0;
+    while (pos < limit) {
+        size_t step = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(bytes[pos])) ? 2 : 1;
+        if (pos + step > limit) break;
+        pos += step;
+    }
+    return pos;
+}
+
+}  // namespace
 
 bool TakeNextLine(std::wstring& buffer, std::wstring& line) {
     for (;;) {
@@ -26,18 +53,21 @@ bool TakeNextLine(std::wstring& buffer, std::wstring& line) {
     }
 }
 
-std::vector<std::wstring> LogTextLines(const LogText* logText) {
-    std::vector<std::wstring> lines;
-    if (!logText) return lines;
-    if (logText->isWide) {
-        const auto* text = static_cast<const wchar_t*>(logText->text);
-        lines.emplace_back(text ? text : L"");
-        return lines;
+std::vector<std::wstring> LogLineJoiner::Feed(std::string_view piece) {
+    pending_.append(piece.data(), piece.size());
+    size_t pair = pending_.rfind("\r\n");
+    size_t whole = pair == std::string::npos ? 0 : pair + 2;
+    if (pending_.size() - whole > kMaxPendingBytes) {
+        whole += CharacterBoundary(std::string_view(pending_).substr(whole), pending_.size() - whole, codePage_);
     }
-    const auto* bytes = static_cast<const char*>(logText->text);
-    std::wstring buffer = bytes ? FromAnsi(std::string_view(bytes, std::strlen(bytes))) : std::wstring();
-    std::wstring line;
-    while (TakeNextLine(buffer, line)) lines.push_back(line);
+    std::vector<std::wstring> lines = SplitLines(std::string_view(pending_).substr(0, whole), codePage_);
+    pending_.erase(0, whole);
+    return lines;
+}
+
+std::vector<std::wstring> LogLineJoiner::Flush() {
+    std::vector<std::wstring> lines = SplitLines(pending_, codePage_);
+    pending_.clear();
     return lines;
 }
 

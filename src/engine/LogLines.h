@@ -2,9 +2,8 @@
 // window and the console front end show a builder's log the same way.
 #pragma once
 
-#include "engine/LogText.h"
-
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kw {
@@ -14,8 +13,27 @@ namespace kw {
 // Returns false (line untouched) when the buffer holds nothing more to show.
 bool TakeNextLine(std::wstring& buffer, std::wstring& line);
 
-// The lines one LogText shows: a wide text is one line as it is; a narrow piece is converted from
-// the ANSI code page as a whole and split with TakeNextLine. A null record or text shows nothing.
-std::vector<std::wstring> LogTextLines(const LogText* logText);
+// Joins the narrow pieces of a builder's log into whole lines. A piece may end inside a line,
+// inside a CR LF pair or inside a double-byte character; what follows its last CR LF waits for
+// the next piece. Lines are converted from the ANSI code page only once they are whole.
+class LogLineJoiner {
+public:
+    // The code page of the pieces; the receiver's is the system's ANSI code page.
+    explicit LogLineJoiner(unsigned codePage = 0 /* CP_ACP */) : codePage_(codePage) {}
+
+    // An unfinished line longer than this is shown as it is, so a log without line ends can't
+    // pile up in memory.
+    static constexpr size_t kMaxPendingBytes = 64 * 1024;
+
+    // The lines completed by this piece.
+    std::vector<std::wstring> Feed(std::string_view piece);
+    // The unfinished last line, if any, as a line of its own.
+    std::vector<std::wstring> Flush();
+    bool Pending() const { return !pending_.empty(); }
+
+private:
+    unsigned codePage_;
+    std::string pending_;
+};
 
 }  // namespace kw

@@ -3,12 +3,14 @@
 // those still queued for its window when it goes.
 #pragma once
 
+#include "engine/LogLines.h"
 #include "engine/LogText.h"
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kw {
 
@@ -23,23 +25,28 @@ public:
     LogReceiver(const LogReceiver&) = delete;
     LogReceiver& operator=(const LogReceiver&) = delete;
 
-    // The window whose queue carries this receiver's WM_LOG_TEXT.
+    // The window whose queue carries this receiver's WM_LOG_TEXT (for Discard and for the count of
+    // records in flight, which each record carries itself).
     void Attach(HWND window) { window_ = window; }
     HWND Window() const { return window_; }
 
-    // Takes one WM_LOG_TEXT (its wParam): passes its lines to the sink and frees it. A null
-    // record is ignored.
+    // Takes one WM_LOG_TEXT (its wParam): passes its lines to the sink and frees it. A narrow
+    // piece's unfinished last line waits for the next piece; a wide line or an empty narrow piece
+    // (the builder ended) shows it first. A null record is ignored.
     void Receive(WPARAM wParam);
-    // Shows an unfinished line held back from a narrow piece (call on WM_RUN_FINISHED).
+    // Shows an unfinished line held back from a narrow piece (call on WM_RUN_FINISHED and before
+    // the receiver's window goes).
     void Flush();
     // Removes and frees every WM_LOG_TEXT still queued for the window, without showing it.
     void Discard();
 
 private:
+    void Show(HWND listBox, const std::vector<std::wstring>& lines);
+
     LineSink sink_;
     HWND window_ = nullptr;
     HWND tailListBox_ = nullptr;
-    std::string tail_;  // narrow bytes after the last CR LF of the builder's log so far
+    LogLineJoiner joiner_;  // the builder's log after its last CR LF so far
 };
 
 }  // namespace kw

@@ -1,9 +1,12 @@
 #include "engine/LogText.h"
 
+#include "engine/LogTextAccounting.h"
+
 #include <objbase.h>
 
-#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 namespace kw {
 
@@ -11,8 +14,11 @@ namespace {
 
 // A builder writes its log far faster than a window shows it. Windows stops a queue at 10,000
 // messages, but not every system has such a quota, and without a bound of our own a flooded log
-// would pile up in memory at the receiver's door.
-std::atomic<long> gInFlight{0};
+// would pile up in memory at the receiver's door. The count is kept per receiving window and is
+// only lowered by the LogReceiver attached to it, so no other code can unbalance it, and a
+// receiver that goes forgets its window's count with it.
+std::mutex gCountsLock;
+std::unordered_map<HWND, long> gInFlight;
 
 // A full message queue is temporary; a destroyed window is not. Retry the former for up to half a
 // minute, so a window that is busy for a while loses no text, while one that never drains its
@@ -32,17 +38,63 @@ bool PostWithRetry(HWND window, UINT message, WPARAM wParam) {
     return false;
 }
 
+void Count(HWND window, long delta) {
+    std::lock_guard<std::mutex> lock(gCountsLock);
+    auto it = gInFlight.find(window);
+    if (it == gInFlight.end()) {
+        if (delta > 0) gInFlight.emplace(window, delta);
+        return;
+    }
+    it->second += delta;
+    if (it->second <= 0) gInFlight.erase(it);
+}
+
+// Behind each record, unseen by receivers, the window it was posted to: the count it belongs to.
+struct Record {
+    LogText logText;
+    HWND window;
+};
+
+void FreeRecord(LogText* logText) {
+    if (!logText) return;
+    CoTaskMemFree(logText->text);
+    CoTaskMemFree(logText);
+}
+
 }  // namespace
+
+namespace detail {
+
+void TakeLogText(LogText* logText) {
+    if (!logText) return;
+    Count(reinterpret_cast<Record*>(logText)->window, -1);
+    FreeRecord(logText);
+}
+
+void ForgetLogWindow(HWND window) {
+    std::lock_guard<std::mutex> lock(gCountsLock);
+    gInFlight.erase(window);
+}
+
+}  // namespace detail
+
+long LogTextInFlight(HWND window) {
+    std::lock_guard<std::mutex> lock(gCountsLock);
+    auto it = gInFlight.find(window);
+    return it == gInFlight.end() ? 0 : it->second;
+}
 
 bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND window, HWND listBox) {
     if (!window) return false;
-    // Wait for the receivers to catch up, for as long as a full queue is waited for.
-    for (int attempt = 0; gInFlight.load() >= kMaxLogTextInFlight; ++attempt) {
+    // Wait for the receiver to catch up, for as long as a full queue is waited for.
+    for (int attempt = 0; LogTextInFlight(window) >= kMaxLogTextInFlight; ++attempt) {
         if (attempt >= kPostRetries || !IsWindow(window)) return false;
         Sleep(kPostRetryDelayMs);
     }
-    auto* logText = static_cast<LogText*>(CoTaskMemAlloc(sizeof(LogText)));
-    if (!logText) return false;
+    auto* record = static_cast<Record*>(CoTaskMemAlloc(sizeof(Record)));
+    if (!record) return false;
+    record->window = window;
+    LogText* logText = &record->logText;
     const size_t terminator = isWide ? 2 : 1;
     auto* copy = static_cast<char*>(CoTaskMemAlloc(static_cast<size_t>(byteLength) + terminator));
     if (!copy) {
@@ -54,10 +106,11 @@ bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND w
     logText->listBox = listBox;
     logText->isWide = isWide ? 1 : 0;
     logText->text = copy;
-    ++gInFlight;
 
+    Count(window, 1);
     if (PostWithRetry(window, WM_LOG_TEXT, reinterpret_cast<WPARAM>(logText))) return true;
-    FreeLogText(logText);
+    Count(window, -1);
+    FreeRecord(logText);
     return false;
 }
 
@@ -68,16 +121,6 @@ bool PostLogLine(std::wstring_view line, HWND window, HWND listBox) {
                        listBox);
 }
 
-long LogTextInFlight() { return gInFlight.load(); }
-
-void FreeLogText(LogText* logText) {
-    if (!logText) return;
-    // Never below zero, should a receiver free a record it made itself.
-    long inFlight = gInFlight.load();
-    while (inFlight > 0 && !gInFlight.compare_exchange_weak(inFlight, inFlight - 1)) {
-    }
-    CoTaskMemFree(logText->text);
-    CoTaskMemFree(logText);
-}
+bool PostLogEnd(HWND window, HWND listBox) { return PostLogText("", 0, false, window, listBox); }
 
 }  // namespace kw

@@ -19,16 +19,16 @@ struct LogText {
     void* text;           // followed by two zero bytes (wide) or one (narrow)
 };
 
-// At most this many LogText blocks are posted and not yet freed at a time (8 MB of builder log in
-// 2 KB pieces). Beyond it PostLogText waits for the receivers, as it does for a full queue.
+// At most this many LogText blocks are posted to one window and not yet taken by its LogReceiver
+// (8 MB of builder log in 2 KB pieces). Beyond it PostLogText waits, as it does for a full queue.
 inline constexpr long kMaxLogTextInFlight = 4096;
 
 // Copies byteLength bytes of text into a new LogText and posts it to window. Returns false when
 // it could not be delivered; nothing is leaked in that case.
 bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND window, HWND listBox);
 
-// LogText blocks posted and not yet freed by their receivers.
-long LogTextInFlight();
+// LogText blocks posted to window and not yet taken by its LogReceiver.
+long LogTextInFlight(HWND window);
 
 // One wide line composed by the system.
 bool PostLogLine(std::wstring_view line, HWND window, HWND listBox);
@@ -36,7 +36,8 @@ bool PostLogLine(std::wstring_view line, HWND window, HWND listBox);
 // Posts WM_RUN_FINISHED, retrying like PostLogText while the window's queue is full.
 bool PostRunFinished(HWND window);
 
-// Frees a received LogText and its text.
-void FreeLogText(LogText* logText);
+// A narrow LogText without text: the builder that wrote the pieces before it has ended, so an
+// unfinished last line of its log is complete now.
+bool PostLogEnd(HWND window, HWND listBox);
 
 }  // namespace kw

@@ -1,23 +1,24 @@
 #include "engine/ProcessRunner.h"
 
 #include "engine/LogText.h"
+#include "engine/RunControl.h"
+#include "engine/RunSettings.h"
+#include "win/AtomicFile.h"
 #include "win/Handles.h"
-
-#include <process.h>
+#include "win/Text.h"
 
 #include <algorithm>
-#include <atomic>
+#include <cwchar>
+#include <exception>
 #include <vector>
 
 namespace kw {
 
 namespace {
 
-std::atomic<bool> gEventFails{false};
-std::atomic<bool> gThreadFails{false};
-
 // Posts the text of an open log file beyond readPosition: one piece, or everything.
-void PostFromFile(HANDLE file, std::uint32_t& readPosition, HWND window, HWND listBox, bool everything) {
+void PostFromFile(HANDLE file, std::uint32_t& readPosition, HWND window, HWND listBox, bool everything,
+                  BuildLogScanner* scanner) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size) || size.QuadPart <= readPosition) return;
     LARGE_INTEGER offset{};
@@ -30,6 +31,7 @@ void PostFromFile(HANDLE file, std::uint32_t& readPosition, HWND window, HWND li
         // A narrow LogText ends at its first zero byte: a stray one in the log would silently cut
         // off the rest of the piece, so it is shown as a blank.
         std::replace(piece, piece + got, '\0', ' ');
+        if (scanner) scanner->Feed(std::string_view(piece, got));
         bool delivered = PostLogText(piece, got, false, window, listBox);
         readPosition += got;
         if (!everything) return;
@@ -40,74 +42,190 @@ void PostFromFile(HANDLE file, std::uint32_t& readPosition, HWND window, HWND li
 
 // The builder may hold its log open for writing, so while it runs only a copy is ever opened.
 void ReadThroughSideCopy(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
-                         bool everything) {
+                         bool everything, BuildLogScanner* scanner) {
     const std::wstring sideCopy = logPath + L"-2";
     if (!CopyFileW(logPath.c_str(), sideCopy.c_str(), FALSE)) return;
     {
         FileHandle copy(CreateFileW(sideCopy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (copy.Valid()) PostFromFile(copy.Get(), readPosition, window, listBox, everything);
+        if (copy.Valid()) PostFromFile(copy.Get(), readPosition, window, listBox, everything, scanner);
     }
     DeleteFileW(sideCopy.c_str());
 }
 
-}  // namespace
-
-void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox) {
-    ReadThroughSideCopy(logPath, readPosition, window, listBox, false);
+void DeleteLogFiles(const std::wstring& logPath) {
+    DeleteFileW(logPath.c_str());
+    DeleteFileW((logPath + L"-2").c_str());
 }
 
-void ReadRemainingLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window,
-                          HWND listBox) {
+// A job that ends every process in it when its last handle closes: should this process die
+// outright, no builder outlives it.
+KernelHandle MakeKillOnCloseJob() {
+    KernelHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job.Valid()) return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) job.Reset();
+    return job;
+}
+
+void RunChild(ProcessRunRequest& request) {
+    BuilderResult& result = request.result;
+    const size_t commandChars = request.commandLine ? std::wcslen(request.commandLine) : 0;
+    if (request.workingFolder.size() > kMaxWorkingFolderChars) {
+        result.startError = ERROR_FILENAME_EXCED_RANGE;
+        result.startProblem = FormatW(L"its working folder is %u characters long, more than the system allows (%u)",
+                                      static_cast<unsigned>(request.workingFolder.size()),
+                                      static_cast<unsigned>(kMaxWorkingFolderChars));
+        return;
+    }
+    if (commandChars > kMaxCommandLineChars) {
+        result.startError = ERROR_FILENAME_EXCED_RANGE;
+        result.startProblem = FormatW(L"its command line is %u characters long, more than the system allows (%u)",
+                                      static_cast<unsigned>(commandChars), static_cast<unsigned>(kMaxCommandLineChars));
+        return;
+    }
+    if (RunStopRequested()) {
+        result.stopped = true;
+        return;
+    }
+    ProcessLauncher& launcher = request.launcher ? *request.launcher : SystemProcessLauncher();
+    KernelHandle job = MakeKillOnCloseJob();
+    PROCESS_INFORMATION process{};
+    const wchar_t* folder = request.workingFolder.empty() ? nullptr : request.workingFolder.c_str();
+    if (!launcher.StartProcess(request.commandLine, folder, CREATE_NO_WINDOW | CREATE_SUSPENDED | NORMAL_PRIORITY_CLASS,
+                               process)) {
+        result.startError = GetLastError();
+        result.startProblem = DescribeWin32Error(result.startError);
+        return;
+    }
+    KernelHandle processHandle(process.hProcess);
+    KernelHandle mainThread(process.hThread);
+    // Without a job (the system refuses one) a stop ends the builder alone.
+    const bool inJob = job.Valid() && AssignProcessToJobObject(job.Get(), processHandle.Get());
+    auto endBuilder = [&] {
+        if (inJob) TerminateJobObject(job.Get(), ERROR_CANCELLED);
+        else TerminateProcess(processHandle.Get(), ERROR_CANCELLED);
+        WaitForSingleObject(processHandle.Get(), 10000);
+    };
+    result.started = true;
+    // Thread ids come round again, and a log of the same name may be left from a run that was
+    // cut short. It goes before the builder starts, so that only what this builder writes is
+    // shown, even when it ends without writing a log at all.
+    DeleteFileW(request.logPath.c_str());
+    if (ResumeThread(mainThread.Get()) == static_cast<DWORD>(-1)) endBuilder();
+    mainThread.Reset();
+
+    // Waiting on the handle rather than testing for STILL_ACTIVE: a child whose exit code happens
+    // to be 259 still ends the wait, and the run goes on the moment the child has ended.
+    std::uint32_t readPosition = 0;
+    const HANDLE waits[] = {processHandle.Get(), RunStopEvent()};
+    const DWORD startTick = GetTickCount();
+    for (;;) {
+        DWORD woke = WaitForMultipleObjects(waits[1] ? 2 : 1, waits, FALSE, kLogPollIntervalMs);
+        if (woke == WAIT_OBJECT_0) break;
+        if (woke == WAIT_OBJECT_0 + 1) {
+            result.stopped = true;
+            endBuilder();
+            break;
+        }
+        if (woke == WAIT_FAILED) {
+            endBuilder();
+            break;
+        }
+        if (request.timeoutMs && GetTickCount() - startTick >= request.timeoutMs) {
+            result.timedOut = true;
+            endBuilder();
+            break;
+        }
+        ReadNewLogText(request.logPath, readPosition, request.window, request.listBox, &result.log);
+    }
+    GetExitCodeProcess(processHandle.Get(), &result.exitCode);
+    processHandle.Reset();
+
+    if (!result.stopped) {
+        ReadRemainingLogText(request.logPath, readPosition, request.window, request.listBox, &result.log);
+    }
+    result.log.Finish();
+    DeleteLogFiles(request.logPath);
+}
+
+}  // namespace
+
+void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
+                    BuildLogScanner* scanner) {
+    ReadThroughSideCopy(logPath, readPosition, window, listBox, false, scanner);
+}
+
+void ReadRemainingLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
+                          BuildLogScanner* scanner) {
     // The builder has ended, so the log is read where it is; the copy (a few milliseconds a child
     // under Wine) is only needed when something else still holds the log without sharing it.
     FileHandle log(CreateFileW(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (log.Valid()) {
-        PostFromFile(log.Get(), readPosition, window, listBox, true);
+        PostFromFile(log.Get(), readPosition, window, listBox, true, scanner);
         return;
     }
-    ReadThroughSideCopy(logPath, readPosition, window, listBox, true);
+    ReadThroughSideCopy(logPath, readPosition, window, listBox, true, scanner);
 }
 
 unsigned __stdcall RunProcess(void* argument) {
     auto* request = static_cast<ProcessRunRequest*>(argument);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    const wchar_t* folder = request->workingFolder.empty() ? nullptr : request->workingFolder.c_str();
-    if (!CreateProcessW(nullptr, request->commandLine, nullptr, nullptr, FALSE,
-                        CREATE_NO_WINDOW | CREATE_SUSPENDED | NORMAL_PRIORITY_CLASS, nullptr, folder, &startup,
-                        &process)) {
-        if (request->done) SetEvent(request->done);
-        return 0;
+    // Nothing may leave this thread: the waiting step would never hear of it.
+    try {
+        RunChild(*request);
+    } catch (const std::exception& failure) {
+        request->result.runnerFailed = true;
+        request->result.startProblem = FromUtf8(failure.what());
+    } catch (...) {
+        request->result.runnerFailed = true;
+        request->result.startProblem = L"unknown failure";
     }
-    KernelHandle processHandle(process.hProcess);
-    // Thread ids come round again, and a log of the same name may be left from a run that was
-    // cut short. It goes before the builder starts, so that only what this builder writes is
-    // shown, even when it ends without writing a log at all.
-    DeleteFileW(request->logPath.c_str());
-    if (ResumeThread(process.hThread) == static_cast<DWORD>(-1)) TerminateProcess(processHandle.Get(), 1);
-    CloseHandle(process.hThread);
-
-    // Waiting on the handle rather than testing for STILL_ACTIVE: a child whose exit code happens
-    // to be 259 still ends the wait, and the run goes on the moment the child has ended.
-    std::uint32_t readPosition = 0;
-    while (WaitForSingleObject(processHandle.Get(), kLogPollIntervalMs) == WAIT_TIMEOUT) {
-        ReadNewLogText(request->logPath, readPosition, request->window, request->listBox);
-    }
-    processHandle.Reset();
-
-    ReadRemainingLogText(request->logPath, readPosition, request->window, request->listBox);
-    DeleteFileW(request->logPath.c_str());
-
+    if (request->result.runnerFailed) DeleteLogFiles(request->logPath);
     // The request belongs to the waiting step from here on.
     if (request->done) SetEvent(request->done);
     return 0;
 }
 
-void RunBuilder(std::wstring commandLine, const std::wstring& workingFolder, const std::wstring& logPath,
-                HWND window, HWND listBox) {
+std::wstring ProgramOf(const std::wstring& commandLine) {
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        size_t close = commandLine.find(L'"', 1);
+        return commandLine.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1);
+    }
+    return commandLine.substr(0, commandLine.find(L' '));
+}
+
+namespace {
+
+// A line for what the builder's log can't tell.
+void PostOutcomeLine(const BuilderResult& result, const std::wstring& program, DWORD timeoutMs, HWND window,
+                     HWND listBox) {
+    std::wstring line;
+    if (result.runnerFailed) {
+        line = L"The run of " + program + L" failed: " + result.startProblem + L".";
+    } else if (!result.started && !result.stopped) {
+        line = L"Could not start " + program + L": " + result.startProblem;
+        if (result.startError) line += FormatW(L" (error %lu)", static_cast<unsigned long>(result.startError));
+        line += L".";
+    } else if (result.stopped) {
+        return;
+    } else if (result.timedOut) {
+        line = FormatW(L"%s timed out after %lu s and was stopped.", program.c_str(),
+                       static_cast<unsigned long>(timeoutMs / 1000));
+    } else if (IsExceptionCode(result.exitCode)) {
+        line = FormatW(L"%s crashed (exception 0x%08lX).", program.c_str(), static_cast<unsigned long>(result.exitCode));
+    } else if (result.exitCode != 0 && result.log.errors == 0 && !result.log.saidFailed) {
+        line = FormatW(L"%s ended with exit code %lu.", program.c_str(), static_cast<unsigned long>(result.exitCode));
+    }
+    if (!line.empty()) PostLogLine(line, window, listBox);
+}
+
+}  // namespace
+
+BuilderResult RunBuilder(std::wstring commandLine, const std::wstring& workingFolder, const std::wstring& logPath,
+                         HWND window, HWND listBox) {
+    const RunSettings& settings = TheRunSettings();
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
 
@@ -117,27 +235,32 @@ void RunBuilder(std::wstring commandLine, const std::wstring& workingFolder, con
     request.logPath = logPath;
     request.window = window;
     request.listBox = listBox;
+    request.timeoutMs = settings.builderTimeoutSeconds * 1000;
+    request.launcher = settings.launcher ? settings.launcher : &SystemProcessLauncher();
 
-    KernelHandle done(gEventFails ? nullptr : CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!done.Valid()) {
+    KernelHandle done(request.launcher->CreateDoneEvent());
+    KernelHandle thread;
+    if (done.Valid()) {
+        request.done = done.Get();
+        thread.Reset(request.launcher->StartRunnerThread(RunProcess, &request));
+    }
+    if (!thread.Valid()) {
         // Nothing to wait on: run the child here instead of waiting for ever.
         RunProcess(&request);
-        return;
+    } else {
+        // A runner thread that ends without signalling can no longer report.
+        const HANDLE waits[] = {done.Get(), thread.Get()};
+        if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0 &&
+            WaitForSingleObject(done.Get(), 0) != WAIT_OBJECT_0) {
+            request.result.runnerFailed = true;
+            request.result.startProblem = L"its runner thread ended without a word";
+            DeleteLogFiles(logPath);
+        }
     }
-    request.done = done.Get();
-
-    uintptr_t thread = gThreadFails ? 0 : _beginthreadex(nullptr, 0, RunProcess, &request, 0, nullptr);
-    if (thread == 0) {
-        RunProcess(&request);
-        return;
-    }
-    WaitForSingleObject(done.Get(), INFINITE);
-    CloseHandle(reinterpret_cast<HANDLE>(thread));
-}
-
-void SetRunnerFaults(const RunnerFaults& faults) {
-    gEventFails = faults.eventFails;
-    gThreadFails = faults.threadFails;
+    // Whatever the builder left unfinished in its log is a line of its own now.
+    if (request.result.started) PostLogEnd(window, listBox);
+    PostOutcomeLine(request.result, ProgramOf(commandLine), request.timeoutMs, window, listBox);
+    return request.result;
 }
 
 }  // namespace kw

@@ -1,7 +1,11 @@
-// Running one builder: a ProcessRunner thread starts the child, watches it until it has ended and
-// meanwhile copies what the builder adds to its log file into the event log, as narrow LogText
-// pieces. The builder's exit code is not evaluated; its log text is the only result.
+// Running one builder: a ProcessRunner thread starts the child inside a job object (so the
+// builder's own children end with it), watches it until it has ended and meanwhile copies what
+// the builder adds to its log file into the event log, as narrow LogText pieces. What the log
+// says, the exit code and how the child ended make the BuilderResult.
 #pragma once
+
+#include "engine/ProcessLauncher.h"
+#include "engine/RunOutcome.h"
 
 #include <windows.h>
 
@@ -12,6 +16,9 @@ namespace kw {
 
 inline constexpr DWORD kLogPollIntervalMs = 256;
 inline constexpr std::uint32_t kLogPieceBytes = 2048;
+// The system can't make a longer path the current folder, and a longer command line is refused.
+inline constexpr size_t kMaxWorkingFolderChars = 258;
+inline constexpr size_t kMaxCommandLineChars = 32766;
 
 // Filled by the calling step on its own stack; valid until the runner signals done.
 struct ProcessRunRequest {
@@ -21,37 +28,39 @@ struct ProcessRunRequest {
     std::wstring logPath;
     HWND window = nullptr;
     HWND listBox = nullptr;
+    DWORD timeoutMs = 0;             // 0: no limit
+    ProcessLauncher* launcher = nullptr;
+    BuilderResult result;
 };
 
-// Thread procedure of a ProcessRunner; argument: the ProcessRunRequest. Starts the child; if that
-// fails, signals done without posting anything or deleting any file. Otherwise removes a log left
-// under the same name before the child runs, waits on the process handle, reading the log at each
-// 256 ms timeout; once the child has ended, posts all log text not yet posted, deletes the log
-// file, and signals done.
+// Thread procedure of a ProcessRunner; argument: the ProcessRunRequest. A child that can't be
+// started (refused for too long a folder or command line, or failed) posts nothing and deletes
+// no file. Otherwise a log left under the same name goes before the child runs; the runner waits
+// on the process handle, reading the log at each 256 ms timeout, ends the job on a stop of the run
+// or after the timeout, posts all log text not yet posted (unless stopped), deletes the log file
+// and its side copy, and signals done. Never throws: a failure is noted in the result.
 unsigned __stdcall RunProcess(void* request);
 
 // Posts at most one piece (2048 bytes) of log text beyond readPosition, read from a side copy of
 // the log ("<log>-2") because the builder may hold the log open. A missing or unreadable log posts
-// nothing; the position then keeps its value.
-void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox);
+// nothing; the position then keeps its value. What is posted is fed to scanner, if given.
+void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
+                    BuildLogScanner* scanner = nullptr);
 
 // Posts everything beyond readPosition, piece by piece. For use once the builder has ended: the
 // log is then read where it is, through the side copy only if it can't be opened.
 void ReadRemainingLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window,
-                          HWND listBox);
+                          HWND listBox, BuildLogScanner* scanner = nullptr);
 
-// What a build step does per child: event, runner thread, wait until the child has ended. When
-// the event or the thread cannot be made, the child is run on the calling thread instead, so the
-// step never waits without end.
-void RunBuilder(std::wstring commandLine, const std::wstring& workingFolder, const std::wstring& logPath,
-                HWND window, HWND listBox);
+// What a build step does per child: event, runner thread, wait until the child has ended (or the
+// runner is gone), then an end-of-log mark and a line for what the log can't say (not started,
+// crashed, timed out, non-zero exit without errors in the log). When the event or the thread
+// cannot be made, the child is run on the calling thread instead, so the step never waits
+// without end.
+BuilderResult RunBuilder(std::wstring commandLine, const std::wstring& workingFolder, const std::wstring& logPath,
+                         HWND window, HWND listBox);
 
-// Makes the next RunBuilder calls behave as if the event or the runner thread could not be made.
-// For tests of those paths only.
-struct RunnerFaults {
-    bool eventFails = false;
-    bool threadFails = false;
-};
-void SetRunnerFaults(const RunnerFaults& faults);
+// The program a command line starts (its first argument, without quotes).
+std::wstring ProgramOf(const std::wstring& commandLine);
 
 }  // namespace kw

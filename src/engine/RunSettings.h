@@ -5,9 +5,14 @@
 
 #include "version/RunValues.h"
 
+#include <windows.h>
+
+#include <string>
+
 namespace kw {
 
 class PackageDocument;
+class ProcessLauncher;
 
 inline constexpr int kVisualStudioFolderChars = 256;
 
@@ -17,6 +22,9 @@ struct RunSettings {
     wchar_t VisualStudioFolder[kVisualStudioFolderChars] = L"<not installed>";
     ActionSet actions = 0;
     VersionQuad version;
+    std::wstring visualStudioProblem;  // why the registry's folder was not taken, if it wasn't
+    DWORD builderTimeoutSeconds = 0;   // 0: builders run as long as they like
+    ProcessLauncher* launcher = nullptr;  // null: the system's
 };
 
 // The one set of run settings in the process.

@@ -1,12 +1,16 @@
 #include "engine/RunSetup.h"
 
+#include "engine/BuildCommands.h"
 #include "package/PackageDocument.h"
+#include "win/AtomicFile.h"
 #include "resource.h"
 #include "win/Text.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
+#include <set>
 #include <cstdlib>
 
 namespace kw {
@@ -24,7 +28,42 @@ bool ReadTemporaryFolder(std::wstring& folder) {
     return false;
 }
 
+std::wstring CheckTemporaryFolder(const std::wstring& folder) {
+    auto refuse = [&folder](const std::wstring& reason) {
+        return L"The folder for temporary files " + folder + L" can't be used: " + reason + L".";
+    };
+    if (folder.empty()) return refuse(L"no folder is named");
+    // Room for the longest log name the run makes: "\-2147483648.log-2".
+    const size_t longest = LogFilePath(folder, LONG_MIN).size() + 2;
+    if (longest >= MAX_PATH) return refuse(L"its path is too long for the builders' log files");
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return refuse(L"it does not exist");
+        return refuse(DescribeWin32Error(error));
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return refuse(L"it is a file, not a folder");
+    // The only sure test of writing is to write.
+    std::wstring probe = folder + L"\kw" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                         std::to_wstring(GetTickCount()) + L".probe";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS) return refuse(L"no file can be created in it (" + DescribeWin32Error(error) + L")");
+    } else {
+        CloseHandle(file);
+    }
+    return {};
+}
+
 unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows) {
+    bool complete = true;
+    return ListProjects(document, rows, complete);
+}
+
+unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows, bool& complete) {
+    complete = true;
     rows.clear();
     std::wstring name, major, minor, build, revision;
     if (document.GetPackageInfo(name, major, minor, build, revision) != 0) return IDS_ERR_GETPACKAGEINFO;
@@ -34,11 +73,33 @@ unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows) 
     if (result != 0) return IDS_ERR_ENUMERATION;
     while (result == 0) {
         ProjectRow row;
-        if (document.GetProjectSummary(handle, row.projectId, row.name, row.kind) != 0) break;
+        if (document.GetProjectSummary(handle, row.projectId, row.name, row.kind) != 0) {
+            complete = false;
+            break;
+        }
         rows.push_back(std::move(row));
         result = document.NextProject(handle);
     }
     return 0;
+}
+
+std::vector<int> UsableTargets(const std::vector<ProjectRow>& rows, std::vector<UnusableProject>& unusable) {
+    std::vector<int> targets;
+    std::set<int> seen;
+    unusable.clear();
+    for (const ProjectRow& row : rows) {
+        const int id = row.projectId;
+        if (id == 0) {
+            unusable.push_back({row, L"reads as 0"});
+        } else if (id == INT_MAX || id == INT_MIN) {
+            unusable.push_back({row, L"out of range"});
+        } else if (!seen.insert(id).second) {
+            unusable.push_back({row, L"same as an earlier project's, " + std::to_wstring(id)});
+        } else {
+            targets.push_back(id);
+        }
+    }
+    return targets;
 }
 
 std::vector<int> OrderTargets(std::vector<int> targets) {

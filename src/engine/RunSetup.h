@@ -15,6 +15,11 @@ class PackageDocument;
 // TEMP, else TMP, whole whatever its length; an empty value counts as set. False when neither is.
 bool ReadTemporaryFolder(std::wstring& folder);
 
+// Empty when the folder can take the run's log files: it exists, is a folder, a file can be
+// created in it, and its path leaves room for the log names. Otherwise the whole message:
+// "The folder for temporary files <path> can't be used: <reason>."
+std::wstring CheckTemporaryFolder(const std::wstring& folder);
+
 // One row of the package list.
 struct ProjectRow {
     int projectId = 0;
@@ -26,6 +31,19 @@ struct ProjectRow {
 // ends at the first project that can't be summarised. 0, or the string-table id of the message
 // the window shows (no package info, no projects, listing failed).
 unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows);
+// The same; complete is false when a project that can't be summarised ended the listing early.
+unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows, bool& complete);
+
+// A listed project that can't be a target, and why, in a few words.
+struct UnusableProject {
+    ProjectRow row;
+    std::wstring reason;  // "reads as 0", "out of range", "same as an earlier project"
+};
+
+// The ProjectIDs of the rows that can be targets. A ProjectID that reads as 0 (empty, not a
+// number, 0), lies at the 32-bit limits (out of range) or repeats an earlier row's goes to
+// unusable instead: the package finds only the first project with a number.
+std::vector<int> UsableTargets(const std::vector<ProjectRow>& rows, std::vector<UnusableProject>& unusable);
 
 // Each ProjectID once, in ascending order, as the Targets list holds them; 0 (the list's end) is
 // left out.

@@ -1,6 +1,7 @@
 #include "engine/StampVersions.h"
 
 #include "engine/LogText.h"
+#include "engine/RunControl.h"
 #include "engine/RunSettings.h"
 #include "package/PackageDocument.h"
 #include "resource.h"
@@ -21,6 +22,24 @@ std::wstring VersionatingLine(const std::wstring& title, const std::wstring& pat
     return line + FormatW(L" -> %u.%u.%u", v.major, v.minor, v.build);
 }
 
+// The reason in a few words, for the summary.
+const wchar_t* ShortReason(StampFailure failure) {
+    switch (failure) {
+    case StampFailure::NoResourceFile: return L"no resource file named";
+    case StampFailure::UnknownKind: return L"unknown project kind";
+    case StampFailure::ReadOnly: return L"read-only";
+    case StampFailure::InUse: return L"in use";
+    case StampFailure::Missing: return L"file missing";
+    case StampFailure::FolderMissing: return L"folder missing";
+    case StampFailure::HoldsZeroBytes: return L"not text";
+    case StampFailure::NoVersionLine: return L"no version line";
+    case StampFailure::TemporaryExists: return L".new file exists";
+    case StampFailure::NotWritten:
+    case StampFailure::NotReplaced: return L"could not be written";
+    default: return L"could not be read";
+    }
+}
+
 }  // namespace
 
 int StampVersions(const int* targets, HWND window, HWND listBox) {
@@ -29,29 +48,34 @@ int StampVersions(const int* targets, HWND window, HWND listBox) {
     if (!targets || !(actions & (ActionSetVersion | ActionAutoIncrement))) return 0;
     const std::wstring title = LoadResourceString(IDS_VERSIONATING);
 
-    for (; *targets != 0; ++targets) {
+    for (; *targets != 0 && !RunStopRequested(); ++targets) {
         // A project or setting that can't be found leaves an empty path and kind 0.
         CompilerKind kind = CompilerUnknown;
         std::wstring path;
-        if (settings.document) settings.document->GetProjectResourceFile(*targets, kind, path);
+        ProjectRecord record;
+        if (settings.document) {
+            settings.document->GetProjectResourceFile(*targets, kind, path);
+            settings.document->GetProjectSettings(*targets, record);
+        }
+        TargetOutcome& outcome = TheRunOutcome().Target(*targets, record.name);
 
         PostLogLine(VersionatingLine(title, path, kind, actions, settings.version), window, listBox);
         StampResult result = StampFile(path, kind, actions, settings.version);
         if (result.Stamped()) {
             for (const std::wstring& line : result.logLines) PostLogLine(line, window, listBox);
+            outcome.steps.push_back(StepOutcome{});
+            if (result.partAbove16Bits) {
+                PostLogLine(L"Warning: " + path + L" now holds a version part above 65535; the resource compiler "
+                            L"keeps only 16 bits of each part.", window, listBox);
+                outcome.warned = true;
+            }
         } else {
             PostLogLine(DescribeStampFailure(path, result), window, listBox);
+            outcome.steps.push_back(StepOutcome{StepOutcome::Failed, L"",
+                                                std::wstring(L"version not stamped (") + ShortReason(result.failure) + L")"});
         }
     }
     return 0;
-}
-
-void RewriteResourceVersionLine(std::string& line, size_t valueStart, bool stringValue, bool logFlag,
-                                HWND window, HWND listBox) {
-    RunSettings& settings = TheRunSettings();
-    std::wstring logLine = RewriteVersionValue(line, valueStart, stringValue, logFlag, settings.actions,
-                                               settings.version, AnsiCodePageSteps());
-    if (!logLine.empty()) PostLogLine(logLine, window, listBox);
 }
 
 }  // namespace kw

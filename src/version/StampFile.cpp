@@ -19,7 +19,8 @@ constexpr size_t kWriteBufferBytes = 256 * 1024;
 class OutputFile {
 public:
     DWORD Open(const std::wstring& path) {
-        file_.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+        // Never over a file of the user's that happens to carry this name.
+        file_.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
         if (!file_.Valid()) return error_ = GetLastError();
         buffer_.reserve(kWriteBufferBytes);
@@ -207,6 +208,7 @@ struct Pass {
     VersionQuad& version;
     size_t chunkSize;
     StampResult& result;
+    bool matched = false;  // some line was a version line of the kind
 
     void Fail(StampFailure failure, DWORD error = 0) {
         result.failure = failure;
@@ -227,7 +229,7 @@ void RewriteUtf16(HANDLE input, OutputFile& output, bool bigEndian, std::string 
         output.Write(bytes.data(), bytes.size());
     };
     auto rules = [&pass](std::wstring& line) {
-        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version);
+        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, &pass.matched);
     };
     auto rewriter = MakeRewriter<wchar_t>(rules, emitUnits, pass.result.logLines);
 
@@ -258,7 +260,7 @@ void RewriteBytes(HANDLE input, OutputFile& output, const CharSteps& steps, cons
                   Pass& pass) {
     auto emitBytes = [&output](const char* data, size_t size) { output.Write(data, size); };
     auto rules = [&pass, &steps](std::string& line) {
-        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, steps);
+        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, steps, &pass.matched);
     };
     auto rewriter = MakeRewriter<char>(rules, emitBytes, pass.result.logLines);
     if (std::memchr(start.data(), 0, start.size())) return pass.Fail(StampFailure::HoldsZeroBytes);
@@ -333,14 +335,26 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
 
     const std::wstring tempPath = TemporaryPathFor(path);
     OutputFile output;
-    if (DWORD error = output.Open(tempPath)) return Failed(StampFailure::NotWritten, error);
+    if (DWORD error = output.Open(tempPath)) {
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) return Failed(StampFailure::TemporaryExists, error);
+        return Failed(StampFailure::NotWritten, error);
+    }
 
     // The rules work on a copy; a skipped file must not leave its numbers in the run settings.
     VersionQuad working = version;
     StampResult result;
     Pass pass{kind, actions, working, std::max<size_t>(options.chunkSize, 1), result};
-    RewriteFile(input.Get(), output, options, pass);
+    try {
+        RewriteFile(input.Get(), output, options, pass);
+    } catch (...) {
+        // Out of memory on a huge line, for instance: the ".new" file is ours and goes.
+        output.Close();
+        DeleteFileW(tempPath.c_str());
+        throw;
+    }
     input.Reset();
+    // Nothing to stamp: the file keeps its bytes and its time stamp.
+    if (result.failure == StampFailure::None && !pass.matched) result.failure = StampFailure::NoVersionLine;
     if (result.failure == StampFailure::None) {
         if (DWORD error = output.Finish()) {
             result.failure = StampFailure::NotWritten;
@@ -364,6 +378,9 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
     }
     // Only a file that was really replaced hands its numbers on to the run.
     version = working;
+    // The resource compiler keeps 16 bits of each part.
+    result.partAbove16Bits = kind == CompilerVC6 && (working.major > 0xFFFF || working.minor > 0xFFFF ||
+                                                      working.build > 0xFFFF || working.revision > 0xFFFF);
     return result;
 }
 
@@ -392,6 +409,10 @@ std::wstring DescribeStampFailure(const std::wstring& path, const StampResult& r
     case StampFailure::NotWritten:
         return L"Not stamped: the new text of " + path + L" could not be written to " + TemporaryPathFor(path) +
                L" (" + reason + L")" + unchanged;
+    case StampFailure::NoVersionLine:
+        return L"No version line found in " + path + unchanged;
+    case StampFailure::TemporaryExists:
+        return L"Not stamped: " + TemporaryPathFor(path) + L" already exists and is kept" + unchanged;
     case StampFailure::NotReplaced:
         return L"Not stamped: " + path + L" could not be replaced (" + reason + L")" + unchanged;
     }

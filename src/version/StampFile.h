@@ -4,7 +4,8 @@
 // a UTF-16 file); each complete line goes through the rules of the project's kind, every other
 // byte is copied as it is. The result goes to "<file>.new" beside the file, is flushed, and
 // replaces the file in one step. Whatever fails, the file keeps its old bytes and no ".new" file
-// is left behind.
+// of ours is left behind; a ".new" file that exists already is the user's and is left alone.
+// A file without a single version line is not replaced.
 #pragma once
 
 #include "version/RunValues.h"
@@ -37,6 +38,8 @@ enum class StampFailure {
     HoldsZeroBytes,   // 8-bit text with zero bytes in it: not a text this step understands
     NotWritten,       // the ".new" file could not be created or written
     NotReplaced,      // the ".new" file could not take the file's place
+    NoVersionLine,    // no line of the file is a version line of its kind
+    TemporaryExists,  // a file named "<file>.new" exists already; it is not ours to overwrite
 };
 
 struct StampResult {
@@ -44,6 +47,7 @@ struct StampResult {
     DWORD error = 0;                     // the Win32 error behind the failure, if any
     TextEncoding encoding = TextEncoding::Bytes;
     std::vector<std::wstring> logLines;  // the rules' " -> " lines, for a stamped file only
+    bool partAbove16Bits = false;        // a resource script now holds a part above 65535
 
     bool Stamped() const { return failure == StampFailure::None; }
 };

@@ -239,9 +239,10 @@ bool FindMarker(std::basic_string_view<Unit> line, const Steps& steps, ResourceV
 
 template <typename Unit, typename Steps>
 std::wstring ResourceScriptRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
-                                 const Steps& steps) {
+                                 const Steps& steps, bool* matched = nullptr) {
     ResourceVersionMarker marker;
     if (!FindMarker(std::basic_string_view<Unit>(line), steps, marker)) return {};
+    if (matched) *matched = true;
     return RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions, version, steps);
 }
 
@@ -255,7 +256,7 @@ void ReplaceWithKey(std::basic_string<Unit>& line, const std::basic_string<Unit>
 
 template <typename Unit, typename Steps>
 std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
-                              const Steps& steps) {
+                              const Steps& steps, bool* matched = nullptr) {
     using View = std::basic_string_view<Unit>;
     const auto& words = Words<Unit>::Get();
     const View text(line);
@@ -264,6 +265,7 @@ std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, 
     const std::basic_string<Unit>* const keys[] = {&words.majorVer, &words.minorVer, &words.revisionVer};
     size_t found[3];
     FindWords(text, keys, steps, found);
+    if (matched && (found[0] != text.npos || found[1] != text.npos || found[2] != text.npos)) *matched = true;
 
     if (found[0] != text.npos) {
         if (set) {
@@ -291,7 +293,8 @@ std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, 
             line.push_back(static_cast<Unit>('='));
             AppendSigned(line, next);
             AppendAscii(line, "\r\n");
-            return FormatW(L" -> %u.%u.%u", version.major, version.minor, static_cast<std::uint32_t>(next));
+            // Signed, as written into the file.
+            return FormatW(L" -> %u.%u.%d", version.major, version.minor, static_cast<int>(next));
         }
     }
     return {};
@@ -376,15 +379,16 @@ std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, Versio
 }
 
 std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
-                               const CharSteps& steps) {
-    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, steps);
-    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, steps);
+                               const CharSteps& steps, bool* matched) {
+    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, steps, matched);
+    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, steps, matched);
     return {};
 }
 
-std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version) {
-    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, Utf16Steps{});
-    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, Utf16Steps{});
+std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version,
+                               bool* matched) {
+    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, Utf16Steps{}, matched);
+    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, Utf16Steps{}, matched);
     return {};
 }
 

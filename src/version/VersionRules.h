@@ -84,10 +84,12 @@ std::wstring ApplyProjectFileRules(std::string& line, ActionSet actions, Version
 std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, VersionQuad& version);
 
 // The rules of a project kind: resource script for CompilerVC6, project file for CompilerVB6.
-// Other kinds have no rules; the caller refuses them before any line is read.
+// Other kinds have no rules; the caller refuses them before any line is read. matched, when
+// given, is set if the line is one of the kind's version lines (changed or not).
 std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
-                               const CharSteps& steps);
-std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version);
+                               const CharSteps& steps, bool* matched = nullptr);
+std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version,
+                               bool* matched = nullptr);
 
 // Every marker and key holds a capital V followed by E or e ("VERSION", "Version", "Ver"), so
 // text without such a pair passes every rule unchanged and may be copied without a look.

@@ -1,196 +1,248 @@
-// kilnworks-cli run, run as the user would run it, over stand-in projects.
+// kilnworks-cli run, run as the user would run it, over stand-in projects: what it prints and the
+// exit code that says what the run came to.
 #include <gtest/gtest.h>
 
 #include "cli/RunOptions.h"
-#include "common/TestSupport.h"
+#include "common/RunSupport.h"
+#include "engine/BuildController.h"
 #include "win/Text.h"
 
 #include <windows.h>
 
-using kwtest::ScratchDir;
+using kwtest::TestProject;
 
 namespace {
 
-const char kUsage[] = "usage:";
-
-std::string Dsp(const std::string& name) {
-    return "# TARGTYPE \"Win32 (x86) Application\" 0x0101\r\n"
-           "!MESSAGE \"" + name + " - Win32 Release\" (based on \"Win32 (x86) Application\")\r\n"
-           "!MESSAGE \"" + name + " - Win32 Debug\" (based on \"Win32 (x86) Application\")\r\n"
-           "!IF  \"$(CFG)\" == \"" + name + " - Win32 Release\"\r\n# PROP Output_Dir \"Release\"\r\n"
-           "!ELSEIF  \"$(CFG)\" == \"" + name + " - Win32 Debug\"\r\n# PROP Output_Dir \"Debug\"\r\n!ENDIF\r\n"
-           "SOURCE=.\\" + name + ".cpp\r\n";
-}
-
-std::string ProjectXml(int id, const std::string& name, const std::string& compiler, const std::string& folder) {
-    return "<Project><ProjectID>" + std::to_string(id) + "</ProjectID><Name>" + name + "</Name><SourceLocation>" +
-           folder + "</SourceLocation><Compiler>" + compiler +
-           "</Compiler><DebugConfig>Win32 Debug</DebugConfig><ReleaseConfig>Win32 Release</ReleaseConfig>"
-           "<ResourceFile>" + folder + "\\none</ResourceFile><Registrable>N</Registrable></Project>";
-}
+// VsCommonDir as a test needs it; put back as the test script sets it afterwards.
+struct VisualStudioValue {
+    ~VisualStudioValue() { Set(REG_SZ, kwtest::StandInVisualStudioFolder()); }
+    void Set(DWORD type, const std::wstring& text) {
+        if (type == REG_NONE) {
+            RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kw::kVisualStudioSetupKey, kw::kVisualStudioFolderValue);
+            return;
+        }
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kw::kVisualStudioSetupKey, kw::kVisualStudioFolderValue, type, text.c_str(),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+};
 
 class RunCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // The prefix's VsCommonDir must lead to the stand-ins, as the test script sets it.
+        // The prefix's VsCommonDir must lead to the stand-ins, as the test script sets it: without
+        // it nothing here means anything.
         wchar_t folder[256] = {};
         DWORD bytes = sizeof(folder) - sizeof(wchar_t);
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\VisualStudio\\6.0\\Setup", L"VsCommonDir",
-                         RRF_RT_REG_SZ, nullptr, folder, &bytes) != ERROR_SUCCESS ||
-            !kwtest::FileExists(std::wstring(folder) + L"\\MSDEV98\\Bin\\MSDEV.exe")) {
-            GTEST_SKIP() << "VsCommonDir does not lead to the stand-in builders";
-        }
-        calcFolder_ = dir_.File(L"My Projects\\Calc");
-        toolFolder_ = dir_.File(L"My Projects\\Tool");
-        CreateDirectoryW(dir_.File(L"My Projects").c_str(), nullptr);
-        CreateDirectoryW(calcFolder_.c_str(), nullptr);
-        CreateDirectoryW(toolFolder_.c_str(), nullptr);
-        kwtest::WriteBytes(calcFolder_ + L"\\Calc.dsp", Dsp("Calc"));
-        kwtest::WriteBytes(toolFolder_ + L"\\Tool.vbp", "Type=Exe\r\nForm=frmMain.frm\r\nExeName32=\"Tool.exe\"\r\n");
-        package_ = dir_.File(L"my package.kwp");
-        kwtest::WriteBytes(package_, "<Package><Name>P</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects>" +
-                                         ProjectXml(2, "Calc", "VC6", kw::ToUtf8(calcFolder_)) +
-                                         ProjectXml(1, "Tool", "VB6", kw::ToUtf8(toolFolder_)) +
-                                         "</Projects></Package>");
+        ASSERT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, kw::kVisualStudioSetupKey, kw::kVisualStudioFolderValue,
+                               RRF_RT_REG_SZ, nullptr, folder, &bytes), ERROR_SUCCESS);
+        ASSERT_TRUE(kwtest::FileExists(std::wstring(folder) + L"\\MSDEV98\\Bin\\MSDEV.exe")) << "VsCommonDir is wrong";
+        projects_ = {Project(L"2", L"Calc"), Project(L"1", L"Tool", L"VB6")};
+        Write();
     }
 
-    kwtest::Captured Run(const std::wstring& arguments, const std::vector<std::wstring>& environment = {}) {
-        return kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" run " + arguments,
-                                   environment);
+    TestProject Project(const std::wstring& id, const std::wstring& name, const std::wstring& compiler = L"VC6") {
+        TestProject project;
+        project.id = id;
+        project.name = name;
+        project.compiler = compiler;
+        project.folder = dir_.File(L"My Projects\\" + name);
+        return project;
     }
-    std::wstring Package() const { return L"\"" + package_ + L"\""; }
+    void Write() {
+        kwtest::WriteProjects(projects_);
+        kwtest::WritePackage(package_, projects_);
+    }
+
+    kwtest::Captured Run(const std::wstring& arguments, const std::vector<std::wstring>& environment = {},
+                         const std::function<void(DWORD)>& during = nullptr) {
+        return kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" run \"" + package_ +
+                                       L"\" " + arguments, environment, 0, during);
+    }
 
     std::string CalcLines(const char* configuration) const {
         return std::string("--------------------Configuration: Calc - Win32 ") + configuration +
-               "--------------------\r\nCompiling...\r\nCalc.cpp\r\nLinking...\r\n"
-               "Calc.exe - 0 error(s), 0 warning(s)\r\n";
+               "--------------------\r\nCompiling resources...\r\nCompiling...\r\nCalc.cpp\r\nHelpers.cpp\r\n"
+               "Linking...\r\nCalc.exe - 0 error(s), 0 warning(s)\r\n";
     }
     std::string ToolLines() const {
-        return "Building Tool ...\r\nBuild of '" + kw::ToUtf8(toolFolder_) + "\\Tool.exe' succeeded.\r\n";
+        return "Building Tool ...\r\nBuild of '" + kw::ToUtf8(projects_[1].folder) + "\\Tool.exe' succeeded.\r\n";
     }
 
-    ScratchDir dir_{L"run"};
-    std::wstring calcFolder_;
-    std::wstring toolFolder_;
-    std::wstring package_;
+    kwtest::ScratchDir dir_{L"run"};
+    std::wstring package_ = dir_.File(L"my package.kwp");
+    std::vector<TestProject> projects_;
 };
 
-TEST_F(RunCommandTest, PrintsTheEventLogOfAWholeRun) {
-    auto r = Run(Package() + L" --targets all --debug --release");
+TEST_F(RunCommandTest, PrintsTheEventLogAndTheSummary) {
+    auto r = Run(L"--targets all --debug --release");
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, CalcLines("Debug") + CalcLines("Release") + ToolLines());
+    EXPECT_EQ(r.out, CalcLines("Debug") + CalcLines("Release") + ToolLines() +
+                         "Summary: 2 targets, 2 succeeded, 0 failed, 0 not run.\r\n");
     EXPECT_EQ(r.err, "");
-    EXPECT_TRUE(kwtest::FileExists(calcFolder_ + L"\\Release\\Calc.exe"));
-    EXPECT_TRUE(kwtest::FileExists(toolFolder_ + L"\\Tool.exe"));
+    EXPECT_TRUE(kwtest::FileExists(projects_[0].folder + L"\\Release\\Calc.exe"));
+
+    r = Run(L"--targets 2,2 --release");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, CalcLines("Release") + "Summary: 1 target, 1 succeeded, 0 failed, 0 not run.\r\n");
 }
 
-TEST_F(RunCommandTest, RunsOnlyTheChosenTargets) {
-    auto r = Run(Package() + L" --targets 2,2 --release");
+// A log of more than 2 KB with Shift-JIS bytes and a CR LF on a piece boundary: every line
+// arrives whole and byte for byte as the code page reads it.
+TEST_F(RunCommandTest, LongLogLinesArriveWhole) {
+    std::string text;
+    for (int i = 0; text.size() < 2046; ++i) text += "\x83\x5C\x83\x74\x83\x67 line " + std::to_string(i) + "\r\n";
+    text.resize(2046);
+    text += "\r\n" + std::string(3000, 'w') + "\r\n\x95\x5C end\r\n";
+    kwtest::WriteBytes(projects_[0].folder + L"\\extra.txt", text);
+    kwtest::WriteBytes(projects_[0].folder + L"\\standin.ini", "text=extra.txt\n");
+    auto r = Run(L"--targets 2 --debug");
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, CalcLines("Release"));
-
-    // An ID the package lacks goes to the engine as it is: the BASIC step ends there.
-    r = Run(Package() + L" --targets 9,1 --debug");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, ToolLines());
+    std::string expected;
+    std::wstring wide = kw::FromAnsi(text);
+    std::wstring line;
+    while (kw::TakeNextLine(wide, line)) expected += kw::ToUtf8(line) + "\r\n";
+    EXPECT_NE(r.out.find("Helpers.cpp\r\n" + expected + "Linking...\r\n"), std::string::npos) << r.out.substr(0, 300);
 }
 
-TEST_F(RunCommandTest, FailingBuilderIsShownNotJudged) {
-    kwtest::WriteBytes(calcFolder_ + L"\\standin.ini", "result=fail\n");
-    auto r = Run(Package() + L" --debug --clean");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find("Calc.exe - 1 error(s), 0 warning(s)\r\n"), std::string::npos);
-    EXPECT_NE(r.out.find("Deleting intermediate files and output files for project 'Calc - Win32 Debug'."),
-              std::string::npos);
-}
-
-TEST_F(RunCommandTest, RefusedStart) {
-    for (const wchar_t* actions : {L"", L" --clean", L" --rebuild-all --clean"}) {
-        auto r = Run(Package() + actions);
-        EXPECT_EQ(r.exitCode, 2);
-        EXPECT_EQ(r.err, "No action was selected for execution.\r\n");
-        EXPECT_EQ(r.out, "");
+TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
+    projects_.push_back(Project(L"3", L"Fails"));
+    projects_.back().standIn = "result=fail\n";
+    projects_.push_back(Project(L"4", L"Crashes"));
+    projects_.back().standIn = "result=crash\n";
+    projects_.push_back(Project(L"5", L"Plain"));
+    projects_.back().resource = "no version here\r\n";
+    projects_.push_back(Project(L"0", L"Zero"));
+    projects_.push_back(Project(L"abc", L"Letters"));
+    projects_.push_back(Project(L"2", L"Twin"));
+    Write();
+    const std::wstring longTemp = dir_.File(std::wstring(240, L't'));
+    kwtest::WriteBytes(dir_.File(L"plain file"), "x");
+    struct Case {
+        const wchar_t* arguments;
+        std::vector<std::wstring> environment;
+        int exitCode;
+        std::string expected;  // in standard output or error
+    } cases[] = {
+        {L"--targets 3,4,2 --debug", {}, 4,
+         "Summary: 3 targets, 1 succeeded, 2 failed, 0 not run.\r\n  Fails (Win32 Debug): 1 error(s), 0 warning(s)\r\n"
+         "  Crashes (Win32 Debug): crashed (exception 0xC0000005)\r\n"},
+        {L"--targets 5 --set-version 1.2.3.4", {}, 4, "; the file is unchanged.\r\n"},
+        {L"--targets all --set-version 1.2.3.4 --debug", {}, 4,
+         "Project 'Zero' has no usable ProjectID (reads as 0); it is not run.\r\n"
+         "Project 'Letters' has no usable ProjectID (reads as 0); it is not run.\r\n"
+         "Project 'Twin' has no usable ProjectID (same as an earlier project's, 2); it is not run.\r\n"},
+        {L"--targets 9 --debug", {}, 2, "Unknown target: 9\r\n"},
+        {L"--targets 2 --clean", {}, 2, "No action was selected for execution.\r\n"},
+        {L"--debug", {L"TEMP=", L"TMP="}, 1, "Theres no folder configured for temporary files"},
+        {L"--debug", {L"TEMP=" + dir_.File(L"missing")}, 1, "missing can't be used: it does not exist.\r\n"},
+        {L"--debug", {L"TEMP=" + dir_.File(L"plain file")}, 1, "plain file can't be used: it is a file, not a folder.\r\n"},
+        {L"--debug", {L"TEMP=" + longTemp}, 1, "can't be used: its path is too long for the builders' log files.\r\n"},
+    };
+    for (const Case& c : cases) {
+        auto r = Run(c.arguments, c.environment);
+        EXPECT_EQ(r.exitCode, c.exitCode) << kwtest::Narrow(c.arguments) << r.out << r.err;
+        EXPECT_NE((r.out + r.err).find(c.expected), std::string::npos) << kwtest::Narrow(c.arguments) << r.out << r.err;
     }
-}
-
-TEST_F(RunCommandTest, UnreadablePackage) {
-    auto r = Run(L"\"" + dir_.File(L"missing.kwp") + L"\" --debug");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Error while parsing the package file.\r\n");
-
-    kwtest::WriteBytes(package_, "<Package><Name>P</Name><CurrentVersion>1</CurrentVersion><Projects/></Package>");
-    r = Run(Package() + L" --debug");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Hint: This package doesn't contain any project.\r\n");
-}
-
-TEST_F(RunCommandTest, BadArgumentsPrintUsage) {
-    for (const wchar_t* arguments :
-         {L"", L"--debug", L"PKG --frobnicate", L"PKG --targets", L"PKG --targets x", L"PKG --targets 1,,2",
-          L"PKG --targets 0", L"PKG --set-version 1.2.3", L"PKG --set-version 1.2.3.4 --auto-increment",
-          L"PKG other.kwp --debug"}) {
-        std::wstring line = arguments;
-        size_t at = line.find(L"PKG");
-        if (at != std::wstring::npos) line.replace(at, 3, Package());
-        auto r = Run(line);
-        EXPECT_EQ(r.exitCode, 2) << kwtest::Narrow(arguments);
-        EXPECT_NE(r.err.find(kUsage), std::string::npos) << kwtest::Narrow(arguments);
-    }
-}
-
-TEST_F(RunCommandTest, NeedsATemporaryFolder) {
-    auto r = Run(Package() + L" --debug", {L"TEMP=", L"TMP="});
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Theres no folder configured for temporary files on this machine. Please repair this, and "
-                     "restart the program!\r\n");
+    EXPECT_EQ(kwtest::ReadBytes(projects_[4].folder + L"\\Plain.rc"), "no version here\r\n");
 
     // TMP alone will do; the builders' logs go there and are gone afterwards.
     std::wstring temp = dir_.File(L"tmp only");
     CreateDirectoryW(temp.c_str(), nullptr);
-    r = Run(Package() + L" --targets 2 --debug", {L"TEMP=", L"TMP=" + temp});
+    auto r = Run(L"--targets 2 --debug", {L"TEMP=", L"TMP=" + temp});
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, CalcLines("Debug"));
     EXPECT_EQ(kwtest::ListFolder(temp), L"");
 }
 
-TEST(RunOptions, ReadsEveryOption) {
+TEST_F(RunCommandTest, BuildersThatCanNotStartGiveExit3) {
+    VisualStudioValue value;
+    struct Case {
+        DWORD type;  // REG_NONE: no value
+        std::wstring folder;
+        int exitCode;
+        std::string expected;
+    } cases[] = {
+        {REG_NONE, L"", 3, "Could not start <not installed>\\MSDEV98\\Bin\\MSDEV: File not found (error 2).\r\n"},
+        {REG_SZ, dir_.File(L"elsewhere"), 3, "\\elsewhere\\MSDEV98\\Bin\\MSDEV: File not found (error 2).\r\n"},
+        {REG_DWORD, L"", 3, "The Visual Studio folder in the registry (VsCommonDir) is not a text value; it is not used.\r\n"},
+        {REG_EXPAND_SZ, L"%KW_VS_FOLDER%", 0, "Calc.exe - 0 error(s), 0 warning(s)\r\n"},
+    };
+    for (const Case& c : cases) {
+        value.Set(c.type, c.folder);
+        auto r = Run(L"--targets 2 --debug", {L"KW_VS_FOLDER=" + kwtest::StandInVisualStudioFolder()});
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.type << r.out;
+        EXPECT_NE(r.out.find(c.expected), std::string::npos) << c.type << r.out;
+    }
+}
+
+TEST_F(RunCommandTest, TooLongAProjectFolderStartsNothing) {
+    projects_[0].folder = dir_.File(std::wstring(300 - dir_.Path().size() - 1, L'd'));
+    projects_[0].writeProjectFile = false;
+    Write();
+    auto r = Run(L"--targets 2 --debug");
+    EXPECT_EQ(r.exitCode, 3) << r.out;
+    EXPECT_NE(r.out.find("its working folder is 300 characters long"), std::string::npos) << r.out;
+}
+
+// (Ctrl+C takes the same StopRun as the engine's stop test; Wine can't send it between
+// processes here.) Even killed outright, the program takes its builders' process trees with it.
+TEST_F(RunCommandTest, NoBuilderOutlivesTheProgram) {
+    projects_[0].standIn = "hang=60000\nspawn=child.pid\n";
+    Write();
+    const std::wstring pidFile = projects_[0].folder + L"\\child.pid";
+    auto r = Run(L"--targets all --debug", {}, [&](DWORD processId) {
+        for (int i = 0; i < 600 && !kwtest::FileExists(pidFile); ++i) Sleep(50);
+        HANDLE program = OpenProcess(PROCESS_TERMINATE, FALSE, processId);
+        TerminateProcess(program, 99);
+        CloseHandle(program);
+    });
+    EXPECT_EQ(r.exitCode, 99);
+    DWORD pid = std::wcstoul(kw::FromUtf8(kwtest::ReadBytes(pidFile)).c_str(), nullptr, 10);
+    HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    EXPECT_TRUE(!child || WaitForSingleObject(child, 10000) == WAIT_OBJECT_0) << "the builder's child survived";
+    if (child) CloseHandle(child);
+}
+
+TEST(RunOptions, ReadsEveryOptionAndRefusesTheRest) {
     kw::cli::RunOptions options;
-    ASSERT_TRUE(kw::cli::ParseRunOptions({L"p.kwp", L"--targets", L"3,-1,2", L"--debug", L"--release",
-                                          L"--rebuild-all", L"--clean", L"--set-version", L"1.2.3.4"},
+    ASSERT_TRUE(kw::cli::ParseRunOptions({L"p.kwp", L"--targets", L"3,-1,2", L"--debug", L"--release", L"--rebuild-all",
+                                          L"--clean", L"--set-version", L"1.2.3.65535", L"--timeout", L"90"},
                                          options));
     EXPECT_EQ(options.package, L"p.kwp");
     EXPECT_FALSE(options.allTargets);
     EXPECT_EQ(options.targets, (std::vector<int>{3, -1, 2}));
     EXPECT_TRUE(options.debug && options.release && options.rebuildAll && options.clean && options.setVersion);
-    EXPECT_FALSE(options.autoIncrement);
     EXPECT_EQ(options.version.major, 1u);
-    EXPECT_EQ(options.version.revision, 4u);
-
+    EXPECT_EQ(options.version.revision, 65535u);
+    EXPECT_EQ(options.timeoutSeconds, 90u);
     ASSERT_TRUE(kw::cli::ParseRunOptions({L"--auto-increment", L"p.kwp"}, options));
-    EXPECT_TRUE(options.allTargets);
-    EXPECT_TRUE(options.autoIncrement);
-    EXPECT_FALSE(options.debug || options.setVersion);
+    EXPECT_TRUE(options.allTargets && options.autoIncrement);
+
+    for (std::vector<std::wstring> bad : std::vector<std::vector<std::wstring>>{
+             {}, {L"--debug"}, {L"p", L"--frobnicate"}, {L"p", L"--targets"}, {L"p", L"--targets", L"x"},
+             {L"p", L"--targets", L"1,,2"}, {L"p", L"--targets", L"0"}, {L"p", L"--set-version", L"1.2.3"},
+             {L"p", L"--set-version", L"1.2.3.65536"}, {L"p", L"--set-version", L"1.2.3.-1"},
+             {L"p", L"--set-version", L"1.2. 3.4"}, {L"p", L"--set-version", L"1.2.3.4", L"--auto-increment"},
+             {L"p", L"--timeout", L"0"}, {L"p", L"--timeout", L"1s"}, {L"p", L"other.kwp"}}) {
+        EXPECT_FALSE(kw::cli::ParseRunOptions(bad, options)) << kwtest::Narrow(bad.empty() ? L"" : bad.back());
+    }
+    // And the program says how it is used.
+    auto r = kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" run --set-version 1.2.3");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("5 the run was stopped"), std::string::npos);
 }
 
-TEST(RunOptions, VersionNumbersAreReadLikeTheVersionFields) {
-    using kw::ReadVersionNumber;
-    EXPECT_EQ(ReadVersionNumber(L"12abc"), 12u);
-    EXPECT_EQ(ReadVersionNumber(L""), 0u);
-    EXPECT_EQ(ReadVersionNumber(L"  7"), 7u);
-    EXPECT_EQ(ReadVersionNumber(L"-1"), 4294967295u);
-    EXPECT_EQ(ReadVersionNumber(L"+5"), 5u);
-    EXPECT_EQ(ReadVersionNumber(L"x9"), 0u);
-
-    kw::cli::RunOptions options;
-    ASSERT_TRUE(kw::cli::ParseRunOptions({L"p", L"--set-version", L"..x.-2"}, options));
-    EXPECT_EQ(options.version.major, 0u);
-    EXPECT_EQ(options.version.revision, 4294967294u);
-}
-
-TEST(RunOptions, TargetsAreOrderedOnce) {
-    EXPECT_EQ(kw::OrderTargets({5, 1, 3, 1, -2}), (std::vector<int>{-2, 1, 3, 5}));
-    // A ProjectID that reads as 0 (empty or not a number) would end the list before the rest.
-    EXPECT_EQ(kw::OrderTargets({2, 0, 1, 0}), (std::vector<int>{1, 2}));
+TEST(RunSetup, TargetsAreOrderedOnceAndUnusableIdsNamed) {
+    EXPECT_EQ(kw::OrderTargets({5, 1, 3, 1, -2, 0}), (std::vector<int>{-2, 1, 3, 5}));
+    std::vector<kw::UnusableProject> unusable;
+    std::vector<kw::ProjectRow> rows = {{3, L"A"}, {0, L"B"}, {3, L"C"}, {2147483647, L"D"}, {-4, L"E"}};
+    EXPECT_EQ(kw::UsableTargets(rows, unusable), (std::vector<int>{3, -4}));
+    ASSERT_EQ(unusable.size(), 3u);
+    EXPECT_EQ(unusable[1].row.name, L"C");
+    EXPECT_EQ(unusable[2].reason, L"out of range");
+    // The window's version fields are read the C runtime way.
+    const std::pair<const wchar_t*, std::uint32_t> numbers[] = {
+        {L"12abc", 12}, {L"", 0}, {L"  7", 7}, {L"-1", 4294967295u}, {L"+5", 5}, {L"x9", 0}};
+    for (const auto& [text, number] : numbers) EXPECT_EQ(kw::ReadVersionNumber(text), number) << kwtest::Narrow(text);
 }
 
 }  // namespace

@@ -22,8 +22,9 @@ protected:
 }  // namespace
 
 TEST_F(ShowCommandTest, PrintsPackageAndEveryProjectInUtf8) {
+    // Control characters in a value can't start lines of their own.
     auto r = ShowXml(
-        "<Package><Name>Suite \xE2\x82\xAC</Name><CurrentVersion>1.2</CurrentVersion><Projects>"
+        "<Package><Name>Suite \xE2\x82\xAC&#13;&#10;Version: 9&#9;\xC2\x85</Name><CurrentVersion>1.2</CurrentVersion><Projects>"
         "<Project><ProjectID>3</ProjectID><Name>\xC3\x9C" "ber</Name><SourceLocation>C:\\S p</SourceLocation>"
         "<Compiler>VB6</Compiler><DebugConfig>D</DebugConfig><ReleaseConfig>R</ReleaseConfig>"
         "<ResourceFile>C:\\S p\\x.vbp</ResourceFile><Registrable>yes</Registrable></Project>"
@@ -31,7 +32,7 @@ TEST_F(ShowCommandTest, PrintsPackageAndEveryProjectInUtf8) {
         "</Projects></Package>");
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out,
-              "Package: Suite \xE2\x82\xAC\r\n"
+              "Package: Suite \xE2\x82\xAC\\r\\nVersion: 9\\t\\x85\r\n"
               "Version: 1.2.0.0\r\n"
               "3 VB6 \xC3\x9C" "ber\r\n"
               "    SourceLocation: C:\\S p\r\n"

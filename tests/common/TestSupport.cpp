@@ -22,6 +22,8 @@ std::wstring TestRoot() {
     return root;
 }
 
+}  // namespace
+
 void RemoveTree(const std::wstring& folder) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
@@ -41,8 +43,6 @@ void RemoveTree(const std::wstring& folder) {
     }
     RemoveDirectoryW(folder.c_str());
 }
-
-}  // namespace
 
 ScratchDir::ScratchDir(std::wstring_view name) {
     static std::atomic<int> counter{0};
@@ -132,6 +132,11 @@ std::wstring BuildEnvironment(const std::vector<std::wstring>& changes) {
 }  // namespace
 
 Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment) {
+    return RunCaptured(commandLine, environment, 0, nullptr);
+}
+
+Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment, DWORD flags,
+                     const std::function<void(DWORD processId)>& during) {
     Captured captured;
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
@@ -148,7 +153,7 @@ Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wst
     PROCESS_INFORMATION process{};
     std::wstring mutableLine = commandLine;
     std::wstring env = BuildEnvironment(environment);
-    BOOL started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+    BOOL started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | flags,
                                   env.data(), nullptr, &startup, &process);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
@@ -157,6 +162,7 @@ Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wst
     if (started) {
         HANDLE threads[2] = {CreateThread(nullptr, 0, PipeReader::Run, &outReader, 0, nullptr),
                              CreateThread(nullptr, 0, PipeReader::Run, &errReader, 0, nullptr)};
+        if (during) during(process.dwProcessId);
         WaitForSingleObject(process.hProcess, INFINITE);
         WaitForMultipleObjects(2, threads, TRUE, INFINITE);
         CloseHandle(threads[0]);

@@ -1,6 +1,9 @@
 // Helpers shared by the test programs: scratch folders and whole-file access.
 #pragma once
 
+#include <windows.h>
+
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +26,9 @@ private:
     std::wstring path_;
 };
 
+// Removes a folder with everything in it, read-only files too.
+void RemoveTree(const std::wstring& folder);
+
 void WriteBytes(const std::wstring& path, std::string_view bytes);
 std::string ReadBytes(const std::wstring& path);  // empty when missing
 bool FileExists(const std::wstring& path);
@@ -43,5 +49,8 @@ struct Captured {
     std::string err;
 };
 Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment = {});
+// The same, with extra creation flags, calling during(process id) while the program runs.
+Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment, DWORD flags,
+                     const std::function<void(DWORD processId)>& during);
 
 }  // namespace kwtest

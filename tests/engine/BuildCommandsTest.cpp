@@ -3,74 +3,42 @@
 #include <gtest/gtest.h>
 
 #include "engine/BuildCommands.h"
-#include "engine/EngineTestSupport.h"
+#include "common/RunSupport.h"
 #include "win/Text.h"
 
 namespace kw {
 namespace {
 
-BuildCommandInput Calc(std::wstring_view folder = L"C:\\VS\\Common") {
+BuildCommandInput Input(const wchar_t* name, const wchar_t* configuration = L"Win32 Debug",
+                        const wchar_t* folder = L"C:\\VS\\Common") {
     BuildCommandInput input;
     input.visualStudioFolder = folder;
-    input.projectName = L"Calc";
-    input.sourceFolder = L"C:\\Src\\Calc";
-    input.configuration = L"Win32 Debug";
+    input.projectName = name;
+    input.sourceFolder = name[0] == L'C' ? L"C:\\Src\\Calc" : L"C:\\Src\\Tool";
+    input.configuration = configuration;
     input.logPath = L"C:\\TEMP\\1412.log";
     return input;
 }
 
-BuildCommandInput Tool(std::wstring_view folder = L"C:\\VS\\Common") {
-    BuildCommandInput input;
-    input.visualStudioFolder = folder;
-    input.projectName = L"Tool";
-    input.sourceFolder = L"C:\\Src\\Tool";
-    input.logPath = L"C:\\TEMP\\1412.log";
-    return input;
-}
-
-TEST(BuildCommandLine, VisualCppMakeRebuildAndClean) {
-    EXPECT_EQ(ComposeVisualCppCommandLine(Calc(), ActionDebug, false),
-              L"\"C:\\VS\\Common\\MSDEV98\\Bin\\MSDEV\" C:\\Src\\Calc\\Calc.dsp /MAKE \"Calc - Win32 Debug\" "
-              L"/OUT C:\\TEMP\\1412.log");
-    EXPECT_EQ(ComposeVisualCppCommandLine(Calc(), ActionDebug, true),
-              L"\"C:\\VS\\Common\\MSDEV98\\Bin\\MSDEV\" C:\\Src\\Calc\\Calc.dsp /MAKE \"Calc - Win32 Debug\" "
-              L"/REBUILD /OUT C:\\TEMP\\1412.log");
-    EXPECT_EQ(ComposeVisualCppCommandLine(Calc(), ActionClean, false),
-              L"\"C:\\VS\\Common\\MSDEV98\\Bin\\MSDEV\" C:\\Src\\Calc\\Calc.dsp /CLEAN /OUT C:\\TEMP\\1412.log");
-    // Rebuild All has no effect on a clean.
-    EXPECT_EQ(ComposeVisualCppCommandLine(Calc(), ActionClean, true),
-              ComposeVisualCppCommandLine(Calc(), ActionClean, false));
-}
-
-TEST(BuildCommandLine, VisualCppReleaseUsesTheGivenConfiguration) {
-    BuildCommandInput input = Calc();
-    input.configuration = L"Win32 Release";
-    EXPECT_EQ(ComposeVisualCppCommandLine(input, ActionRelease, true),
-              L"\"C:\\VS\\Common\\MSDEV98\\Bin\\MSDEV\" C:\\Src\\Calc\\Calc.dsp /MAKE \"Calc - Win32 Release\" "
-              L"/REBUILD /OUT C:\\TEMP\\1412.log");
-}
-
-TEST(BuildCommandLine, VisualBasic) {
-    EXPECT_EQ(ComposeVisualBasicCommandLine(Tool()),
-              L"\"C:\\VS\\Common\\..\\vb98\\vb6.exe\" /out C:\\TEMP\\1412.log /m C:\\Src\\Tool\\Tool.vbp "
-              L"/outdir C:\\Src\\Tool");
-}
-
-TEST(BuildCommandLine, NotInstalledFolderGoesIntoTheProgram) {
-    EXPECT_EQ(VisualCppProgram(L"<not installed>"), L"\"<not installed>\\MSDEV98\\Bin\\MSDEV\"");
-    EXPECT_EQ(VisualBasicProgram(L"<not installed>"), L"\"<not installed>\\..\\vb98\\vb6.exe\"");
-    EXPECT_EQ(ComposeVisualCppCommandLine(Calc(L"<not installed>"), ActionDebug, false),
-              L"\"<not installed>\\MSDEV98\\Bin\\MSDEV\" C:\\Src\\Calc\\Calc.dsp /MAKE \"Calc - Win32 Debug\" "
-              L"/OUT C:\\TEMP\\1412.log");
-    EXPECT_EQ(ComposeVisualBasicCommandLine(Tool(L"<not installed>")),
-              L"\"<not installed>\\..\\vb98\\vb6.exe\" /out C:\\TEMP\\1412.log /m C:\\Src\\Tool\\Tool.vbp "
-              L"/outdir C:\\Src\\Tool");
-}
-
-TEST(BuildCommandLine, LogFileIsNamedAfterTheThread) {
-    EXPECT_EQ(LogFilePath(L"C:\\TEMP", 1412), L"C:\\TEMP\\1412.log");
-    // Written as a signed number.
-    EXPECT_EQ(LogFilePath(L"C:\\TEMP", -7), L"C:\\TEMP\\-7.log");
+TEST(BuildCommandLine, EachFormCharacterForCharacter) {
+    const std::wstring ide = L"\"C:\\VS\\Common\\MSDEV98\\Bin\\MSDEV\" C:\\Src\\Calc\\Calc.dsp ";
+    const std::wstring out = L" /OUT C:\\TEMP\\1412.log";
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {ComposeVisualCppCommandLine(Input(L"Calc"), ActionDebug, false), ide + L"/MAKE \"Calc - Win32 Debug\"" + out},
+        {ComposeVisualCppCommandLine(Input(L"Calc"), ActionDebug, true),
+         ide + L"/MAKE \"Calc - Win32 Debug\" /REBUILD" + out},
+        {ComposeVisualCppCommandLine(Input(L"Calc", L"Win32 Release"), ActionRelease, true),
+         ide + L"/MAKE \"Calc - Win32 Release\" /REBUILD" + out},
+        {ComposeVisualCppCommandLine(Input(L"Calc"), ActionClean, true), ide + L"/CLEAN" + out},
+        {ComposeVisualBasicCommandLine(Input(L"Tool")),
+         L"\"C:\\VS\\Common\\..\\vb98\\vb6.exe\" /out C:\\TEMP\\1412.log /m C:\\Src\\Tool\\Tool.vbp /outdir C:\\Src\\Tool"},
+        {ComposeVisualCppCommandLine(Input(L"Calc", L"Win32 Debug", L"<not installed>"), ActionDebug, false),
+         L"\"<not installed>\\MSDEV98\\Bin\\MSDEV\" C:\\Src\\Calc\\Calc.dsp /MAKE \"Calc - Win32 Debug\"" + out},
+        {ComposeVisualBasicCommandLine(Input(L"Tool", L"", L"<not installed>")),
+         L"\"<not installed>\\..\\vb98\\vb6.exe\" /out C:\\TEMP\\1412.log /m C:\\Src\\Tool\\Tool.vbp /outdir C:\\Src\\Tool"},
+        {LogFilePath(L"C:\\TEMP", -7), L"C:\\TEMP\\-7.log"},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(line, expected);
 }
 
 TEST(BuildCommandLine, BlanksAndQuotesKeepEveryArgumentWhole) {
@@ -84,37 +52,28 @@ TEST(BuildCommandLine, BlanksAndQuotesKeepEveryArgumentWhole) {
     EXPECT_EQ(line,
               L"\"C:\\Program Files\\VS\\Common\\MSDEV98\\Bin\\MSDEV\" \"C:\\My Src\\Calc\\My Calc.dsp\" /MAKE "
               L"\"My Calc - Win32 \\\"Debug\\\" /CLEAN\" /REBUILD /OUT \"C:\\Temp Files\\1412.log\"");
-    std::vector<std::wstring> args = kwtest::SplitCommandLine(line);
-    ASSERT_EQ(args.size(), 7u);
-    EXPECT_EQ(args[1], L"C:\\My Src\\Calc\\My Calc.dsp");
-    EXPECT_EQ(args[3], L"My Calc - Win32 \"Debug\" /CLEAN");
-    EXPECT_EQ(args[6], L"C:\\Temp Files\\1412.log");
-
-    BuildCommandInput basic = input;
-    basic.projectName = L"Tool";
-    basic.sourceFolder = L"C:\\My Src\\Tool\\";
-    args = kwtest::SplitCommandLine(ComposeVisualBasicCommandLine(basic));
+    input.projectName = L"Tool";
+    input.sourceFolder = L"C:\\My Src\\Tool\\";
+    std::vector<std::wstring> args = kwtest::SplitCommandLine(ComposeVisualBasicCommandLine(input));
     ASSERT_EQ(args.size(), 7u);
     EXPECT_EQ(args[2], L"C:\\Temp Files\\1412.log");
     EXPECT_EQ(args[4], L"C:\\My Src\\Tool\\\\Tool.vbp");
     EXPECT_EQ(args[6], L"C:\\My Src\\Tool\\");
 }
 
-TEST(QuoteArgument, LeavesPlainArgumentsAlone) {
-    EXPECT_EQ(QuoteArgument(L"C:\\Src\\Calc\\Calc.dsp"), L"C:\\Src\\Calc\\Calc.dsp");
-    EXPECT_EQ(QuoteArgument(L"C:\\Src\\"), L"C:\\Src\\");
-    EXPECT_EQ(QuoteArgument(L"a\\\\b"), L"a\\\\b");
-}
-
 TEST(QuoteArgument, FollowsTheCRuntimeRules) {
-    EXPECT_EQ(QuoteArgument(L"a b"), L"\"a b\"");
-    EXPECT_EQ(QuoteArgument(L"a\tb"), L"\"a\tb\"");
-    EXPECT_EQ(QuoteArgument(L""), L"\"\"");
-    EXPECT_EQ(QuoteArgument(L"say \"hi\""), L"\"say \\\"hi\\\"\"");
-    EXPECT_EQ(QuoteArgument(L"C:\\My Src\\"), L"\"C:\\My Src\\\\\"");
-    EXPECT_EQ(QuoteArgument(L"a\\\"b"), L"\"a\\\\\\\"b\"");
-    EXPECT_EQ(QuoteArgumentAlways(L"Calc - Win32 Debug"), L"\"Calc - Win32 Debug\"");
-    EXPECT_EQ(QuoteArgumentAlways(L"x\\"), L"\"x\\\\\"");
+    const std::pair<std::wstring, std::wstring> cases[] = {
+        {QuoteArgument(L"C:\\Src\\Calc\\Calc.dsp"), L"C:\\Src\\Calc\\Calc.dsp"},
+        {QuoteArgument(L"C:\\Src\\"), L"C:\\Src\\"},
+        {QuoteArgument(L"a b"), L"\"a b\""},
+        {QuoteArgument(L"a\tb"), L"\"a\tb\""},
+        {QuoteArgument(L""), L"\"\""},
+        {QuoteArgument(L"say \"hi\""), L"\"say \\\"hi\\\"\""},
+        {QuoteArgument(L"C:\\My Src\\"), L"\"C:\\My Src\\\\\""},
+        {QuoteArgument(L"a\\\"b"), L"\"a\\\\\\\"b\""},
+        {QuoteArgumentAlways(L"x\\"), L"\"x\\\\\""},
+    };
+    for (const auto& [quoted, expected] : cases) EXPECT_EQ(quoted, expected);
 }
 
 const std::vector<std::wstring>& HostileArguments() {

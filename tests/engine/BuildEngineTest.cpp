@@ -1,97 +1,57 @@
-// The controller and the worker: run settings, the refusal, the fixed order of steps, and whole
-// runs over packages of stand-in projects.
+// The controller and the worker: run settings, the refusal, the fixed order of steps, whole runs
+// over packages of stand-in projects with their outcomes and summary, stopping and time-outs.
 #include <gtest/gtest.h>
 
+#include "common/RunSupport.h"
 #include "engine/BuildController.h"
-#include "engine/BuildSteps.h"
-#include "engine/EngineTestSupport.h"
+#include "engine/ProcessLauncher.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 
 #include <algorithm>
 #include <cwchar>
+#include <stdexcept>
 
 namespace kw {
 namespace {
 
-using kwtest::LogCollector;
-using kwtest::ScratchDir;
 using kwtest::TestProject;
+using Lines = std::vector<std::wstring>;
 
-TEST(BuildController, ConstructorResetsFolderAndVersionButNotActions) {
+TEST(BuildController, SettingsAndTheRefusal) {
     PackageDocument document;
     {
         BuildController first(document, L"C:\\TEMP");
-        first.SetBuildActions(true, false, true, false);
         first.SetVersionAction(true, false, 1, 2, 3, 4);
         wcscpy_s(TheRunSettings().VisualStudioFolder, L"C:\\VS");
     }
-    BuildController second(document, L"D:\\TMP");
-    const RunSettings& settings = TheRunSettings();
-    EXPECT_EQ(settings.document, &document);
-    EXPECT_STREQ(settings.temporaryFolder, L"D:\\TMP");
-    EXPECT_STREQ(settings.VisualStudioFolder, L"<not installed>");
-    EXPECT_EQ(settings.version.major, 0u);
-    EXPECT_EQ(settings.version.revision, 0u);
-    EXPECT_EQ(settings.actions, ActionDebug | ActionRebuildAll | ActionSetVersion);
-}
-
-TEST(BuildController, BuildActionsReplaceTheWholeSet) {
-    PackageDocument document;
-    BuildController controller(document, L"C:\\TEMP");
+    // A new controller resets folder and numbers; SetBuildActions replaces the whole set.
+    BuildController controller(document, L"D:\\TMP");
+    EXPECT_STREQ(TheRunSettings().temporaryFolder, L"D:\\TMP");
+    EXPECT_STREQ(TheRunSettings().VisualStudioFolder, L"<not installed>");
+    EXPECT_EQ(controller.CurrentVersion().major, 0u);
     controller.SetBuildActions(true, true, true, true);
     controller.SetVersionAction(true, true, 0, 0, 0, 0);
-    EXPECT_EQ(TheRunSettings().actions, ActionDebug | ActionRelease | ActionRebuildAll | ActionClean |
-                                            ActionAutoIncrement);
-    controller.SetBuildActions(false, true, false, false);
-    EXPECT_EQ(TheRunSettings().actions, ActionRelease);
-}
-
-TEST(BuildController, DisabledVersionActionChangesNothing) {
-    PackageDocument document;
-    BuildController controller(document, L"C:\\TEMP");
-    controller.SetBuildActions(true, false, false, false);
-    controller.SetVersionAction(false, true, 7, 8, 9, 10);
-    EXPECT_EQ(TheRunSettings().actions, ActionDebug);
-    EXPECT_EQ(controller.CurrentVersion().major, 0u);
-
+    EXPECT_EQ(TheRunSettings().actions, ActionDebug | ActionRelease | ActionRebuildAll | ActionClean | ActionAutoIncrement);
     controller.SetVersionAction(true, false, 4294967295u, 2, 3, 4);
-    EXPECT_EQ(TheRunSettings().actions, ActionDebug | ActionSetVersion);
     EXPECT_EQ(controller.CurrentVersion().major, 4294967295u);
-    EXPECT_EQ(controller.CurrentVersion().build, 3u);
-}
 
-TEST(BuildController, RefusesARunWithNothingToDo) {
-    PackageDocument document;
-    LogCollector collector;
-    EventLogRef eventLog{collector.ListBox()};
+    kwtest::RunReceiver receiver;
+    EventLogRef eventLog{receiver.ListBox()};
     const int targets[] = {1, 0};
     for (int mask = 0; mask < 4; ++mask) {
-        BuildController controller(document, L"C:\\TEMP");
         controller.SetBuildActions(false, false, (mask & 1) != 0, (mask & 2) != 0);
-        controller.SetVersionAction(false, false, 1, 1, 1, 1);
-        EXPECT_EQ(controller.StartRun(targets, collector.Window(), &eventLog), kStartRefused) << mask;
+        controller.SetVersionAction(false, true, 7, 8, 9, 10);  // disabled: changes nothing
+        EXPECT_EQ(controller.StartRun(targets, receiver.Window(), &eventLog), kStartRefused) << mask;
     }
-    collector.Pump();
-    EXPECT_EQ(collector.Finished(), 0);
-    EXPECT_TRUE(collector.Pieces().empty());
+    receiver.Pump();
+    EXPECT_TRUE(receiver.Pieces().empty());
+    EXPECT_EQ(receiver.Finished(), 0);
 }
 
-TEST(BuildController, ReadsTheVisualStudioFolderFromTheRegistry) {
-    // The test prefix points VsCommonDir at the stand-ins; without it the folder stays as it was.
-    wchar_t expected[256] = {};
-    DWORD bytes = sizeof(expected) - sizeof(wchar_t);
-    LSTATUS found = RegGetValueW(HKEY_LOCAL_MACHINE, kVisualStudioSetupKey, kVisualStudioFolderValue, RRF_RT_ANY,
-                                 nullptr, expected, &bytes);
-    PackageDocument document;
-    BuildController controller(document, L"C:\\TEMP");
-    EXPECT_TRUE(controller.ReadVisualStudioLocation());
-    if (found != ERROR_SUCCESS) {
-        EXPECT_STREQ(TheRunSettings().VisualStudioFolder, L"<not installed>");
-    } else {
-        EXPECT_STREQ(TheRunSettings().VisualStudioFolder, expected);
-    }
-}
+struct Actions {
+    bool debug = false, release = false, rebuildAll = false, clean = false, version = false;
+};
 
 // A package of stand-in projects in a scratch folder, run the way the main window starts a run.
 class EngineRunTest : public ::testing::Test {
@@ -101,50 +61,74 @@ protected:
         CreateDirectoryW(temporaryFolder_.c_str(), nullptr);
         journal_ = dir_.File(L"journal.txt");
     }
+    void TearDown() override {
+        TheRunSettings().launcher = nullptr;
+        TheRunSettings().builderTimeoutSeconds = 0;
+    }
 
-    TestProject Project(int id, const std::wstring& name, const std::wstring& compiler = L"VC6") {
+    TestProject Project(int id, const std::wstring& name, const std::wstring& compiler = L"VC6",
+                        const std::string& standIn = "") {
         TestProject project;
-        project.id = id;
+        project.id = std::to_wstring(id);
         project.name = name;
         project.compiler = compiler;
         project.folder = dir_.File(L"src\\" + name);
-        project.standIn = "journal=" + ToUtf8(journal_) + "\n";
+        project.standIn = "journal=" + ToUtf8(journal_) + "\n" + standIn;
         return project;
     }
 
-    // Writes everything, opens the package and runs it to its end. Returns StartRun's result.
-    int Run(const std::vector<TestProject>& projects, std::vector<int> targets, bool debug, bool release,
-            bool rebuildAll = false, bool clean = false, bool version = false,
-            const wchar_t* visualStudioFolder = nullptr) {
+    // Writes everything, opens the package and starts the run. StartRun's result.
+    int Start(const std::vector<TestProject>& projects, std::vector<int> targets, Actions actions,
+              const wchar_t* visualStudioFolder = nullptr) {
         kwtest::WriteProjects(projects);
         std::wstring package = dir_.File(L"test.kwp");
         kwtest::WritePackage(package, projects);
         EXPECT_EQ(document_.OpenPackage(package), 0);
         targets.push_back(0);
         targets_ = targets;
+        receiver_.Clear();
 
         BuildController controller(document_, temporaryFolder_.c_str());
         std::wstring folder = visualStudioFolder ? visualStudioFolder : kwtest::StandInVisualStudioFolder();
         wcscpy_s(TheRunSettings().VisualStudioFolder, folder.c_str());
-        controller.SetBuildActions(debug, release, rebuildAll, clean);
-        controller.SetVersionAction(version, false, 1, 2, 3, 4);
-        EventLogRef* eventLog = &eventLog_;
-        eventLog_.listBox = collector_.ListBox();
-        int result = controller.StartRun(targets_.data(), collector_.Window(), eventLog);
-        if (result == 0) {
-            EXPECT_TRUE(collector_.PumpUntilFinished()) << "the run never ended";
-            collector_.Pump();
-            EXPECT_EQ(collector_.Finished(), 1);
-        }
-        return result;
+        controller.SetBuildActions(actions.debug, actions.release, actions.rebuildAll, actions.clean);
+        controller.SetVersionAction(actions.version, false, 1, 2, 3, 4);
+        eventLog_.listBox = receiver_.ListBox();
+        return controller.StartRun(targets_.data(), receiver_.Window(), &eventLog_);
+    }
+
+    // ... and runs it to its end.
+    void Run(const std::vector<TestProject>& projects, std::vector<int> targets, Actions actions,
+             const wchar_t* visualStudioFolder = nullptr) {
+        ASSERT_EQ(Start(projects, targets, actions, visualStudioFolder), 0);
+        ASSERT_TRUE(receiver_.PumpUntilFinished()) << "the run never ended";
+        receiver_.Pump();
+        EXPECT_EQ(receiver_.Finished(), 1);
+        EXPECT_FALSE(receiver_.ForeignListBox());
+        // Every log and side copy is gone.
+        EXPECT_EQ(kwtest::ListFolder(temporaryFolder_), L"");
+    }
+
+    bool Shows(const std::wstring& line) const {
+        const Lines& lines = receiver_.Lines();
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    // The summary: its first line and one line per target that did not succeed.
+    Lines Summary() const {
+        const Lines& lines = receiver_.Lines();
+        auto first = std::find_if(lines.begin(), lines.end(), [](const std::wstring& line) {
+            return line.rfind(L"Summary: ", 0) == 0;
+        });
+        return Lines(first, lines.end());
     }
 
     // What each builder was asked to do, in order: "MSDEV <configuration or /CLEAN>" or
     // "vb6 <project file>".
-    std::vector<std::wstring> Invocations() const {
-        std::vector<std::wstring> calls;
+    Lines Invocations() const {
+        Lines calls;
         for (const std::wstring& line : kwtest::ReadLines(journal_)) {
-            std::vector<std::wstring> args = kwtest::SplitCommandLine(line);
+            Lines args = kwtest::SplitCommandLine(line);
             if (args.size() < 2) continue;
             if (args[0].size() >= 5 && args[0].substr(args[0].size() - 5) == L"MSDEV") {
                 calls.push_back(args[2] == L"/CLEAN" ? L"MSDEV " + args[1].substr(args[1].rfind(L'\\') + 1) + L" /CLEAN"
@@ -156,117 +140,128 @@ protected:
         return calls;
     }
 
-    ScratchDir dir_{L"engine"};
+    kwtest::ScratchDir dir_{L"engine"};
     std::wstring temporaryFolder_;
     std::wstring journal_;
     PackageDocument document_;
-    LogCollector collector_;
+    kwtest::RunReceiver receiver_;
     EventLogRef eventLog_;
     std::vector<int> targets_;
 };
 
-using Calls = std::vector<std::wstring>;
-
-TEST_F(EngineRunTest, DebugThenReleaseThenBasicOnce) {
+TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     std::vector<TestProject> projects = {Project(1, L"Tool", L"VB6"), Project(2, L"Calc"), Project(3, L"MathLib")};
-    ASSERT_EQ(Run(projects, {1, 2, 3}, true, true), 0);
-    EXPECT_EQ(Invocations(), (Calls{L"MSDEV Calc - Win32 Debug", L"MSDEV MathLib - Win32 Debug",
-                                    L"MSDEV Calc - Win32 Release", L"MSDEV MathLib - Win32 Release",
-                                    L"vb6 Tool.vbp"}));
-    EXPECT_EQ(collector_.WideLines(), (std::vector<std::wstring>{L"Building Tool ..."}));
+    Run(projects, {1, 2, 3}, {true, true});
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc - Win32 Debug", L"MSDEV MathLib - Win32 Debug",
+                                    L"MSDEV Calc - Win32 Release", L"MSDEV MathLib - Win32 Release", L"vb6 Tool.vbp"}));
+    EXPECT_EQ(receiver_.WideLines(), (Lines{L"Building Tool ...", L"Summary: 3 targets, 3 succeeded, 0 failed, 0 not run."}));
     EXPECT_TRUE(kwtest::FileExists(projects[1].folder + L"\\Debug\\Calc.exe"));
     EXPECT_TRUE(kwtest::FileExists(projects[2].folder + L"\\Release\\MathLib.exe"));
     EXPECT_TRUE(kwtest::FileExists(projects[0].folder + L"\\Tool.exe"));
-    EXPECT_FALSE(collector_.ForeignListBox());
-    // Every log and side copy is gone.
-    EXPECT_EQ(kwtest::ListFolder(temporaryFolder_), L"");
-}
+    EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitSucceeded);
 
-TEST_F(EngineRunTest, LogLinesArriveInOrderBetweenTheStepsOwnLines) {
-    std::vector<TestProject> projects = {Project(1, L"Calc"), Project(2, L"Tool", L"VB6")};
-    ASSERT_EQ(Run(projects, {1, 2}, false, true), 0);
-    std::vector<std::wstring> lines = collector_.Lines();
-    std::wstring toolExe = projects[1].folder + L"\\Tool.exe";
-    EXPECT_EQ(lines, (std::vector<std::wstring>{
-                         L"--------------------Configuration: Calc - Win32 Release--------------------",
-                         L"Compiling resources...", L"Compiling...", L"Calc.cpp", L"Helpers.cpp", L"Linking...",
-                         L"Calc.exe - 0 error(s), 0 warning(s)", L"Building Tool ...",
-                         L"Build of '" + toolExe + L"' succeeded."}));
-}
+    // The builder's lines arrive whole, between the steps' own lines.
+    Run({projects[1], projects[0]}, {2, 1}, {false, true});
+    EXPECT_EQ(receiver_.Lines(), (Lines{L"--------------------Configuration: Calc - Win32 Release--------------------",
+                                        L"Compiling resources...", L"Compiling...", L"Calc.cpp", L"Helpers.cpp",
+                                        L"Linking...", L"Calc.exe - 0 error(s), 0 warning(s)", L"Building Tool ...",
+                                        L"Build of '" + projects[0].folder + L"\\Tool.exe' succeeded.",
+                                        L"Summary: 2 targets, 2 succeeded, 0 failed, 0 not run."}));
 
-TEST_F(EngineRunTest, CleanComesLastAndRebuildOnlyTouchesVisualCpp) {
-    std::vector<TestProject> projects = {Project(1, L"Calc"), Project(2, L"Tool", L"VB6")};
-    ASSERT_EQ(Run(projects, {1, 2}, false, true, true, true), 0);
-    EXPECT_EQ(Invocations(), (Calls{L"MSDEV Calc - Win32 Release", L"vb6 Tool.vbp", L"MSDEV Calc.dsp /CLEAN"}));
-    std::vector<std::wstring> first = kwtest::SplitCommandLine(kwtest::ReadLines(journal_)[0]);
-    ASSERT_EQ(first.size(), 7u);
-    EXPECT_EQ(first[4], L"/REBUILD");
+    // Clean comes last, Rebuild All only reaches the IDE; version and clean alone run no build.
+    DeleteFileW(journal_.c_str());
+    Run({projects[1], projects[0]}, {2, 1}, {false, true, true, true});
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc - Win32 Release", L"vb6 Tool.vbp", L"MSDEV Calc.dsp /CLEAN"}));
+    EXPECT_EQ(kwtest::SplitCommandLine(kwtest::ReadLines(journal_)[0])[4], L"/REBUILD");
     EXPECT_EQ(kwtest::SplitCommandLine(kwtest::ReadLines(journal_)[1]).size(), 7u);
-    // The clean deleted what the build made.
-    EXPECT_FALSE(kwtest::FileExists(projects[0].folder + L"\\Release\\Calc.exe"));
+    EXPECT_FALSE(kwtest::FileExists(projects[1].folder + L"\\Release\\Calc.exe"));
+    DeleteFileW(journal_.c_str());
+    Run({projects[1], projects[0]}, {2, 1}, {false, false, true, true, true});
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc.dsp /CLEAN"}));
+    EXPECT_FALSE(Shows(L"Building Tool ..."));
+    // An empty target list still ends.
+    Run({projects[1]}, {}, {true, true, false, true});
+    EXPECT_EQ(receiver_.Lines(), (Lines{L"Summary: 0 targets, 0 succeeded, 0 failed, 0 not run."}));
 }
 
-TEST_F(EngineRunTest, VersionActionAndCleanRunNoBuild) {
-    std::vector<TestProject> projects = {Project(1, L"Calc"), Project(2, L"Tool", L"VB6")};
-    ASSERT_EQ(Run(projects, {1, 2}, false, false, true, true, true), 0);
-    EXPECT_EQ(Invocations(), (Calls{L"MSDEV Calc.dsp /CLEAN"}));
-    for (const std::wstring& line : collector_.WideLines()) EXPECT_NE(line, L"Building Tool ...");
+TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
+    struct Case {
+        std::string standIn;
+        std::wstring line;     // shown after the builder's own lines, or empty
+        std::wstring summary;  // the target's summary line
+    };
+    const Case cases[] = {
+        {"result=fail\n", L"", L"  P1 (Win32 Debug): 1 error(s), 0 warning(s)"},
+        {"result=crash\n", L"MSDEV crashed (exception 0xC0000005).", L"  P2 (Win32 Debug): crashed (exception 0xC0000005)"},
+        {"exitcode=259\nhang=700\n", L"MSDEV ended with exit code 259.", L"  P3 (Win32 Debug): exit code 259"},
+        {"exitcode=3\n", L"MSDEV ended with exit code 3.", L"  P4 (Win32 Debug): exit code 3"},
+    };
+    std::vector<TestProject> projects;
+    std::vector<int> ids;
+    for (const Case& c : cases) {
+        ids.push_back(static_cast<int>(ids.size()) + 1);
+        projects.push_back(Project(ids.back(), L"P" + std::to_wstring(ids.back()), L"VC6", c.standIn));
+    }
+    projects.push_back(Project(5, L"Fine"));
+    ids.push_back(5);
+    Run(projects, ids, {true});
+    EXPECT_EQ(Invocations().size(), 5u);
+    Lines expected = {L"Summary: 5 targets, 1 succeeded, 4 failed, 0 not run."};
+    for (const Case& c : cases) {
+        if (!c.line.empty()) {
+            EXPECT_TRUE(Shows(kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\" + c.line)) << ToUtf8(c.line);
+        }
+        expected.push_back(c.summary);
+    }
+    EXPECT_TRUE(Shows(L"P1.exe - 1 error(s), 0 warning(s)"));
+    EXPECT_TRUE(Shows(L"Fine.exe - 0 error(s), 0 warning(s)"));
+    EXPECT_EQ(Summary(), expected);
+    EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitFailed);
 }
 
-TEST_F(EngineRunTest, EmptyTargetListStillFinishes) {
-    ASSERT_EQ(Run({Project(1, L"Calc")}, {}, true, true, false, true), 0);
+TEST_F(EngineRunTest, BuildersThatCanNotStartSayWhy) {
+    std::vector<TestProject> projects = {Project(1, L"Calc"), Project(2, L"Tool", L"VB6"), Project(3, L"Other", L"VB6")};
+    Run(projects, {1, 2, 3}, {true}, L"<not installed>");
     EXPECT_TRUE(Invocations().empty());
-    EXPECT_TRUE(collector_.Pieces().empty());
+    EXPECT_EQ(receiver_.Lines(),
+              (Lines{L"Could not start <not installed>\\MSDEV98\\Bin\\MSDEV: File not found (error 2).",
+                     L"Building Tool ...", L"Could not start <not installed>\\..\\vb98\\vb6.exe: File not found (error 2).",
+                     L"Building Other ...", L"Could not start <not installed>\\..\\vb98\\vb6.exe: File not found (error 2).",
+                     L"Summary: 3 targets, 0 succeeded, 3 failed, 0 not run.",
+                     L"  Calc (Win32 Debug): could not start the IDE", L"  Tool: could not start the compiler",
+                     L"  Other: could not start the compiler"}));
+    EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitNotStarted);
+
+    // A folder the system can't make current is refused before anything starts.
+    // (Written by hand: nothing here can make such a folder, and the builder never gets there.)
+    TestProject deep = Project(4, L"Deep");
+    deep.folder = dir_.File(std::wstring(300 - dir_.Path().size() - 1, L'd'));
+    deep.writeProjectFile = false;
+    TestProject wordy = Project(5, L"Wordy");
+    wordy.debugConfig = std::wstring(40000, L'c');
+    Run({deep, wordy}, {4, 5}, {true});
+    const std::wstring program = L"Could not start " + kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV: ";
+    EXPECT_EQ(receiver_.Lines()[0], program + L"its working folder is 300 characters long, more than the system "
+                                              L"allows (258) (error 206).");
+    EXPECT_EQ(receiver_.Lines()[1].rfind(program + L"its command line is 40", 0), 0u) << ToUtf8(receiver_.Lines()[1]);
 }
 
-TEST_F(EngineRunTest, BasicStepStopsAtAProjectWithoutFolder) {
+TEST_F(EngineRunTest, TheBasicStepEndsAtAProjectWithoutFolder) {
     std::vector<TestProject> projects = {Project(1, L"One", L"VB6"), Project(2, L"Two", L"VB6"),
-                                         Project(3, L"Three", L"VB6")};
+                                         Project(3, L"Three", L"VB6"), Project(4, L"Calc")};
     kwtest::WriteProjects(projects);
     projects[1].folder.clear();
-    ASSERT_EQ(Run(projects, {1, 2, 3}, true, false), 0);
-    EXPECT_EQ(Invocations(), (Calls{L"vb6 One.vbp"}));
-    EXPECT_EQ(collector_.WideLines(), (std::vector<std::wstring>{L"Building One ..."}));
-}
-
-TEST_F(EngineRunTest, UnknownTargetsAreSkippedByVisualCppAndEndTheBasicStep) {
-    std::vector<TestProject> projects = {Project(1, L"Calc"), Project(2, L"Tool", L"VB6")};
-    ASSERT_EQ(Run(projects, {1, 5, 2}, true, false), 0);
-    EXPECT_EQ(Invocations(), (Calls{L"MSDEV Calc - Win32 Debug"}));
-}
-
-TEST_F(EngineRunTest, NotInstalledShowsOnlyTheBasicLines) {
-    std::vector<TestProject> projects = {Project(1, L"Calc"), Project(2, L"Tool", L"VB6"), Project(3, L"Other", L"VB6")};
-    ASSERT_EQ(Run(projects, {1, 2, 3}, true, false, false, false, false, L"<not installed>"), 0);
-    EXPECT_TRUE(Invocations().empty());
-    EXPECT_EQ(collector_.Lines(), (std::vector<std::wstring>{L"Building Tool ...", L"Building Other ..."}));
-}
-
-TEST_F(EngineRunTest, FailingCrashingAndHangingBuildersDoNotStopTheRun) {
-    std::vector<TestProject> projects = {Project(1, L"Fails"), Project(2, L"Crashes"), Project(3, L"Hangs"),
-                                         Project(4, L"Exit259"), Project(5, L"Fine")};
-    projects[0].standIn += "result=fail\n";
-    projects[1].standIn += "result=crash\n";
-    projects[2].standIn += "hang=700\n";
-    projects[3].standIn += "exitcode=259\n";
-    ASSERT_EQ(Run(projects, {1, 2, 3, 4, 5}, true, false), 0);
-    EXPECT_EQ(Invocations().size(), 5u);
-    std::vector<std::wstring> lines = collector_.Lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"Fails.exe - 1 error(s), 0 warning(s)"), lines.end());
-    EXPECT_EQ(std::find(lines.begin(), lines.end(), L"Crashes.exe - 0 error(s), 0 warning(s)"), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"Hangs.exe - 0 error(s), 0 warning(s)"), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"Exit259.exe - 0 error(s), 0 warning(s)"), lines.end());
-    EXPECT_EQ(lines.back(), L"Fine.exe - 0 error(s), 0 warning(s)");
-    EXPECT_EQ(kwtest::ListFolder(temporaryFolder_), L"");
+    Run(projects, {1, 2, 3, 5, 4}, {true});
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc - Win32 Debug", L"vb6 One.vbp"}));
+    EXPECT_EQ(Summary(), (Lines{L"Summary: 5 targets, 2 succeeded, 1 failed, 2 not run.", L"  Two: no name or source folder",
+                                L"  Three: not built: the Visual Basic builds ended early", L"  Project 5: not run"}));
 }
 
 TEST_F(EngineRunTest, FloodedLogIsDeliveredWhole) {
-    std::vector<TestProject> projects = {Project(1, L"Big")};
-    projects[0].standIn += "flood=3000000\nmirror=mirror.log\n";
-    ASSERT_EQ(Run(projects, {1}, true, false), 0);
-    std::string written = kwtest::ReadBytes(projects[0].folder + L"\\mirror.log");
-    EXPECT_EQ(collector_.NarrowBytes().size(), written.size());
-    EXPECT_TRUE(collector_.NarrowBytes() == written);
+    Run({Project(1, L"Big", L"VC6", "flood=3000000\nmirror=mirror.log\n")}, {1}, {true});
+    std::string written = kwtest::ReadBytes(dir_.File(L"src\\Big\\mirror.log"));
+    EXPECT_EQ(receiver_.NarrowBytes().size(), written.size());
+    EXPECT_TRUE(receiver_.NarrowBytes() == written);
 }
 
 TEST_F(EngineRunTest, FoldersWithBlanksAndQuotesReachTheBuilderWhole) {
@@ -275,28 +270,72 @@ TEST_F(EngineRunTest, FoldersWithBlanksAndQuotesReachTheBuilderWhole) {
     calc.debugConfig = L"Win32 \"Debug\" /CLEAN /OUT x";
     TestProject tool = Project(2, L"Report Tool", L"VB6");
     tool.folder = dir_.File(L"src\\My Reports");
-    std::wstring temp = dir_.File(L"temp with blanks");
-    CreateDirectoryW(temp.c_str(), nullptr);
-    temporaryFolder_ = temp;
+    temporaryFolder_ = dir_.File(L"temp with blanks");
+    CreateDirectoryW(temporaryFolder_.c_str(), nullptr);
 
-    ASSERT_EQ(Run({calc, tool}, {1, 2}, false, true), 0);
-    std::vector<std::wstring> lines = collector_.Lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), L"My Calc.exe - 0 error(s), 0 warning(s)"), lines.end());
-    EXPECT_NE(std::find(lines.begin(), lines.end(),
-                        L"Build of '" + tool.folder + L"\\Report Tool.exe' succeeded."),
-              lines.end());
+    Run({calc, tool}, {1, 2}, {false, true});
+    EXPECT_TRUE(Shows(L"My Calc.exe - 0 error(s), 0 warning(s)"));
+    EXPECT_TRUE(Shows(L"Build of '" + tool.folder + L"\\Report Tool.exe' succeeded."));
     EXPECT_TRUE(kwtest::FileExists(calc.folder + L"\\Release\\My Calc.exe"));
 
     // The hostile Debug configuration stays one argument: the builder reports it unknown.
-    collector_.Clear();
-    ASSERT_EQ(Run({calc, tool}, {1}, true, false), 0);
-    std::vector<std::wstring> journal = kwtest::ReadLines(journal_);
-    std::vector<std::wstring> args = kwtest::SplitCommandLine(journal.back());
+    Run({calc, tool}, {1}, {true});
+    Lines args = kwtest::SplitCommandLine(kwtest::ReadLines(journal_).back());
     ASSERT_EQ(args.size(), 6u);
     EXPECT_EQ(args[3], L"My Calc - Win32 \"Debug\" /CLEAN /OUT x");
-    EXPECT_EQ(collector_.Lines().back(), L"Error: Project configuration \"My Calc - Win32 \"Debug\" /CLEAN /OUT x\" "
-                                         L"not found in " + calc.folder + L"\\My Calc.dsp.");
-    EXPECT_EQ(kwtest::ListFolder(temp), L"");
+    EXPECT_TRUE(Shows(L"Error: Project configuration \"My Calc - Win32 \"Debug\" /CLEAN /OUT x\" not found in " +
+                      calc.folder + L"\\My Calc.dsp."));
+}
+
+bool ProcessEnded(const std::wstring& pidFile) {
+    DWORD pid = std::wcstoul(FromUtf8(kwtest::ReadBytes(pidFile)).c_str(), nullptr, 10);
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return true;
+    bool ended = WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
+TEST_F(EngineRunTest, StopEndsTheBuildersTreeAndTheRun) {
+    std::vector<TestProject> projects = {Project(1, L"Slow", L"VC6", "hang=120000\nspawn=child.pid\n"),
+                                         Project(2, L"Later")};
+    ASSERT_EQ(Start(projects, {1, 2}, {true, true}), 0);
+    // Stop once the builder is well under way.
+    while (!Shows(L"Helpers.cpp") && receiver_.Finished() == 0) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        receiver_.Pump();
+    }
+    BuildController::StopRun();
+    BuildController::StopRun();  // twice changes nothing
+    ASSERT_TRUE(receiver_.PumpUntilFinished());
+    receiver_.Pump();
+    EXPECT_EQ(receiver_.Finished(), 1);
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Slow - Win32 Debug"}));
+    EXPECT_TRUE(ProcessEnded(projects[0].folder + L"\\child.pid")) << "the builder's child outlived the stop";
+    EXPECT_EQ(kwtest::ListFolder(temporaryFolder_), L"");
+    EXPECT_EQ(Summary(), (Lines{L"Summary: 2 targets, 0 succeeded, 0 failed, 2 not run.", L"  Slow (Win32 Debug): stopped",
+                                L"  Later: not run"}));
+    EXPECT_EQ(receiver_.Lines()[receiver_.Lines().size() - 4], L"Run stopped.");
+    EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitStopped);
+    BuildController::StopRun();  // no run: nothing happens
+}
+
+TEST_F(EngineRunTest, TimeOutAndRunnerFailureFailTheTargetAndTheRunGoesOn) {
+    TheRunSettings().builderTimeoutSeconds = 1;
+    Run({Project(1, L"Slow", L"VC6", "hang=60000\n"), Project(2, L"Fine")}, {1, 2}, {true});
+    EXPECT_TRUE(Shows(kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV timed out after 1 s and was stopped."));
+    EXPECT_EQ(Summary(), (Lines{L"Summary: 2 targets, 1 succeeded, 1 failed, 0 not run.", L"  Slow (Win32 Debug): timed out"}));
+    TheRunSettings().builderTimeoutSeconds = 0;
+
+    struct Throwing : ProcessLauncher {
+        BOOL StartProcess(wchar_t*, const wchar_t*, DWORD, PROCESS_INFORMATION&) override { throw std::bad_alloc(); }
+    } launcher;
+    TheRunSettings().launcher = &launcher;
+    Run({Project(1, L"Calc")}, {1}, {true});
+    EXPECT_EQ(receiver_.Lines(), (Lines{L"The run of " + kwtest::StandInVisualStudioFolder() +
+                                            L"\\MSDEV98\\Bin\\MSDEV failed: std::bad_alloc.",
+                                        L"Summary: 1 target, 0 succeeded, 1 failed, 0 not run.",
+                                        L"  Calc (Win32 Debug): the run of the IDE failed"}));
 }
 
 }  // namespace

@@ -3,21 +3,24 @@
 #include <gtest/gtest.h>
 
 #include "engine/BuildCommands.h"
-#include "engine/EngineTestSupport.h"
+#include "common/RunSupport.h"
 #include "engine/ProcessRunner.h"
+#include "engine/RunSettings.h"
 #include "win/Text.h"
 
-#include <process.h>
+#include <stdexcept>
 
 namespace kw {
 namespace {
 
-using kwtest::LogCollector;
+using kwtest::RunReceiver;
 using kwtest::ScratchDir;
 
-std::vector<size_t> PieceSizes(const LogCollector& collector) {
+std::vector<size_t> PieceSizes(const RunReceiver& collector) {
     std::vector<size_t> sizes;
-    for (const kwtest::Piece& piece : collector.Pieces()) sizes.push_back(piece.bytes.size());
+    for (const kwtest::Piece& piece : collector.Pieces()) {
+        if (!piece.wide) sizes.push_back(piece.bytes.size());
+    }
     return sizes;
 }
 
@@ -28,18 +31,24 @@ std::string Filler(size_t bytes) {
     return text;
 }
 
-TEST(ReadNewLogText, PostsAtMost2048BytesPerCall) {
+TEST(ReadNewLogText, PostsWhatIsNewInPiecesOf2048Bytes) {
     ScratchDir dir(L"pace");
-    LogCollector collector;
+    RunReceiver collector;
     std::wstring log = dir.File(L"1412.log");
-    std::string text = Filler(5000);
-    kwtest::WriteBytes(log, text);
-
     std::uint32_t position = 0;
-    for (int i = 0; i < 4; ++i) ReadNewLogText(log, position, collector.Window(), collector.ListBox());
+    auto read = [&] { ReadNewLogText(log, position, collector.Window(), collector.ListBox()); };
+    read();  // no log yet
+    kwtest::WriteBytes(log, "Compiling...\r\nCa");
+    read();
+    read();  // nothing new
+    // A zero byte would end a narrow text early; it is posted as a blank.
+    std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + Filler(5000);
+    kwtest::WriteBytes(log, text);
+    for (int i = 0; i < 4; ++i) read();
     collector.Pump();
-    EXPECT_EQ(PieceSizes(collector), (std::vector<size_t>{2048, 2048, 904}));
-    EXPECT_EQ(position, 5000u);
+    EXPECT_EQ(PieceSizes(collector), (std::vector<size_t>{16, 2048, 2048, 913}));
+    EXPECT_EQ(position, text.size());
+    text[22] = ' ';
     EXPECT_EQ(collector.NarrowBytes(), text);
     EXPECT_FALSE(collector.ForeignListBox());
     // The side copy is gone, the log itself is left to the runner.
@@ -47,130 +56,26 @@ TEST(ReadNewLogText, PostsAtMost2048BytesPerCall) {
     EXPECT_TRUE(kwtest::FileExists(log));
 }
 
-TEST(ReadNewLogText, PostsOnlyWhatIsNew) {
-    ScratchDir dir(L"grow");
-    LogCollector collector;
-    std::wstring log = dir.File(L"1.log");
-    std::uint32_t position = 0;
-
-    ReadNewLogText(log, position, collector.Window(), collector.ListBox());  // no log yet
-    kwtest::WriteBytes(log, "Compiling...\r\nCa");
-    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
-    ReadNewLogText(log, position, collector.Window(), collector.ListBox());  // nothing new
-    kwtest::WriteBytes(log, "Compiling...\r\nCalc.cpp\r\n");
-    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
-    collector.Pump();
-
-    ASSERT_EQ(collector.Pieces().size(), 2u);
-    EXPECT_EQ(collector.Pieces()[0].bytes, "Compiling...\r\nCa");
-    EXPECT_EQ(collector.Pieces()[1].bytes, "lc.cpp\r\n");
-    EXPECT_EQ(collector.Lines(), (std::vector<std::wstring>{L"Compiling...", L"Ca", L"lc.cpp"}));
-}
-
-TEST(ReadNewLogText, PieceEndingInsideACrLfPairIsPostedUnchanged) {
-    ScratchDir dir(L"crlf");
-    LogCollector collector;
-    std::wstring log = dir.File(L"1.log");
-    std::string text = std::string(2047, 'x') + "\r\nnext\r\n";
-    kwtest::WriteBytes(log, text);
-    std::uint32_t position = 0;
-    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
-    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
-    collector.Pump();
-    ASSERT_EQ(collector.Pieces().size(), 2u);
-    EXPECT_EQ(collector.Pieces()[0].bytes, std::string(2047, 'x') + "\r");
-    EXPECT_EQ(collector.Pieces()[1].bytes, "\nnext\r\n");
-}
-
-TEST(ReadNewLogText, ZeroBytesInTheLogCutNothingOff) {
-    ScratchDir dir(L"zero");
-    LogCollector collector;
-    std::wstring log = dir.File(L"1.log");
-    kwtest::WriteBytes(log, std::string("Compiling...\0\0\r\nCalc.cpp\r\n", 26));
-    std::uint32_t position = 0;
-    ReadNewLogText(log, position, collector.Window(), collector.ListBox());
-    collector.Pump();
-    EXPECT_EQ(collector.Lines(), (std::vector<std::wstring>{L"Compiling...  ", L"Calc.cpp"}));
-    EXPECT_EQ(position, 26u);
-}
-
-TEST(ReadRemainingLogText, PostsEverythingInPieces) {
+TEST(ReadRemainingLogText, PostsEverythingInPiecesWhileAnyoneReceives) {
     ScratchDir dir(L"rest");
-    LogCollector collector;
     std::wstring log = dir.File(L"1.log");
     std::string text = Filler(100000);
     kwtest::WriteBytes(log, text);
-    std::uint32_t position = 2048;
-    ReadRemainingLogText(log, position, collector.Window(), collector.ListBox());
-    collector.Pump();
-    EXPECT_EQ(position, 100000u);
-    EXPECT_EQ(collector.NarrowBytes(), text.substr(2048));
-    for (size_t size : PieceSizes(collector)) EXPECT_LE(size, 2048u);
-    EXPECT_EQ(collector.Pieces().size(), (100000u - 2048u + 2047u) / 2048u);
-}
-
-TEST(ReadNewLogText, UndeliverableTextIsDropped) {
-    ScratchDir dir(L"gone");
-    std::wstring log = dir.File(L"1.log");
-    kwtest::WriteBytes(log, Filler(10000));
     HWND gone;
     {
-        LogCollector collector;
+        RunReceiver collector;
         gone = collector.Window();
+        std::uint32_t position = 2048;
+        ReadRemainingLogText(log, position, collector.Window(), collector.ListBox());
+        collector.Pump();
+        EXPECT_EQ(position, 100000u);
+        EXPECT_EQ(collector.NarrowBytes(), text.substr(2048));
+        EXPECT_EQ(PieceSizes(collector).size(), (100000u - 2048u + 2047u) / 2048u);
     }
+    // Nobody to receive: the rest is dropped, nothing stays behind.
     std::uint32_t position = 0;
     ReadRemainingLogText(log, position, gone, nullptr);
-    EXPECT_FALSE(PostLogText("x", 1, false, gone, nullptr));
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
-}
-
-unsigned __stdcall PostThreePiecesPerBound(void* window) {
-    for (long i = 0; i < 3 * kMaxLogTextInFlight; ++i) PostLogText("x\r\n", 3, false, static_cast<HWND>(window), nullptr);
-    return 0;
-}
-
-TEST(PostLogText, WaitsForASlowReceiverInsteadOfPilingUpText) {
-    LogCollector collector;
-    const long before = LogTextInFlight();
-    HANDLE poster = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, PostThreePiecesPerBound, collector.Window(), 0, nullptr));
-    ASSERT_NE(poster, nullptr);
-    // Nobody receives yet: the poster stops at the bound instead of queueing the whole flood.
-    while (LogTextInFlight() < kMaxLogTextInFlight && WaitForSingleObject(poster, 10) == WAIT_TIMEOUT) {
-    }
-    EXPECT_EQ(LogTextInFlight(), kMaxLogTextInFlight);
-    EXPECT_EQ(WaitForSingleObject(poster, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the poster waits";
-    // Receiving lets it go on, and every piece arrives.
-    while (MsgWaitForMultipleObjects(1, &poster, FALSE, INFINITE, QS_ALLPOSTMESSAGE) != WAIT_OBJECT_0) {
-        collector.Pump();
-    }
-    CloseHandle(poster);
-    collector.Pump();
-    EXPECT_EQ(collector.Pieces().size(), static_cast<size_t>(3 * kMaxLogTextInFlight));
-    EXPECT_EQ(LogTextInFlight(), before);
-}
-
-TEST(PostLogText, NoWindowIsNoDelivery) {
-    const long before = LogTextInFlight();
-    EXPECT_FALSE(PostLogText("x", 1, false, nullptr, nullptr));
-    EXPECT_FALSE(PostLogLine(L"Building Tool ...", nullptr, nullptr));
-    EXPECT_FALSE(PostRunFinished(nullptr));
-    EXPECT_EQ(LogTextInFlight(), before);
-    // Nothing went to this thread's own queue, where nobody would free it.
-    MSG message;
-    EXPECT_FALSE(PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_RUN_FINISHED, WM_LOG_TEXT, PM_REMOVE));
-}
-
-struct Call {
-    std::wstring commandLine, folder, log;
-    HWND window, listBox;
-};
-
-unsigned __stdcall RunCall(void* argument) {
-    auto* call = static_cast<Call*>(argument);
-    RunBuilder(call->commandLine, call->folder, call->log, call->window, call->listBox);
-    PostMessageW(call->window, WM_RUN_FINISHED, 0, 0);
-    return 0;
 }
 
 // A child run the way a build step runs one, in a stand-in project folder.
@@ -178,7 +83,7 @@ class RunBuilderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         logPath_ = dir_.File(L"4242.log");
-        project_.id = 1;
+        project_.id = L"1";
         project_.name = L"Calc";
         project_.folder = dir_.File(L"Calc");
     }
@@ -194,95 +99,105 @@ protected:
         return ComposeVisualCppCommandLine(input, ActionDebug, false);
     }
 
-    // Runs the stand-in on another thread, as the worker would, while this thread receives.
+    // Runs the stand-in as a build step does; what it posts is received afterwards.
     void Run(std::wstring commandLine, std::wstring workingFolder = {}) {
         kwtest::WriteProjects({project_});
-        if (workingFolder.empty()) workingFolder = project_.folder;
-        Call call{std::move(commandLine), workingFolder, logPath_, collector_.Window(), collector_.ListBox()};
-        uintptr_t thread = _beginthreadex(nullptr, 0, RunCall, &call, 0, nullptr);
-        ASSERT_NE(thread, 0u);
-        bool finished = collector_.PumpUntilFinished();
-        if (finished) WaitForSingleObject(reinterpret_cast<HANDLE>(thread), INFINITE);
-        CloseHandle(reinterpret_cast<HANDLE>(thread));
-        ASSERT_TRUE(finished) << "the run never ended";
+        RunBuilder(commandLine, workingFolder.empty() ? project_.folder : workingFolder, logPath_, collector_.Window(),
+                   collector_.ListBox());
+        collector_.Pump();
     }
 
     ScratchDir dir_{L"runner"};
-    LogCollector collector_;
+    RunReceiver collector_;
     std::wstring logPath_;
     kwtest::TestProject project_;
 };
 
-TEST_F(RunBuilderTest, CapturesTheWholeLogAndDeletesIt) {
-    Run(MakeCommand());
-    std::vector<std::wstring> lines = collector_.Lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), L"--------------------Configuration: Calc - Win32 Debug--------------------");
-    EXPECT_EQ(lines.back(), L"Calc.exe - 0 error(s), 0 warning(s)");
+// How each kind of builder ends shows in the event log; the log file never stays behind.
+TEST_F(RunBuilderTest, EveryEndingIsShown) {
+    const std::wstring program = kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV";
+    const std::wstring done = L"Calc.exe - 0 error(s), 0 warning(s)";
+    struct Case {
+        std::string standIn;
+        std::vector<std::wstring> lastLines;
+    } cases[] = {
+        {"", {L"Linking...", done}},
+        {"exitcode=259\nhang=300\n", {done, program + L" ended with exit code 259."}},
+        {"result=crash\n", {L"Helpers.cpp", program + L" crashed (exception 0xC0000005)."}},
+    };
+    for (const Case& c : cases) {
+        project_.standIn = c.standIn;
+        collector_.Clear();
+        Run(MakeCommand());
+        const auto& lines = collector_.Lines();
+        ASSERT_GE(lines.size(), 2u) << c.standIn;
+        EXPECT_EQ(std::vector<std::wstring>(lines.end() - 2, lines.end()), c.lastLines) << c.standIn;
+        EXPECT_FALSE(kwtest::FileExists(logPath_));
+        EXPECT_FALSE(kwtest::FileExists(logPath_ + L"-2"));
+    }
+    EXPECT_EQ(collector_.Lines().front(), L"--------------------Configuration: Calc - Win32 Debug--------------------");
     EXPECT_TRUE(kwtest::FileExists(project_.folder + L"\\Debug\\Calc.exe"));
-    EXPECT_FALSE(kwtest::FileExists(logPath_));
-    EXPECT_FALSE(kwtest::FileExists(logPath_ + L"-2"));
 }
 
 TEST_F(RunBuilderTest, PiecesWhileRunningKeepTheirPace) {
-    // 5000 bytes at once, then the child stays alive: 2048, 2048 and 904 bytes.
+    // 5000 bytes at once, then the child stays alive: 2048, 2048 and 904 bytes, then the end mark.
     project_.standIn = "exactbytes=5000\nhang=1500\n";
     Run(MakeCommand());
-    EXPECT_EQ(PieceSizes(collector_), (std::vector<size_t>{2048, 2048, 904}));
-    EXPECT_FALSE(kwtest::FileExists(logPath_));
+    EXPECT_EQ(PieceSizes(collector_), (std::vector<size_t>{2048, 2048, 904, 0}));
 }
 
-TEST_F(RunBuilderTest, ExitCode259DoesNotHangTheRun) {
-    project_.standIn = "exitcode=259\nhang=300\n";
-    Run(MakeCommand());
-    EXPECT_EQ(collector_.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)");
-    EXPECT_FALSE(kwtest::FileExists(logPath_));
-}
-
-TEST_F(RunBuilderTest, CrashingBuilderLeavesItsPartialLog) {
-    project_.standIn = "result=crash\n";
-    Run(MakeCommand());
-    std::vector<std::wstring> lines = collector_.Lines();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), L"Helpers.cpp");
-    EXPECT_FALSE(kwtest::FileExists(project_.folder + L"\\Debug\\Calc.exe"));
-    EXPECT_FALSE(kwtest::FileExists(logPath_));
-}
-
-TEST_F(RunBuilderTest, MissingProgramPostsNothingAndDeletesNothing) {
+TEST_F(RunBuilderTest, BuildersThatDoNotStartDeleteNothing) {
     kwtest::WriteBytes(logPath_, "left from before\r\n");
-    Run(L"\"" + dir_.File(L"nowhere\\MSDEV98\\Bin\\MSDEV") + L"\" x.dsp /CLEAN /OUT " + logPath_);
-    EXPECT_TRUE(collector_.Pieces().empty());
+    const std::wstring missing = dir_.File(L"nowhere\\MSDEV98\\Bin\\MSDEV");
+    Run(L"\"" + missing + L"\" x.dsp /CLEAN /OUT " + logPath_);
+    EXPECT_EQ(collector_.Lines(), std::vector<std::wstring>{L"Could not start " + missing + L": File not found (error 2)."});
     EXPECT_EQ(kwtest::ReadBytes(logPath_), "left from before\r\n");
-}
 
-TEST_F(RunBuilderTest, LogLeftFromAnEarlierRunIsNotShown) {
+    collector_.Clear();
+    Run(MakeCommand(), dir_.File(L"does not exist"));
+    ASSERT_EQ(collector_.Lines().size(), 1u);
+    EXPECT_EQ(collector_.Lines()[0].rfind(L"Could not start ", 0), 0u);
+
     // A builder that ends without writing its log, where an old log of the same name lies.
+    collector_.Clear();
     kwtest::WriteBytes(logPath_, "Old.exe - 0 error(s), 0 warning(s)\r\n");
     Run(QuoteArgument(kwtest::BuildTreePath("tools/argv-echo.exe")) + L" /OUT " + QuoteArgument(logPath_));
-    EXPECT_TRUE(collector_.Pieces().empty());
+    EXPECT_EQ(collector_.NarrowBytes(), "");
     EXPECT_FALSE(kwtest::FileExists(logPath_));
 }
 
-TEST_F(RunBuilderTest, MissingWorkingFolderStartsNothing) {
-    Run(MakeCommand(), dir_.File(L"does not exist"));
-    EXPECT_TRUE(collector_.Pieces().empty());
-}
+// The runner's seam to the system, failing on request.
+struct FaultyLauncher : ProcessLauncher {
+    bool noEvent = false, noThread = false, throws = false;
+    HANDLE CreateDoneEvent() override { return noEvent ? nullptr : ProcessLauncher::CreateDoneEvent(); }
+    HANDLE StartRunnerThread(ThreadProcedure procedure, void* argument) override {
+        return noThread ? nullptr : ProcessLauncher::StartRunnerThread(procedure, argument);
+    }
+    BOOL StartProcess(wchar_t* commandLine, const wchar_t* folder, DWORD flags, PROCESS_INFORMATION& process) override {
+        if (throws) throw std::runtime_error("out of luck");
+        return ProcessLauncher::StartProcess(commandLine, folder, flags, process);
+    }
+};
 
-TEST_F(RunBuilderTest, RunsOnTheCallingThreadWhenNoEventOrThreadCanBeMade) {
-    SetRunnerFaults({true, false});
-    Run(MakeCommand());
-    SetRunnerFaults({});
-    EXPECT_EQ(collector_.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)");
-
-    LogCollector second;
-    SetRunnerFaults({false, true});
-    std::wstring command = MakeCommand();
-    RunBuilder(command, project_.folder, logPath_, second.Window(), second.ListBox());
-    SetRunnerFaults({});
-    second.Pump();
-    EXPECT_EQ(second.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)");
-    EXPECT_FALSE(kwtest::FileExists(logPath_));
+TEST_F(RunBuilderTest, SeamFailuresNeitherHangNorPass) {
+    FaultyLauncher launcher;
+    TheRunSettings().launcher = &launcher;
+    const std::wstring done = L"Calc.exe - 0 error(s), 0 warning(s)";
+    for (int fault = 0; fault < 3; ++fault) {
+        launcher.noEvent = fault == 0;
+        launcher.noThread = fault == 1;
+        launcher.throws = fault == 2;
+        collector_.Clear();
+        Run(MakeCommand());
+        if (fault < 2) {
+            EXPECT_EQ(collector_.Lines().back(), done) << fault;  // run on the calling thread instead
+        } else {
+            EXPECT_EQ(collector_.Lines().back(), L"The run of " + kwtest::StandInVisualStudioFolder() +
+                                                     L"\\MSDEV98\\Bin\\MSDEV failed: out of luck.");
+        }
+        EXPECT_FALSE(kwtest::FileExists(logPath_));
+    }
+    TheRunSettings().launcher = nullptr;
 }
 
 }  // namespace

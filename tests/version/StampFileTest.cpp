@@ -84,23 +84,26 @@ TEST_F(StampFileTest, OnlyTheNumbersChange) {
               "Type=Exe\r\nMajorVer=3\r\nMinorVer=2\r\nRevisionVer=5\r\nVersionCompanyName=\"\xC4pfel\"\r\n");
 }
 
-TEST_F(StampFileTest, OnlyCrLfEndsALine) {
-    // LF only: nothing is recognised, everything comes back as it was, and the file is replaced.
-    const std::string lfOnly = "VS_VERSION_INFO VERSIONINFO\n FILEVERSION 1,0,0,1\n PRODUCTVERSION 1,0,0,1\n";
-    StampResult r;
-    EXPECT_EQ(Stamp(lfOnly, CompilerVC6, ActionSetVersion, &r), lfOnly);
-    EXPECT_TRUE(r.Stamped());
-    // A version line at the end without CR LF, or with a CR alone, is written back unchanged.
+TEST_F(StampFileTest, OnlyCrLfEndsALineAndAFileWithoutVersionLinesStaysAsItIs) {
+    // LF only, a last line without CR LF or with a CR alone, an empty file: no version line is
+    // seen, and the file is not replaced.
+    for (const std::string text : {"VS_VERSION_INFO VERSIONINFO\n FILEVERSION 1,0,0,1\n PRODUCTVERSION 1,0,0,1\n",
+                                   " FILEVERSION 1,0,0,1\r", ""}) {
+        StampResult r;
+        EXPECT_EQ(Stamp(text, CompilerVC6, ActionSetVersion, &r), text);
+        EXPECT_EQ(r.failure, StampFailure::NoVersionLine);
+        EXPECT_EQ(DescribeStampFailure(path_, r), L"No version line found in " + path_ + L"; the file is unchanged.");
+    }
     EXPECT_EQ(Stamp(" FILEVERSION 1,0,0,1\r\n FILEVERSION 1,0,0,1", CompilerVC6, ActionSetVersion),
               " FILEVERSION 2,1,0,7\r\n FILEVERSION 1,0,0,1");
-    EXPECT_EQ(Stamp(" FILEVERSION 1,0,0,1\r", CompilerVC6, ActionSetVersion), " FILEVERSION 1,0,0,1\r");
-    EXPECT_EQ(Stamp("", CompilerVC6, ActionAutoIncrement, &r), "");
-    EXPECT_TRUE(r.Stamped());
 }
 
-TEST_F(StampFileTest, LeftOverNewFileIsReplacedAndRemoved) {
-    WriteBytes(TemporaryPathFor(path_), "left over from an interrupted run");
-    EXPECT_EQ(Stamp(" FILEVERSION 1,0,0,1\r\n", CompilerVC6, ActionSetVersion), " FILEVERSION 2,1,0,7\r\n");
+TEST_F(StampFileTest, AnExistingNewFileIsTheUsersAndIsKept) {
+    WriteBytes(path_, " FILEVERSION 1,0,0,1\r\n");
+    WriteBytes(TemporaryPathFor(path_), "the user's own");
+    EXPECT_EQ(StampFile(path_, CompilerVC6, ActionSetVersion, version_).failure, StampFailure::TemporaryExists);
+    EXPECT_EQ(ReadBytes(TemporaryPathFor(path_)), "the user's own");
+    EXPECT_EQ(ReadBytes(path_), " FILEVERSION 1,0,0,1\r\n");
 }
 
 TEST_F(StampFileTest, LinesAndCharactersSplitBetweenReadsStayWhole) {
@@ -219,7 +222,7 @@ TEST_F(StampFileTest, RefusedFilesKeepEveryByte) {
     // A folder where the .new file would go.
     ASSERT_TRUE(CreateDirectoryW(TemporaryPathFor(path_).c_str(), nullptr));
     r = StampFile(path_, CompilerVC6, ActionSetVersion, version_);
-    EXPECT_EQ(r.failure, StampFailure::NotWritten);
+    EXPECT_EQ(r.failure, StampFailure::TemporaryExists);
     EXPECT_NE(DescribeStampFailure(path_, r).find(TemporaryPathFor(path_)), std::wstring::npos);
     RemoveDirectoryW(TemporaryPathFor(path_).c_str());
 

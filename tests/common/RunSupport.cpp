@@ -1,6 +1,7 @@
-#include "engine/EngineTestSupport.h"
+#include "common/RunSupport.h"
 
-#include "engine/LogLines.h"
+#include "engine/LogText.h"
+#include "win/Controls.h"
 #include "win/Text.h"
 
 #include <shellapi.h>
@@ -11,9 +12,14 @@ namespace kwtest {
 
 namespace {
 
-constexpr wchar_t kCollectorClass[] = L"KilnworksTestLogCollector";
 // Only a hung run takes this long; no test relies on it otherwise.
 constexpr DWORD kHungRunMs = 180000;
+
+long long Now() {
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return t.QuadPart;
+}
 
 std::wstring XmlEscape(const std::wstring& text) {
     std::wstring escaped;
@@ -45,51 +51,49 @@ std::wstring BuildTreePath(const std::string& relative) {
 
 std::wstring StandInVisualStudioFolder() { return BuildTreePath("vs6/Common"); }
 
-LogCollector::LogCollector() {
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = Proc;
-    windowClass.hInstance = GetModuleHandleW(nullptr);
-    windowClass.lpszClassName = kCollectorClass;
-    RegisterClassExW(&windowClass);
-    window_ = CreateWindowExW(0, kCollectorClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              GetModuleHandleW(nullptr), this);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
+struct RunReceiver::Host {
+    kw::MessageOnlyWindow window;
+    explicit Host(RunReceiver* owner) : window(Procedure, owner) {}
 
-LogCollector::~LogCollector() {
-    Pump();
-    DestroyWindow(window_);
-}
-
-LRESULT CALLBACK LogCollector::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<LogCollector*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && message == kw::WM_LOG_TEXT) {
-        auto* logText = reinterpret_cast<kw::LogText*>(wParam);
-        if (logText) {
-            Piece piece;
-            piece.wide = logText->isWide != 0;
-            if (piece.wide) piece.text = static_cast<const wchar_t*>(logText->text);
-            else piece.bytes = static_cast<const char*>(logText->text);
-            if (logText->listBox != self->ListBox()) self->foreignListBox_ = true;
-            self->pieces_.push_back(std::move(piece));
+    static LRESULT Procedure(void* context, HWND, UINT message, WPARAM wParam, LPARAM, bool& handled) {
+        auto* self = static_cast<RunReceiver*>(context);
+        if (message == kw::WM_LOG_TEXT) {
+            if (auto* logText = reinterpret_cast<kw::LogText*>(wParam)) {
+                Piece piece;
+                piece.ticks = Now();
+                piece.wide = logText->isWide != 0;
+                if (piece.wide) piece.text = static_cast<const wchar_t*>(logText->text);
+                else piece.bytes = static_cast<const char*>(logText->text);
+                if (logText->listBox != self->ListBox()) self->foreignListBox_ = true;
+                self->pieces_.push_back(std::move(piece));
+            }
+            self->receiver_.Receive(wParam);
+            handled = true;
+        } else if (message == kw::WM_RUN_FINISHED) {
+            self->receiver_.Flush();
+            ++self->finished_;
+            handled = true;
         }
-        kw::FreeLogText(logText);
         return 0;
     }
-    if (self && message == kw::WM_RUN_FINISHED) {
-        ++self->finished_;
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+};
+
+RunReceiver::RunReceiver()
+    : receiver_([this](HWND, const std::wstring& line) { lines_.push_back(line); }) {
+    window_ = std::make_unique<Host>(this);
+    receiver_.Attach(window_->window.Handle());
 }
 
-void LogCollector::Pump() {
+RunReceiver::~RunReceiver() { Pump(); }
+
+HWND RunReceiver::Window() const { return window_->window.Handle(); }
+
+void RunReceiver::Pump() {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
 }
 
-bool LogCollector::PumpUntilFinished() {
+bool RunReceiver::PumpUntilFinished() {
     DWORD start = GetTickCount();
     while (finished_ == 0) {
         if (GetTickCount() - start > kHungRunMs) return false;
@@ -99,7 +103,13 @@ bool LogCollector::PumpUntilFinished() {
     return true;
 }
 
-std::string LogCollector::NarrowBytes() const {
+void RunReceiver::Clear() {
+    pieces_.clear();
+    lines_.clear();
+    finished_ = 0;
+}
+
+std::string RunReceiver::NarrowBytes() const {
     std::string bytes;
     for (const Piece& piece : pieces_) {
         if (!piece.wide) bytes += piece.bytes;
@@ -107,24 +117,10 @@ std::string LogCollector::NarrowBytes() const {
     return bytes;
 }
 
-std::vector<std::wstring> LogCollector::WideLines() const {
+std::vector<std::wstring> RunReceiver::WideLines() const {
     std::vector<std::wstring> lines;
     for (const Piece& piece : pieces_) {
         if (piece.wide) lines.push_back(piece.text);
-    }
-    return lines;
-}
-
-std::vector<std::wstring> LogCollector::Lines() const {
-    std::vector<std::wstring> lines;
-    for (const Piece& piece : pieces_) {
-        if (piece.wide) {
-            lines.push_back(piece.text);
-            continue;
-        }
-        std::wstring buffer = kw::FromAnsi(piece.bytes);
-        std::wstring line;
-        while (kw::TakeNextLine(buffer, line)) lines.push_back(line);
     }
     return lines;
 }
@@ -149,15 +145,22 @@ std::string VisualBasicProjectFile(const std::wstring& wideName) {
            ".exe\"\r\nName=\"" + name + "\"\r\nMajorVer=1\r\nMinorVer=0\r\nRevisionVer=0\r\n";
 }
 
+std::string ResourceScript() {
+    return "1 VERSIONINFO\r\n FILEVERSION 1,0,0,1\r\n PRODUCTVERSION 1,0,0,1\r\nBEGIN\r\n"
+           "            VALUE \"FileVersion\", \"1.0.0.1\\0\"\r\n"
+           "            VALUE \"ProductVersion\", \"1.0.0.1\\0\"\r\nEND\r\n";
+}
+
 void WriteProjects(const std::vector<TestProject>& projects) {
     for (const TestProject& project : projects) {
-        if (project.folder.empty()) continue;
+        if (project.folder.empty() || !project.writeProjectFile) continue;
         MakeFolders(project.folder);
-        if (project.writeProjectFile) {
-            bool basic = project.compiler == L"VB6";
-            WriteBytes(project.folder + L"\\" + project.name + (basic ? L".vbp" : L".dsp"),
-                       basic ? VisualBasicProjectFile(project.name) : VisualCppProjectFile(project.name));
-        }
+        bool basic = project.compiler == L"VB6";
+        std::wstring base = project.folder + L"\\" + project.name;
+        std::string text = basic ? VisualBasicProjectFile(project.name) : VisualCppProjectFile(project.name);
+        if (basic && !project.resource.empty()) text = project.resource;
+        WriteBytes(base + (basic ? L".vbp" : L".dsp"), text);
+        if (!basic) WriteBytes(base + L".rc", project.resource.empty() ? ResourceScript() : project.resource);
         if (!project.standIn.empty()) WriteBytes(project.folder + L"\\standin.ini", project.standIn);
     }
 }
@@ -166,7 +169,7 @@ void WritePackage(const std::wstring& path, const std::vector<TestProject>& proj
     std::wstring xml = L"<Package><Name>Test</Name><CurrentVersion>1.2.3.4</CurrentVersion><Projects>";
     for (const TestProject& project : projects) {
         bool basic = project.compiler == L"VB6";
-        xml += L"<Project><ProjectID>" + std::to_wstring(project.id) + L"</ProjectID>";
+        xml += L"<Project><ProjectID>" + XmlEscape(project.id) + L"</ProjectID>";
         xml += L"<Name>" + XmlEscape(project.name) + L"</Name>";
         xml += L"<SourceLocation>" + XmlEscape(project.folder) + L"</SourceLocation>";
         xml += L"<Compiler>" + project.compiler + L"</Compiler>";

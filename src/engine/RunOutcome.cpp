@@ -1,0 +1,173 @@
+#include "engine/RunOutcome.h"
+
+#include "win/Text.h"
+
+#include <cstdlib>
+
+namespace kw {
+
+namespace {
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+    return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+bool StartsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
+
+// The number that ends just before position end ("... 12" -> 12); -1 when there is none.
+long NumberBefore(std::string_view text, size_t end) {
+    size_t start = end;
+    while (start > 0 && text[start - 1] >= '0' && text[start - 1] <= '9') --start;
+    if (start == end || end - start > 9) return -1;
+    return std::strtol(std::string(text.substr(start, end - start)).c_str(), nullptr, 10);
+}
+
+}  // namespace
+
+void BuildLogScanner::Feed(std::string_view bytes) {
+    pending_.append(bytes.data(), bytes.size());
+    size_t start = 0;
+    for (size_t end; (end = pending_.find('\n', start)) != std::string::npos; start = end + 1) {
+        Line(std::string_view(pending_).substr(start, end - start));
+    }
+    pending_.erase(0, start);
+    // A line longer than any summary line is of no interest beyond its end.
+    if (pending_.size() > 4096) pending_.erase(0, pending_.size() - 4096);
+}
+
+void BuildLogScanner::Finish() {
+    if (!pending_.empty()) Line(pending_);
+    pending_.clear();
+}
+
+void BuildLogScanner::Line(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // "<target> - N error(s), M warning(s)"
+    constexpr std::string_view kWarnings = " warning(s)";
+    constexpr std::string_view kErrors = " error(s), ";
+    if (EndsWith(line, kWarnings)) {
+        size_t warningsEnd = line.size() - kWarnings.size();
+        long warnings = NumberBefore(line, warningsEnd);
+        size_t warningsStart = warningsEnd;
+        while (warningsStart > 0 && line[warningsStart - 1] >= '0' && line[warningsStart - 1] <= '9') --warningsStart;
+        if (warnings >= 0 && warningsStart >= kErrors.size() &&
+            line.substr(warningsStart - kErrors.size(), kErrors.size()) == kErrors) {
+            long errors = NumberBefore(line, warningsStart - kErrors.size());
+            if (errors >= 0) {
+                this->errors += static_cast<int>(errors);
+                this->warnings += static_cast<int>(warnings);
+                sawCounts = true;
+            }
+        }
+        return;
+    }
+    if (StartsWith(line, "Build of '") && EndsWith(line, "' failed.")) saidFailed = true;
+    if (StartsWith(line, "Compile Error in File")) saidFailed = true;
+}
+
+bool IsExceptionCode(DWORD exitCode) { return exitCode >= 0xC0000000u; }
+
+StepOutcome JudgeBuilder(const BuilderResult& result, std::wstring what, const wchar_t* builderWord) {
+    StepOutcome step;
+    step.what = std::move(what);
+    step.result = StepOutcome::Failed;
+    if (result.stopped) {
+        step.result = StepOutcome::NotRun;
+        step.detail = L"stopped";
+    } else if (!result.started) {
+        step.result = result.runnerFailed ? StepOutcome::Failed : StepOutcome::NotStarted;
+        step.detail = result.runnerFailed ? L"the run of the " + std::wstring(builderWord) + L" failed"
+                                          : L"could not start the " + std::wstring(builderWord);
+    } else if (result.timedOut) {
+        step.detail = L"timed out";
+    } else if (IsExceptionCode(result.exitCode)) {
+        step.detail = FormatW(L"crashed (exception 0x%08lX)", static_cast<unsigned long>(result.exitCode));
+    } else if (result.runnerFailed) {
+        step.detail = L"the run of the " + std::wstring(builderWord) + L" failed";
+    } else if (result.log.errors > 0 || result.log.saidFailed) {
+        step.detail = result.log.sawCounts
+                          ? FormatW(L"%d error(s), %d warning(s)", result.log.errors, result.log.warnings)
+                          : std::wstring(L"build failed");
+    } else if (result.exitCode != 0) {
+        step.detail = FormatW(L"exit code %lu", static_cast<unsigned long>(result.exitCode));
+    } else {
+        step.result = StepOutcome::Succeeded;
+    }
+    return step;
+}
+
+TargetOutcome::Verdict TargetOutcome::Judge() const {
+    if (!notRunReason.empty()) return NotRun;
+    bool notRun = steps.empty();
+    for (const StepOutcome& step : steps) {
+        if (step.result == StepOutcome::Failed || step.result == StepOutcome::NotStarted) return Failed;
+        if (step.result == StepOutcome::NotRun) notRun = true;
+    }
+    return notRun ? NotRun : Succeeded;
+}
+
+TargetOutcome& RunOutcome::Target(int projectId, const std::wstring& name) {
+    for (TargetOutcome& target : targets) {
+        if (target.projectId == projectId && target.notRunReason.empty()) {
+            if (target.name.empty()) target.name = name;
+            return target;
+        }
+    }
+    targets.push_back(TargetOutcome{});
+    targets.back().projectId = projectId;
+    targets.back().name = name;
+    return targets.back();
+}
+
+int RunOutcome::ExitCode() const {
+    int code = kExitSucceeded;
+    auto raise = [&code](int to) { code = code > to ? code : to; };
+    if (stopped) raise(kExitStopped);
+    if (!failure.empty()) raise(kExitFailed);
+    // A builder that could not start is its own kind of failure (3), below a failed build (4).
+    for (const TargetOutcome& target : targets) {
+        if (target.Judge() == TargetOutcome::NotRun) raise(kExitFailed);
+        for (const StepOutcome& step : target.steps) {
+            if (step.result == StepOutcome::NotStarted) raise(kExitNotStarted);
+            if (step.result == StepOutcome::Failed) raise(kExitFailed);
+        }
+    }
+    return code;
+}
+
+std::vector<std::wstring> RunOutcome::SummaryLines() const {
+    int succeeded = 0, failed = 0, notRun = 0;
+    std::vector<std::wstring> details;
+    for (const TargetOutcome& target : targets) {
+        TargetOutcome::Verdict verdict = target.Judge();
+        const std::wstring name = target.name.empty() ? L"Project " + std::to_wstring(target.projectId) : target.name;
+        if (verdict == TargetOutcome::Succeeded) {
+            ++succeeded;
+            continue;
+        }
+        verdict == TargetOutcome::Failed ? ++failed : ++notRun;
+        if (!target.notRunReason.empty()) {
+            details.push_back(L"  " + name + L": " + target.notRunReason);
+            continue;
+        }
+        // The first step that went wrong tells the story.
+        const StepOutcome* first = nullptr;
+        for (const StepOutcome& step : target.steps) {
+            if (step.result == StepOutcome::Succeeded) continue;
+            if (!first || (first->result == StepOutcome::NotRun && step.result != StepOutcome::NotRun)) first = &step;
+        }
+        if (!first) {
+            details.push_back(L"  " + name + L": not run");
+        } else {
+            std::wstring label = first->what.empty() ? name : name + L" (" + first->what + L")";
+            details.push_back(L"  " + label + L": " + first->detail);
+        }
+    }
+    std::vector<std::wstring> lines;
+    lines.push_back(FormatW(L"Summary: %d %s, %d succeeded, %d failed, %d not run.", static_cast<int>(targets.size()),
+                            targets.size() == 1 ? L"target" : L"targets", succeeded, failed, notRun));
+    lines.insert(lines.end(), details.begin(), details.end());
+    return lines;
+}
+
+}  // namespace kw

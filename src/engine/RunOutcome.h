@@ -1,0 +1,87 @@
+// What a run came to: for every target, the outcome of each step it went through, and from that
+// the summary both front ends show and the console front end's exit code.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kw {
+
+// What a builder's log says about its build. Fed the log's bytes piece by piece.
+class BuildLogScanner {
+public:
+    void Feed(std::string_view bytes);
+    void Finish();
+
+    int errors = 0;          // summed over every "<target> - N error(s), M warning(s)" line
+    int warnings = 0;
+    bool sawCounts = false;  // such a line was seen
+    bool saidFailed = false; // "Build of '...' failed." or "Compile Error in File ..."
+
+private:
+    void Line(std::string_view line);
+    std::string pending_;
+};
+
+// One builder run as the runner saw it.
+struct BuilderResult {
+    bool started = false;
+    DWORD startError = 0;       // why it didn't start (Win32 error), 0 when refused by us
+    std::wstring startProblem;  // why it didn't start, in plain words
+    DWORD exitCode = 0;
+    bool stopped = false;       // ended by a stop of the run
+    bool timedOut = false;
+    bool runnerFailed = false;  // the runner thread failed or died; see startProblem
+    BuildLogScanner log;
+};
+
+// Exit codes of a run, the highest applicable wins.
+enum RunExitCode : int {
+    kExitSucceeded = 0,
+    kExitUnusable = 1,     // the package or the temporary folder can't be used
+    kExitUsage = 2,        // usage error, unknown target, or nothing to do
+    kExitNotStarted = 3,   // a builder could not be started
+    kExitFailed = 4,       // a target failed or was not run
+    kExitStopped = 5,      // the run was stopped
+};
+
+struct StepOutcome {
+    enum Result { Succeeded, Failed, NotStarted, NotRun } result = Succeeded;
+    std::wstring what;    // "Win32 Debug", "clean", "version"; empty for the BASIC build
+    std::wstring detail;  // why it failed, in a few words
+};
+
+struct TargetOutcome {
+    int projectId = 0;
+    std::wstring name;
+    std::vector<StepOutcome> steps;
+    std::wstring notRunReason;  // set for a target left out before the run
+    bool warned = false;
+
+    enum Verdict { Succeeded, Failed, NotRun };
+    Verdict Judge() const;
+};
+
+struct RunOutcome {
+    std::vector<TargetOutcome> targets;  // in the order the targets were first met
+    bool stopped = false;
+    std::wstring failure;                // a thread's failure that ended the run
+
+    TargetOutcome& Target(int projectId, const std::wstring& name);
+    int ExitCode() const;
+    // "Summary: 3 targets, 2 succeeded, 1 failed, 0 not run." and one line per target that did
+    // not succeed.
+    std::vector<std::wstring> SummaryLines() const;
+};
+
+// The outcome of one builder run, for the summary.
+StepOutcome JudgeBuilder(const BuilderResult& result, std::wstring what, const wchar_t* builderWord);
+
+// "crashed (exception 0xC0000005)" and the like for an exit code of 0xC0000000 and above.
+bool IsExceptionCode(DWORD exitCode);
+
+}  // namespace kw

@@ -103,7 +103,7 @@ if [ "$what" = main ] || [ "$what" = main-run ]; then
   rm -f "$work/demo/Demo.kwp.in"
   # The window is driven from outside by control ids, as the end-to-end test does.
   KW_SHOT_DIR="$(kw_winpath "$work/shots")" KW_SHOT_PACKAGE="$demo_win\\Demo.kwp" \
-    "$KW_WINE" "$KW_TREE/test_app.exe" --gtest_filter=MainWindowProcessTest.Screenshots </dev/null >"$work/driver.log" 2>&1 &
+    "$KW_WINE" "$KW_TREE/test_app.exe" --gtest_also_run_disabled_tests --gtest_filter=MainWindowProcessTest.DISABLED_Screenshots </dev/null >"$work/driver.log" 2>&1 &
   preview_pid=$!
   wait_for "$work/shots/ready-1" "the main window"
   [ "$what" = main ] && photograph "$out"

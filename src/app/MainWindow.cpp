@@ -36,10 +36,6 @@ std::wstring Prefix(const std::wstring& text, size_t count) {
     return text.substr(0, cut);
 }
 
-// The message the run's folder check gives, empty when the folder is fine. The engine's check
-// takes this place once it exists.
-std::wstring CheckRunFolder(const std::wstring& folder) { return std::wstring(); }
-
 }  // namespace
 
 MainWindow::MainWindow(Application& application, const std::wstring& packagePath)
@@ -382,7 +378,7 @@ void MainWindow::OnStart() {
     int rows = targets.Count();
     if (rows <= 0) return;
 
-    std::wstring problem = CheckRunFolder(application_.TemporaryFolder());
+    std::wstring problem = CheckTemporaryFolder(application_.TemporaryFolder());
     if (!problem.empty()) {
         CurrentPrompt().Message(Handle(), problem, LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
         return;

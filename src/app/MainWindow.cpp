@@ -472,9 +472,9 @@ void MainWindow::OnRunFinished() {
         if (log.Count() > 0) log.SetTopIndex(log.Count() - 1);
     }
 
-    if (running_ && runAutoIncrement_ && runController_) {
-        // The numbers the run stamped, read once the stamping step can no longer change them.
-        const VersionQuad& stamped = runController_->CurrentVersion();
+    if (running_ && runAutoIncrement_ && BuildController::LastOutcome().anyStamped) {
+        // The numbers the last stamped file now holds, read once the run can no longer change them.
+        const VersionQuad& stamped = BuildController::LastOutcome().lastStamped;
         ReadControls();
         major_ = FormatW(L"%u", stamped.major);
         minor_ = FormatW(L"%u", stamped.minor);

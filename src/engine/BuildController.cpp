@@ -150,8 +150,6 @@ void BuildController::StopRun() {
     SetEvent(RunStopEvent());
 }
 
-const VersionQuad& BuildController::CurrentVersion() const { return TheRunSettings().version; }
-
 const RunOutcome& BuildController::LastOutcome() { return TheRunOutcome(); }
 
 void RunBuildSteps(const int* targets, HWND window, HWND listBox) {

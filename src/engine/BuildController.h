@@ -68,9 +68,6 @@ public:
     // Returns at once; the run ends shortly after.
     static void StopRun();
 
-    // The run's version numbers: what the stamping step last wrote (set) or read (increment) in a
-    // file it replaced; a file that was not replaced changes nothing.
-    const VersionQuad& CurrentVersion() const;
 
     // What the last run came to; complete once WM_RUN_FINISHED has arrived.
     static const RunOutcome& LastOutcome();

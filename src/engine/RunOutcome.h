@@ -2,6 +2,8 @@
 // the summary both front ends show and the console front end's exit code.
 #pragma once
 
+#include "version/RunValues.h"
+
 #include <windows.h>
 
 #include <cstdint>
@@ -70,6 +72,10 @@ struct RunOutcome {
     std::vector<TargetOutcome> targets;  // in the order the targets were first met
     bool stopped = false;
     std::wstring failure;                // a thread's failure that ended the run
+    // The numbers the last file stamped now holds, as its " -> " line showed them (a project
+    // file's three fill major, minor and build; revision keeps the run's). Set when anyStamped.
+    bool anyStamped = false;
+    VersionQuad lastStamped;
 
     TargetOutcome& Target(int projectId, const std::wstring& name);
     int ExitCode() const;

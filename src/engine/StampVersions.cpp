@@ -9,6 +9,8 @@
 #include "version/VersionRules.h"
 #include "win/Text.h"
 
+#include <cwchar>
+
 namespace kw {
 
 namespace {
@@ -40,6 +42,31 @@ const wchar_t* ShortReason(StampFailure failure) {
     }
 }
 
+// Keeps the numbers a stamped file now holds. A resource script's are the run settings' (its rules
+// store what they write); a project file's incremented revision is never stored there, so its
+// numbers come from its " -> " line, which shows exactly what was written.
+void RememberStamped(CompilerKind kind, const std::vector<std::wstring>& logLines, const VersionQuad& settings,
+                     RunOutcome& outcome) {
+    outcome.anyStamped = true;
+    outcome.lastStamped = settings;
+    if (kind != CompilerVB6) return;
+    for (auto line = logLines.rbegin(); line != logLines.rend(); ++line) {
+        if (line->rfind(L" -> ", 0) != 0) continue;
+        std::uint32_t parts[4] = {settings.major, settings.minor, settings.build, settings.revision};
+        const wchar_t* text = line->c_str() + 4;
+        for (std::uint32_t& part : parts) {
+            wchar_t* end = nullptr;
+            long long value = std::wcstoll(text, &end, 10);
+            if (end == text) break;
+            part = static_cast<std::uint32_t>(value);
+            if (*end != L'.') break;
+            text = end + 1;
+        }
+        outcome.lastStamped = VersionQuad{parts[0], parts[1], parts[2], parts[3]};
+        return;
+    }
+}
+
 }  // namespace
 
 int StampVersions(const int* targets, HWND window, HWND listBox) {
@@ -63,6 +90,7 @@ int StampVersions(const int* targets, HWND window, HWND listBox) {
         StampResult result = StampFile(path, kind, actions, settings.version);
         if (result.Stamped()) {
             for (const std::wstring& line : result.logLines) PostLogLine(line, window, listBox);
+            RememberStamped(kind, result.logLines, settings.version, TheRunOutcome());
             outcome.steps.push_back(StepOutcome{});
             if (result.partAbove16Bits) {
                 PostLogLine(L"Warning: " + path + L" now holds a version part above 65535; the resource compiler "

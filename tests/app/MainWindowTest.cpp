@@ -297,18 +297,29 @@ TEST_F(MainWindowTest, StartRefusesNothingToDoAndReadsTheVersionFieldsAsNumbers)
 }
 
 TEST_F(MainWindowTest, AutoIncrementFieldsShowWhatTheRunStamped) {
+    // The fields end up with the numbers the last stamped file holds: the script's four, or the
+    // project file's three (its revision is the third) with the fourth left as the run had it.
     CreateDirectoryW(dir_.File(L"Calc").c_str(), nullptr);
     kwtest::WriteBytes(dir_.File(L"Calc\\Calc.rc"), kwtest::ReadBytes(kw::FromUtf8(KW_SOURCE_DIR "/demo/Calc/Calc.rc")));
-    Open(WritePackage("P", {{1, "Calc", "VC6", kw::ToUtf8(dir_.File(L"Calc"))}}));
-    Click(IDC_ADD_ALL);
-    Click(IDC_VERSION);
-    Click(IDC_AUTO_INCREMENT);
-    ASSERT_TRUE(RunAndWait());
-    const kw::VersionQuad& v = kw::TheRunSettings().version;
-    EXPECT_EQ(Control(IDC_MAJOR).Text() + L"." + Control(IDC_MINOR).Text() + L"." + Control(IDC_BUILD_NUMBER).Text() +
-                  L"." + Control(IDC_REVISION).Text(),
-              kw::FormatW(L"%u.%u.%u.%u", v.major, v.minor, v.build, v.revision));
-    EXPECT_NE(Control(IDC_REVISION).Text(), L"0");
+    CreateDirectoryW(dir_.File(L"Tool").c_str(), nullptr);
+    kwtest::WriteBytes(dir_.File(L"Tool\\Tool.vbp"), "Type=Exe\r\nMajorVer=3\r\nMinorVer=1\r\nRevisionVer=9\r\n");
+    AppProject calc{1, "Calc", "VC6", kw::ToUtf8(dir_.File(L"Calc"))};
+    AppProject tool{2, "Tool", "VB6", kw::ToUtf8(dir_.File(L"Tool")), kw::ToUtf8(dir_.File(L"Tool\\Tool.vbp"))};
+    const struct { std::vector<AppProject> projects; const wchar_t* fields; } cases[] = {
+        {{calc}, L"1.4.1.27"},
+        {{calc, tool}, L"3.1.10.27"},
+    };
+    for (const auto& c : cases) {
+        Open(WritePackage("P", c.projects));
+        Click(IDC_ADD_ALL);
+        Click(IDC_VERSION);
+        Click(IDC_AUTO_INCREMENT);
+        ASSERT_TRUE(RunAndWait());
+        EXPECT_EQ(Control(IDC_MAJOR).Text() + L"." + Control(IDC_MINOR).Text() + L"." + Control(IDC_BUILD_NUMBER).Text() +
+                      L"." + Control(IDC_REVISION).Text(),
+                  c.fields);
+        kwtest::WriteBytes(dir_.File(L"Calc\\Calc.rc"), kwtest::ReadBytes(kw::FromUtf8(KW_SOURCE_DIR "/demo/Calc/Calc.rc")));
+    }
 }
 
 TEST_F(MainWindowTest, EventLogShowsLinesScrollsForBuilderTextAndSavesThem) {

@@ -11,12 +11,13 @@
 #include "controls/ControlsTestSupport.h"
 #include "controls/FakeLinkShell.h"
 #include "resource.h"
+#include "win/Controls.h"
 #include "win/UserPrompt.h"
 
 namespace {
 
 using kwtest::Pump;
-using kwtest::WindowText;
+using kw::WindowText;
 
 // Texts of the box's static controls, in order.
 std::wstring StaticTexts(HWND dialog) {

@@ -41,12 +41,6 @@ void DialogTemplate::Add(const wchar_t* className, const wchar_t* text, WORD id,
     ++words_[4];  // item count
 }
 
-std::wstring WindowText(HWND window) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 void Pump(HWND dialog) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

@@ -25,9 +25,6 @@ private:
     std::vector<WORD> words_;
 };
 
-// The window's text.
-std::wstring WindowText(HWND window);
-
 // Dispatches everything queued for this thread, through the dialog manager of dialog.
 void Pump(HWND dialog = nullptr);
 

@@ -231,14 +231,14 @@ TEST_F(EmptyAwareListViewTest, ClearSelectionReadsNoRowsWithoutASelectionAndClea
     {
         kwtest::MessageSpy spy(list_);
         host_.icons.ClearSelection();
-        EXPECT_EQ(spy.Count(LVM_GETITEMW), 0);
-        EXPECT_EQ(spy.Count(LVM_SETITEMW), 0);
+        EXPECT_EQ(spy.Count(LVM_GETITEMSTATE), 0);
+        EXPECT_EQ(spy.Count(LVM_SETITEMSTATE), 0);
     }
     ListView_SetItemState(list_, 0, LVIS_SELECTED, LVIS_SELECTED);
     ListView_SetItemState(list_, 2, LVIS_SELECTED, LVIS_SELECTED);
     kwtest::MessageSpy spy(list_);
     host_.icons.ClearSelection();
-    EXPECT_EQ(spy.Count(LVM_GETITEMW), 3);
+    EXPECT_EQ(spy.Count(LVM_GETITEMSTATE), 3);
     EXPECT_TRUE(SelectedRows(list_).empty());
     EXPECT_EQ(ListView_GetItemCount(list_), 3);
 }

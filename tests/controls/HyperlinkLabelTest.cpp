@@ -15,13 +15,14 @@
 #include "controls/FakeLinkShell.h"
 #include "controls/HyperlinkLabel.h"
 #include "win/Dialog.h"
+#include "win/Controls.h"
 #include "win/UserPrompt.h"
 
 namespace {
 
 using kw::HyperlinkLabel;
 using kwtest::Pump;
-using kwtest::WindowText;
+using kw::WindowText;
 
 // ---- pure rules ------------------------------------------------------------------------------
 

@@ -78,8 +78,3 @@ TEST(PackageFormat, ProjectFilePathsTakenApart) {
     EXPECT_EQ(SplitProjectFilePath(L"C:\\" + std::wstring(256, L'a') + L".dsp", parts), -2);
     EXPECT_EQ(SplitProjectFilePath(std::wstring(256, L'f') + L"\\a.dsp", parts), -2);
 }
-
-TEST(PackageFormat, LookupExpressionComparesStrings) {
-    EXPECT_EQ(ProjectLookupExpression(7), L"Projects/Project[ProjectID = \"7\"]");
-    EXPECT_EQ(ProjectLookupExpression(-2), L"Projects/Project[ProjectID = \"-2\"]");
-}

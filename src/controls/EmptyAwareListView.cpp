@@ -1,6 +1,7 @@
 #include "controls/EmptyAwareListView.h"
 
 #include "resource.h"
+#include "win/Controls.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -12,7 +13,7 @@ bool EmptyAwareListView::Attach(HWND listView) {
     if (!Subclass(listView)) return false;
     // The project images belong to the window that made them; one list may share them with
     // another, and neither may destroy them when it goes.
-    SetWindowLongPtrW(listView, GWL_STYLE, GetWindowLongPtrW(listView, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    Window(listView).AddStyle(LVS_SHAREIMAGELISTS);
     return true;
 }
 
@@ -23,37 +24,25 @@ void EmptyAwareListView::SetHintState(int state) {
 }
 
 void EmptyAwareListView::ClearSelection() {
-    HWND list = Handle();
-    if (list == nullptr) return;
-    if (ListView_GetSelectedCount(list) == 0) return;
+    ListView list(Handle());
+    if (!list || list.SelectedCount() == 0) return;
     // The count is read again on every pass: a selection change may make the owner change rows.
-    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-        LVITEMW item = {};
-        item.mask = LVIF_STATE;
-        item.iItem = row;
-        item.stateMask = LVIS_SELECTED;
-        if (!ListView_GetItem(list, &item)) continue;
-        item.state &= ~LVIS_SELECTED;
-        ListView_SetItem(list, &item);
+    for (int row = 0; row < list.Count(); ++row) {
+        if (list.Selected(row)) list.SetSelected(row, false);
     }
 }
 
 void EmptyAwareListView::SelectRow(int index) {
-    HWND list = Handle();
-    if (list == nullptr) return;
+    ListView list(Handle());
+    if (!list) return;
     ClearSelection();
-    SetFocus(list);
-    LVITEMW item = {};
-    item.mask = LVIF_STATE;
-    item.iItem = index;
-    item.stateMask = LVIS_SELECTED;
-    if (!ListView_GetItem(list, &item)) return;
-    item.state |= LVIS_SELECTED;
-    ListView_SetItem(list, &item);
+    list.Focus();
+    // Not -1, which would select every row.
+    if (index >= 0 && index < list.Count()) list.SetSelected(index, true);
 }
 
 void EmptyAwareListView::DeleteAllRows() {
-    if (Handle() != nullptr) ListView_DeleteAllItems(Handle());
+    if (Handle() != nullptr) ListView(Handle()).DeleteAll();
 }
 
 LRESULT EmptyAwareListView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -78,15 +67,14 @@ LRESULT EmptyAwareListView::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
 }
 
 void EmptyAwareListView::NotifyUserInput() {
-    HWND list = Handle();
-    if (list == nullptr) return;
-    HWND parent = GetParent(list);
-    if (parent == nullptr) return;
+    Window list(Handle());
+    Window parent = list ? list.Parent() : Window();
+    if (!parent) return;
     NMHDR header = {};
-    header.hwndFrom = list;
-    header.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(list));
+    header.hwndFrom = list.Handle();
+    header.idFrom = static_cast<UINT_PTR>(list.Id());
     header.code = LVN_USERINPUT;
-    SendMessageW(parent, WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
+    parent.Send(WM_NOTIFY, header.idFrom, reinterpret_cast<LPARAM>(&header));
 }
 
 void EmptyAwareListView::PaintHint() {
@@ -99,7 +87,7 @@ void EmptyAwareListView::PaintHint() {
     RECT area;
     GetWindowRect(list, &area);
     MapWindowPoints(HWND_DESKTOP, list, reinterpret_cast<POINT*>(&area), 2);
-    HWND header = ListView_GetHeader(list);
+    HWND header = ListView(list).Header();
     if (header != nullptr) {
         RECT item = {};
         if (Header_GetItemRect(header, 0, &item)) area.top += item.bottom;

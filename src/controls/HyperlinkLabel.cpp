@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "win/Controls.h"
 #include "win/Text.h"
 #include "win/UserPrompt.h"
 
@@ -35,17 +36,18 @@ public:
     }
 
     bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
-        HKEY opened = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
-        RegKeyHandle owner(opened);
+        RegKeyHandle opened;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, opened.Out()) != ERROR_SUCCESS) {
+            return false;
+        }
         // Asked for its size first: a registered command line may be longer than a path.
         DWORD type = 0;
         DWORD bytes = 0;
-        if (RegQueryValueExW(opened, nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
+        if (RegQueryValueExW(opened.Get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
         if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
         std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
         bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        if (RegQueryValueExW(opened, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
+        if (RegQueryValueExW(opened.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
             ERROR_SUCCESS)
             return false;
         if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
@@ -74,8 +76,8 @@ public:
                 return static_cast<int>(error);
             return 0;
         }
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        KernelHandle thread(process.hThread);
+        KernelHandle child(process.hProcess);
         return 33;
     }
 };
@@ -97,19 +99,17 @@ bool HyperlinkLabel::Attach(HWND control) {
     if (!Subclass(control)) return false;
     destroying_ = false;
 
+    Window label(control);
     // Clicks are only reported with SS_NOTIFY.
-    SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | SS_NOTIFY);
+    label.AddStyle(SS_NOTIFY);
 
     if (target_.empty()) {
-        int length = GetWindowTextLengthW(control);
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
-        target_ = text;
-    } else if (GetWindowTextLengthW(control) == 0) {
-        SetWindowTextW(control, target_.c_str());
+        target_ = label.Text();
+    } else if (label.Text().empty()) {
+        label.SetText(target_);
     }
 
-    originalFont_ = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    originalFont_ = label.Font();
     LOGFONTW description = {};
     GetObjectW(originalFont_ ? static_cast<HGDIOBJ>(originalFont_) : GetStockObject(DEFAULT_GUI_FONT),
                sizeof(description), &description);
@@ -125,7 +125,7 @@ bool HyperlinkLabel::Attach(HWND control) {
 void HyperlinkLabel::OnUnsubclassed(HWND window) {
     tooltip_.Reset();
     // Give the control its own font back unless it is being destroyed anyway; our copy goes.
-    if (!destroying_ && IsWindow(window)) SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(originalFont_), FALSE);
+    if (!destroying_ && IsWindow(window)) Window(window).SetFont(originalFont_, false);
     font_.Reset();
     originalFont_ = nullptr;
     if (hovering_ && GetCapture() == window) ReleaseCapture();
@@ -135,7 +135,7 @@ void HyperlinkLabel::OnUnsubclassed(HWND window) {
 void HyperlinkLabel::ApplyFont(const LOGFONTW& description) {
     FontHandle font(CreateFontIndirectW(&description));
     if (!font) return;
-    SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    Window(Handle()).SetFont(font.Get(), true);
     // The old font is deleted only once the control no longer uses it.
     font_ = std::move(font);
 }
@@ -152,7 +152,7 @@ void HyperlinkLabel::CreateTooltip() {
     tool.uId = kToolId;
     GetClientRect(control, &tool.rect);
     tool.lpszText = const_cast<wchar_t*>(target_.c_str());
-    SendMessageW(tooltip_.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    Window(tooltip_.Get()).Send(TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 void HyperlinkLabel::SetLink(std::wstring_view address) {
@@ -165,7 +165,7 @@ void HyperlinkLabel::SetLink(std::wstring_view address) {
         tool.hwnd = Handle();
         tool.uId = kToolId;
         tool.lpszText = const_cast<wchar_t*>(target_.c_str());
-        SendMessageW(tooltip_.Get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+        Window(tooltip_.Get()).Send(TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
     }
 }
 
@@ -178,7 +178,7 @@ void HyperlinkLabel::SetUnderlined(bool underlined) {
     underlined_ = underlined;
     HWND control = Handle();
     if (control == nullptr) return;
-    HFONT current = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    HFONT current = Window(control).Font();
     LOGFONTW description = {};
     GetObjectW(current ? static_cast<HGDIOBJ>(current) : GetStockObject(DEFAULT_GUI_FONT), sizeof(description),
                &description);
@@ -200,9 +200,7 @@ void HyperlinkLabel::FitToText() {
     GetWindowRect(control, &rect);
     MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
 
-    int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    std::wstring text = WindowText(control);
     SIZE extent = {};
     {
         WindowDc dc(control);
@@ -269,7 +267,7 @@ void HyperlinkLabel::RelayToTooltip(UINT message, WPARAM wParam, LPARAM lParam) 
     relayed.time = static_cast<DWORD>(GetMessageTime());
     DWORD position = GetMessagePos();
     relayed.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
-    SendMessageW(tooltip_.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
+    Window(tooltip_.Get()).Send(TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
 LRESULT HyperlinkLabel::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

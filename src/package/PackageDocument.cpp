@@ -6,7 +6,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <string_view>
+#include <vector>
 
 namespace kw {
 
@@ -14,6 +16,12 @@ namespace {
 
 // A package is small; anything beyond this is not one of ours and is refused before parsing.
 constexpr size_t kMaxPackageBytes = 256u << 20;
+
+// Far deeper than any package; the parser is told the same limit.
+constexpr int kMaxElementDepth = 256;
+
+// Where the numbers of the projects are, from the root.
+constexpr wchar_t kProjectIdPath[] = L"Projects/Project/ProjectID";
 
 void SetString(Variant& v, std::wstring_view text) {
     VARIANT* raw = v.Out();
@@ -27,9 +35,12 @@ void SetString(Variant& v, std::wstring_view text) {
 bool HasDoctype(const std::string& bytes) {
     static const char kMarker[] = "<!DOCTYPE";
     const size_t n = sizeof(kMarker) - 1;
-    auto matchesAt = [&](size_t start, size_t stride, size_t offset) {
+    // The marker's characters `stride` bytes apart from start: one byte each in 8-bit text and
+    // UTF-8, every second byte in UTF-16 and every fourth in UTF-32. The zero bytes between are
+    // not looked at, so either byte order matches from the byte that holds the '<'.
+    auto matchesAt = [&](size_t start, size_t stride) {
         for (size_t k = 0; k < n; ++k) {
-            size_t pos = start + k * stride + offset;
+            size_t pos = start + k * stride;
             if (pos >= bytes.size()) return false;
             char c = bytes[pos];
             char want = kMarker[k];
@@ -37,16 +48,93 @@ bool HasDoctype(const std::string& bytes) {
         }
         return true;
     };
-    for (size_t i = 0; i + n <= bytes.size(); ++i) {
-        if (bytes[i] == '<' && matchesAt(i, 1, 0)) return true;
-    }
-    // UTF-16 either way round.
-    for (size_t i = 0; i + 2 * n <= bytes.size(); ++i) {
-        if (bytes[i] == '<' && (matchesAt(i, 2, 0) || (i > 0 && matchesAt(i - 1, 2, 1)))) return true;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '<') continue;
+        for (size_t stride : {1, 2, 4}) {
+            if (matchesAt(i, stride)) return true;
+        }
     }
     return false;
 }
 
+// The text as the parser will see it, one byte per character: ASCII as it is, anything else as
+// 'x'. UTF-16 and UTF-32 of either byte order are told apart by the first character, as a
+// parser does; everything else reads as 8-bit or UTF-8 text.
+std::string CharactersOf(const std::string& bytes) {
+    auto starts = [&](const char* prefix, size_t length) { return bytes.compare(0, length, prefix, length) == 0; };
+    size_t unit = 1;
+    size_t low = 0;  // offset of the byte that carries an ASCII character within a unit
+    if (starts("\0\0\xFE\xFF", 4) || starts("\0\0\0<", 4)) {
+        unit = 4, low = 3;
+    } else if (starts("\xFF\xFE\0\0", 4) || starts("<\0\0\0", 4)) {
+        unit = 4, low = 0;
+    } else if (starts("\xFE\xFF", 2) || starts("\0<", 2)) {
+        unit = 2, low = 1;
+    } else if (starts("\xFF\xFE", 2) || starts("<\0", 2)) {
+        unit = 2, low = 0;
+    }
+    if (unit == 1) return bytes;
+    std::string text;
+    text.reserve(bytes.size() / unit);
+    for (size_t i = 0; i + unit <= bytes.size(); i += unit) {
+        bool ascii = static_cast<unsigned char>(bytes[i + low]) < 0x80;
+        for (size_t k = 0; k < unit && ascii; ++k) ascii = k == low || bytes[i + k] == '\0';
+        text += ascii ? bytes[i + low] : 'x';
+    }
+    return text;
+}
+
+// Whether elements nest deeper than limit. Counted on the text itself, so a parser without a
+// depth limit of its own never sees such a file; comments, CDATA sections, processing
+// instructions and quoted attribute values are skipped, so nothing in them counts.
+bool NestsDeeperThan(const std::string& text, int limit) {
+    int depth = 0;
+    size_t i = 0;
+    auto skipPast = [&](const char* end) {
+        size_t found = text.find(end, i);
+        i = found == std::string::npos ? text.size() : found + std::strlen(end);
+    };
+    while ((i = text.find('<', i)) != std::string::npos) {
+        if (text.compare(i, 4, "<!--") == 0) {
+            skipPast("-->");
+        } else if (text.compare(i, 9, "<![CDATA[") == 0) {
+            skipPast("]]>");
+        } else if (text.compare(i, 2, "<?") == 0) {
+            skipPast("?>");
+        } else if (text.compare(i, 2, "</") == 0) {
+            --depth;
+            skipPast(">");
+        } else {
+            // A start tag: find its end outside quoted values; "/>" closes it at once.
+            char quote = 0;
+            size_t j = i + 1;
+            for (; j < text.size(); ++j) {
+                char c = text[j];
+                if (quote) {
+                    if (c == quote) quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>') {
+                    break;
+                }
+            }
+            if (j >= text.size()) return false;
+            if (text[j - 1] != '/' && ++depth > limit) return true;
+            i = j + 1;
+        }
+    }
+    return false;
+}
+
+HRESULT SetProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value) {
+    Bstr property(name);
+    return document->setProperty(property.Get(), value);
+}
+
+// A document for parsing untrusted text: no validation, no external files, no document type
+// declaration, no nesting beyond kMaxElementDepth. A parser that refuses to prohibit declarations
+// is not given the text at all. Not every parser knows the depth limit (Wine's does not); our own
+// count before parsing holds it either way.
 HRESULT CreateDocument(ComPtr<IXMLDOMDocument2>& document) {
     document.Reset();
     HRESULT hr = CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
@@ -56,13 +144,19 @@ HRESULT CreateDocument(ComPtr<IXMLDOMDocument2>& document) {
     document->put_async(VARIANT_FALSE);
     document->put_validateOnParse(VARIANT_FALSE);
     document->put_resolveExternals(VARIANT_FALSE);
-    // Not every implementation knows this property; the doctype checks are what protect us.
-    Bstr prohibit(L"ProhibitDTD");
-    VARIANT yes;
-    VariantInit(&yes);
-    yes.vt = VT_BOOL;
-    yes.boolVal = VARIANT_TRUE;
-    document->setProperty(prohibit.Get(), yes);
+    VARIANT prohibit;
+    VariantInit(&prohibit);
+    prohibit.vt = VT_BOOL;
+    prohibit.boolVal = VARIANT_TRUE;
+    VARIANT depth;
+    VariantInit(&depth);
+    depth.vt = VT_I4;
+    depth.lVal = kMaxElementDepth;
+    if (FAILED(hr = SetProperty(document.Get(), L"ProhibitDTD", prohibit))) {
+        document.Reset();
+        return hr;
+    }
+    SetProperty(document.Get(), L"MaxElementDepth", depth);
     return S_OK;
 }
 
@@ -95,6 +189,42 @@ std::string DescribeAddProjectFailure(HRESULT hr) {
     std::snprintf(code, sizeof code, "%08lx", static_cast<unsigned long>(hr));
     return "Error:\nCode = " + std::string(code) + "\nCode meaning = " + meaning + "\nSource = " + source +
            "\nError Description = " + description + "\n";
+}
+
+// The text an XPath comparison sees for an element: all text below it, in document order. Walked
+// without recursion, so no nesting can exhaust the stack.
+bool StringValue(IXMLDOMNode* element, std::wstring& value) {
+    value.clear();
+    std::vector<ComPtr<IXMLDOMNode>> resume;  // where to go on after each element entered
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(element->get_firstChild(node.GetAddressOf()))) return false;
+    while (node || !resume.empty()) {
+        if (!node) {
+            node = std::move(resume.back());
+            resume.pop_back();
+            continue;
+        }
+        DOMNodeType type = NODE_INVALID;
+        ComPtr<IXMLDOMNode> next;
+        if (FAILED(node->get_nodeType(&type)) || FAILED(node->get_nextSibling(next.GetAddressOf()))) return false;
+        if (type == NODE_TEXT || type == NODE_CDATA_SECTION) {
+            Variant text;
+            if (FAILED(node->get_nodeValue(text.Out()))) return false;
+            if (text.Get().vt == VT_BSTR && text.Get().bstrVal) {
+                value.append(text.Get().bstrVal, SysStringLen(text.Get().bstrVal));
+            }
+        } else if (type == NODE_ELEMENT || type == NODE_ENTITY_REFERENCE) {
+            ComPtr<IXMLDOMNode> child;
+            if (FAILED(node->get_firstChild(child.GetAddressOf()))) return false;
+            if (child) {
+                resume.push_back(std::move(next));
+                node = std::move(child);
+                continue;
+            }
+        }
+        node = std::move(next);
+    }
+    return true;
 }
 
 }  // namespace
@@ -136,6 +266,7 @@ HRESULT WriteNodeText(IXMLDOMNode* element, const std::wstring& value) {
 // ---- opening and reading ------------------------------------------------------------------
 
 void PackageDocument::Release() {
+    projectsById_.clear();
     listing_.Reset();
     projects_.Reset();
     root_.Reset();
@@ -152,7 +283,7 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
     // type declaration is refused before the parser sees the text.
     std::string bytes;
     if (ReadWholeFile(path, bytes, kMaxPackageBytes) != 0 || bytes.empty()) return -1;
-    if (HasDoctype(bytes)) return -1;
+    if (HasDoctype(bytes) || NestsDeeperThan(CharactersOf(bytes), kMaxElementDepth)) return -1;
 
     ComPtr<IXMLDOMDocument2> document;
     if (FAILED(CreateDocument(document))) return -1;
@@ -200,23 +331,55 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
     document_ = std::move(document);
     root_ = std::move(root);
     projects_ = std::move(projects);
+    RebuildIndex();
     return 0;
 }
 
 ComPtr<IXMLDOMNode> PackageDocument::SelectChild(IXMLDOMNode* node, const wchar_t* name) {
+    // The first child element of that name outside any namespace, as the XPath step `name`
+    // finds it; walked directly, which costs a fraction of evaluating an expression.
     ComPtr<IXMLDOMNode> child;
-    if (!node) return child;
-    Bstr expression(name);
-    if (FAILED(node->selectSingleNode(expression.Get(), child.GetAddressOf()))) child.Reset();
-    return child;
+    if (!node || FAILED(node->get_firstChild(child.GetAddressOf()))) return nullptr;
+    const size_t length = std::wcslen(name);
+    while (child) {
+        DOMNodeType type = NODE_INVALID;
+        if (SUCCEEDED(child->get_nodeType(&type)) && type == NODE_ELEMENT) {
+            Bstr nodeName;
+            if (SUCCEEDED(child->get_nodeName(nodeName.Out())) && SysStringLen(nodeName.Get()) == length &&
+                std::wmemcmp(nodeName.Get(), name, length) == 0) {
+                Bstr space;
+                if (SUCCEEDED(child->get_namespaceURI(space.Out())) && SysStringLen(space.Get()) == 0) return child;
+            }
+        }
+        ComPtr<IXMLDOMNode> next;
+        if (FAILED(child->get_nextSibling(next.GetAddressOf()))) return nullptr;
+        child = std::move(next);
+    }
+    return nullptr;
 }
 
-ComPtr<IXMLDOMNode> PackageDocument::FindProject(int projectId) {
-    ComPtr<IXMLDOMNode> project;
-    if (!root_) return project;
-    Bstr expression(ProjectLookupExpression(projectId));
-    if (FAILED(root_->selectSingleNode(expression.Get(), project.GetAddressOf()))) project.Reset();
-    return project;
+void PackageDocument::RebuildIndex() {
+    projectsById_.clear();
+    if (!root_) return;
+    // Every ProjectID of every project, in document order: the first project with a given text
+    // is the one a lookup by that number finds, as it always was.
+    ComPtr<IXMLDOMNodeList> ids;
+    Bstr expression(kProjectIdPath);
+    if (FAILED(root_->selectNodes(expression.Get(), ids.GetAddressOf())) || !ids) return;
+    for (;;) {
+        ComPtr<IXMLDOMNode> id;
+        if (FAILED(ids->nextNode(id.GetAddressOf())) || !id) return;
+        std::wstring text;
+        ComPtr<IXMLDOMNode> project;
+        if (!StringValue(id.Get(), text) || FAILED(id->get_parentNode(project.GetAddressOf())) || !project) continue;
+        projectsById_.emplace(std::move(text), std::move(project));
+    }
+}
+
+ComPtr<IXMLDOMNode> PackageDocument::FindProject(int projectId) const {
+    // The number is compared as text: "007" is not project 7.
+    auto found = projectsById_.find(std::to_wstring(projectId));
+    return found == projectsById_.end() ? ComPtr<IXMLDOMNode>() : found->second;
 }
 
 int PackageDocument::GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor,
@@ -403,6 +566,7 @@ int PackageDocument::CreatePackage(const std::wstring& packageName) {
         return -1;
     }
     if (FAILED(root_->appendChild(projects.Get(), projects_.GetAddressOf())) || !projects_) return -1;
+    RebuildIndex();
     return 0;
 }
 
@@ -490,6 +654,14 @@ int PackageDocument::AddProject(const std::wstring& projectFilePath) {
         addProjectDiagnostic_ = DescribeAddProjectFailure(hr);
         return -2;
     }
+    // The new number is past every number read, so it is normally new to the index too; only a
+    // ProjectID the numbering could not read may already carry its text.
+    std::wstring key = std::to_wstring(last + 1);
+    if (projectsById_.count(key) == 0) {
+        projectsById_.emplace(std::move(key), project);
+    } else {
+        RebuildIndex();
+    }
     return last;
 }
 
@@ -497,7 +669,10 @@ int PackageDocument::RemoveProject(int projectId) {
     ComPtr<IXMLDOMNode> project = FindProject(projectId);
     if (!project || !projects_) return -1;
     ComPtr<IXMLDOMNode> removed;
-    return SUCCEEDED(projects_->removeChild(project.Get(), removed.GetAddressOf())) ? 0 : -1;
+    if (FAILED(projects_->removeChild(project.Get(), removed.GetAddressOf()))) return -1;
+    // A later project with the same number may come to light.
+    RebuildIndex();
+    return 0;
 }
 
 int PackageDocument::SetProjectSettings(int projectId, const ProjectRecord& record) {
@@ -580,7 +755,10 @@ int PackageDocument::CommitPendingChanges() {
 int PackageDocument::SavePackage() {
     if (path_.empty()) return -1;
     // A commit that stopped half way must not reach the disk: the file keeps its old contents.
-    if (CommitPendingChanges() != 0) return -2;
+    // Either way it may have renumbered projects.
+    int committed = CommitPendingChanges();
+    RebuildIndex();
+    if (committed != 0) return -2;
     if (!document_) return -2;
 
     // Serialise into memory, then replace the file in one step: a failed write never leaves a

@@ -9,6 +9,7 @@
 #include "win/Com.h"
 
 #include <string>
+#include <unordered_map>
 
 namespace kw {
 
@@ -85,7 +86,10 @@ public:
 
 private:
     void Release();
-    ComPtr<IXMLDOMNode> FindProject(int projectId);
+    // Lookups go through an index of the projects by ProjectID text, rebuilt by every operation
+    // that adds, removes or renumbers projects; reading never changes it.
+    void RebuildIndex();
+    ComPtr<IXMLDOMNode> FindProject(int projectId) const;
     ComPtr<IXMLDOMNode> SelectChild(IXMLDOMNode* node, const wchar_t* name);
     int SummaryOf(IXMLDOMNode* project, int& projectId, std::wstring& name, CompilerKind& kind);
     HRESULT AppendValueElement(IXMLDOMNode* parent, const wchar_t* name, const std::wstring& value);
@@ -100,6 +104,8 @@ private:
     ComPtr<IXMLDOMNode> root_;
     ComPtr<IXMLDOMNode> projects_;
     ComPtr<IXMLDOMNodeList> listing_;
+    // ProjectID text -> the first project (in document order) carrying it.
+    std::unordered_map<std::wstring, ComPtr<IXMLDOMNode>> projectsById_;
 };
 
 // Element text: the value of the first child, which must carry a string. No child reads as "".

@@ -97,8 +97,4 @@ std::wstring DefaultResourceFile(const ProjectFileParts& parts) {
     return parts.folder + L"\\" + parts.baseName + (parts.kind == CompilerVB6 ? L".vbp" : L".rc");
 }
 
-std::wstring ProjectLookupExpression(int projectId) {
-    return L"Projects/Project[ProjectID = \"" + std::to_wstring(projectId) + L"\"]";
-}
-
 }  // namespace kw

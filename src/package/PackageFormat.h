@@ -72,7 +72,4 @@ int SplitProjectFilePath(std::wstring_view path, ProjectFileParts& parts);
 // The default resource file of a project: folder\base.rc (VC6) or folder\base.vbp (VB6).
 std::wstring DefaultResourceFile(const ProjectFileParts& parts);
 
-// The XPath expression that finds a project by number.
-std::wstring ProjectLookupExpression(int projectId);
-
 }  // namespace kw

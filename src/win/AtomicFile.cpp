@@ -2,6 +2,8 @@
 
 #include "win/Handles.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <new>
 
 namespace kw {
@@ -43,11 +45,15 @@ DWORD CommitReplacement(const std::wstring& tempPath, const std::wstring& target
     return error ? error : ERROR_GEN_FAILURE;
 }
 
-DWORD WriteWholeFile(const std::wstring& tempPath, std::string_view bytes) {
+namespace {
+
+// Writes bytes into a file created with the given disposition, flushed to disk. A file this call
+// created is deleted again on failure; one it could not create is never touched.
+DWORD WriteCreated(const std::wstring& path, DWORD disposition, std::string_view bytes) {
     DWORD error = 0;
     {
-        FileHandle file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
         if (!file.Valid()) return GetLastError();
         size_t offset = 0;
         while (offset < bytes.size() && error == 0) {
@@ -62,14 +68,41 @@ DWORD WriteWholeFile(const std::wstring& tempPath, std::string_view bytes) {
         }
         if (error == 0 && !FlushFileBuffers(file.Get())) error = GetLastError();
     }
-    if (error != 0) DeleteFileW(tempPath.c_str());
+    if (error != 0) DeleteFileW(path.c_str());
     return error;
 }
 
-DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes, const wchar_t* suffix) {
+}  // namespace
+
+DWORD WriteWholeFile(const std::wstring& tempPath, std::string_view bytes) {
+    return WriteCreated(tempPath, CREATE_ALWAYS, bytes);
+}
+
+DWORD WriteTemporaryBeside(const std::wstring& target, std::string_view bytes, std::wstring& tempPath) {
+    static LONG counter = 0;
+    const DWORD process = GetCurrentProcessId();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Made only with CREATE_NEW: whatever the name, a file that already exists is never
+        // opened, let alone overwritten or deleted; another name is tried instead.
+        wchar_t unique[40];
+        swprintf(unique, 40, L".~kw%lx-%lx-%lx.tmp", static_cast<unsigned long>(process),
+                 static_cast<unsigned long>(InterlockedIncrement(&counter)),
+                 static_cast<unsigned long>(GetTickCount()));
+        tempPath = target + unique;
+        DWORD error = WriteCreated(tempPath, CREATE_NEW, bytes);
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            if (error != 0) tempPath.clear();
+            return error;
+        }
+    }
+    tempPath.clear();
+    return ERROR_FILE_EXISTS;
+}
+
+DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes) {
     if (IsReadOnlyFile(target)) return ERROR_ACCESS_DENIED;
-    std::wstring tempPath = target + suffix;
-    DWORD error = WriteWholeFile(tempPath, bytes);
+    std::wstring tempPath;
+    DWORD error = WriteTemporaryBeside(target, bytes, tempPath);
     if (error != 0) return error;
     return CommitReplacement(tempPath, target);
 }

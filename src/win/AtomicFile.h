@@ -23,9 +23,13 @@ DWORD CommitReplacement(const std::wstring& tempPath, const std::wstring& target
 // deleted and the Win32 error is returned; 0 on success.
 DWORD WriteWholeFile(const std::wstring& tempPath, std::string_view bytes);
 
-// WriteWholeFile to target + suffix, then CommitReplacement.
-DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes,
-                          const wchar_t* suffix = L".kwtmp");
+// Writes bytes, flushed, into a new file beside target whose name no existing file has (it is
+// made with CREATE_NEW); tempPath receives the name. On failure nothing is left behind and the
+// Win32 error is returned; 0 on success.
+DWORD WriteTemporaryBeside(const std::wstring& target, std::string_view bytes, std::wstring& tempPath);
+
+// WriteTemporaryBeside, then CommitReplacement. Refuses a read-only target.
+DWORD ReplaceFileContents(const std::wstring& target, std::string_view bytes);
 
 // Reads a whole file; 0 on success, else the Win32 error. A file larger than maxBytes is refused
 // with ERROR_FILE_TOO_LARGE before anything is allocated.

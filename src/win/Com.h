@@ -30,7 +30,6 @@ public:
     ~ComApartment();
     ComApartment(const ComApartment&) = delete;
     ComApartment& operator=(const ComApartment&) = delete;
-    bool Ok() const { return SUCCEEDED(hr_); }
 
 private:
     HRESULT hr_;
@@ -50,7 +49,6 @@ public:
     void Reset();
     BSTR Get() const { return value_; }
     BSTR* Out() { Reset(); return &value_; }
-    bool Valid(std::wstring_view text) const { return value_ != nullptr || text.empty(); }
     std::wstring Str() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : std::wstring(); }
 
 private:

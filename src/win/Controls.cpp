@@ -7,11 +7,16 @@ namespace kw {
 
 std::wstring WindowText(HWND window) {
     if (!window) return std::wstring();
-    int length = GetWindowTextLengthW(window);
-    if (length <= 0) return std::wstring();
-    std::vector<wchar_t> buffer(static_cast<size_t>(length) + 1);
-    int got = GetWindowTextW(window, buffer.data(), length + 1);
-    return std::wstring(buffer.data(), got > 0 ? static_cast<size_t>(got) : 0);
+    // The length is an upper bound that may change before the read: read until the text fits.
+    for (int room = GetWindowTextLengthW(window) + 1; room > 1 && room < INT_MAX / 2; room *= 2) {
+        std::vector<wchar_t> buffer(static_cast<size_t>(room));
+        int got = GetWindowTextW(window, buffer.data(), room);
+        if (got <= 0) return std::wstring();
+        if (got < room - 1) return std::wstring(buffer.data(), static_cast<size_t>(got));
+        // Exactly full: it may have been cut, so ask once more with more room.
+        if (GetWindowTextLengthW(window) <= got) return std::wstring(buffer.data(), static_cast<size_t>(got));
+    }
+    return std::wstring();
 }
 
 std::wstring ListBox::Line(int index) const {
@@ -114,7 +119,12 @@ MessageOnlyWindow::MessageOnlyWindow(Procedure procedure, void* context) : proce
 }
 
 MessageOnlyWindow::~MessageOnlyWindow() {
-    if (window_ && IsWindow(window_)) DestroyWindow(window_);
+    if (window_ == nullptr) return;
+    HWND window = window_;
+    // Only the creating thread can destroy the window; from any other the window outlives us, so
+    // it must no longer reach this object.
+    if (!DestroyWindow(window) && IsWindow(window)) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    window_ = nullptr;
 }
 
 LRESULT CALLBACK MessageOnlyWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -123,14 +133,21 @@ LRESULT CALLBACK MessageOnlyWindow::WindowProc(HWND window, UINT message, WPARAM
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<MessageOnlyWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && self->procedure_) {
-        bool handled = false;
-        LRESULT result = self->procedure_(self->context_, window, message, wParam, lParam, handled);
-        if (handled) return result;
-    }
     if (message == WM_NCDESTROY && self) {
+        // The last message: whatever the procedure does with it, the object lets go of the window.
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         self->window_ = nullptr;
+    }
+    if (self && self->procedure_) {
+        bool handled = false;
+        LRESULT result = 0;
+        // No exception may unwind through the system's message dispatch.
+        try {
+            result = self->procedure_(self->context_, window, message, wParam, lParam, handled);
+        } catch (...) {
+            handled = false;
+        }
+        if (handled) return result;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

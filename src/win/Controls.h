@@ -32,6 +32,10 @@ public:
     void Show(bool show) const { ShowWindow(window_, show ? SW_SHOW : SW_HIDE); }
     void Focus() const { SetFocus(window_); }
     LONG_PTR Style() const { return GetWindowLongPtrW(window_, GWL_STYLE); }
+    void AddStyle(LONG_PTR bits) const { SetWindowLongPtrW(window_, GWL_STYLE, Style() | bits); }
+    Window Parent() const { return Window(GetParent(window_)); }
+    HFONT Font() const { return reinterpret_cast<HFONT>(Send(WM_GETFONT)); }
+    void SetFont(HFONT font, bool redraw) const { Send(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE); }
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return SendMessageW(window_, message, wParam, lParam);
     }
@@ -96,10 +100,12 @@ public:
         return static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(after), LVNI_SELECTED));
     }
     bool Selected(int index) const { return Send(LVM_GETITEMSTATE, static_cast<WPARAM>(index), LVIS_SELECTED) != 0; }
+    // Index -1 sets the state of every row.
     void SetSelected(int index, bool selected) const;
     void SetImageList(HIMAGELIST images, int which = LVSIL_SMALL) const {
         Send(LVM_SETIMAGELIST, static_cast<WPARAM>(which), reinterpret_cast<LPARAM>(images));
     }
+    HWND Header() const { return reinterpret_cast<HWND>(Send(LVM_GETHEADER)); }
     // Sorts the rows by compare(itemData1, itemData2, context).
     bool SortByData(PFNLVCOMPARE compare, LPARAM context) const {
         return Send(LVM_SORTITEMS, static_cast<WPARAM>(context), reinterpret_cast<LPARAM>(compare)) != FALSE;

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "win/Controls.h"
 #include "win/WindowSubclass.h"
 
 namespace kw {
@@ -51,23 +52,21 @@ void Dialog::End(INT_PTR result) {
 }
 
 void Dialog::ExchangeCheck(Exchange direction, int id, int& value) {
+    Button box(window_, id);
     if (direction == Exchange::Read) {
-        value = IsDlgButtonChecked(window_, id) == BST_CHECKED ? 1 : 0;
+        value = box.Checked() ? 1 : 0;
     } else {
-        CheckDlgButton(window_, id, value ? BST_CHECKED : BST_UNCHECKED);
+        box.SetChecked(value != 0);
     }
 }
 
 void Dialog::ExchangeText(Exchange direction, int id, std::wstring& value) {
-    HWND control = GetDlgItem(window_, id);
-    if (control == nullptr) return;
+    Window control(window_, id);
+    if (!control) return;
     if (direction == Exchange::Read) {
-        int length = GetWindowTextLengthW(control);
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
-        value = text;
+        value = control.Text();
     } else {
-        SetWindowTextW(control, value.c_str());
+        control.SetText(value);
     }
 }
 

@@ -1,4 +1,4 @@
-// Move-only owners for kernel handles, GDI objects, image lists, icons, windows, modules and
+// Move-only owners for kernel handles, GDI objects, image lists, cursors, windows, modules and
 // registry keys.
 #pragma once
 
@@ -10,37 +10,8 @@
 
 namespace kw {
 
-// Owns a kernel handle. Invalid is INVALID_HANDLE_VALUE for files and nullptr for the others,
-// so both count as "no handle".
-class KernelHandle {
-public:
-    KernelHandle() = default;
-    explicit KernelHandle(HANDLE handle) : handle_(handle) {}
-    ~KernelHandle() { Reset(); }
-    KernelHandle(KernelHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    KernelHandle& operator=(KernelHandle&& other) noexcept {
-        if (this != &other) Reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Release() { return std::exchange(handle_, nullptr); }
-    void Reset(HANDLE handle = nullptr) {
-        if (Valid()) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
-
-using FileHandle = KernelHandle;
-
-// Owns one handle of a kind that has a single release function; move-only. Close(handle) is
-// called only for non-null handles.
+// Owns one handle of a kind that has a single release function; move-only. Traits::Close(handle)
+// is called once, only for a handle Traits::Holds counts as one.
 template <typename T, typename Traits>
 class UniqueHandle {
 public:
@@ -56,31 +27,48 @@ public:
     UniqueHandle& operator=(const UniqueHandle&) = delete;
 
     T Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
+    bool Valid() const { return Traits::Holds(handle_); }
+    explicit operator bool() const { return Valid(); }
     T Release() { return std::exchange(handle_, nullptr); }
     void Reset(T handle = nullptr) {
         T old = std::exchange(handle_, handle);
-        if (old != nullptr && old != handle) Traits::Close(old);
+        if (Traits::Holds(old) && old != handle) Traits::Close(old);
+    }
+    // For functions that hand a new handle out through a pointer; the old one is released first.
+    T* Out() {
+        Reset();
+        return &handle_;
     }
 
 private:
     T handle_ = nullptr;
 };
 
-struct GdiObjectTraits { static void Close(HGDIOBJ object) { DeleteObject(object); } };
-struct ImageListTraits { static void Close(HIMAGELIST list) { ImageList_Destroy(list); } };
-// Cursors made by CopyIcon are icons to the system, so DestroyIcon releases them too.
-struct IconTraits { static void Close(HICON icon) { DestroyIcon(icon); } };
-struct WindowTraits { static void Close(HWND window) { if (IsWindow(window)) DestroyWindow(window); } };
-struct ModuleTraits { static void Close(HMODULE module) { FreeLibrary(module); } };
-struct RegKeyTraits { static void Close(HKEY key) { RegCloseKey(key); } };
+// Most kinds have nullptr as their only "no handle".
+struct NullMeansNone {
+    template <typename T>
+    static bool Holds(T handle) { return handle != nullptr; }
+};
 
+// Kernel handles: files answer INVALID_HANDLE_VALUE where the others answer nullptr, so both
+// count as "no handle".
+struct KernelHandleTraits {
+    static bool Holds(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { CloseHandle(handle); }
+};
+struct GdiObjectTraits : NullMeansNone { static void Close(HGDIOBJ object) { DeleteObject(object); } };
+struct ImageListTraits : NullMeansNone { static void Close(HIMAGELIST list) { ImageList_Destroy(list); } };
+// Cursors made by CopyIcon are icons to the system, so DestroyIcon releases them.
+struct CursorTraits : NullMeansNone { static void Close(HCURSOR cursor) { DestroyIcon(cursor); } };
+struct WindowTraits : NullMeansNone { static void Close(HWND window) { if (IsWindow(window)) DestroyWindow(window); } };
+struct ModuleTraits : NullMeansNone { static void Close(HMODULE module) { FreeLibrary(module); } };
+struct RegKeyTraits : NullMeansNone { static void Close(HKEY key) { RegCloseKey(key); } };
+
+using KernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+using FileHandle = KernelHandle;
 using FontHandle = UniqueHandle<HFONT, GdiObjectTraits>;
-using BrushHandle = UniqueHandle<HBRUSH, GdiObjectTraits>;
-using BitmapHandle = UniqueHandle<HBITMAP, GdiObjectTraits>;
 using ImageListHandle = UniqueHandle<HIMAGELIST, ImageListTraits>;
-using IconHandle = UniqueHandle<HICON, IconTraits>;
-using CursorHandle = UniqueHandle<HCURSOR, IconTraits>;
+using CursorHandle = UniqueHandle<HCURSOR, CursorTraits>;
 using WindowHandle = UniqueHandle<HWND, WindowTraits>;
 using ModuleHandle = UniqueHandle<HMODULE, ModuleTraits>;
 using RegKeyHandle = UniqueHandle<HKEY, RegKeyTraits>;

@@ -4,43 +4,23 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <string>
-
 #include "common/TestSupport.h"
 #include "controls/AboutDialog.h"
 #include "controls/ControlsTestSupport.h"
-#include "controls/FakeLinkShell.h"
 #include "resource.h"
+#include "win/Controls.h"
 #include "win/UserPrompt.h"
 
 namespace {
 
-using kwtest::Pump;
-using kwtest::WindowText;
-
-// Texts of the box's static controls, in order.
-std::wstring StaticTexts(HWND dialog) {
-    std::wstring texts;
-    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t type[32] = {};
-        GetClassNameW(child, type, 32);
-        if (lstrcmpiW(type, L"Static") == 0) texts += WindowText(child) + L"|";
-    }
-    return texts;
-}
-
-bool EndsWith(const std::wstring& text, const std::wstring& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
+using kw::WindowText;
 
 class AboutDialogTest : public testing::Test {
 protected:
     void SetUp() override {
-        // Created hidden: the tests drive it with messages.
         ASSERT_NE(about_.Create(nullptr), nullptr) << "the tests need an X display";
         about_.Link().SetShell(shell_);
     }
-
     void ClickLink() {
         SendMessageW(about_.Handle(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT_LINK, STN_CLICKED),
                      reinterpret_cast<LPARAM>(about_.Item(IDC_ABOUT_LINK)));
@@ -53,27 +33,23 @@ protected:
 };
 
 TEST_F(AboutDialogTest, ShowsNameVersionNoticeAndALinkToTheGuideBesideTheProgram) {
+    std::wstring texts;
+    for (HWND child = GetWindow(about_.Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        texts += WindowText(child) + L"|";
     EXPECT_EQ(WindowText(about_.Handle()), L"About Kilnworks");
-    std::wstring texts = StaticTexts(about_.Handle());
-    EXPECT_NE(texts.find(L"|Kilnworks Version 1.2|"), std::wstring::npos) << kwtest::Narrow(texts);
-    EXPECT_NE(texts.find(L"Copyright"), std::wstring::npos);
-    EXPECT_EQ(WindowText(about_.Item(IDC_ABOUT_LINK)), L"Open the Kilnworks User Guide");
-    EXPECT_NE(GetDlgItem(about_.Handle(), IDOK), nullptr);
+    EXPECT_NE(texts.find(L"|Kilnworks Version 1.2|Copyright"), std::wstring::npos) << kwtest::Narrow(texts);
+    EXPECT_NE(texts.find(L"|Open the Kilnworks User Guide|OK|"), std::wstring::npos) << kwtest::Narrow(texts);
 
     const kw::HyperlinkLabel& link = about_.Link();
     EXPECT_EQ(link.Target(), kw::AboutDialog::UserGuideAddress());
-    EXPECT_EQ(link.Target().rfind(L"file:///", 0), 0u) << kwtest::Narrow(link.Target());
-    EXPECT_TRUE(EndsWith(link.Target(), L"/kilnworks-guide.html"));
     EXPECT_TRUE(link.Underlined());
-    EXPECT_NE(link.HandCursor(), nullptr);
-
     // The build puts the guide next to every program, this test program included.
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring guide = self;
     guide.erase(guide.find_last_of(L'\\') + 1);
-    guide += kw::kUserGuideFileName;
-    EXPECT_TRUE(kwtest::FileExists(guide)) << kwtest::Narrow(guide);
+    EXPECT_EQ(link.Target(), kw::FileUrlFromPath(guide + L"kilnworks-guide.html"));
+    EXPECT_TRUE(kwtest::FileExists(guide + kw::kUserGuideFileName)) << kwtest::Narrow(guide);
 }
 
 TEST_F(AboutDialogTest, ClickingTheLinkOpensTheGuideAFailureIsReportedAndTheBoxStays) {
@@ -81,8 +57,6 @@ TEST_F(AboutDialogTest, ClickingTheLinkOpensTheGuideAFailureIsReportedAndTheBoxS
     ASSERT_EQ(shell_.opened.size(), 1u);
     EXPECT_EQ(shell_.opened[0].first, kw::AboutDialog::UserGuideAddress());
     EXPECT_TRUE(about_.Link().Visited());
-    EXPECT_TRUE(prompt_.messages.empty());
-
     shell_.shellResult = SE_ERR_PNF;
     ClickLink();
     ClickLink();
@@ -91,7 +65,6 @@ TEST_F(AboutDialogTest, ClickingTheLinkOpensTheGuideAFailureIsReportedAndTheBoxS
     EXPECT_EQ(prompt_.messages[0].owner, about_.Handle());
     EXPECT_EQ(prompt_.beeps.size(), 2u);
     EXPECT_FALSE(about_.Ended());
-    EXPECT_TRUE(IsWindow(about_.Handle()));
 }
 
 TEST(AboutDialogEndTest, OkEnterEscapeAndTheCloseBoxEndTheBox) {
@@ -100,21 +73,18 @@ TEST(AboutDialogEndTest, OkEnterEscapeAndTheCloseBoxEndTheBox) {
         void (*press)(kw::AboutDialog& about);
         INT_PTR result;
     } cases[] = {
-        {"OK button", [](kw::AboutDialog& about) { SendMessageW(about.Item(IDOK), BM_CLICK, 0, 0); }, IDOK},
-        {"Enter", [](kw::AboutDialog& about) { PostMessageW(about.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0); }, IDOK},
-        {"Escape", [](kw::AboutDialog& about) { PostMessageW(about.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0); },
-         IDCANCEL},
-        {"close box", [](kw::AboutDialog& about) { SendMessageW(about.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); },
-         IDCANCEL},
+        {"OK button", [](kw::AboutDialog& a) { SendMessageW(a.Item(IDOK), BM_CLICK, 0, 0); }, IDOK},
+        {"Enter", [](kw::AboutDialog& a) { PostMessageW(a.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0); }, IDOK},
+        {"Escape", [](kw::AboutDialog& a) { PostMessageW(a.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0); }, IDCANCEL},
+        {"close box", [](kw::AboutDialog& a) { SendMessageW(a.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL},
     };
     for (const Case& c : cases) {
         kw::AboutDialog about;
         HWND window = about.Create(nullptr);
         ASSERT_NE(window, nullptr) << "the tests need an X display";
         c.press(about);
-        Pump(window);
-        EXPECT_TRUE(about.Ended()) << c.what;
-        EXPECT_EQ(about.Result(), c.result) << c.what;
+        kwtest::Pump(window);
+        EXPECT_EQ(about.Ended() ? about.Result() : -1, c.result) << c.what;
         EXPECT_FALSE(IsWindow(window)) << c.what;
     }
 }
@@ -141,12 +111,13 @@ TEST(AboutDialogModalTest, RunsModallyUntilOk) {
 }
 
 TEST(FileUrlFromPathTest, DrivePathsUncPathsAndSpecialCharacters) {
-    EXPECT_EQ(kw::FileUrlFromPath(L"C:\\Kilnworks\\kilnworks-guide.html"),
-              L"file:///C:/Kilnworks/kilnworks-guide.html");
-    EXPECT_EQ(kw::FileUrlFromPath(L"C:\\Program Files\\Kiln #2\\guide.html"),
-              L"file:///C:/Program%20Files/Kiln%20%232/guide.html");
-    EXPECT_EQ(kw::FileUrlFromPath(L"\\\\server\\share\\guide.html"), L"file://server/share/guide.html");
-    EXPECT_EQ(kw::FileUrlFromPath(L"C:\\Caf\u00e9\\100%.html"), L"file:///C:/Caf%C3%A9/100%25.html");
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\Kilnworks\\kilnworks-guide.html", L"file:///C:/Kilnworks/kilnworks-guide.html"},
+        {L"C:\\Program Files\\Kiln #2\\guide.html", L"file:///C:/Program%20Files/Kiln%20%232/guide.html"},
+        {L"\\\\server\\share\\guide.html", L"file://server/share/guide.html"},
+        {L"C:\\Caf\u00e9\\100%.html", L"file:///C:/Caf%C3%A9/100%25.html"},
+    };
+    for (const auto& [path, url] : cases) EXPECT_EQ(kw::FileUrlFromPath(path), url);
 }
 
 }  // namespace

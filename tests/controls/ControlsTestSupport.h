@@ -1,43 +1,40 @@
-// Helpers for the window tests: in-memory dialog templates, a message pump, pixel reading and a
-// spy that counts the messages a control receives.
+// Helpers for the window tests: in-memory dialog templates, a message pump, pixel reading, a spy
+// that counts the messages a control receives, and a scripted LinkShell.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "controls/HyperlinkLabel.h"
 
 namespace kwtest {
 
-// Builds a DLGTEMPLATE with its items in memory.
+// A DLGTEMPLATE with its items, built in memory; hidden until a test shows it.
 class DialogTemplate {
 public:
     DialogTemplate(const wchar_t* title, short width, short height);
-    void Add(const wchar_t* className, const wchar_t* text, WORD id, DWORD style, short x, short y, short width,
-             short height);
+    DialogTemplate& Add(const wchar_t* className, const wchar_t* text, WORD id, DWORD style, short x, short y,
+                        short width, short height);
     const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
 private:
-    void Align();
     void AddString(const wchar_t* text);
     std::vector<WORD> words_;
 };
 
-// The window's text.
-std::wstring WindowText(HWND window);
-
 // Dispatches everything queued for this thread, through the dialog manager of dialog.
 void Pump(HWND dialog = nullptr);
 
-// The window's client area as it is on screen, as RGB rows.
+// The window's client area as it is on screen.
 class ClientPixels {
 public:
     explicit ClientPixels(HWND window);
     int Width() const { return width_; }
     int Height() const { return height_; }
-    COLORREF At(int x, int y) const;
     bool Dark(int x, int y) const;
     // Dark pixels inside the rectangle (client coordinates, right and bottom excluded).
     int CountDark(const RECT& area) const;
@@ -55,15 +52,38 @@ class MessageSpy {
 public:
     explicit MessageSpy(HWND window);
     ~MessageSpy();
-    MessageSpy(const MessageSpy&) = delete;
-    MessageSpy& operator=(const MessageSpy&) = delete;
-    int Count(UINT message) const;
-    void Clear() { counts_.clear(); }
+    int Count(UINT message) const { return counts_.count(message) ? counts_.at(message) : 0; }
 
 private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     HWND window_;
     std::map<UINT, int> counts_;
+};
+
+// Records what a label asks of the system and answers from a script.
+class FakeLinkShell : public kw::LinkShell {
+public:
+    int ShellOpen(const std::wstring& address, int show) override {
+        opened.emplace_back(address, show);
+        return shellResult;
+    }
+    bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
+        keysRead.push_back(key);
+        if (keys.count(key) == 0) return false;
+        value = keys[key];
+        return true;
+    }
+    int Exec(const std::wstring& command, int show) override {
+        executed.emplace_back(command, show);
+        return execResult;
+    }
+
+    int shellResult = 42;
+    int execResult = 33;
+    std::map<std::wstring, std::wstring> keys;
+    std::vector<std::pair<std::wstring, int>> opened;
+    std::vector<std::wstring> keysRead;
+    std::vector<std::pair<std::wstring, int>> executed;
 };
 
 }  // namespace kwtest

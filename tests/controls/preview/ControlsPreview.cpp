@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "common/TestSupport.h"
@@ -12,22 +13,20 @@
 #include "controls/ControlsTestSupport.h"
 #include "controls/EmptyAwareListView.h"
 #include "win/Com.h"
-#include "win/Dialog.h"
+#include "win/Controls.h"
 #include "win/Handles.h"
 
 namespace {
 
 const DLGTEMPLATE* ListsTemplate() {
-    static kwtest::DialogTemplate* layout = [] {
-        auto* t = new kwtest::DialogTemplate(L"Project lists", 270, 100);
+    static kwtest::DialogTemplate layout = [] {
+        kwtest::DialogTemplate t(L"Project lists", 270, 100);
         DWORD style = WS_BORDER | WS_TABSTOP | LVS_SMALLICON | LVS_SHOWSELALWAYS;
-        t->Add(L"STATIC", L"Package", 1, SS_LEFT, 10, 6, 120, 8);
-        t->Add(L"STATIC", L"Targets", 2, SS_LEFT, 140, 6, 120, 8);
-        t->Add(WC_LISTVIEWW, L"", 1002, style, 10, 16, 120, 81);
-        t->Add(WC_LISTVIEWW, L"", 1007, style, 140, 16, 120, 81);
+        t.Add(L"STATIC", L"Package", 1, SS_LEFT, 10, 6, 120, 8).Add(L"STATIC", L"Targets", 2, SS_LEFT, 140, 6, 120, 8);
+        t.Add(WC_LISTVIEWW, L"", 1002, style, 10, 16, 120, 81).Add(WC_LISTVIEWW, L"", 1007, style, 140, 16, 120, 81);
         return t;
     }();
-    return layout->Get();
+    return layout.Get();
 }
 
 class ListsWindow : public kw::Dialog {
@@ -40,18 +39,11 @@ protected:
         targets_.Attach(Handle(), 1007);
         HIMAGELIST images = nullptr;
         if (kw::CreateProjectImages(images)) images_.Reset(images);
-        ListView_SetImageList(packages_.Handle(), images_.Get(), LVSIL_SMALL);
-        ListView_SetImageList(targets_.Handle(), images_.Get(), LVSIL_SMALL);
+        kw::ListView packages(packages_.Handle());
+        packages.SetImageList(images_.Get());
+        kw::ListView(targets_.Handle()).SetImageList(images_.Get());
         const wchar_t* names[] = {L"Installer", L"Calc", L"Reports"};
-        for (int kind = 0; kind < 3; ++kind) {
-            LVITEMW item = {};
-            item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-            item.iItem = kind;
-            item.iImage = kind;
-            item.lParam = kind + 1;
-            item.pszText = const_cast<wchar_t*>(names[kind]);
-            ListView_InsertItem(packages_.Handle(), &item);
-        }
+        for (int kind = 0; kind < 3; ++kind) packages.InsertRow(names[kind], kind, kind + 1);
         targets_.SetHintState(kw::kHintShown);
         return false;
     }
@@ -61,19 +53,6 @@ private:
     kw::EmptyAwareListView targets_;
     kw::ImageListHandle images_;
 };
-
-void PumpUntil(const std::wstring& readyFile, const std::wstring& doneFile) {
-    for (int i = 0; i < 10; ++i) {
-        kwtest::Pump();
-        Sleep(50);
-    }
-    kwtest::WriteBytes(readyFile, "ready\n");
-    // Give up after two minutes so a forgotten preview never lingers.
-    for (int i = 0; i < 2400 && !kwtest::FileExists(doneFile); ++i) {
-        kwtest::Pump();
-        Sleep(50);
-    }
-}
 
 }  // namespace
 
@@ -85,17 +64,23 @@ int wmain(int argc, wchar_t** argv) {
     kw::ComApartment com;
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    std::wstring what = argv[1];
-    if (what == L"about") {
-        kw::AboutDialog about;
-        if (about.Create(nullptr) == nullptr) return 1;
-        SetWindowPos(about.Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
-        PumpUntil(argv[2], argv[3]);
+    std::unique_ptr<kw::Dialog> window;
+    if (std::wstring(argv[1]) == L"about") {
+        window = std::make_unique<kw::AboutDialog>();
     } else {
-        ListsWindow lists;
-        if (lists.Create(nullptr) == nullptr) return 1;
-        SetWindowPos(lists.Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
-        PumpUntil(argv[2], argv[3]);
+        window = std::make_unique<ListsWindow>();
+    }
+    if (window->Create(nullptr) == nullptr) return 1;
+    SetWindowPos(window->Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+    for (int i = 0; i < 10; ++i) {
+        kwtest::Pump();
+        Sleep(50);
+    }
+    kwtest::WriteBytes(argv[2], "ready\n");
+    // Give up after two minutes so a forgotten preview never lingers.
+    for (int i = 0; i < 2400 && !kwtest::FileExists(argv[3]); ++i) {
+        kwtest::Pump();
+        Sleep(50);
     }
     return 0;
 }

@@ -29,12 +29,12 @@ TEST(BuildController, SettingsAndTheRefusal) {
     BuildController controller(document, L"D:\\TMP");
     EXPECT_STREQ(TheRunSettings().temporaryFolder, L"D:\\TMP");
     EXPECT_STREQ(TheRunSettings().VisualStudioFolder, L"<not installed>");
-    EXPECT_EQ(controller.CurrentVersion().major, 0u);
+    EXPECT_EQ(TheRunSettings().version.major, 0u);
     controller.SetBuildActions(true, true, true, true);
     controller.SetVersionAction(true, true, 0, 0, 0, 0);
     EXPECT_EQ(TheRunSettings().actions, ActionDebug | ActionRelease | ActionRebuildAll | ActionClean | ActionAutoIncrement);
     controller.SetVersionAction(true, false, 4294967295u, 2, 3, 4);
-    EXPECT_EQ(controller.CurrentVersion().major, 4294967295u);
+    EXPECT_EQ(TheRunSettings().version.major, 4294967295u);
 
     kwtest::RunReceiver receiver;
     EventLogRef eventLog{receiver.ListBox()};

@@ -73,7 +73,8 @@ unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows, 
     if (result != 0) return IDS_ERR_ENUMERATION;
     while (result == 0) {
         ProjectRow row;
-        if (document.GetProjectSummary(handle, row.projectId, row.name, row.kind) != 0) {
+        if (document.GetProjectSummary(handle, row.projectId, row.name, row.kind) != 0 ||
+            document.GetProjectIdText(handle, row.idText) != 0) {
             complete = false;
             break;
         }
@@ -89,12 +90,10 @@ std::vector<int> UsableTargets(const std::vector<ProjectRow>& rows, std::vector<
     unusable.clear();
     for (const ProjectRow& row : rows) {
         const int id = row.projectId;
-        if (id == 0) {
-            unusable.push_back({row, L"reads as 0"});
-        } else if (id == INT_MAX || id == INT_MIN) {
-            unusable.push_back({row, L"out of range"});
+        if (id == 0 || row.idText != std::to_wstring(id)) {
+            unusable.push_back({row, row.idText});
         } else if (!seen.insert(id).second) {
-            unusable.push_back({row, L"same as an earlier project's, " + std::to_wstring(id)});
+            unusable.push_back({row, row.idText + L", as an earlier project's"});
         } else {
             targets.push_back(id);
         }

@@ -25,6 +25,7 @@ struct ProjectRow {
     int projectId = 0;
     std::wstring name;
     CompilerKind kind = CompilerUnknown;
+    std::wstring idText;  // the ProjectID as the file writes it
 };
 
 // The package's projects as the package list shows them: GetPackageInfo, then the listing, which
@@ -37,12 +38,13 @@ unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows, 
 // A listed project that can't be a target, and why, in a few words.
 struct UnusableProject {
     ProjectRow row;
-    std::wstring reason;  // "reads as 0", "out of range", "same as an earlier project"
+    std::wstring reason;  // the ProjectID's text, and why when the text alone doesn't say
 };
 
 // The ProjectIDs of the rows that can be targets. A ProjectID that reads as 0 (empty, not a
-// number, 0), lies at the 32-bit limits (out of range) or repeats an earlier row's goes to
-// unusable instead: the package finds only the first project with a number.
+// number, 0), is not written as its plain decimal number (" 7", "007", one past the 32-bit range:
+// a lookup by number compares the text) or repeats an earlier row's goes to unusable instead:
+// the package finds only the first project written with a number.
 std::vector<int> UsableTargets(const std::vector<ProjectRow>& rows, std::vector<UnusableProject>& unusable);
 
 // Each ProjectID once, in ascending order, as the Targets list holds them; 0 (the list's end) is

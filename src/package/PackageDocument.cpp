@@ -467,6 +467,15 @@ int PackageDocument::GetProjectSummary(const ProjectHandle& handle, int& project
     return SummaryOf(handle.node_.Get(), projectId, name, compilerKind);
 }
 
+int PackageDocument::GetProjectIdText(const ProjectHandle& handle, std::wstring& text) {
+    text.clear();
+    IXMLDOMNode* project = handle.node_.Get();
+    if (!project) return -2;
+    ComPtr<IXMLDOMNode> staged = SelectChild(project, element::kTempData);
+    ComPtr<IXMLDOMNode> node = SelectChild(staged ? staged.Get() : project, element::kProjectId);
+    return node && ReadNodeText(node.Get(), text) ? 0 : -2;
+}
+
 int PackageDocument::GetProjectSettings(int projectId, ProjectRecord& record) {
     record = ProjectRecord{};
     ComPtr<IXMLDOMNode> project = FindProject(projectId);

@@ -56,6 +56,8 @@ public:
     // 0 read; -2 failure (empty handle, Name/Compiler/ProjectID missing or not text).
     int GetProjectSummary(const ProjectHandle& handle, int& projectId, std::wstring& name,
                           CompilerKind& compilerKind);
+    // The listed project's ProjectID as the file writes it. 0 read; -2 failure.
+    int GetProjectIdText(const ProjectHandle& handle, std::wstring& text);
     // 0 read; -1 project or element missing; -2 the summary failed.
     int GetProjectSettings(int projectId, ProjectRecord& record);
     // 0 read; -1 project or ResourceFile missing, or failure; -2 the summary failed.

@@ -113,6 +113,7 @@ TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
     projects_.back().resource = "no version here\r\n";
     projects_.push_back(Project(L"0", L"Zero"));
     projects_.push_back(Project(L"abc", L"Letters"));
+    projects_.push_back(Project(L"007", L"Padded"));
     projects_.push_back(Project(L"2", L"Twin"));
     Write();
     const std::wstring longTemp = dir_.File(std::wstring(240, L't'));
@@ -128,9 +129,10 @@ TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
          "  Crashes (Win32 Debug): crashed (exception 0xC0000005)\r\n"},
         {L"--targets 5 --set-version 1.2.3.4", {}, 4, "; the file is unchanged.\r\n"},
         {L"--targets all --set-version 1.2.3.4 --debug", {}, 4,
-         "Project 'Zero' has no usable ProjectID (reads as 0); it is not run.\r\n"
-         "Project 'Letters' has no usable ProjectID (reads as 0); it is not run.\r\n"
-         "Project 'Twin' has no usable ProjectID (same as an earlier project's, 2); it is not run.\r\n"},
+         "Project 'Zero' has no usable ProjectID (0); it is not run.\r\n"
+         "Project 'Letters' has no usable ProjectID (abc); it is not run.\r\n"
+         "Project 'Padded' has no usable ProjectID (007); it is not run.\r\n"
+         "Project 'Twin' has no usable ProjectID (2, as an earlier project's); it is not run.\r\n"},
         {L"--targets 9 --debug", {}, 2, "Unknown target: 9\r\n"},
         {L"--targets 2 --clean", {}, 2, "No action was selected for execution.\r\n"},
         {L"--debug", {L"TEMP=", L"TMP="}, 1, "Theres no folder configured for temporary files"},
@@ -234,11 +236,19 @@ TEST(RunOptions, ReadsEveryOptionAndRefusesTheRest) {
 TEST(RunSetup, TargetsAreOrderedOnceAndUnusableIdsNamed) {
     EXPECT_EQ(kw::OrderTargets({5, 1, 3, 1, -2, 0}), (std::vector<int>{-2, 1, 3, 5}));
     std::vector<kw::UnusableProject> unusable;
-    std::vector<kw::ProjectRow> rows = {{3, L"A"}, {0, L"B"}, {3, L"C"}, {2147483647, L"D"}, {-4, L"E"}};
+    // A lookup compares the text, so only the plain decimal form of a number names its project.
+    std::vector<kw::ProjectRow> rows = {{3, L"A", kw::CompilerVC6, L"3"},
+                                        {0, L"B", kw::CompilerVC6, L""},
+                                        {3, L"C", kw::CompilerVC6, L"3"},
+                                        {2147483647, L"D", kw::CompilerVC6, L"99999999999"},
+                                        {-4, L"E", kw::CompilerVC6, L"-4"},
+                                        {7, L"F", kw::CompilerVC6, L" 7"}};
     EXPECT_EQ(kw::UsableTargets(rows, unusable), (std::vector<int>{3, -4}));
-    ASSERT_EQ(unusable.size(), 3u);
+    ASSERT_EQ(unusable.size(), 4u);
     EXPECT_EQ(unusable[1].row.name, L"C");
-    EXPECT_EQ(unusable[2].reason, L"out of range");
+    EXPECT_EQ(unusable[1].reason, L"3, as an earlier project's");
+    EXPECT_EQ(unusable[2].reason, L"99999999999");
+    EXPECT_EQ(unusable[3].reason, L" 7");
     // The window's version fields are read the C runtime way.
     const std::pair<const wchar_t*, std::uint32_t> numbers[] = {
         {L"12abc", 12}, {L"", 0}, {L"  7", 7}, {L"-1", 4294967295u}, {L"+5", 5}, {L"x9", 0}};

@@ -74,22 +74,27 @@ kw_build_all() {
   fi
 }
 
-# Starts a private Xvfb on a free display number and exports DISPLAY.
+# Starts a private Xvfb on a free display number and exports DISPLAY. A number whose server
+# can't start (taken by a server we can't see, say from another file-system view) is skipped.
 kw_start_xvfb() {
   local n i
   for n in $(seq 91 140); do
-    if [ ! -e "/tmp/.X${n}-lock" ] && [ ! -e "/tmp/.X11-unix/X${n}" ]; then
-      Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-      kw_xvfb_pid=$!
-      export DISPLAY=":${n}"
-      for i in $(seq 1 50); do
-        [ -e "/tmp/.X11-unix/X${n}" ] && return 0
-        sleep 0.1
-      done
-      kw_fail "Xvfb did not start on display :${n}"
-    fi
+    if [ -e "/tmp/.X${n}-lock" ] || [ -e "/tmp/.X11-unix/X${n}" ]; then continue; fi
+    Xvfb ":${n}" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    kw_xvfb_pid=$!
+    for i in $(seq 1 100); do
+      if [ -e "/tmp/.X11-unix/X${n}" ]; then
+        export DISPLAY=":${n}"
+        return 0
+      fi
+      kill -0 "$kw_xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$kw_xvfb_pid" >/dev/null 2>&1 || true
+    wait "$kw_xvfb_pid" 2>/dev/null || true
+    kw_xvfb_pid=""
   done
-  kw_fail "no free X display for Xvfb"
+  kw_fail "no X display could be started with Xvfb (tried :91 to :140)"
 }
 
 # Creates the prefix on first use and starts a persistent, detached wineserver so that each

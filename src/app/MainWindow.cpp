@@ -261,26 +261,21 @@ bool MainWindow::CopyRow(int index, HWND source, HWND target) {
 
 void MainWindow::AddSelectedTargets() {
     ListView packages(Handle(), IDC_PACKAGE_LIST);
-    if (packages.SelectedCount() > 0) {
-        bool copied = false;
-        for (int row = packages.NextSelected(-1); row >= 0; row = packages.NextSelected(row)) {
-            copied = CopyRow(row, packages.Handle(), targetList_.Handle()) || copied;
-        }
-        if (copied) {
-            ListView(targetList_.Handle()).SortByData(&CompareProjectIds, 0);
-            packageList_.ClearSelection();
-        }
-    }
-    UpdatePackageButtons();
-    UpdateTargetButtons();
+    std::vector<int> rows;
+    for (int row = packages.NextSelected(-1); row >= 0; row = packages.NextSelected(row)) rows.push_back(row);
+    CopyToTargets(rows);
 }
 
 void MainWindow::AddAllTargets() {
+    std::vector<int> rows(static_cast<size_t>(std::max(ListView(Handle(), IDC_PACKAGE_LIST).Count(), 0)));
+    for (size_t row = 0; row < rows.size(); ++row) rows[row] = static_cast<int>(row);
+    CopyToTargets(rows);
+}
+
+void MainWindow::CopyToTargets(const std::vector<int>& packageRows) {
     ListView packages(Handle(), IDC_PACKAGE_LIST);
     bool copied = false;
-    for (int row = 0; row < packages.Count(); ++row) {
-        copied = CopyRow(row, packages.Handle(), targetList_.Handle()) || copied;
-    }
+    for (int row : packageRows) copied = CopyRow(row, packages.Handle(), targetList_.Handle()) || copied;
     if (copied) {
         ListView(targetList_.Handle()).SortByData(&CompareProjectIds, 0);
         packageList_.ClearSelection();

@@ -82,6 +82,8 @@ protected:
 private:
     bool OnListNotify(int id, NMHDR* header);
     bool CopyRow(int index, HWND source, HWND target);
+    // Copies these package rows into the Targets list (each project once, sorted by ProjectID).
+    void CopyToTargets(const std::vector<int>& packageRows);
     static bool ContainsProject(HWND list, int projectId);
     void OnLogText(WPARAM wParam);
     void AppendLine(HWND listBox, const std::wstring& line);

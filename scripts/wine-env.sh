@@ -13,6 +13,9 @@
 
 export KW_OUT="${KW_BUILD:-$KW_ROOT/build}"
 export WINEDEBUG=-all
+# Wine spells Windows file names in the host's character set: without a UTF-8 locale (a bare
+# machine has none set) names outside ASCII can't be made at all. C.UTF-8 is always there.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 export WINESERVER=/usr/lib/wine/wineserver
 

@@ -97,10 +97,12 @@ protected:
         WriteBytes(dir_.File(file), PackageXml(name, projects));
         return dir_.File(file);
     }
-    // Five projects whose ProjectIDs are 7, 2, 5, 9 (the Basic one), 4 in package order.
+    // Five projects whose ProjectIDs are 7, 2, 5, 9, 4 in package order; 9 is Basic, 4 of no known kind.
     std::wstring FivePackage(const std::string& name = "Five") {
         std::vector<AppProject> projects;
-        for (int id : {7, 2, 5, 9, 4}) projects.push_back({id, "P" + std::to_string(id), id == 9 ? "VB6" : "VC6"});
+        for (int id : {7, 2, 5, 9, 4}) {
+            projects.push_back({id, "P" + std::to_string(id), id == 9 ? "VB6" : id == 4 ? "XX" : "VC6"});
+        }
         return WritePackage(name, projects);
     }
     void Open(const std::wstring& package = std::wstring()) {
@@ -161,9 +163,10 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     Open(FivePackage(std::string(60, 'N')));
     EXPECT_EQ(Control(IDC_PACKAGE_GROUP).Text(), L"Package: " + std::wstring(54, L'N'));
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (std::vector<int>{7, 2, 5, 9, 4}));
-    EXPECT_EQ(ListView(H(), IDC_PACKAGE_LIST).RowText(3), L"P9");
-    EXPECT_EQ(ListView(H(), IDC_PACKAGE_LIST).Image(2), 1);
-    EXPECT_EQ(ListView(H(), IDC_PACKAGE_LIST).Image(3), 2);
+    ListView packages(H(), IDC_PACKAGE_LIST);
+    EXPECT_EQ(packages.RowText(3), L"P9");
+    EXPECT_EQ(std::to_string(packages.Image(2)) + std::to_string(packages.Image(3)) + std::to_string(packages.Image(4)),
+              "120");
     EXPECT_EQ(Fields(), L"1.0.0.0");
     EXPECT_EQ(Enabled({IDC_EDIT_PACKAGE, IDC_ADD_ALL, IDC_ADD_SELECTED}), "EE-");
     EXPECT_TRUE(EditShown());
@@ -517,7 +520,8 @@ bool RunRemotely(HWND window, std::initializer_list<int> checks) {
     click(IDC_ADD_ALL);
     for (int id : checks) click(id);
     click(IDC_START);
-    return PumpUntil([&] { return kw::Window(window, IDC_START).Enabled() && !kw::Window(window, IDC_STOP).Enabled(); });
+    kw::Window start(window, IDC_START), stop(window, IDC_STOP);
+    return PumpUntil([&] { return start.Enabled() && !stop.Enabled(); });
 }
 
 TEST(MainWindowProcessTest, RunsTheChosenBuildsAndShowsTheBuildersLines) {

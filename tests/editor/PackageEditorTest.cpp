@@ -86,12 +86,14 @@ protected:
         ListView_GetItemRect(Item(IDC_EDITOR_PROJECTS), row, &rect, LVIR_LABEL);
         ClickList(MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
     }
-    int Selected() const { int id = 0; return editor_->SelectedProjectId(id) ? id : 0; }
-    // The settings pane (ids 1035 to 1049) as a whole: all enabled (1), all disabled (0), or mixed (-1).
-    int PaneEnabled() const {
-        int enabled = 0;
-        for (int id = IDC_EDITOR_PROJECT_LABEL; id <= IDC_EDITOR_RELEASE_LABEL; ++id) enabled += Enabled(id) ? 1 : 0;
-        return enabled == 15 ? 1 : enabled == 0 ? 0 : -1;
+    // The project shown, then whether the settings pane (ids 1035 to 1049) and "Remove project" are
+    // enabled: "2 pane remove" or "0 - -", "mixed" for a pane only partly enabled.
+    std::string Shown() const {
+        int enabled = 0, id = 0;
+        for (int i = IDC_EDITOR_PROJECT_LABEL; i <= IDC_EDITOR_RELEASE_LABEL; ++i) enabled += Enabled(i) ? 1 : 0;
+        return std::to_string(editor_->SelectedProjectId(id) ? id : 0) +
+               (enabled == 15 ? " pane" : enabled == 0 ? " -" : " mixed") +
+               (Enabled(IDC_EDITOR_REMOVE_PROJECT) ? " remove" : " -");
     }
     kw::ProjectRecord Settings(int projectId) {
         kw::ProjectRecord record;
@@ -123,14 +125,10 @@ TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicA
     EXPECT_EQ(Text(IDC_EDITOR_MAJOR) + L"." + Text(IDC_EDITOR_MINOR) + L"." + Text(IDC_EDITOR_BUILD) + L"." +
                   Text(IDC_EDITOR_REVISION), L"1.4.0.27");
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Calc/1/1", L"Reports/2/2", L"Odd/0/3"}));
-    EXPECT_EQ(Selected(), 0);
-    EXPECT_EQ(PaneEnabled(), 0);
-    EXPECT_FALSE(Enabled(IDC_EDITOR_REMOVE_PROJECT));
+    EXPECT_EQ(Shown(), "0 - -");
 
     ClickRow(0);
-    EXPECT_EQ(Selected(), 1);
-    EXPECT_EQ(PaneEnabled(), 1);
-    EXPECT_TRUE(Enabled(IDC_EDITOR_REMOVE_PROJECT));
+    EXPECT_EQ(Shown(), "1 pane remove");
     EXPECT_TRUE(Checked(IDC_EDITOR_VC6) && !Checked(IDC_EDITOR_VB6) && Checked(IDC_EDITOR_REGISTER));
     EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE), L"C:\\Src\\Calc\\Calc.rc");
 
@@ -144,10 +142,8 @@ TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicA
     RECT client;
     GetClientRect(Item(IDC_EDITOR_PROJECTS), &client);
     ClickList(MAKELPARAM(client.right - 3, client.bottom - 3));
-    EXPECT_EQ(Selected(), 0);
-    EXPECT_EQ(PaneEnabled(), 0);
+    EXPECT_EQ(Shown(), "0 - -");
     EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME) + Text(IDC_EDITOR_SOURCE_PATH), L"");
-    EXPECT_FALSE(Enabled(IDC_EDITOR_REMOVE_PROJECT));
 }
 
 TEST_F(PackageEditorTest, LeavingTheListForNameVersionOrSaveDeselectsForOtherControlsItStays) {
@@ -160,8 +156,7 @@ TEST_F(PackageEditorTest, LeavingTheListForNameVersionOrSaveDeselectsForOtherCon
         ClickRow(1);
         ASSERT_EQ(GetFocus(), Item(IDC_EDITOR_PROJECTS));
         Focus(c.target);
-        EXPECT_EQ(Selected(), c.keeps ? 2 : 0) << c.target;
-        EXPECT_EQ(PaneEnabled(), c.keeps ? 1 : 0) << c.target;
+        EXPECT_EQ(Shown(), c.keeps ? "2 pane remove" : "0 - -") << c.target;
     }
 }
 
@@ -227,9 +222,8 @@ TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAFailureIsReported) 
     prompt_.fileAnswers = {L"C:\\Src\\Tools\\Tools.vbp", L"C:\\Src\\notes.txt", L""};
     Click(IDC_EDITOR_ADD_PROJECT);
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Calc/1/3", L"Reports/2/1", L"Tools/2/4"}));
-    EXPECT_EQ(Selected(), 4);
+    EXPECT_EQ(Shown(), "4 pane remove");
     EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"Tools");
-    EXPECT_EQ(PaneEnabled(), 1);
     EXPECT_EQ(Text(IDC_EDITOR_MAJOR), L"7");
 
     Click(IDC_EDITOR_ADD_PROJECT);
@@ -257,10 +251,8 @@ TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneI
     EXPECT_EQ(question.caption, L"Confirmation");
     EXPECT_EQ(question.type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Reports/2/2"}));
-    EXPECT_EQ(Selected(), 0);
-    EXPECT_EQ(PaneEnabled(), 0);
+    EXPECT_EQ(Shown(), "0 - -");
     EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"");
-    EXPECT_FALSE(Enabled(IDC_EDITOR_REMOVE_PROJECT));
 
     // Cancel keeps the removal, and an addition, in the open document.
     prompt_.fileAnswers = {L"C:\\Src\\Util\\Util.dsp"};
@@ -344,7 +336,7 @@ TEST_F(PackageEditorTest, NewPackageFromThePromptToTheFileOnDisk) {
     EXPECT_EQ(GetWindow(dialog_, GW_OWNER), owner);
     EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"<insert a name here>");
     EXPECT_EQ(Text(IDC_EDITOR_MAJOR) + Text(IDC_EDITOR_REVISION), L"10");
-    EXPECT_EQ(PaneEnabled(), 0);
+    EXPECT_EQ(Shown(), "0 - -");
     Type(IDC_EDITOR_PACKAGE_NAME, L"Fresh");
     Click(IDC_EDITOR_ADD_PROJECT);
     Click(IDC_EDITOR_ADD_PROJECT);

@@ -31,7 +31,6 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         if (message == kw::kReflectedCommand && (++commands, consume)) return 1;
         if (message == kw::kReflectedNotify && (++notifies, consume)) return 7;
-        if (message == kw::kReflectedCtlColorStatic) return reinterpret_cast<LRESULT>(GetStockObject(GRAY_BRUSH));
         return DefaultProc(message, wParam, lParam);
     }
 };
@@ -88,11 +87,6 @@ TEST_F(DialogTest, OnlyTheDialogsOwnChildrenGetTheirNotificationsReflected) {
     EXPECT_EQ(label.commands - host_.commands, 1);  // consumed by the control
     EXPECT_EQ(Notify(control, kLink, NM_CLICK), 7);
     EXPECT_TRUE(host_.notifyIds.empty());
-    HDC dc = CreateCompatibleDC(nullptr);
-    auto brush = SendMessageW(host_.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                              reinterpret_cast<LPARAM>(control));
-    DeleteDC(dc);
-    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(brush), GetStockObject(GRAY_BRUSH));
     // A control that lets a notification pass leaves it to the dialog.
     label.consume = false;
     Command(kLink, STN_CLICKED);

@@ -72,7 +72,6 @@ public:
         return shellResult;
     }
     bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
-        keysRead.push_back(key);
         if (keys.count(key) == 0) return false;
         value = keys[key];
         return true;
@@ -86,7 +85,6 @@ public:
     int execResult = 33;
     std::map<std::wstring, std::wstring> keys;
     std::vector<std::pair<std::wstring, int>> opened;
-    std::vector<std::wstring> keysRead;
     std::vector<std::pair<std::wstring, int>> executed;
 };
 

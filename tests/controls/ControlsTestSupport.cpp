@@ -2,7 +2,10 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
+#include <stdexcept>
+
+#include "controls/EmptyAwareListView.h"
+#include "win/Controls.h"
 
 namespace kwtest {
 
@@ -34,6 +37,51 @@ DialogTemplate& DialogTemplate::Add(const wchar_t* className, const wchar_t* tex
     return *this;
 }
 
+namespace {
+const DLGTEMPLATE* HostTemplate() {
+    static DialogTemplate layout = [] {
+        DialogTemplate t(L"Host", 280, 145);
+        DWORD list = WS_BORDER | WS_TABSTOP | LVS_SHOWSELALWAYS;
+        t.Add(L"STATIC", L"Kilnworks home", kLink, SS_LEFT, 10, 10, 150, 8);
+        t.Add(L"STATIC", L"", kEmptyLabel, SS_LEFT, 10, 25, 150, 8);
+        t.Add(L"STATIC", L"Right side", kRightLabel, SS_RIGHT, 10, 40, 150, 8);
+        t.Add(L"EDIT", L"", kEdit, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 170, 10, 60, 12);
+        t.Add(L"BUTTON", L"Build", kCheck, WS_TABSTOP | BS_AUTOCHECKBOX, 170, 25, 60, 12);
+        t.Add(L"LISTBOX", L"", kLines, WS_BORDER, 170, 40, 60, 12);
+        t.Add(WC_LISTVIEWW, L"", kIcons, list | LVS_SMALLICON, 10, 55, 120, 81);
+        return t.Add(WC_LISTVIEWW, L"", kReport, list | LVS_REPORT, 140, 55, 120, 81);
+    }();
+    return layout.Get();
+}
+}  // namespace
+
+TestHost::TestHost() : Dialog(HostTemplate()) {}
+
+bool TestHost::OnCommand(int, int, HWND) {
+    ++commands;
+    if (throwOnCommand) throw std::runtime_error("handler failed");
+    return false;
+}
+
+bool TestHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    auto* header = reinterpret_cast<NMHDR*>(lParam);
+    if (message != WM_NOTIFY) return false;
+    if (header->code == kw::LVN_USERINPUT) {
+        kw::ListView list(header->hwndFrom);
+        inputs.push_back(std::to_string(wParam) + " " + std::to_string(header->idFrom) + " " +
+                         std::to_string(list.SelectedCount()) + " " + std::to_string(list.NextSelected()));
+        return true;
+    }
+    notifyIds.push_back(static_cast<int>(header->idFrom));
+    result = 0x5A5A;
+    return header->code == kHandledCode;
+}
+
+void TestHost::ExchangeControls(kw::Exchange direction) {
+    ExchangeCheck(direction, kCheck, checked);
+    ExchangeText(direction, kEdit, text);
+}
+
 void Pump(HWND dialog) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -41,63 +89,6 @@ void Pump(HWND dialog) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
-}
-
-ClientPixels::ClientPixels(HWND window) {
-    RECT client;
-    GetClientRect(window, &client);
-    width_ = client.right;
-    height_ = client.bottom;
-    if (width_ <= 0 || height_ <= 0) return;
-    HDC windowDc = GetDC(window);
-    HDC memory = CreateCompatibleDC(windowDc);
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width_, -height_, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* pixels = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width_, height_, windowDc, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* source = static_cast<const DWORD*>(pixels);
-    bits_.assign(source, source + static_cast<size_t>(width_) * height_);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, windowDc);
-}
-
-bool ClientPixels::Dark(int x, int y) const {
-    DWORD c = bits_[static_cast<size_t>(y) * width_ + x];
-    return ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF) < 3 * 100;
-}
-
-int ClientPixels::CountDark(const RECT& area) const {
-    int count = 0;
-    for (int y = std::max<LONG>(area.top, 0); y < std::min<LONG>(area.bottom, height_); ++y)
-        for (int x = std::max<LONG>(area.left, 0); x < std::min<LONG>(area.right, width_); ++x) count += Dark(x, y);
-    return count;
-}
-
-RECT ClientPixels::DarkBounds() const {
-    RECT bounds = {width_, height_, 0, 0};
-    for (int y = 0; y < height_; ++y)
-        for (int x = 0; x < width_; ++x)
-            if (Dark(x, y)) bounds = {std::min<LONG>(bounds.left, x), std::min<LONG>(bounds.top, y),
-                                      std::max<LONG>(bounds.right, x + 1), std::max<LONG>(bounds.bottom, y + 1)};
-    return bounds.right == 0 ? RECT{0, 0, 0, 0} : bounds;
-}
-
-MessageSpy::MessageSpy(HWND window) : window_(window) {
-    SetWindowSubclass(window_, &Proc, 0x5059, reinterpret_cast<DWORD_PTR>(this));
-}
-
-MessageSpy::~MessageSpy() {
-    if (IsWindow(window_)) RemoveWindowSubclass(window_, &Proc, 0x5059);
-}
-
-LRESULT CALLBACK MessageSpy::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
-    ++reinterpret_cast<MessageSpy*>(data)->counts_[message];
-    return DefSubclassProc(window, message, wParam, lParam);
 }
 
 }  // namespace kwtest

@@ -1,6 +1,8 @@
-// Helpers for the window tests: in-memory dialog templates, a message pump, pixel reading, a spy
-// that counts the messages a control receives, and a scripted LinkShell.
+// Helpers for the window tests: in-memory dialog templates, one host dialog with the controls the
+// tests work on, a message pump, and a scripted LinkShell.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <windows.h>
 
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "controls/HyperlinkLabel.h"
+#include "win/Dialog.h"
 
 namespace kwtest {
 
@@ -26,39 +29,40 @@ private:
     std::vector<WORD> words_;
 };
 
+// The host's controls: labels "Kilnworks home" (left-aligned), "" and "Right side" (right-aligned),
+// an edit field, a check box, a list box, and list views in small-icon and report view.
+enum HostControl { kLink = 1100, kEmptyLabel, kRightLabel, kEdit, kCheck, kLines, kIcons, kReport };
+
+// A hidden dialog with those controls, noting what reaches the dialog itself.
+class TestHost : public kw::Dialog {
+public:
+    // Notifications with this code are handled and answered 0x5A5A.
+    static constexpr UINT kHandledCode = 0x1234;
+    TestHost();
+
+    bool throwOnCommand = false;
+    int commands = 0, destroyed = 0;
+    int checked = 0;    // exchanged with kCheck
+    std::wstring text;  // exchanged with kEdit
+    std::vector<int> notifyIds;       // the source ids of notifications other than LVN_USERINPUT
+    std::vector<std::string> inputs;  // "wParam idFrom selected-count first-selected" per LVN_USERINPUT
+
+protected:
+    bool OnCommand(int id, int code, HWND control) override;
+    bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void OnDestroyed() override { ++destroyed; }
+    void ExchangeControls(kw::Exchange direction) override;
+};
+
+class HostTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(host_.Create(nullptr), nullptr) << "the tests need an X display"; }
+    HWND Item(int id) const { return host_.Item(id); }
+    TestHost host_;
+};
+
 // Dispatches everything queued for this thread, through the dialog manager of dialog.
 void Pump(HWND dialog = nullptr);
-
-// The window's client area as it is on screen.
-class ClientPixels {
-public:
-    explicit ClientPixels(HWND window);
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    bool Dark(int x, int y) const;
-    // Dark pixels inside the rectangle (client coordinates, right and bottom excluded).
-    int CountDark(const RECT& area) const;
-    // The bounding box of all dark pixels; empty when there are none.
-    RECT DarkBounds() const;
-
-private:
-    int width_ = 0;
-    int height_ = 0;
-    std::vector<DWORD> bits_;
-};
-
-// Counts the messages a window receives, before any other handler sees them.
-class MessageSpy {
-public:
-    explicit MessageSpy(HWND window);
-    ~MessageSpy();
-    int Count(UINT message) const { return counts_.count(message) ? counts_.at(message) : 0; }
-
-private:
-    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    HWND window_;
-    std::map<UINT, int> counts_;
-};
 
 // Records what a label asks of the system and answers from a script.
 class FakeLinkShell : public kw::LinkShell {
@@ -68,7 +72,6 @@ public:
         return shellResult;
     }
     bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
-        keysRead.push_back(key);
         if (keys.count(key) == 0) return false;
         value = keys[key];
         return true;
@@ -82,7 +85,6 @@ public:
     int execResult = 33;
     std::map<std::wstring, std::wstring> keys;
     std::vector<std::pair<std::wstring, int>> opened;
-    std::vector<std::wstring> keysRead;
     std::vector<std::pair<std::wstring, int>> executed;
 };
 

@@ -1,5 +1,5 @@
-// HyperlinkLabel: its pure rules (fitting, the fallback command), the system
-// shell's registry and program start, and the label on a static control in a dialog.
+// HyperlinkLabel: its pure rules (fitting, the fallback command), the system shell's registry
+// and program start, and the label on a static control in a dialog; the About box that shows one.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -9,14 +9,17 @@
 #include <string>
 
 #include "common/TestSupport.h"
+#include "controls/AboutDialog.h"
 #include "controls/ControlsTestSupport.h"
 #include "controls/HyperlinkLabel.h"
+#include "resource.h"
 #include "win/Controls.h"
-#include "win/Dialog.h"
+#include "win/Handles.h"
 #include "win/UserPrompt.h"
 
 namespace {
 
+using namespace kwtest;
 using kw::HyperlinkLabel;
 using kw::WindowText;
 
@@ -55,14 +58,14 @@ TEST(FallbackCommandTest, CutsThePlaceholderAndAppendsTheAddressAsOneArgument) {
     };
     for (const auto& [registered, address, expected] : cases) {
         std::wstring command = kw::BuildFallbackCommand(registered, address);
-        EXPECT_EQ(command, expected) << kwtest::Narrow(expected);
+        EXPECT_EQ(command, expected) << Narrow(expected);
         // Split as the browser will split it, the address is the last argument, in one piece.
         std::wstring whole = address;
         for (size_t quote; (quote = whole.find(L'"')) != std::wstring::npos;) whole.replace(quote, 1, L"%22");
         int count = 0;
         LPWSTR* arguments = CommandLineToArgvW((L"b.exe " + command).c_str(), &count);
         ASSERT_NE(arguments, nullptr);
-        EXPECT_EQ(arguments[count - 1], whole) << kwtest::Narrow(expected);
+        EXPECT_EQ(arguments[count - 1], whole) << Narrow(expected);
         LocalFree(arguments);
     }
     // The system starts command lines of up to 32766 characters: whole or not at all.
@@ -93,41 +96,12 @@ TEST(SystemLinkShellTest, ReadsLongAndExpandableCommandsAndStartsProgramsInAnyFo
     RegDeleteTreeW(HKEY_CLASSES_ROOT, name);
 
     // A folder the ANSI code page cannot spell.
-    kwtest::ScratchDir folder(L"\u0141\u00f3d\u017a \u65e5\u672c");
+    ScratchDir folder(L"\u0141\u00f3d\u017a \u65e5\u672c");
     std::wstring program = folder.File(L"argv-echo.exe");
-    ASSERT_TRUE(CopyFileW((kwtest::ProgramFolder() + L"\\tools\\argv-echo.exe").c_str(), program.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW((ProgramFolder() + L"\\tools\\argv-echo.exe").c_str(), program.c_str(), FALSE));
     EXPECT_GT(shell.Exec(L"\"" + program + L"\"", SW_HIDE), 31);
     EXPECT_EQ(shell.Exec(L"\"" + folder.File(L"missing.exe") + L"\"", SW_HIDE), ERROR_FILE_NOT_FOUND);
     for (int i = 0; i < 200 && !DeleteFileW(program.c_str()); ++i) Sleep(50);  // once it has ended
-}
-
-// ---- the label in a dialog -------------------------------------------------------------------
-
-constexpr int kLink = 1051;
-constexpr int kEmpty = 1052;
-constexpr int kRight = 1053;
-
-class LabelHost : public kw::Dialog {
-public:
-    LabelHost() : Dialog(Template()) {}
-    static const DLGTEMPLATE* Template() {
-        static kwtest::DialogTemplate layout = [] {
-            kwtest::DialogTemplate t(L"Label host", 200, 80);
-            t.Add(L"STATIC", L"Kilnworks home", kLink, SS_LEFT, 10, 10, 150, 8);
-            t.Add(L"STATIC", L"", kEmpty, SS_LEFT, 10, 25, 150, 8);
-            t.Add(L"STATIC", L"Right side", kRight, SS_RIGHT, 10, 40, 150, 8);
-            t.Add(L"BUTTON", L"OK", IDOK, WS_TABSTOP | BS_DEFPUSHBUTTON, 10, 60, 50, 14);
-            return t;
-        }();
-        return layout.Get();
-    }
-};
-
-RECT RectInParent(HWND control) {
-    RECT rect;
-    GetWindowRect(control, &rect);
-    MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
 }
 
 std::wstring TooltipText(const HyperlinkLabel& label) {
@@ -138,19 +112,28 @@ std::wstring TooltipText(const HyperlinkLabel& label) {
     return buffer;
 }
 
+// The text's size in the control's own font.
+SIZE TextExtent(HWND control) {
+    std::wstring text = WindowText(control);
+    SIZE extent = {};
+    kw::WindowDc dc(control);
+    kw::SelectedObject font(dc.Get(), kw::Window(control).Font());
+    GetTextExtentPoint32W(dc.Get(), text.c_str(), static_cast<int>(text.size()), &extent);
+    return extent;
+}
+
 bool Underlined(HWND control) {
     LOGFONTW font = {};
     GetObjectW(kw::Window(control).Font(), sizeof(font), &font);
     return font.lfUnderline != 0;
 }
 
-class HyperlinkLabelTest : public testing::Test {
+class HyperlinkLabelTest : public HostTest {
 protected:
     void SetUp() override {
-        ASSERT_NE(host_.Create(nullptr), nullptr) << "the tests need an X display";
+        HostTest::SetUp();
         label_.SetShell(shell_);
     }
-    HWND Control(int id) const { return host_.Item(id); }
     // The colour the dialog hands the label's text to, through the reflected colour request;
     // the background is always left alone.
     COLORREF PaintColour() {
@@ -163,70 +146,43 @@ protected:
         DeleteDC(dc);
         return colour;
     }
-    void Click() {
-        SendMessageW(host_.Handle(), WM_COMMAND, MAKEWPARAM(kLink, STN_CLICKED), reinterpret_cast<LPARAM>(label_.Handle()));
-    }
 
-    LabelHost host_;
-    kwtest::FakeLinkShell shell_;
+    FakeLinkShell shell_;
     kw::ScriptedPrompt prompt_;
     kw::ScopedPrompt scope_{prompt_};
     HyperlinkLabel label_;
 };
 
-TEST_F(HyperlinkLabelTest, AttachTakesTheTextAsTargetShowsItInTheTooltipAndUnderlines) {
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    EXPECT_EQ(label_.Target(), L"Kilnworks home");
-    EXPECT_EQ(WindowText(Control(kLink)), L"Kilnworks home");
-    EXPECT_EQ(TooltipText(label_), L"Kilnworks home");
-    EXPECT_NE(kw::Window(Control(kLink)).Style() & SS_NOTIFY, 0);
-    EXPECT_TRUE(Underlined(Control(kLink)));
-    label_.SetUnderlined(false);
-    EXPECT_FALSE(Underlined(Control(kLink)) || label_.Underlined());
-    label_.SetUnderlined(true);
-    EXPECT_TRUE(Underlined(Control(kLink)));
-}
-
-TEST_F(HyperlinkLabelTest, TargetFillsAnEmptyLabelOnAttachButSetLinkLaterNeverChangesTheText) {
+// Attach takes the text as the target, or shows a target set before on an empty label; the
+// target goes in the tooltip, the text is underlined, and the label fitted on its aligned side.
+TEST_F(HyperlinkLabelTest, AttachTakesOrShowsTheTargetUnderlinesAndFitsTheLabel) {
     const std::wstring guide = L"file:///C:/Kilnworks/kilnworks-guide.html";
-    {
-        HyperlinkLabel early;
-        early.SetLink(guide);
-        ASSERT_TRUE(early.Attach(host_.Handle(), kEmpty));
-        EXPECT_EQ(WindowText(Control(kEmpty)), guide);
-        EXPECT_EQ(TooltipText(early), guide);
-    }
-    SetWindowTextW(Control(kEmpty), L"");
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kEmpty));
-    EXPECT_EQ(label_.Target(), L"");
-    label_.SetLink(L"http://example.org/");
-    EXPECT_EQ(label_.Target() + L"|" + TooltipText(label_) + L"|" + WindowText(Control(kEmpty)),
-              L"http://example.org/|http://example.org/|");
-    RECT rect = RectInParent(Control(kEmpty));
-    EXPECT_EQ(rect.right - rect.left, 0);  // fitted to the empty text
-}
-
-TEST_F(HyperlinkLabelTest, AttachFitsTheLabelToItsTextOnItsAlignedSide) {
-    for (int id : {kLink, kRight}) {
+    const std::pair<int, std::wstring> cases[] = {
+        {kLink, L"Kilnworks home"}, {kEmptyLabel, guide}, {kRightLabel, L"Right side"}};
+    for (const auto& [id, text] : cases) {
         HyperlinkLabel label;
-        RECT before = RectInParent(Control(id));
+        if (id == kEmptyLabel) label.SetLink(guide);
+        RECT before, after;
+        GetWindowRect(Item(id), &before);
         ASSERT_TRUE(label.Attach(host_.Handle(), id));
-        RECT after = RectInParent(Control(id));
-        std::wstring text = WindowText(Control(id));
-        SIZE extent = {};
-        HDC dc = GetDC(Control(id));
-        HGDIOBJ old = SelectObject(dc, kw::Window(Control(id)).Font());
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        SelectObject(dc, old);
-        ReleaseDC(Control(id), dc);
-        RECT expected = {id == kRight ? before.right - extent.cx : before.left, before.top,
-                         id == kRight ? before.right : before.left + extent.cx, before.top + extent.cy};
-        EXPECT_EQ(Text(after), Text(expected)) << id;
-        EXPECT_LT(extent.cx, before.right - before.left) << id;
+        GetWindowRect(Item(id), &after);
+        EXPECT_EQ(label.Target() + L"|" + WindowText(Item(id)) + L"|" + TooltipText(label),
+                  text + L"|" + text + L"|" + text);
+        EXPECT_TRUE(Underlined(Item(id)) && (kw::Window(Item(id)).Style() & SS_NOTIFY)) << id;
+        SIZE extent = TextExtent(Item(id));
+        RECT fitted = {id == kRightLabel ? before.right - extent.cx : before.left, before.top,
+                       id == kRightLabel ? before.right : before.left + extent.cx, before.top + extent.cy};
+        EXPECT_EQ(Text(after), Text(fitted)) << id;
     }
+    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
+    label_.SetUnderlined(false);
+    EXPECT_FALSE(Underlined(Item(kLink)) || label_.Underlined());
+    label_.SetLink(L"http://example.org/");  // changes the target and the tooltip, never the text
+    EXPECT_EQ(label_.Target() + L"|" + TooltipText(label_) + L"|" + WindowText(Item(kLink)),
+              L"http://example.org/|http://example.org/|Kilnworks home");
 }
 
-TEST_F(HyperlinkLabelTest, ColourFollowsNormalVisitedAndHover) {
+TEST_F(HyperlinkLabelTest, ColourFollowsNormalVisitedAndHoverAndTheCursorIsAHand) {
     ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
     EXPECT_EQ(PaintColour(), RGB(0, 0, 238));
     label_.MarkVisited(true);
@@ -245,26 +201,22 @@ TEST_F(HyperlinkLabelTest, ColourFollowsNormalVisitedAndHover) {
     // Hovering also ends when another window takes the mouse.
     SendMessageW(label_.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
     ASSERT_TRUE(label_.Hovering());
-    SetCapture(Control(IDOK));
+    SetCapture(Item(kEdit));
     EXPECT_FALSE(label_.Hovering());
     EXPECT_EQ(PaintColour(), RGB(0, 0, 238));
     ReleaseCapture();
-}
 
-TEST_F(HyperlinkLabelTest, HandCursorIsTheOldHelpProgramsOrElseTheSystemHand) {
+    // The hand is the old help program's where it still exists, else the system's.
     wchar_t folder[MAX_PATH] = {};
     GetWindowsDirectoryW(folder, MAX_PATH);
     kw::CursorHandle old(kw::LoadCursorFromProgram(std::wstring(folder) + L"\\winhlp32.exe", 106));
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    ASSERT_NE(label_.HandCursor(), nullptr);
     EXPECT_EQ(label_.HandCursor() == LoadCursorW(nullptr, IDC_HAND), !old);
-    EXPECT_EQ(SendMessageW(label_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(label_.Handle()),
-                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
-              TRUE);
+    SendMessageW(label_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(label_.Handle()),
+                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     EXPECT_EQ(GetCursor(), label_.HandCursor());
     // A missing program, or one without that cursor, gives nothing.
     EXPECT_EQ(kw::LoadCursorFromProgram(L"C:\\no\\such\\folder\\winhlp32.exe", 106), nullptr);
-    EXPECT_EQ(kw::LoadCursorFromProgram(kwtest::ProgramFolder() + L"\\test_controls.exe", 106), nullptr);
+    EXPECT_EQ(kw::LoadCursorFromProgram(ProgramFolder() + L"\\test_controls.exe", 106), nullptr);
 }
 
 // A mouse click opens the address in the shell or, failing that, with the browser registered
@@ -288,7 +240,7 @@ TEST_F(HyperlinkLabelTest, ClickOpensTheLinkOrFallsBackToTheRegisteredBrowserOrS
     label_.SetLink(address);
     ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
     for (const Case& c : cases) {
-        shell_ = kwtest::FakeLinkShell();
+        shell_ = FakeLinkShell();
         shell_.shellResult = c.shellResult;
         shell_.execResult = c.execResult;
         shell_.keys[L".htm"] = L"htmlfile";
@@ -298,9 +250,8 @@ TEST_F(HyperlinkLabelTest, ClickOpensTheLinkOrFallsBackToTheRegisteredBrowserOrS
         label_.MarkVisited(true);
         SendMessageW(label_.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
         SendMessageW(label_.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-        kwtest::Pump(host_.Handle());
+        Pump(host_.Handle());
         EXPECT_EQ(shell_.opened, (std::vector<std::pair<std::wstring, int>>{{address, SW_SHOW}}));
-        EXPECT_EQ(shell_.keysRead.size(), c.shellResult > 32 ? 0u : 2u);
         EXPECT_EQ(shell_.executed.empty() ? L"-" : shell_.executed[0].first + L" " + std::to_wstring(shell_.executed[0].second),
                   c.executed ? c.executed + address + L" " + std::to_wstring(SW_SHOW) : L"-");
         EXPECT_EQ(label_.Visited(), c.error == nullptr);
@@ -314,15 +265,12 @@ TEST_F(HyperlinkLabelTest, ClickOpensTheLinkOrFallsBackToTheRegisteredBrowserOrS
     EXPECT_EQ(message.owner, host_.Handle());
     EXPECT_EQ(prompt_.beeps, std::vector<UINT>{MB_ICONEXCLAMATION});
     EXPECT_EQ(PaintColour(), RGB(0, 0, 238));
-    Click();  // and it can be clicked again
-    EXPECT_EQ(prompt_.messages.size(), 2u);
     // Codes the shell has no text for are shown by number.
     EXPECT_EQ(kw::OpenErrorMessage(-3), L"Unable to open hyperlink:\n\nUnknown Error (-3) occurred.");
-    EXPECT_EQ(kw::OpenErrorMessage(26), L"Unable to open hyperlink:\n\nA sharing violation occurred. ");
 }
 
 TEST_F(HyperlinkLabelTest, LabelGoingFirstGivesTheControlItsFontBackControlGoingFirstDetachesTheLabel) {
-    HWND control = Control(kLink);
+    HWND control = Item(kLink);
     HFONT original = kw::Window(control).Font();
     {
         HyperlinkLabel label;
@@ -336,13 +284,67 @@ TEST_F(HyperlinkLabelTest, LabelGoingFirstGivesTheControlItsFontBackControlGoing
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_TRUE(prompt_.messages.empty());
 
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kRight));
+    ASSERT_TRUE(label_.Attach(host_.Handle(), kRightLabel));
     HWND tooltip = label_.Tooltip();
-    DestroyWindow(Control(kRight));
+    DestroyWindow(Item(kRightLabel));
     EXPECT_EQ(label_.Handle(), nullptr);
     EXPECT_FALSE(IsWindow(tooltip));
     label_.SetLink(L"http://example.org/");  // no window any more: only the target changes
     EXPECT_EQ(label_.Target(), L"http://example.org/");
+}
+
+TEST(AboutDialogTest, LinksToTheGuideBesideTheProgramAndStaysWhenItCannotBeOpened) {
+    kw::AboutDialog about;
+    ASSERT_NE(about.Create(nullptr), nullptr) << "the tests need an X display";
+    FakeLinkShell shell;
+    kw::ScriptedPrompt prompt;
+    kw::ScopedPrompt scope(prompt);
+    about.Link().SetShell(shell);
+    // The build puts the guide next to every program, this test program included.
+    std::wstring guide = ProgramFolder() + L"\\" + kw::kUserGuideFileName;
+    EXPECT_EQ(about.Link().Target(), kw::FileUrlFromPath(guide));
+    EXPECT_TRUE(FileExists(guide)) << Narrow(guide);
+    EXPECT_TRUE(about.Link().Underlined());
+
+    shell.shellResult = SE_ERR_PNF;
+    SendMessageW(about.Handle(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT_LINK, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(about.Item(IDC_ABOUT_LINK)));
+    EXPECT_EQ(shell.opened.at(0).first, kw::AboutDialog::UserGuideAddress());
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].owner, about.Handle());
+    EXPECT_FALSE(about.Ended());
+}
+
+TEST(AboutDialogTest, OkEnterEscapeAndTheCloseBoxEndTheBox) {
+    struct Case {
+        const char* what;
+        void (*press)(kw::AboutDialog& about);
+        INT_PTR result;
+    } cases[] = {
+        {"OK button", [](kw::AboutDialog& a) { SendMessageW(a.Item(IDOK), BM_CLICK, 0, 0); }, IDOK},
+        {"Enter", [](kw::AboutDialog& a) { PostMessageW(a.Item(IDOK), WM_KEYDOWN, VK_RETURN, 0); }, IDOK},
+        {"Escape", [](kw::AboutDialog& a) { PostMessageW(a.Item(IDOK), WM_KEYDOWN, VK_ESCAPE, 0); }, IDCANCEL},
+        {"close box", [](kw::AboutDialog& a) { SendMessageW(a.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL},
+    };
+    for (const Case& c : cases) {
+        kw::AboutDialog about;
+        HWND window = about.Create(nullptr);
+        ASSERT_NE(window, nullptr) << "the tests need an X display";
+        c.press(about);
+        Pump(window);
+        EXPECT_EQ(about.Ended() ? about.Result() : -1, c.result) << c.what;
+        EXPECT_FALSE(IsWindow(window)) << c.what;
+    }
+}
+
+TEST(FileUrlFromPathTest, DrivePathsUncPathsAndSpecialCharacters) {
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        {L"C:\\Kilnworks\\kilnworks-guide.html", L"file:///C:/Kilnworks/kilnworks-guide.html"},
+        {L"C:\\Program Files\\Kiln #2\\guide.html", L"file:///C:/Program%20Files/Kiln%20%232/guide.html"},
+        {L"\\\\server\\share\\guide.html", L"file://server/share/guide.html"},
+        {L"C:\\Caf\u00e9\\100%.html", L"file:///C:/Caf%C3%A9/100%25.html"},
+    };
+    for (const auto& [path, url] : cases) EXPECT_EQ(kw::FileUrlFromPath(path), url);
 }
 
 }  // namespace

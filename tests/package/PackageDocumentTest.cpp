@@ -17,49 +17,38 @@ TEST_F(PackageDocumentTest, ReadsNameVersionProjectsInDocumentOrderAndSettings) 
     EXPECT_EQ(Listing(doc_), L"2 Util 1;1 Report 2;3 Odd 0;end -1");
     EXPECT_EQ(Settings(doc_, 1), L"0|Report|2|C:\\Src\\Report|Win32 Debug|Win32 Release|C:\\Src\\Report\\Report.rc|N");
     EXPECT_EQ(Settings(doc_, 9), L"-1||0|||||N");
-}
-
-TEST_F(PackageDocumentTest, PackageInfoRules) {
-    const std::pair<const char*, const wchar_t*> cases[] = {
+    EXPECT_EQ(Open("<Package><Projects>"), -1);  // a failed open empties the document
+    EXPECT_EQ(Info(doc_), L"1||...");
+    const std::pair<const char*, const wchar_t*> heads[] = {
         {"<CurrentVersion>1.2</CurrentVersion><Name>Late</Name>", L"0||1.2.0.0"},  // a later Name is not read
         {"<Name>N</Name><CurrentVersion></CurrentVersion>", L"0|N|..."},
         {"<Name>N</Name>", L"-2|N|..."},
         {"<Name><b>x</b></Name><CurrentVersion>1</CurrentVersion>", L"-1||..."},
     };
-    for (const auto& [head, info] : cases) {
+    for (const auto& [head, info] : heads) {
         ASSERT_EQ(Open(Package("", head)), 0) << head;
         EXPECT_EQ(Info(doc_), info) << head;
     }
-    // A failed open empties the document.
-    EXPECT_EQ(Open("<Package><Projects>"), -1);
-    EXPECT_EQ(Info(doc_), L"1||...");
 }
 
-TEST_F(PackageDocumentTest, ListingStopsAtTheFirstUnreadableProject) {
-    ASSERT_EQ(Open(Package(Project("1", "A") + "<Project><ProjectID>2</ProjectID><Name>B</Name></Project>" +
-                           Project("3", "C"))),
-              0);
-    EXPECT_EQ(Listing(doc_), L"1 A 1;end -2");
-    ASSERT_EQ(Open(Package("")), 0);
-    EXPECT_EQ(Listing(doc_), L"end -1");
-    ProjectHandle empty;
-    int id = 0;
-    std::wstring name;
-    CompilerKind kind;
-    EXPECT_EQ(doc_.GetProjectSummary(empty, id, name, kind), -2);
-}
-
-TEST_F(PackageDocumentTest, LookupsCompareTheNumberAsTextAndTheFirstProjectWins) {
+TEST_F(PackageDocumentTest, LookupsCompareTheNumberAsTextTheFirstWinsAndListingsStopAtAnUnreadableProject) {
     ASSERT_EQ(Open(Package(Project("007", "Seven") + Project("4", "First") + Project("4", "Second") +
                            "<Project><ProjectID><b>5</b></ProjectID><Name>Nested</Name><Compiler>VC6</Compiler>"
                            "<SourceLocation/><DebugConfig/><ReleaseConfig/><ResourceFile/><Registrable/></Project>" +
                            Project(" 6", "Blank"))),
               0);
+    EXPECT_EQ(Listing(doc_), L"7 Seven 1;4 First 1;4 Second 1;end -2");
+    // Nested is found by its number, but its summary can't be read.
     const std::pair<int, const wchar_t*> cases[] = {{7, L"-1|"}, {4, L"0|First"}, {5, L"-2|Nested"}, {6, L"-1|"}};
     for (const auto& [id, found] : cases) EXPECT_EQ(Settings(doc_, id).rfind(found, 0), 0u) << id;
-    // (Nested was found by its number; its summary can't read it.) The second of two with one number comes to light once the first is gone.
+    // The second of two with one number comes to light once the first is gone.
     ASSERT_EQ(doc_.RemoveProject(4), 0);
     EXPECT_EQ(Settings(doc_, 4).rfind(L"0|Second", 0), 0u);
+    ProjectHandle empty;
+    int id = 0;
+    std::wstring name;
+    CompilerKind kind;
+    EXPECT_EQ(doc_.GetProjectSummary(empty, id, name, kind), -2);
 }
 
 TEST_F(PackageDocumentTest, MissingElementsEmptyValuesAndStagedSettings) {
@@ -89,14 +78,8 @@ TEST_F(PackageDocumentTest, MissingElementsEmptyValuesAndStagedSettings) {
     }
 }
 
-TEST_F(PackageDocumentTest, FilesThatAreNotPackagesAreRefusedAndLeaveNothingLoaded) {
+TEST_F(PackageDocumentTest, MissingAndHugeFilesAreRefusedAnyRootNameIsRead) {
     EXPECT_EQ(doc_.OpenPackage(dir_.File(L"missing.kwp")), -1);
-    for (const std::string& text : {std::string(), std::string("\x00\xff\xfe\x01\x02garbage", 12), std::string("just text"),
-                                    std::string("<Package><Name>x</Name></Package>"),
-                                    std::string("<Package><Projects></Package>")}) {
-        EXPECT_EQ(Open(text), -1) << text;
-        EXPECT_FALSE(doc_.IsLoaded());
-    }
     // Far larger than any package: refused before anything is read (a sparse file, so cheap).
     HANDLE huge = CreateFileW(dir_.File(L"huge.kwp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(huge, INVALID_HANDLE_VALUE);
@@ -106,7 +89,7 @@ TEST_F(PackageDocumentTest, FilesThatAreNotPackagesAreRefusedAndLeaveNothingLoad
     SetEndOfFile(huge);
     CloseHandle(huge);
     EXPECT_EQ(doc_.OpenPackage(dir_.File(L"huge.kwp")), -1);
-    // The root's name is not checked.
+    EXPECT_FALSE(doc_.IsLoaded());
     EXPECT_EQ(Open("<Other><Projects/></Other>"), 0);
 }
 
@@ -128,7 +111,7 @@ std::string Nested(int depth) {
 }
 
 // Package files are untrusted: nothing in one may reach outside it or bring the program down.
-TEST_F(PackageDocumentTest, HostilePackagesAreRefusedAndLeakNothing) {
+TEST_F(PackageDocumentTest, MalformedAndHostilePackagesAreRefusedAndLeakNothing) {
     Write("TOP-SECRET-4711", L"secret.txt");
     const std::string secret = "file:///" + Narrow(dir_.File(L"secret.txt"));
     const std::string entity = "<!DOCTYPE Package [<!ENTITY e \"x\">]><Package><Name>&e;</Name><Projects/></Package>";
@@ -140,6 +123,11 @@ TEST_F(PackageDocumentTest, HostilePackagesAreRefusedAndLeakNothing) {
     }
     bomb += "]><Package><Name>&a11;</Name><CurrentVersion>1</CurrentVersion><Projects/></Package>";
     const std::pair<const char*, std::string> cases[] = {
+        {"empty", ""},
+        {"binary", std::string("\x00\xff\xfe\x01\x02garbage", 12)},
+        {"text", "just text"},
+        {"no Projects", "<Package><Name>x</Name></Package>"},
+        {"unclosed", "<Package><Projects></Package>"},
         {"internal entity", entity},
         {"external entity", "<!DOCTYPE Package [<!ENTITY x SYSTEM \"" + secret +
                                 "\">]><Package><Name>&x;</Name><CurrentVersion>1</CurrentVersion><Projects/></Package>"},
@@ -172,7 +160,7 @@ TEST_F(PackageDocumentTest, HostilePackagesAreRefusedAndLeakNothing) {
     EXPECT_EQ(Listing(doc_), L"1 A&B \"q\" 1;end -1");
 }
 
-TEST_F(PackageDocumentTest, LongPathsAndNonAsciiTextSurviveARoundTrip) {
+TEST_F(PackageDocumentTest, LongPathsNonAsciiTextAndTheVersionSurviveARoundTrip) {
     std::wstring folder = dir_.Path();
     while (folder.size() < 280) {
         folder += L"\\a-long-folder-name-with blanks";
@@ -182,11 +170,12 @@ TEST_F(PackageDocumentTest, LongPathsAndNonAsciiTextSurviveARoundTrip) {
     WriteBytes(path, Package(Project("1", "\xC3\x9C" "bersicht-\xE6\x97\xA5\xE6\x9C\xAC")));
     ASSERT_EQ(doc_.OpenPackage(path), 0);
     EXPECT_EQ(doc_.Path(), path);
-    ASSERT_EQ(doc_.SetPackageInfo(L"Renamed", L"1", L"2", L"3", L"4"), 0);
+    ASSERT_EQ(doc_.SetPackageInfo(L"Renamed", L"1", L"", L"3", L"4"), 0);
     ASSERT_EQ(doc_.SavePackage(), 0);
+    EXPECT_NE(ReadBytes(path).find("<CurrentVersion>1..3.4<"), std::string::npos);  // joined as given
     PackageDocument again;
     ASSERT_EQ(again.OpenPackage(path), 0);
-    EXPECT_EQ(Info(again), L"0|Renamed|1.2.3.4");
+    EXPECT_EQ(Info(again), L"0|Renamed|1.0.3.4");
     EXPECT_EQ(Listing(again), L"1 \u00DCbersicht-\u65E5\u672C 1;end -1");
 }
 

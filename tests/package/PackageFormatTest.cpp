@@ -40,30 +40,23 @@ TEST(PackageFormat, ProjectIdReadsLikeTheCRuntimeAndSaturates) {
 }
 
 TEST(PackageFormat, ProjectFilePathsTakenApart) {
-    struct Case {
-        std::wstring path;
-        int result;
-        const wchar_t* folder;
-        const wchar_t* baseName;
-        CompilerKind kind;
-        const wchar_t* resourceFile;
-    } cases[] = {
-        {L"C:\\Src\\Util\\Util.dsp", 0, L"C:\\Src\\Util", L"Util", CompilerVC6, L"C:\\Src\\Util\\Util.rc"},
-        {L"D:/My Projects/Rep.v2/Report.vbp", 0, L"D:/My Projects/Rep.v2", L"Report", CompilerVB6,
-         L"D:/My Projects/Rep.v2\\Report.vbp"},
-        {L"C:\\W\\All.dsw", 0, L"C:\\W", L"All", CompilerVC6, L"C:\\W\\All.rc"},
-        {L"\\Root.dsp", 0, L"", L"Root", CompilerVC6, L"\\Root.rc"},
-        {L"", -1}, {L"C:\\Src\\Util\\Util.DSP", -2}, {L"C:\\Src\\Util\\Util", -2}, {L"Util.dsp", -2},
-        {L"C:\\Src\\Util\\Util.txt", -2}, {L"C:\\" + std::wstring(256, L'a') + L".dsp", -2},
-        {std::wstring(256, L'f') + L"\\a.dsp", -2},
+    // "result|folder|base name|kind|default resource file"
+    const std::pair<std::wstring, const wchar_t*> cases[] = {
+        {L"C:\\Src\\Util\\Util.dsp", L"0|C:\\Src\\Util|Util|1|C:\\Src\\Util\\Util.rc"},
+        {L"D:/My Projects/Rep.v2/Report.vbp", L"0|D:/My Projects/Rep.v2|Report|2|D:/My Projects/Rep.v2\\Report.vbp"},
+        {L"C:\\W\\All.dsw", L"0|C:\\W|All|1|C:\\W\\All.rc"},
+        {L"\\Root.dsp", L"0||Root|1|\\Root.rc"},
+        {L"", L"-1"}, {L"C:\\Src\\Util\\Util.DSP", L"-2"}, {L"C:\\Src\\Util\\Util", L"-2"}, {L"Util.dsp", L"-2"},
+        {L"C:\\Src\\Util\\Util.txt", L"-2"}, {L"C:\\" + std::wstring(256, L'a') + L".dsp", L"-2"},
+        {std::wstring(256, L'f') + L"\\a.dsp", L"-2"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [path, expected] : cases) {
         ProjectFileParts parts;
-        ASSERT_EQ(SplitProjectFilePath(c.path, parts), c.result) << c.path.size();
-        if (c.result != 0) continue;
-        EXPECT_EQ(parts.folder, c.folder);
-        EXPECT_EQ(parts.baseName, c.baseName);
-        EXPECT_EQ(parts.kind, c.kind);
-        EXPECT_EQ(DefaultResourceFile(parts), c.resourceFile);
+        int result = SplitProjectFilePath(path, parts);
+        std::wstring got = std::to_wstring(result);
+        if (result == 0)
+            got += L"|" + parts.folder + L"|" + parts.baseName + L"|" + std::to_wstring(parts.kind) + L"|" +
+                   DefaultResourceFile(parts);
+        EXPECT_EQ(got, expected) << path.size();
     }
 }

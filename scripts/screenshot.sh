@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Photographs the interface controls under Xvfb: the About box, or the project lists (one with
-# the three project kinds, one showing the empty-package hint); or the main window on a fresh copy
-# of the demo package, after start-up (main) or after one run driven by control ids (main-run).
-#   scripts/screenshot.sh about|lists|main|main-run <out.png>
-#   scripts/screenshot.sh editor|editor-new <out.png>     (the package editor)
+# Photographs a window under Xvfb: the About box; the project lists (one with the three project
+# kinds, one showing the empty-package hint); the main window on a fresh copy of the demo package,
+# after start-up (main) or after one run driven by control ids (main-run); or the package editor
+# on the demo package (editor) or on a new one (editor-new).
+#   scripts/screenshot.sh about|lists|main|main-run|editor|editor-new <out.png>
 # Uses KW_BUILD like the other scripts; builds the preview program there if needed.
 set -euo pipefail
 export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -11,46 +11,7 @@ export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 
 what="${1:-}"
 out="${2:-}"
-# The package editor: on the demo package with a project selected (editor), or on a new empty
-# package (editor-new). Shown by the editor's test program, whose preview runs only by name.
-if { [ "$what" = editor ] || [ "$what" = editor-new ]; } && [ -n "$out" ]; then
-  out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
-  kw_setup
-  kw_build_tree "$KW_ARCH" "$KW_TREE" test_editor >/dev/null
-  work="$(mktemp -d)"
-  preview_pid=""
-  finish() {
-    touch "$work/done"
-    if [ -n "$preview_pid" ]; then wait "$preview_pid" 2>/dev/null || true; fi
-    kw_stop_all
-    rm -rf "$work"
-  }
-  trap finish EXIT
-  kw_start_xvfb
-  kw_start_wine
-  "$KW_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 || true
-  KW_PREVIEW_PACKAGE=""
-  if [ "$what" = editor ]; then
-    # The editor only shows the paths: the picture gets a plain one rather than this checkout's.
-    sed 's|@DEMO@|C:\\Kilnworks\\Demo|g' "$KW_ROOT/demo/Demo.kwp.in" >"$work/Demo.kwp"
-    KW_PREVIEW_PACKAGE="$(kw_winpath "$work/Demo.kwp")"
-  fi
-  KW_PREVIEW_PACKAGE="$KW_PREVIEW_PACKAGE" KW_PREVIEW_READY="$(kw_winpath "$work/ready")" \
-    KW_PREVIEW_DONE="$(kw_winpath "$work/done")" "$KW_WINE" "$KW_TREE/test_editor.exe" \
-    --gtest_also_run_disabled_tests --gtest_filter=EditorPreview.* </dev/null >/dev/null 2>&1 &
-  preview_pid=$!
-  for _ in $(seq 1 600); do
-    [ -e "$work/ready" ] && break
-    sleep 0.1
-  done
-  [ -e "$work/ready" ] || { echo "the preview did not come up" >&2; exit 1; }
-  import -window root "$work/root.png"
-  convert "$work/root.png" -trim +repage "$out"
-  echo "$out"
-  exit 0
-fi
-
-case "$what" in about|lists|main|main-run) ;; *) what="" ;; esac
+case "$what" in about|lists|main|main-run|editor|editor-new) ;; *) what="" ;; esac
 if [ -z "$what" ] || [ -z "$out" ]; then
   echo "usage: $0 about|lists|main|main-run|editor|editor-new <out.png>" >&2
   exit 2
@@ -60,6 +21,7 @@ out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
 kw_setup
 case "$what" in
   main*) kw_build_tree "$KW_ARCH" "$KW_TREE" kilnworks test_app >/dev/null ;;
+  editor*) kw_build_tree "$KW_ARCH" "$KW_TREE" test_editor >/dev/null ;;
   *) kw_build_tree "$KW_ARCH" "$KW_TREE" controls_preview >/dev/null ;;
 esac
 
@@ -113,6 +75,20 @@ if [ "$what" = main ] || [ "$what" = main-run ]; then
   touch "$work/shots/taken-2"
   wait "$preview_pid" || { cat "$work/driver.log" >&2; exit 1; }
   preview_pid=""
+elif [ "$what" = editor ] || [ "$what" = editor-new ]; then
+  # The editor's test program shows it, on the demo package with a project selected (editor) or
+  # on a new empty package (editor-new). Only the paths show: give them a plain folder.
+  KW_PREVIEW_PACKAGE=""
+  if [ "$what" = editor ]; then
+    sed 's|@DEMO@|C:\\Kilnworks\\Demo|g' "$KW_ROOT/demo/Demo.kwp.in" >"$work/Demo.kwp"
+    KW_PREVIEW_PACKAGE="$(kw_winpath "$work/Demo.kwp")"
+  fi
+  KW_PREVIEW_PACKAGE="$KW_PREVIEW_PACKAGE" KW_PREVIEW_READY="$(kw_winpath "$work/ready")" \
+    KW_PREVIEW_DONE="$(kw_winpath "$work/done")" "$KW_WINE" "$KW_TREE/test_editor.exe" \
+    --gtest_also_run_disabled_tests --gtest_filter=EditorPreview.* </dev/null >/dev/null 2>&1 &
+  preview_pid=$!
+  wait_for "$work/ready" "the editor"
+  photograph "$out"
 else
   "$KW_WINE" "$KW_TREE/controls_preview.exe" "$what" "$(kw_winpath "$work/ready")" "$(kw_winpath "$work/done")" \
     </dev/null >/dev/null 2>&1 &

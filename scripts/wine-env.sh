@@ -31,7 +31,8 @@ kw_fail() {  # message...
 # runnable build tree).
 kw_setup() {
   bash "$KW_ROOT/scripts/bootstrap.sh" || kw_fail "installing the build tools failed (see above); run as root on Debian 12"
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  # KW_WINE_ARCH=x86_64 takes the 64-bit way on any host, to try it where 32-bit Wine works.
+  if [ "${KW_WINE_ARCH:-}" != x86_64 ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
     KW_ARCH=i686
     export WINEARCH=win32
     KW_WINE=/usr/lib/wine/wine

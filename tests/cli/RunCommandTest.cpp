@@ -56,7 +56,7 @@ protected:
     kwtest::Captured Run(const std::wstring& arguments, const std::vector<std::wstring>& environment = {},
                          const std::function<void(DWORD)>& during = nullptr) {
         return kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" run \"" + package_ +
-                                       L"\" " + arguments, environment, 0, during);
+                                       L"\" " + arguments, environment, during);
     }
 
     std::string CalcLines(const char* configuration) const {

@@ -34,8 +34,6 @@ TEST(BuildController, SettingsAndTheRefusal) {
     controller.SetBuildActions(true, true, true, true);
     controller.SetVersionAction(true, true, 0, 0, 0, 0);
     EXPECT_EQ(TheRunSettings().actions, ActionDebug | ActionRelease | ActionRebuildAll | ActionClean | ActionAutoIncrement);
-    controller.SetVersionAction(true, false, 4294967295u, 2, 3, 4);
-    EXPECT_EQ(TheRunSettings().version.major, 4294967295u);
 
     // Rebuild All or Clean without a build, and a disabled version action: nothing to do.
     kwtest::RunReceiver receiver;
@@ -51,18 +49,11 @@ TEST(BuildController, SettingsAndTheRefusal) {
     EXPECT_EQ(receiver.Finished(), 0);
 }
 
-struct Actions {
-    bool debug = false, release = false, rebuildAll = false, clean = false, version = false;
-};
-
 // A package of stand-in projects in a scratch folder, run the way the main window starts a run.
 class EngineRunTest : public ::testing::Test {
 protected:
     void SetUp() override { CreateDirectoryW(temporaryFolder_.c_str(), nullptr); }
-    void TearDown() override {
-        TheRunSettings().launcher = nullptr;
-        TheRunSettings().builderTimeoutSeconds = 0;
-    }
+    void TearDown() override { TheRunSettings() = saved_; }
 
     TestProject Project(int id, const std::wstring& name, const std::wstring& compiler = L"VC6",
                         const std::string& standIn = "") {
@@ -71,8 +62,7 @@ protected:
     }
 
     // Writes everything, opens the package and starts the run. StartRun's result.
-    int Start(const std::vector<TestProject>& projects, std::vector<int> targets, Actions actions,
-              const std::wstring& visualStudioFolder = kwtest::StandInVisualStudioFolder()) {
+    int Start(const std::vector<TestProject>& projects, std::vector<int> targets, int actions) {
         kwtest::WriteProjects(projects);
         kwtest::WritePackage(dir_.File(L"test.kwp"), projects);
         EXPECT_EQ(document_.OpenPackage(dir_.File(L"test.kwp")), 0);
@@ -80,17 +70,16 @@ protected:
         targets_.push_back(0);
         receiver_.Clear();
         BuildController controller(document_, temporaryFolder_.c_str());
-        wcscpy_s(TheRunSettings().VisualStudioFolder, visualStudioFolder.c_str());
-        controller.SetBuildActions(actions.debug, actions.release, actions.rebuildAll, actions.clean);
-        controller.SetVersionAction(actions.version, false, 1, 2, 3, 4);
-        eventLog_.listBox = receiver_.ListBox();
+        wcscpy_s(TheRunSettings().VisualStudioFolder, visualStudioFolder_.c_str());
+        controller.SetBuildActions(actions & ActionDebug, actions & ActionRelease, actions & ActionRebuildAll,
+                                   actions & ActionClean);
+        controller.SetVersionAction(actions & ActionSetVersion, false, 1, 2, 3, 4);
         return controller.StartRun(targets_.data(), receiver_.Window(), &eventLog_);
     }
 
     // ... and runs it to its end.
-    void Run(const std::vector<TestProject>& projects, std::vector<int> targets, Actions actions,
-             const std::wstring& visualStudioFolder = kwtest::StandInVisualStudioFolder()) {
-        ASSERT_EQ(Start(projects, targets, actions, visualStudioFolder), 0);
+    void Run(const std::vector<TestProject>& projects, std::vector<int> targets, int actions) {
+        ASSERT_EQ(Start(projects, targets, actions), 0);
         ASSERT_TRUE(receiver_.PumpUntilFinished()) << "the run never ended";
         receiver_.Pump();
         EXPECT_EQ(receiver_.Finished(), 1);
@@ -129,13 +118,15 @@ protected:
     std::wstring journal_ = dir_.File(L"journal.txt");
     PackageDocument document_;
     kwtest::RunReceiver receiver_;
-    EventLogRef eventLog_;
+    EventLogRef eventLog_{receiver_.ListBox()};
     std::vector<int> targets_;
+    std::wstring visualStudioFolder_ = kwtest::StandInVisualStudioFolder();
+    const RunSettings saved_ = TheRunSettings();
 };
 
 TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     std::vector<TestProject> projects = {Project(1, L"Tool", L"VB6"), Project(2, L"Calc"), Project(3, L"MathLib")};
-    Run(projects, {1, 2, 3}, {true, true});
+    Run(projects, {1, 2, 3}, ActionDebug | ActionRelease);
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc - Win32 Debug", L"MSDEV MathLib - Win32 Debug",
                                     L"MSDEV Calc - Win32 Release", L"MSDEV MathLib - Win32 Release", L"vb6 Tool.vbp"}));
     EXPECT_EQ(Summary(), Lines{L"Summary: 3 targets, 3 succeeded, 0 failed, 0 not run."});
@@ -146,16 +137,16 @@ TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
 
     // Clean comes last, Rebuild All only reaches the IDE; version and clean alone run no build.
     DeleteFileW(journal_.c_str());
-    Run({projects[1], projects[0]}, {2, 1}, {false, true, true, true});
+    Run({projects[1], projects[0]}, {2, 1}, ActionRelease | ActionRebuildAll | ActionClean);
     EXPECT_EQ(Invocations(),
               (Lines{L"MSDEV Calc - Win32 Release /REBUILD", L"vb6 Tool.vbp", L"MSDEV Calc.dsp /CLEAN"}));
     EXPECT_FALSE(kwtest::FileExists(projects[1].folder + L"\\Release\\Calc.exe"));
     DeleteFileW(journal_.c_str());
-    Run({projects[1], projects[0]}, {2, 1}, {false, false, true, true, true});
+    Run({projects[1], projects[0]}, {2, 1}, ActionRebuildAll | ActionClean | ActionSetVersion);
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc.dsp /CLEAN"}));
     EXPECT_FALSE(Shows(L"Building Tool ..."));
     // An empty target list still ends.
-    Run({projects[1]}, {}, {true, true, false, true});
+    Run({projects[1]}, {}, ActionDebug | ActionRelease | ActionClean);
     EXPECT_EQ(receiver_.Lines(), (Lines{L"Summary: 0 targets, 0 succeeded, 0 failed, 0 not run."}));
 }
 
@@ -165,7 +156,7 @@ TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
     for (int id = 1; id <= 5; ++id) {
         projects.push_back(Project(id, L"P" + std::to_wstring(id), L"VC6", standIns[id - 1]));
     }
-    Run(projects, {1, 2, 3, 4, 5}, {true});
+    Run(projects, {1, 2, 3, 4, 5}, ActionDebug);
     EXPECT_EQ(Invocations().size(), 5u);
     const std::wstring program = kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV";
     for (const std::wstring& line :
@@ -182,8 +173,15 @@ TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
 }
 
 TEST_F(EngineRunTest, BuildersThatCanNotStartSayWhy) {
-    Run({Project(1, L"Calc"), Project(2, L"Tool", L"VB6"), Project(3, L"Other", L"VB6")}, {1, 2, 3}, {true},
-        L"<not installed>");
+    // Too long a command line is refused before anything starts.
+    TestProject wordy = Project(4, L"Wordy");
+    wordy.debugConfig = std::wstring(40000, L'c');
+    Run({wordy}, {4}, ActionDebug);
+    const std::wstring refused = L"Could not start " + kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV: ";
+    EXPECT_EQ(receiver_.Lines()[0].rfind(refused + L"its command line is 40", 0), 0u) << ToUtf8(receiver_.Lines()[0]);
+
+    visualStudioFolder_ = L"<not installed>";
+    Run({Project(1, L"Calc"), Project(2, L"Tool", L"VB6"), Project(3, L"Other", L"VB6")}, {1, 2, 3}, ActionDebug);
     EXPECT_TRUE(Invocations().empty());
     EXPECT_EQ(receiver_.Lines(),
               (Lines{L"Could not start <not installed>\\MSDEV98\\Bin\\MSDEV: File not found (error 2).",
@@ -193,13 +191,6 @@ TEST_F(EngineRunTest, BuildersThatCanNotStartSayWhy) {
                      L"  Calc (Win32 Debug): could not start the IDE", L"  Tool: could not start the compiler",
                      L"  Other: could not start the compiler"}));
     EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitNotStarted);
-
-    // Too long a command line is refused before anything starts.
-    TestProject wordy = Project(4, L"Wordy");
-    wordy.debugConfig = std::wstring(40000, L'c');
-    Run({wordy}, {4}, {true});
-    const std::wstring refused = L"Could not start " + kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV: ";
-    EXPECT_EQ(receiver_.Lines()[0].rfind(refused + L"its command line is 40", 0), 0u) << ToUtf8(receiver_.Lines()[0]);
 }
 
 TEST_F(EngineRunTest, TheBasicStepEndsAtAProjectWithoutFolder) {
@@ -207,14 +198,14 @@ TEST_F(EngineRunTest, TheBasicStepEndsAtAProjectWithoutFolder) {
                                          Project(3, L"Three", L"VB6"), Project(4, L"Calc")};
     kwtest::WriteProjects(projects);
     projects[1].folder.clear();
-    Run(projects, {1, 2, 3, 5, 4}, {true});
+    Run(projects, {1, 2, 3, 5, 4}, ActionDebug);
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc - Win32 Debug", L"vb6 One.vbp"}));
     EXPECT_EQ(Summary(), (Lines{L"Summary: 5 targets, 2 succeeded, 1 failed, 2 not run.", L"  Two: no name or source folder",
                                 L"  Three: not built: the Visual Basic builds ended early", L"  Project 5: not run"}));
 }
 
 TEST_F(EngineRunTest, FloodedLogIsDeliveredWhole) {
-    Run({Project(1, L"Big", L"VC6", "flood=3000000\nmirror=mirror.log\n")}, {1}, {true});
+    Run({Project(1, L"Big", L"VC6", "flood=3000000\nmirror=mirror.log\n")}, {1}, ActionDebug);
     std::string written = kwtest::ReadBytes(dir_.File(L"src\\Big\\mirror.log"));
     EXPECT_EQ(receiver_.NarrowBytes().size(), written.size());
     EXPECT_TRUE(receiver_.NarrowBytes() == written);
@@ -228,7 +219,7 @@ TEST_F(EngineRunTest, FoldersWithBlanksAndQuotesReachTheBuilderWhole) {
     tool.folder = dir_.File(L"src\\My Reports");
     temporaryFolder_ = dir_.File(L"temp with blanks");
     CreateDirectoryW(temporaryFolder_.c_str(), nullptr);
-    Run({calc, tool}, {1, 2}, {true, true});
+    Run({calc, tool}, {1, 2}, ActionDebug | ActionRelease);
     // The hostile Debug configuration stays one argument: the builder reports it unknown.
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV My Calc - Win32 \"Debug\" /CLEAN /OUT x", L"MSDEV My Calc - Win32 Release",
                                     L"vb6 Report Tool.vbp"}));
@@ -241,7 +232,7 @@ TEST_F(EngineRunTest, FoldersWithBlanksAndQuotesReachTheBuilderWhole) {
 TEST_F(EngineRunTest, StopEndsTheBuildersTreeAndTheRun) {
     std::vector<TestProject> projects = {Project(1, L"Slow", L"VC6", "hang=120000\nspawn=child.pid\n"),
                                          Project(2, L"Later")};
-    ASSERT_EQ(Start(projects, {1, 2}, {true, true}), 0);
+    ASSERT_EQ(Start(projects, {1, 2}, ActionDebug | ActionRelease), 0);
     // Stop once the builder is well under way.
     while (!Shows(L"Helpers.cpp") && receiver_.Finished() == 0) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
@@ -265,21 +256,37 @@ TEST_F(EngineRunTest, StopEndsTheBuildersTreeAndTheRun) {
     BuildController::StopRun();  // no run: nothing happens
 }
 
-TEST_F(EngineRunTest, TimeOutAndRunnerFailureFailTheTargetAndTheRunGoesOn) {
+TEST_F(EngineRunTest, TimeOutFailsTheTargetAndTheRunGoesOn) {
     TheRunSettings().builderTimeoutSeconds = 1;
-    Run({Project(1, L"Slow", L"VC6", "hang=60000\n"), Project(2, L"Fine")}, {1, 2}, {true});
-    const std::wstring program = kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV";
-    EXPECT_TRUE(Shows(program + L" timed out after 1 s and was stopped."));
+    Run({Project(1, L"Slow", L"VC6", "hang=60000\n"), Project(2, L"Fine")}, {1, 2}, ActionDebug);
+    EXPECT_TRUE(Shows(kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV timed out after 1 s and was stopped."));
     EXPECT_EQ(Summary(), (Lines{L"Summary: 2 targets, 1 succeeded, 1 failed, 0 not run.", L"  Slow (Win32 Debug): timed out"}));
-    TheRunSettings().builderTimeoutSeconds = 0;
+}
 
-    // The runner thread failing, forced through its seam.
-    struct Throwing : ProcessLauncher {
-        BOOL StartProcess(wchar_t*, const wchar_t*, DWORD, PROCESS_INFORMATION&) override { throw std::bad_alloc(); }
-    } launcher;
+// The runner's seam to the system, failing on request.
+struct FaultyLauncher : ProcessLauncher {
+    int fault = 0;  // 1: no done event, 2: no runner thread, 3: throws
+    HANDLE CreateDoneEvent() override { return fault == 1 ? nullptr : ProcessLauncher::CreateDoneEvent(); }
+    HANDLE StartRunnerThread(ThreadProcedure procedure, void* argument) override {
+        return fault == 2 ? nullptr : ProcessLauncher::StartRunnerThread(procedure, argument);
+    }
+    BOOL StartProcess(wchar_t* commandLine, const wchar_t* folder, DWORD flags, PROCESS_INFORMATION& process) override {
+        if (fault == 3) throw std::bad_alloc();
+        return ProcessLauncher::StartProcess(commandLine, folder, flags, process);
+    }
+};
+
+TEST_F(EngineRunTest, SeamFailuresNeitherHangNorPass) {
+    FaultyLauncher launcher;
     TheRunSettings().launcher = &launcher;
-    Run({Project(1, L"Calc")}, {1}, {true});
-    EXPECT_EQ(receiver_.Lines(), (Lines{L"The run of " + program + L" failed: std::bad_alloc.",
+    // Without event or thread the builder runs on the worker's thread; a runner that fails ends its step.
+    for (launcher.fault = 1; launcher.fault <= 2; ++launcher.fault) {
+        Run({Project(1, L"Calc")}, {1}, ActionDebug);
+        EXPECT_EQ(Summary(), Lines{L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run."}) << launcher.fault;
+    }
+    Run({Project(1, L"Calc")}, {1}, ActionDebug);
+    EXPECT_EQ(receiver_.Lines(), (Lines{L"The run of " + kwtest::StandInVisualStudioFolder() +
+                                            L"\\MSDEV98\\Bin\\MSDEV failed: std::bad_alloc.",
                                         L"Summary: 1 target, 0 succeeded, 1 failed, 0 not run.",
                                         L"  Calc (Win32 Debug): the run of the IDE failed"}));
 }

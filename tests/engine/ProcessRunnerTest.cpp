@@ -1,11 +1,10 @@
 // The process runner: log capture in pieces while the child runs and in full after it has ended,
-// builders that never start, and the seams to the system failing.
+// and builders that never start.
 #include <gtest/gtest.h>
 
 #include "common/RunSupport.h"
 #include "engine/BuildCommands.h"
 #include "engine/ProcessRunner.h"
-#include "engine/RunSettings.h"
 #include "win/Text.h"
 
 namespace kw {
@@ -67,20 +66,9 @@ TEST(ReadLogText, PostsInPiecesOf2048BytesWhileAnyoneReceives) {
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 
-// The runner's seam to the system, failing on request.
-struct FaultyLauncher : ProcessLauncher {
-    bool noEvent = false, noThread = false;
-    HANDLE CreateDoneEvent() override { return noEvent ? nullptr : ProcessLauncher::CreateDoneEvent(); }
-    HANDLE StartRunnerThread(ThreadProcedure procedure, void* argument) override {
-        return noThread ? nullptr : ProcessLauncher::StartRunnerThread(procedure, argument);
-    }
-};
-
 // A child run the way a build step runs one, in a stand-in project folder.
 class RunBuilderTest : public ::testing::Test {
 protected:
-    void TearDown() override { TheRunSettings().launcher = nullptr; }
-
     std::wstring StandInCommand() const {
         return ComposeVisualCppCommandLine({kwtest::StandInVisualStudioFolder(), project_.name, project_.folder,
                                             L"Win32 Debug", logPath_},
@@ -125,18 +113,6 @@ TEST_F(RunBuilderTest, BuildersThatDoNotStartDeleteNothing) {
     Run(QuoteArgument(kwtest::ProgramFolder() + L"\\tools\\argv-echo.exe") + L" /OUT " + QuoteArgument(logPath_));
     EXPECT_EQ(receiver_.NarrowBytes(), "");
     EXPECT_FALSE(kwtest::FileExists(logPath_));
-}
-
-TEST_F(RunBuilderTest, WithoutEventOrThreadTheChildRunsOnTheCallingThread) {
-    FaultyLauncher launcher;
-    TheRunSettings().launcher = &launcher;
-    for (bool noEvent : {true, false}) {
-        launcher.noEvent = noEvent;
-        launcher.noThread = !noEvent;
-        Run(StandInCommand());
-        EXPECT_EQ(receiver_.Lines().back(), L"Calc.exe - 0 error(s), 0 warning(s)") << noEvent;
-        EXPECT_FALSE(kwtest::FileExists(logPath_));
-    }
 }
 
 }  // namespace

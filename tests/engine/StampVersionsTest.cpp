@@ -75,16 +75,6 @@ TEST_F(StampVersionsTest, SetLogsTheNumbersOncePerTargetAndWarnsAbove16Bits) {
     EXPECT_EQ(TheRunOutcome().ExitCode(), kExitSucceeded);
 }
 
-TEST_F(StampVersionsTest, IncrementLogsWhatEachFileNowHolds) {
-    EXPECT_EQ(Run({1, 2}, ActionAutoIncrement, VersionQuad{5, 5, 5, 5}),
-              (Lines{title_ + rc_ + L" ...", L" -> 1.0.4.4", title_ + vbp_ + L" ...", L" -> 1.0.13"}));
-    EXPECT_EQ(ReadBytes(vbp_), "Type=Exe\r\nMajorVer=1\r\nMinorVer=0\r\nRevisionVer=13\r\nName=\"Tool\"\r\n");
-    // Major and minor of the project file, build and revision of the script's last version line.
-    const VersionQuad& v = TheRunSettings().version;
-    EXPECT_EQ((std::vector<std::uint32_t>{v.major, v.minor, v.build, v.revision}),
-              (std::vector<std::uint32_t>{1, 0, 4, 4}));
-}
-
 TEST_F(StampVersionsTest, FailedTargetsSayWhyKeepEveryByteAndFailTheirStep) {
     const std::wstring& tool = vbp_;
     const std::wstring other = dir_.File(L"Other.vbp"), held = dir_.File(L"Held.rc");
@@ -131,15 +121,6 @@ TEST_F(StampVersionsTest, FailedTargetsSayWhyKeepEveryByteAndFailTheirStep) {
                      L"  Kept: version not stamped (.new file exists)"}));
     EXPECT_EQ(TheRunOutcome().ExitCode(), kExitFailed);
     SetFileAttributesW(tool.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST_F(StampVersionsTest, NothingToDoPostsNothing) {
-    EXPECT_TRUE(Run({}, ActionAutoIncrement).empty());
-    EXPECT_TRUE(Run({1, 2}, ActionDebug).empty()) << "no version action: the step leaves the files alone";
-    EXPECT_EQ(ReadBytes(rc_), kScript);
-    TheRunSettings().document = nullptr;
-    EXPECT_EQ(Run({1}, ActionSetVersion, VersionQuad{1, 2, 3, 4}),
-              (Lines{title_ + L" -> 1.2.3", L"Not stamped: the package names no resource file for this project."}));
 }
 
 }  // namespace

@@ -41,12 +41,7 @@ protected:
     }
 
     TestProject Project(const std::wstring& id, const std::wstring& name, const std::wstring& compiler = L"VC6") {
-        TestProject project;
-        project.id = id;
-        project.name = name;
-        project.compiler = compiler;
-        project.folder = dir_.File(L"My Projects\\" + name);
-        return project;
+        return {id, name, compiler, dir_.File(L"My Projects\\" + name)};
     }
     void Write() {
         kwtest::WriteProjects(projects_);
@@ -59,70 +54,51 @@ protected:
                                        L"\" " + arguments, environment, during);
     }
 
-    std::string CalcLines(const char* configuration) const {
-        return std::string("--------------------Configuration: Calc - Win32 ") + configuration +
-               "--------------------\r\nCompiling resources...\r\nCompiling...\r\nCalc.cpp\r\nHelpers.cpp\r\n"
-               "Linking...\r\nCalc.exe - 0 error(s), 0 warning(s)\r\n";
-    }
-    std::string ToolLines() const {
-        return "Building Tool ...\r\nBuild of '" + kw::ToUtf8(projects_[1].folder) + "\\Tool.exe' succeeded.\r\n";
-    }
-
     kwtest::ScratchDir dir_{L"run"};
     std::wstring package_ = dir_.File(L"my package.kwp");
     std::vector<TestProject> projects_;
 };
 
 TEST_F(RunCommandTest, PrintsTheEventLogAndTheSummary) {
+    auto calc = [](const std::string& configuration) {
+        return "--------------------Configuration: Calc - Win32 " + configuration +
+               "--------------------\r\nCompiling resources...\r\nCompiling...\r\nCalc.cpp\r\nHelpers.cpp\r\n"
+               "Linking...\r\nCalc.exe - 0 error(s), 0 warning(s)\r\n";
+    };
     auto r = Run(L"--targets all --debug --release");
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, CalcLines("Debug") + CalcLines("Release") + ToolLines() +
+    EXPECT_EQ(r.out, calc("Debug") + calc("Release") + "Building Tool ...\r\nBuild of '" +
+                         kw::ToUtf8(projects_[1].folder) + "\\Tool.exe' succeeded.\r\n"
                          "Summary: 2 targets, 2 succeeded, 0 failed, 0 not run.\r\n");
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(kwtest::FileExists(projects_[0].folder + L"\\Release\\Calc.exe"));
-
-    r = Run(L"--targets 2,2 --release");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out, CalcLines("Release") + "Summary: 1 target, 1 succeeded, 0 failed, 0 not run.\r\n");
-}
-
-// A log of more than 2 KB with Shift-JIS bytes and a CR LF on a piece boundary: every line
-// arrives whole and byte for byte as the code page reads it.
-TEST_F(RunCommandTest, LongLogLinesArriveWhole) {
-    std::string text;
-    for (int i = 0; text.size() < 2046; ++i) text += "\x83\x5C\x83\x74\x83\x67 line " + std::to_string(i) + "\r\n";
-    text.resize(2046);
-    text += "\r\n" + std::string(3000, 'w') + "\r\n\x95\x5C end\r\n";
-    kwtest::WriteBytes(projects_[0].folder + L"\\extra.txt", text);
-    kwtest::WriteBytes(projects_[0].folder + L"\\standin.ini", "text=extra.txt\n");
-    auto r = Run(L"--targets 2 --debug");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    std::string expected;
-    std::wstring wide = kw::FromAnsi(text);
-    std::wstring line;
-    while (kw::TakeNextLine(wide, line)) expected += kw::ToUtf8(line) + "\r\n";
-    EXPECT_NE(r.out.find("Helpers.cpp\r\n" + expected + "Linking...\r\n"), std::string::npos) << r.out.substr(0, 300);
 }
 
 TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
-    projects_.push_back(Project(L"3", L"Fails"));
-    projects_.back().standIn = "result=fail\n";
-    projects_.push_back(Project(L"4", L"Crashes"));
-    projects_.back().standIn = "result=crash\n";
-    projects_.push_back(Project(L"5", L"Plain"));
-    projects_.back().resource = "no version here\r\n";
-    projects_.push_back(Project(L"0", L"Zero"));
-    projects_.push_back(Project(L"abc", L"Letters"));
-    projects_.push_back(Project(L"2", L"Twin"));
+    const char* standIns[] = {"result=fail\n", "result=crash\n", ""};
+    const wchar_t* names[][2] = {{L"3", L"Fails"}, {L"4", L"Crashes"}, {L"5", L"Plain"},
+                                 {L"0", L"Zero"},  {L"abc", L"Letters"}, {L"2", L"Twin"}, {L"6", L"Deep"}};
+    for (const auto& [id, name] : names) projects_.push_back(Project(id, name));
+    for (int i = 0; i < 3; ++i) projects_[2 + i].standIn = standIns[i];
+    projects_[4].resource = "no version here\r\n";
+    // A folder the system can't make current: nothing can make it, and nothing starts there.
+    projects_[8].folder = dir_.File(std::wstring(300 - dir_.Path().size() - 1, L'd'));
+    projects_[8].writeProjectFile = false;
     Write();
-    const std::wstring longTemp = dir_.File(std::wstring(240, L't'));
+    const std::wstring longTemp = dir_.File(std::wstring(240, L't')), tmpOnly = dir_.File(L"tmp only");
+    CreateDirectoryW(tmpOnly.c_str(), nullptr);
     kwtest::WriteBytes(dir_.File(L"plain file"), "x");
+    const std::wstring standIn = kwtest::StandInVisualStudioFolder();
     struct Case {
         const wchar_t* arguments;
         std::vector<std::wstring> environment;
         int exitCode;
         std::string expected;  // in standard output or error
+        DWORD type = REG_SZ;   // of VsCommonDir, REG_NONE: none
+        std::wstring folder = {};  // VsCommonDir, the stand-ins' when empty
     } cases[] = {
+        {L"--targets 2,2 --release", {}, 0, "\r\nSummary: 1 target, 1 succeeded, 0 failed, 0 not run.\r\n"},
+        {L"--targets 2 --debug", {L"TEMP=", L"TMP=" + tmpOnly}, 0, "Calc.exe - 0 error(s), 0 warning(s)\r\n"},
         {L"--targets 3,4,2 --debug", {}, 4,
          "Summary: 3 targets, 1 succeeded, 2 failed, 0 not run.\r\n  Fails (Win32 Debug): 1 error(s), 0 warning(s)\r\n"
          "  Crashes (Win32 Debug): crashed (exception 0xC0000005)\r\n"},
@@ -131,56 +107,32 @@ TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
          "Project 'Zero' has no usable ProjectID (reads as 0); it is not run.\r\n"
          "Project 'Letters' has no usable ProjectID (reads as 0); it is not run.\r\n"
          "Project 'Twin' has no usable ProjectID (same as an earlier project's, 2); it is not run.\r\n"},
+        {L"--targets 6 --debug", {}, 3, "its working folder is 300 characters long"},
+        {L"--targets 2 --debug", {}, 3,
+         "Could not start <not installed>\\MSDEV98\\Bin\\MSDEV: File not found (error 2).\r\n", REG_NONE},
+        {L"--targets 2 --debug", {}, 3, "\\elsewhere\\MSDEV98\\Bin\\MSDEV: File not found (error 2).\r\n", REG_SZ,
+         dir_.File(L"elsewhere")},
+        {L"--targets 2 --debug", {}, 3,
+         "The Visual Studio folder in the registry (VsCommonDir) is not a text value; it is not used.\r\n", REG_DWORD},
+        {L"--targets 2 --debug", {L"KW_VS_FOLDER=" + standIn}, 0, "Calc.exe - 0 error(s), 0 warning(s)\r\n",
+         REG_EXPAND_SZ, L"%KW_VS_FOLDER%"},
         {L"--targets 9 --debug", {}, 2, "Unknown target: 9\r\n"},
         {L"--targets 2 --clean", {}, 2, "No action was selected for execution.\r\n"},
         {L"--debug", {L"TEMP=", L"TMP="}, 1, "Theres no folder configured for temporary files"},
         {L"--debug", {L"TEMP=" + dir_.File(L"missing")}, 1, "missing can't be used: it does not exist.\r\n"},
-        {L"--debug", {L"TEMP=" + dir_.File(L"plain file")}, 1, "plain file can't be used: it is a file, not a folder.\r\n"},
+        {L"--debug", {L"TEMP=" + dir_.File(L"plain file")}, 1, "plain file can't be used: it is a file, not a folder."},
         {L"--debug", {L"TEMP=" + longTemp}, 1, "can't be used: its path is too long for the builders' log files.\r\n"},
     };
+    VisualStudioValue value;
     for (const Case& c : cases) {
+        value.Set(c.type, c.folder.empty() ? standIn : c.folder);
         auto r = Run(c.arguments, c.environment);
-        EXPECT_EQ(r.exitCode, c.exitCode) << kwtest::Narrow(c.arguments) << r.out << r.err;
-        EXPECT_NE((r.out + r.err).find(c.expected), std::string::npos) << kwtest::Narrow(c.arguments) << r.out << r.err;
+        SCOPED_TRACE(kwtest::Narrow(c.arguments) + "\n" + r.out + r.err);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_NE((r.out + r.err).find(c.expected), std::string::npos);
     }
     EXPECT_EQ(kwtest::ReadBytes(projects_[4].folder + L"\\Plain.rc"), "no version here\r\n");
-
-    // TMP alone will do; the builders' logs go there and are gone afterwards.
-    std::wstring temp = dir_.File(L"tmp only");
-    CreateDirectoryW(temp.c_str(), nullptr);
-    auto r = Run(L"--targets 2 --debug", {L"TEMP=", L"TMP=" + temp});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(kwtest::ListFolder(temp), L"");
-}
-
-TEST_F(RunCommandTest, BuildersThatCanNotStartGiveExit3) {
-    VisualStudioValue value;
-    struct Case {
-        DWORD type;  // REG_NONE: no value
-        std::wstring folder;
-        int exitCode;
-        std::string expected;
-    } cases[] = {
-        {REG_NONE, L"", 3, "Could not start <not installed>\\MSDEV98\\Bin\\MSDEV: File not found (error 2).\r\n"},
-        {REG_SZ, dir_.File(L"elsewhere"), 3, "\\elsewhere\\MSDEV98\\Bin\\MSDEV: File not found (error 2).\r\n"},
-        {REG_DWORD, L"", 3, "The Visual Studio folder in the registry (VsCommonDir) is not a text value; it is not used.\r\n"},
-        {REG_EXPAND_SZ, L"%KW_VS_FOLDER%", 0, "Calc.exe - 0 error(s), 0 warning(s)\r\n"},
-    };
-    for (const Case& c : cases) {
-        value.Set(c.type, c.folder);
-        auto r = Run(L"--targets 2 --debug", {L"KW_VS_FOLDER=" + kwtest::StandInVisualStudioFolder()});
-        EXPECT_EQ(r.exitCode, c.exitCode) << c.type << r.out;
-        EXPECT_NE(r.out.find(c.expected), std::string::npos) << c.type << r.out;
-    }
-}
-
-TEST_F(RunCommandTest, TooLongAProjectFolderStartsNothing) {
-    projects_[0].folder = dir_.File(std::wstring(300 - dir_.Path().size() - 1, L'd'));
-    projects_[0].writeProjectFile = false;
-    Write();
-    auto r = Run(L"--targets 2 --debug");
-    EXPECT_EQ(r.exitCode, 3) << r.out;
-    EXPECT_NE(r.out.find("its working folder is 300 characters long"), std::string::npos) << r.out;
+    EXPECT_EQ(kwtest::ListFolder(tmpOnly), L"") << "the builders' logs are gone";
 }
 
 // (Ctrl+C takes the same StopRun as the engine's stop test; Wine can't send it between

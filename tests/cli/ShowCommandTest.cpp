@@ -19,7 +19,8 @@ TEST(ShowCommand, PrintsPackageAndEveryProjectInUtf8OrSaysWhyNot) {
     } cases[] = {
         // Control characters in a value can't start lines of their own.
         {"<Package><Name>Suite \xE2\x82\xAC&#13;&#10;Version: 9&#9;\xC2\x85</Name><CurrentVersion>1.2</CurrentVersion>"
-         "<Projects><Project><ProjectID>3</ProjectID><Name>\xC3\x9C" "ber</Name><SourceLocation>C:\\S p</SourceLocation>"
+         "<Projects><Project><ProjectID>3</ProjectID><Name>\xC3\x9C" "ber</Name>"
+         "<SourceLocation>C:\\S p</SourceLocation>"
          "<Compiler>VB6</Compiler><DebugConfig>D</DebugConfig><ReleaseConfig>R</ReleaseConfig>"
          "<ResourceFile>C:\\S p\\x.vbp</ResourceFile><Registrable>yes</Registrable></Project>"
          "<Project><ProjectID>4</ProjectID><Name>Half</Name><Compiler>cpp</Compiler></Project></Projects></Package>",

@@ -22,7 +22,8 @@ TEST(BuildCommandLine, EachFormCharacterForCharacter) {
         {ComposeVisualCppCommandLine(calc, ActionDebug, true), ide + L"/MAKE \"Calc - Win32 Debug\" /REBUILD" + out},
         {ComposeVisualCppCommandLine(calc, ActionClean, true), ide + L"/CLEAN" + out},
         {ComposeVisualBasicCommandLine(tool),
-         L"\"C:\\VS\\Common\\..\\vb98\\vb6.exe\" /out C:\\TEMP\\1412.log /m C:\\Src\\Tool\\Tool.vbp /outdir C:\\Src\\Tool"},
+         L"\"C:\\VS\\Common\\..\\vb98\\vb6.exe\" /out C:\\TEMP\\1412.log /m C:\\Src\\Tool\\Tool.vbp "
+         L"/outdir C:\\Src\\Tool"},
         {ComposeVisualCppCommandLine(blanks, ActionDebug, true),
          L"\"C:\\Program Files\\VS\\Common\\MSDEV98\\Bin\\MSDEV\" \"C:\\My Src\\Calc\\My Calc.dsp\" /MAKE "
          L"\"My Calc - Win32 \\\"Debug\\\" /CLEAN\" /REBUILD /OUT \"C:\\Temp Files\\1412.log\""},

@@ -63,6 +63,7 @@ protected:
 
     // Writes everything, opens the package and starts the run. StartRun's result.
     int Start(const std::vector<TestProject>& projects, std::vector<int> targets, int actions) {
+        DeleteFileW(journal_.c_str());
         kwtest::WriteProjects(projects);
         kwtest::WritePackage(dir_.File(L"test.kwp"), projects);
         EXPECT_EQ(document_.OpenPackage(dir_.File(L"test.kwp")), 0);
@@ -121,6 +122,7 @@ protected:
     EventLogRef eventLog_{receiver_.ListBox()};
     std::vector<int> targets_;
     std::wstring visualStudioFolder_ = kwtest::StandInVisualStudioFolder();
+    const std::wstring msdev_ = visualStudioFolder_ + L"\\MSDEV98\\Bin\\MSDEV";
     const RunSettings saved_ = TheRunSettings();
 };
 
@@ -136,12 +138,10 @@ TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitSucceeded);
 
     // Clean comes last, Rebuild All only reaches the IDE; version and clean alone run no build.
-    DeleteFileW(journal_.c_str());
     Run({projects[1], projects[0]}, {2, 1}, ActionRelease | ActionRebuildAll | ActionClean);
     EXPECT_EQ(Invocations(),
               (Lines{L"MSDEV Calc - Win32 Release /REBUILD", L"vb6 Tool.vbp", L"MSDEV Calc.dsp /CLEAN"}));
     EXPECT_FALSE(kwtest::FileExists(projects[1].folder + L"\\Release\\Calc.exe"));
-    DeleteFileW(journal_.c_str());
     Run({projects[1], projects[0]}, {2, 1}, ActionRebuildAll | ActionClean | ActionSetVersion);
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc.dsp /CLEAN"}));
     EXPECT_FALSE(Shows(L"Building Tool ..."));
@@ -158,11 +158,9 @@ TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
     }
     Run(projects, {1, 2, 3, 4, 5}, ActionDebug);
     EXPECT_EQ(Invocations().size(), 5u);
-    const std::wstring program = kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV";
-    for (const std::wstring& line :
-         Lines{L"P1.exe - 1 error(s), 0 warning(s)", program + L" crashed (exception 0xC0000005).",
-               program + L" ended with exit code 259.", program + L" ended with exit code 3.",
-               L"P5.exe - 0 error(s), 0 warning(s)"}) {
+    for (const std::wstring& line : Lines{L"P1.exe - 1 error(s), 0 warning(s)", L"P5.exe - 0 error(s), 0 warning(s)",
+                                          msdev_ + L" crashed (exception 0xC0000005).", msdev_ + L" ended with exit code 3.",
+                                          msdev_ + L" ended with exit code 259."}) {
         EXPECT_TRUE(Shows(line)) << ToUtf8(line);
     }
     EXPECT_EQ(Summary(), (Lines{L"Summary: 5 targets, 1 succeeded, 4 failed, 0 not run.",
@@ -177,8 +175,8 @@ TEST_F(EngineRunTest, BuildersThatCanNotStartSayWhy) {
     TestProject wordy = Project(4, L"Wordy");
     wordy.debugConfig = std::wstring(40000, L'c');
     Run({wordy}, {4}, ActionDebug);
-    const std::wstring refused = L"Could not start " + kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV: ";
-    EXPECT_EQ(receiver_.Lines()[0].rfind(refused + L"its command line is 40", 0), 0u) << ToUtf8(receiver_.Lines()[0]);
+    EXPECT_EQ(receiver_.Lines()[0].rfind(L"Could not start " + msdev_ + L": its command line is 40", 0), 0u)
+        << ToUtf8(receiver_.Lines()[0]);
 
     visualStudioFolder_ = L"<not installed>";
     Run({Project(1, L"Calc"), Project(2, L"Tool", L"VB6"), Project(3, L"Other", L"VB6")}, {1, 2, 3}, ActionDebug);
@@ -259,7 +257,7 @@ TEST_F(EngineRunTest, StopEndsTheBuildersTreeAndTheRun) {
 TEST_F(EngineRunTest, TimeOutFailsTheTargetAndTheRunGoesOn) {
     TheRunSettings().builderTimeoutSeconds = 1;
     Run({Project(1, L"Slow", L"VC6", "hang=60000\n"), Project(2, L"Fine")}, {1, 2}, ActionDebug);
-    EXPECT_TRUE(Shows(kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV timed out after 1 s and was stopped."));
+    EXPECT_TRUE(Shows(msdev_ + L" timed out after 1 s and was stopped."));
     EXPECT_EQ(Summary(), (Lines{L"Summary: 2 targets, 1 succeeded, 1 failed, 0 not run.", L"  Slow (Win32 Debug): timed out"}));
 }
 
@@ -285,8 +283,7 @@ TEST_F(EngineRunTest, SeamFailuresNeitherHangNorPass) {
         EXPECT_EQ(Summary(), Lines{L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run."}) << launcher.fault;
     }
     Run({Project(1, L"Calc")}, {1}, ActionDebug);
-    EXPECT_EQ(receiver_.Lines(), (Lines{L"The run of " + kwtest::StandInVisualStudioFolder() +
-                                            L"\\MSDEV98\\Bin\\MSDEV failed: std::bad_alloc.",
+    EXPECT_EQ(receiver_.Lines(), (Lines{L"The run of " + msdev_ + L" failed: std::bad_alloc.",
                                         L"Summary: 1 target, 0 succeeded, 1 failed, 0 not run.",
                                         L"  Calc (Win32 Debug): the run of the IDE failed"}));
 }

@@ -20,13 +20,7 @@ std::vector<size_t> PieceSizes(const RunReceiver& receiver) {
     return sizes;
 }
 
-std::string Filler(size_t bytes) {
-    std::string text;
-    for (size_t i = 0; text.size() < bytes; ++i) text += "line " + std::to_string(i) + " of the log\r\n";
-    text.resize(bytes);
-    return text;
-}
-
+// (What is left after the child's end, and large logs, the engine's runs deliver whole.)
 TEST(ReadLogText, PostsInPiecesOf2048BytesWhileAnyoneReceives) {
     kwtest::ScratchDir dir(L"pace");
     std::wstring log = dir.File(L"1412.log");
@@ -41,17 +35,11 @@ TEST(ReadLogText, PostsInPiecesOf2048BytesWhileAnyoneReceives) {
         read();
         read();  // nothing new
         // A zero byte would end a narrow text early; it is posted as a blank.
-        std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + Filler(5000);
+        std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + std::string(5000, 'x');
         kwtest::WriteBytes(log, text);
         for (int i = 0; i < 4; ++i) read();
         receiver.Pump();
         EXPECT_EQ(PieceSizes(receiver), (std::vector<size_t>{16, 2048, 2048, 913}));
-        // Once the child has ended, everything else at once, still in pieces.
-        text += Filler(10000);
-        kwtest::WriteBytes(log, text);
-        ReadRemainingLogText(log, position, receiver.Window(), receiver.ListBox());
-        receiver.Pump();
-        EXPECT_EQ(PieceSizes(receiver).size(), 4u + 5u);
         EXPECT_EQ(position, text.size());
         text[22] = ' ';
         EXPECT_EQ(receiver.NarrowBytes(), text);

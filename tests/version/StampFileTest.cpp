@@ -135,10 +135,9 @@ TEST_F(StampFileTest, RefusedFilesKeepEveryByte) {
         const char* what;
         DWORD access, share;
     };
-    // Someone holding the file: exclusively; writing it while letting us read; reading it while
-    // letting nobody delete or rename it, so it reads fine but can't be replaced.
-    for (const Holder& h : {Holder{"locked", GENERIC_READ | GENERIC_WRITE, 0},
-                            Holder{"writer", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ},
+    // Someone writing the file while letting us read; reading it while letting nobody delete or
+    // rename it, so it reads fine but can't be replaced.
+    for (const Holder& h : {Holder{"writer", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ},
                             Holder{"no delete", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
         WriteBytes(path_, before);
         HANDLE held = CreateFileW(path_.c_str(), h.access, h.share, nullptr, OPEN_EXISTING, 0, nullptr);

@@ -56,11 +56,9 @@ TEST(VersionRules, EachLineOnItsOwn) {
         {rc, " FILEVERSION 3,2\r\n", increment, " FILEVERSION 3,2\r\n"},
         {rc, " FILEVERSION\r\n", set, " FILEVERSION\r\n"},  // value start in the CR LF
         {rc, " FILEVERSION 1,0,0,1\r\n", ActionDebug, " FILEVERSION 1,0,0,1\r\n", L"", "2.1.0.7"},
-        {rc, "VS_VERSION_INFO VERSIONINFO\r\n", set, "VS_VERSION_INFO VERSIONINFO\r\n"},
         {rc, "FILEVERSION 1,0,0,1\r\n", set, "FILEVERSION 1,0,0,1\r\n"},
         {rc, " FileVersion 1,0,0,1\r\n", set, " FileVersion 1,0,0,1\r\n"},
         {rc, value + "\"fileversion\", \"1.0.0.1" + ends, set, value + "\"fileversion\", \"1.0.0.1" + ends},
-        {rc, "", set, ""},
         // The first marker in table order decides.
         {rc, " PRODUCTVERSION 3,0,0,0 FILEVERSION 1,0,0,1\r\n", set, " PRODUCTVERSION 3,0,0,0 FILEVERSION 2,1,0,7\r\n"},
 
@@ -78,8 +76,6 @@ TEST(VersionRules, EachLineOnItsOwn) {
         {vbp, "RevisionVer=99999999999\r\n", increment, "RevisionVer=-2147483648\r\n", L" -> 2.1.-2147483648"},
         // Key order decides; the whole line is replaced.
         {vbp, "RevisionVer=4 'MajorVer\r\n", set, "MajorVer=2\r\n"},
-        {vbp, "Type=Exe\r\n", set, "Type=Exe\r\n"},
-        {vbp, "VersionCompanyName=\"Kiln\"\r\n", increment, "VersionCompanyName=\"Kiln\"\r\n"},
         {vbp, "AutoIncrementVer=0\r\n", set, "AutoIncrementVer=0\r\n"},
         {vbp, "majorver=1\r\n", set, "majorver=1\r\n"},
 

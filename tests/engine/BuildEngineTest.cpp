@@ -158,9 +158,10 @@ TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
     }
     Run(projects, {1, 2, 3, 4, 5}, ActionDebug);
     EXPECT_EQ(Invocations().size(), 5u);
-    for (const std::wstring& line : Lines{L"P1.exe - 1 error(s), 0 warning(s)", L"P5.exe - 0 error(s), 0 warning(s)",
-                                          msdev_ + L" crashed (exception 0xC0000005).", msdev_ + L" ended with exit code 3.",
-                                          msdev_ + L" ended with exit code 259."}) {
+    const Lines shown = {L"P1.exe - 1 error(s), 0 warning(s)", L"P5.exe - 0 error(s), 0 warning(s)",
+                         msdev_ + L" crashed (exception 0xC0000005).", msdev_ + L" ended with exit code 259.",
+                         msdev_ + L" ended with exit code 3."};
+    for (const std::wstring& line : shown) {
         EXPECT_TRUE(Shows(line)) << ToUtf8(line);
     }
     EXPECT_EQ(Summary(), (Lines{L"Summary: 5 targets, 1 succeeded, 4 failed, 0 not run.",

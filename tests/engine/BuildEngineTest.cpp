@@ -50,6 +50,7 @@ TEST(BuildController, SettingsAndTheRefusal) {
 }
 
 // A package of stand-in projects in a scratch folder, run the way the main window starts a run.
+// Project and temporary folders hold blanks and parentheses.
 class EngineRunTest : public ::testing::Test {
 protected:
     void SetUp() override { CreateDirectoryW(temporaryFolder_.c_str(), nullptr); }
@@ -57,7 +58,7 @@ protected:
 
     TestProject Project(int id, const std::wstring& name, const std::wstring& compiler = L"VC6",
                         const std::string& standIn = "") {
-        return {std::to_wstring(id), name, compiler, dir_.File(L"src\\" + name), L"Win32 Debug", L"Win32 Release",
+        return {std::to_wstring(id), name, compiler, dir_.File(L"Program Files (x86)\\" + name), L"Win32 Debug", L"Win32 Release",
                 "journal=" + ToUtf8(journal_) + "\n" + standIn};
     }
 
@@ -115,7 +116,7 @@ protected:
     }
 
     kwtest::ScratchDir dir_{L"engine"};
-    std::wstring temporaryFolder_ = dir_.File(L"temp");
+    std::wstring temporaryFolder_ = dir_.File(L"temp with blanks");
     std::wstring journal_ = dir_.File(L"journal.txt");
     PackageDocument document_;
     kwtest::RunReceiver receiver_;
@@ -205,19 +206,15 @@ TEST_F(EngineRunTest, TheBasicStepEndsAtAProjectWithoutFolder) {
 
 TEST_F(EngineRunTest, FloodedLogIsDeliveredWhole) {
     Run({Project(1, L"Big", L"VC6", "flood=3000000\nmirror=mirror.log\n")}, {1}, ActionDebug);
-    std::string written = kwtest::ReadBytes(dir_.File(L"src\\Big\\mirror.log"));
+    std::string written = kwtest::ReadBytes(dir_.File(L"Program Files (x86)\\Big\\mirror.log"));
     EXPECT_EQ(receiver_.NarrowBytes().size(), written.size());
     EXPECT_TRUE(receiver_.NarrowBytes() == written);
 }
 
-TEST_F(EngineRunTest, FoldersWithBlanksAndQuotesReachTheBuilderWhole) {
+TEST_F(EngineRunTest, BlanksAndQuotesReachTheBuilderWhole) {
     TestProject calc = Project(1, L"My Calc");
-    calc.folder = dir_.File(L"src\\Program Files (x86)\\My Calc");
     calc.debugConfig = L"Win32 \"Debug\" /CLEAN /OUT x";
     TestProject tool = Project(2, L"Report Tool", L"VB6");
-    tool.folder = dir_.File(L"src\\My Reports");
-    temporaryFolder_ = dir_.File(L"temp with blanks");
-    CreateDirectoryW(temporaryFolder_.c_str(), nullptr);
     Run({calc, tool}, {1, 2}, ActionDebug | ActionRelease);
     // The hostile Debug configuration stays one argument: the builder reports it unknown.
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV My Calc - Win32 \"Debug\" /CLEAN /OUT x", L"MSDEV My Calc - Win32 Release",

@@ -3,67 +3,54 @@
 
 #include "common/TestSupport.h"
 
-using kwtest::ScratchDir;
-
 namespace {
 
-class ShowCommandTest : public ::testing::Test {
-protected:
-    kwtest::Captured Show(const std::wstring& arguments) {
-        return kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" " + arguments);
-    }
-    kwtest::Captured ShowXml(const std::string& xml) {
-        kwtest::WriteBytes(dir_.File(L"my package.kwp"), xml);
-        return Show(L"show \"" + dir_.File(L"my package.kwp") + L"\"");
-    }
-    ScratchDir dir_{L"show"};
-};
-
-}  // namespace
-
-TEST_F(ShowCommandTest, PrintsPackageAndEveryProjectInUtf8) {
-    // Control characters in a value can't start lines of their own.
-    auto r = ShowXml(
-        "<Package><Name>Suite \xE2\x82\xAC&#13;&#10;Version: 9&#9;\xC2\x85</Name><CurrentVersion>1.2</CurrentVersion><Projects>"
-        "<Project><ProjectID>3</ProjectID><Name>\xC3\x9C" "ber</Name><SourceLocation>C:\\S p</SourceLocation>"
-        "<Compiler>VB6</Compiler><DebugConfig>D</DebugConfig><ReleaseConfig>R</ReleaseConfig>"
-        "<ResourceFile>C:\\S p\\x.vbp</ResourceFile><Registrable>yes</Registrable></Project>"
-        "<Project><ProjectID>4</ProjectID><Name>Half</Name><Compiler>cpp</Compiler></Project>"
-        "</Projects></Package>");
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Package: Suite \xE2\x82\xAC\\r\\nVersion: 9\\t\\x85\r\n"
-              "Version: 1.2.0.0\r\n"
-              "3 VB6 \xC3\x9C" "ber\r\n"
-              "    SourceLocation: C:\\S p\r\n"
-              "    DebugConfig: D\r\n"
-              "    ReleaseConfig: R\r\n"
-              "    ResourceFile: C:\\S p\\x.vbp\r\n"
-              "    Registrable: Y\r\n"
-              "4 ? Half\r\n"
-              "    (settings unreadable: -1)\r\n");
+kwtest::Captured Cli(const std::wstring& arguments) {
+    return kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" " + arguments);
 }
 
-TEST_F(ShowCommandTest, FailuresUseTheWindowsTexts) {
-    auto r = ShowXml("<Package><Name>Empty</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects/></Package>");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "Package: Empty\r\nVersion: 1.0.0.0\r\nHint: This package doesn't contain any project.\r\n");
+TEST(ShowCommand, PrintsPackageAndEveryProjectInUtf8OrSaysWhyNot) {
+    kwtest::ScratchDir dir(L"show");
+    const std::wstring package = dir.File(L"my package.kwp");
+    struct Case {
+        std::string xml;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        // Control characters in a value can't start lines of their own.
+        {"<Package><Name>Suite \xE2\x82\xAC&#13;&#10;Version: 9&#9;\xC2\x85</Name><CurrentVersion>1.2</CurrentVersion>"
+         "<Projects><Project><ProjectID>3</ProjectID><Name>\xC3\x9C" "ber</Name>"
+         "<SourceLocation>C:\\S p</SourceLocation>"
+         "<Compiler>VB6</Compiler><DebugConfig>D</DebugConfig><ReleaseConfig>R</ReleaseConfig>"
+         "<ResourceFile>C:\\S p\\x.vbp</ResourceFile><Registrable>yes</Registrable></Project>"
+         "<Project><ProjectID>4</ProjectID><Name>Half</Name><Compiler>cpp</Compiler></Project></Projects></Package>",
+         0,
+         "Package: Suite \xE2\x82\xAC\\r\\nVersion: 9\\t\\x85\r\nVersion: 1.2.0.0\r\n3 VB6 \xC3\x9C" "ber\r\n"
+         "    SourceLocation: C:\\S p\r\n    DebugConfig: D\r\n    ReleaseConfig: R\r\n"
+         "    ResourceFile: C:\\S p\\x.vbp\r\n    Registrable: Y\r\n4 ? Half\r\n    (settings unreadable: -1)\r\n",
+         ""},
+        {"<Package><Name>Empty</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects/></Package>", 0,
+         "Package: Empty\r\nVersion: 1.0.0.0\r\nHint: This package doesn't contain any project.\r\n", ""},
+        {"<Package><Name>broken", 1, "", "Error while parsing the package file.\r\n"},
+        {"<Package><Name>x</Name><Projects/></Package>", 1, "", "Error while calling GetPackageInfo.\r\n"},
+    };
+    for (const Case& c : cases) {
+        kwtest::WriteBytes(package, c.xml);
+        kwtest::Captured r = Cli(L"show \"" + package + L"\"");
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.xml;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_EQ(Cli(L"show \"" + dir.File(L"does not exist.kwp") + L"\"").exitCode, 1);
+}
 
-    r = ShowXml("<Package><Name>broken");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Error while parsing the package file.\r\n");
-    EXPECT_EQ(r.out, "");
-
-    r = ShowXml("<Package><Name>x</Name><Projects/></Package>");
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Error while calling GetPackageInfo.\r\n");
-
-    r = Show(L"show \"" + dir_.File(L"does not exist.kwp") + L"\"");
-    EXPECT_EQ(r.exitCode, 1);
-
-    for (const wchar_t* usage : {L"", L"show", L"show a b", L"frobnicate x"}) {
-        r = Show(usage);
+TEST(ShowCommand, UsageErrorsSayHowTheProgramIsUsed) {
+    for (const wchar_t* usage : {L"", L"show", L"show a b", L"frobnicate x", L"run --set-version 1.2.3"}) {
+        kwtest::Captured r = Cli(usage);
         EXPECT_EQ(r.exitCode, 2) << kwtest::Narrow(usage);
         EXPECT_NE(r.err.find("usage:"), std::string::npos);
+        EXPECT_NE(r.err.find("5 the run was stopped"), std::string::npos) << "the exit codes are listed";
     }
 }
+
+}  // namespace

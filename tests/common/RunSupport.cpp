@@ -1,142 +1,30 @@
 #include "common/RunSupport.h"
 
 #include "engine/LogText.h"
-#include "win/Controls.h"
 #include "win/Text.h"
 
 #include <shellapi.h>
-
-#include <algorithm>
+#include <shlobj.h>
 
 namespace kwtest {
 
 namespace {
 
-// Only a hung run takes this long; no test relies on it otherwise.
-constexpr DWORD kHungRunMs = 180000;
-
-long long Now() {
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
 std::wstring XmlEscape(const std::wstring& text) {
     std::wstring escaped;
-    for (wchar_t c : text) {
-        switch (c) {
-            case L'&': escaped += L"&amp;"; break;
-            case L'<': escaped += L"&lt;"; break;
-            case L'>': escaped += L"&gt;"; break;
-            default: escaped += c;
-        }
-    }
+    for (wchar_t c : text) escaped += c == L'&' ? L"&amp;" : c == L'<' ? L"&lt;" : std::wstring(1, c);
     return escaped;
-}
-
-void MakeFolders(const std::wstring& folder) {
-    size_t slash = folder.find_last_of(L'\\');
-    if (slash != std::wstring::npos && slash > 2) MakeFolders(folder.substr(0, slash));
-    CreateDirectoryW(folder.c_str(), nullptr);
-}
-
-}  // namespace
-
-std::wstring BuildTreePath(const std::string& relative) {
-    std::wstring path = L"Z:" + kw::FromUtf8(KW_BINARY_DIR);
-    if (!relative.empty()) path += L"/" + kw::FromUtf8(relative);
-    std::replace(path.begin(), path.end(), L'/', L'\\');
-    return path;
-}
-
-std::wstring StandInVisualStudioFolder() { return BuildTreePath("vs6/Common"); }
-
-struct RunReceiver::Host {
-    kw::MessageOnlyWindow window;
-    explicit Host(RunReceiver* owner) : window(Procedure, owner) {}
-
-    static LRESULT Procedure(void* context, HWND, UINT message, WPARAM wParam, LPARAM, bool& handled) {
-        auto* self = static_cast<RunReceiver*>(context);
-        if (message == kw::WM_LOG_TEXT) {
-            if (auto* logText = reinterpret_cast<kw::LogText*>(wParam)) {
-                Piece piece;
-                piece.ticks = Now();
-                piece.wide = logText->isWide != 0;
-                if (piece.wide) piece.text = static_cast<const wchar_t*>(logText->text);
-                else piece.bytes = static_cast<const char*>(logText->text);
-                if (logText->listBox != self->ListBox()) self->foreignListBox_ = true;
-                self->pieces_.push_back(std::move(piece));
-            }
-            self->receiver_.Receive(wParam);
-            handled = true;
-        } else if (message == kw::WM_RUN_FINISHED) {
-            self->receiver_.Flush();
-            ++self->finished_;
-            handled = true;
-        }
-        return 0;
-    }
-};
-
-RunReceiver::RunReceiver()
-    : receiver_([this](HWND, const std::wstring& line) { lines_.push_back(line); }) {
-    window_ = std::make_unique<Host>(this);
-    receiver_.Attach(window_->window.Handle());
-}
-
-RunReceiver::~RunReceiver() { Pump(); }
-
-HWND RunReceiver::Window() const { return window_->window.Handle(); }
-
-void RunReceiver::Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-}
-
-bool RunReceiver::PumpUntilFinished() {
-    DWORD start = GetTickCount();
-    while (finished_ == 0) {
-        if (GetTickCount() - start > kHungRunMs) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-        Pump();
-    }
-    return true;
-}
-
-void RunReceiver::Clear() {
-    pieces_.clear();
-    lines_.clear();
-    finished_ = 0;
-}
-
-std::string RunReceiver::NarrowBytes() const {
-    std::string bytes;
-    for (const Piece& piece : pieces_) {
-        if (!piece.wide) bytes += piece.bytes;
-    }
-    return bytes;
-}
-
-std::vector<std::wstring> RunReceiver::WideLines() const {
-    std::vector<std::wstring> lines;
-    for (const Piece& piece : pieces_) {
-        if (piece.wide) lines.push_back(piece.text);
-    }
-    return lines;
 }
 
 std::string VisualCppProjectFile(const std::wstring& wideName) {
     std::string name = kw::ToAnsi(wideName);
-    std::string text;
-    text += "# Microsoft Developer Studio Project File - Name=\"" + name + "\" - Package Owner=<4>\r\n";
-    text += "# TARGTYPE \"Win32 (x86) Application\" 0x0101\r\n\r\n";
-    text += "CFG=" + name + " - Win32 Debug\r\n";
-    text += "!MESSAGE \"" + name + " - Win32 Release\" (based on \"Win32 (x86) Application\")\r\n";
-    text += "!MESSAGE \"" + name + " - Win32 Debug\" (based on \"Win32 (x86) Application\")\r\n\r\n";
-    text += "!IF  \"$(CFG)\" == \"" + name + " - Win32 Release\"\r\n# PROP Output_Dir \"Release\"\r\n";
-    text += "!ELSEIF  \"$(CFG)\" == \"" + name + " - Win32 Debug\"\r\n# PROP Output_Dir \"Debug\"\r\n!ENDIF\r\n\r\n";
-    text += "SOURCE=.\\" + name + ".cpp\r\nSOURCE=.\\Helpers.cpp\r\nSOURCE=.\\" + name + ".rc\r\n";
-    return text;
+    return "# Microsoft Developer Studio Project File - Name=\"" + name + "\" - Package Owner=<4>\r\n"
+           "# TARGTYPE \"Win32 (x86) Application\" 0x0101\r\n\r\nCFG=" + name + " - Win32 Debug\r\n"
+           "!MESSAGE \"" + name + " - Win32 Release\" (based on \"Win32 (x86) Application\")\r\n"
+           "!MESSAGE \"" + name + " - Win32 Debug\" (based on \"Win32 (x86) Application\")\r\n\r\n"
+           "!IF  \"$(CFG)\" == \"" + name + " - Win32 Release\"\r\n# PROP Output_Dir \"Release\"\r\n"
+           "!ELSEIF  \"$(CFG)\" == \"" + name + " - Win32 Debug\"\r\n# PROP Output_Dir \"Debug\"\r\n!ENDIF\r\n\r\n"
+           "SOURCE=.\\" + name + ".cpp\r\nSOURCE=.\\Helpers.cpp\r\nSOURCE=.\\" + name + ".rc\r\n";
 }
 
 std::string VisualBasicProjectFile(const std::wstring& wideName) {
@@ -151,10 +39,64 @@ std::string ResourceScript() {
            "            VALUE \"ProductVersion\", \"1.0.0.1\\0\"\r\nEND\r\n";
 }
 
+}  // namespace
+
+std::wstring StandInVisualStudioFolder() { return ProgramFolder() + L"\\vs6\\Common"; }
+
+LRESULT RunReceiver::Procedure(void* context, HWND, UINT message, WPARAM wParam, LPARAM, bool& handled) {
+    auto* self = static_cast<RunReceiver*>(context);
+    handled = message == kw::WM_LOG_TEXT || message == kw::WM_RUN_FINISHED;
+    if (message == kw::WM_LOG_TEXT) {
+        if (auto* logText = reinterpret_cast<kw::LogText*>(wParam)) {
+            LARGE_INTEGER now;
+            QueryPerformanceCounter(&now);
+            bool wide = logText->isWide != 0;
+            self->pieces_.push_back({wide, wide ? "" : static_cast<const char*>(logText->text), now.QuadPart});
+            self->foreignListBox_ |= logText->listBox != self->ListBox();
+        }
+        self->receiver_.Receive(wParam);
+    } else if (message == kw::WM_RUN_FINISHED) {
+        self->receiver_.Flush();
+        ++self->finished_;
+    }
+    return 0;
+}
+
+RunReceiver::RunReceiver() : receiver_([this](HWND, const std::wstring& line) { lines_.push_back(line); }) {
+    receiver_.Attach(window_.Handle());
+}
+
+void RunReceiver::Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+bool RunReceiver::PumpUntilFinished() {
+    DWORD start = GetTickCount();
+    while (finished_ == 0) {
+        if (GetTickCount() - start > 180000) return false;  // only a hung run takes this long
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        Pump();
+    }
+    return true;
+}
+
+void RunReceiver::Clear() {
+    pieces_.clear();
+    lines_.clear();
+    finished_ = 0;
+}
+
+std::string RunReceiver::NarrowBytes() const {
+    std::string bytes;
+    for (const Piece& piece : pieces_) bytes += piece.bytes;  // empty for wide ones
+    return bytes;
+}
+
 void WriteProjects(const std::vector<TestProject>& projects) {
     for (const TestProject& project : projects) {
         if (project.folder.empty() || !project.writeProjectFile) continue;
-        MakeFolders(project.folder);
+        SHCreateDirectoryExW(nullptr, project.folder.c_str(), nullptr);
         bool basic = project.compiler == L"VB6";
         std::wstring base = project.folder + L"\\" + project.name;
         std::string text = basic ? VisualBasicProjectFile(project.name) : VisualCppProjectFile(project.name);
@@ -181,19 +123,6 @@ void WritePackage(const std::wstring& path, const std::vector<TestProject>& proj
     }
     xml += L"</Projects></Package>";
     WriteBytes(path, kw::ToUtf8(xml));
-}
-
-std::vector<std::wstring> ReadLines(const std::wstring& path) {
-    std::wstring text = kw::FromUtf8(ReadBytes(path));
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(L"\r\n", start);
-        if (end == std::wstring::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
 }
 
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine) {

@@ -1,28 +1,19 @@
-// Support for tests and benchmarks that run the engine: a receiver window built on the engine's
-// own LogReceiver, stand-in projects and packages on disk, and the stand-in builders' folder.
+// For tests and benchmarks that run the engine: a receiver window, stand-in projects and packages.
 #pragma once
 
 #include "common/TestSupport.h"
 #include "engine/LogReceiver.h"
-
-#include <windows.h>
-
-#include <memory>
-#include <string>
-#include <vector>
+#include "win/Controls.h"
 
 namespace kwtest {
 
-// A path of the build tree as Wine sees it (Z:\...).
-std::wstring BuildTreePath(const std::string& relative);
 // The stand-in Visual Studio common folder: <build>\vs6\Common.
 std::wstring StandInVisualStudioFolder();
 
 // One WM_LOG_TEXT as it arrived, and when (performance counter ticks).
 struct Piece {
     bool wide = false;
-    std::string bytes;  // narrow text
-    std::wstring text;  // wide text
+    std::string bytes;  // narrow text only
     long long ticks = 0;
 };
 
@@ -32,17 +23,13 @@ struct Piece {
 class RunReceiver {
 public:
     RunReceiver();
-    ~RunReceiver();
-    RunReceiver(const RunReceiver&) = delete;
-    RunReceiver& operator=(const RunReceiver&) = delete;
+    ~RunReceiver() { Pump(); }
 
-    HWND Window() const;
+    HWND Window() const { return window_.Handle(); }
     HWND ListBox() const { return reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1017)); }
 
-    // Handles what is queued now.
-    void Pump();
-    // Handles messages until WM_RUN_FINISHED has arrived. False if it hasn't after a very long
-    // time, which only a hung run explains.
+    void Pump();  // handles what is queued now
+    // Handles messages until WM_RUN_FINISHED has arrived; false after a time only a hung run takes.
     bool PumpUntilFinished();
     void Clear();
 
@@ -51,14 +38,11 @@ public:
     bool ForeignListBox() const { return foreignListBox_; }
     // Every line as the event log shows it, in order.
     const std::vector<std::wstring>& Lines() const { return lines_; }
-    // All narrow bytes, joined in arrival order.
-    std::string NarrowBytes() const;
-    // The wide lines, in order.
-    std::vector<std::wstring> WideLines() const;
+    std::string NarrowBytes() const;  // all narrow pieces, joined
 
 private:
-    struct Host;
-    std::unique_ptr<Host> window_;
+    static LRESULT Procedure(void* context, HWND, UINT message, WPARAM wParam, LPARAM, bool& handled);
+    kw::MessageOnlyWindow window_{Procedure, this};
     kw::LogReceiver receiver_;
     std::vector<Piece> pieces_;
     std::vector<std::wstring> lines_;
@@ -79,19 +63,11 @@ struct TestProject {
     bool writeProjectFile = true;  // false: nothing of the project is written
 };
 
-// Writes the project files (and standin.ini) of every project and a package naming them.
+// Writes the project files (Debug and Release, two sources, version 1.0.0.1) and standin.ini of
+// every project, and a package naming them.
 void WriteProjects(const std::vector<TestProject>& projects);
 void WritePackage(const std::wstring& path, const std::vector<TestProject>& projects);
 
-// A Visual C++ project file with Debug and Release configurations and two sources.
-std::string VisualCppProjectFile(const std::wstring& name);
-// A Visual Basic project file with one form.
-std::string VisualBasicProjectFile(const std::wstring& name);
-// A resource script with the four version lines at 1.0.0.1.
-std::string ResourceScript();
-
-// Lines of a text file (UTF-8), without line ends.
-std::vector<std::wstring> ReadLines(const std::wstring& path);
 // Arguments of a command line as CommandLineToArgvW splits it (program first).
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);
 

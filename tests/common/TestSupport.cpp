@@ -1,7 +1,6 @@
 #include "common/TestSupport.h"
 
-#include <windows.h>
-
+#include <algorithm>
 #include <atomic>
 #include <stdexcept>
 
@@ -12,42 +11,56 @@ namespace kwtest {
 
 namespace {
 
-std::wstring TestRoot() {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    DWORD n = GetTempPathW(MAX_PATH, buffer);
-    std::wstring root(buffer, n);
-    if (!root.empty() && root.back() == L'\\') root.pop_back();
-    root += L"\\kwtest-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(root.c_str(), nullptr);
-    return root;
+// A folder's entries without "." and "..".
+std::vector<WIN32_FIND_DATAW> Entries(const std::wstring& folder) {
+    std::vector<WIN32_FIND_DATAW> entries;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return entries;
+    do {
+        if (wcscmp(data.cFileName, L".") != 0 && wcscmp(data.cFileName, L"..") != 0) entries.push_back(data);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return entries;
+}
+
+std::wstring BuildEnvironment(const std::vector<std::wstring>& changes) {
+    std::vector<std::wstring> vars;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) vars.emplace_back(p);
+    FreeEnvironmentStringsW(block);
+    for (const std::wstring& change : changes) {
+        std::wstring name = change.substr(0, change.find(L'=') + 1);
+        auto same = [&](const std::wstring& v) { return _wcsnicmp(v.c_str(), name.c_str(), name.size()) == 0; };
+        vars.erase(std::remove_if(vars.begin(), vars.end(), same), vars.end());
+        if (change.size() > name.size()) vars.push_back(change);
+    }
+    std::wstring result;
+    for (const std::wstring& v : vars) result += v + L'\0';
+    return result + L'\0';
 }
 
 }  // namespace
 
 void RemoveTree(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = data.cFileName;
-            if (name == L"." || name == L"..") continue;
-            std::wstring full = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(full);
-            } else {
-                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(full.c_str());
-            }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
+    for (const WIN32_FIND_DATAW& entry : Entries(folder)) {
+        std::wstring full = folder + L"\\" + entry.cFileName;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(full);
+        } else {
+            SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(full.c_str());
+        }
     }
     RemoveDirectoryW(folder.c_str());
 }
 
 ScratchDir::ScratchDir(std::wstring_view name) {
     static std::atomic<int> counter{0};
-    static const std::wstring root = TestRoot();
-    path_ = root + L"\\" + std::wstring(name) + L"-" + std::to_wstring(++counter);
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);  // ends in a backslash
+    path_ = temp + (L"kwtest-" + std::to_wstring(GetCurrentProcessId()) + L"-") + std::wstring(name) + L"-" +
+            std::to_wstring(++counter);
     RemoveTree(path_);
     if (!CreateDirectoryW(path_.c_str(), nullptr)) throw std::runtime_error("cannot create scratch dir");
 }
@@ -73,110 +86,52 @@ std::string ReadBytes(const std::wstring& path) {
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ListFolder(const std::wstring& folder) {
-    std::wstring names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (!names.empty()) names += L" ";
-        names += name;
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-    return names;
+    std::vector<std::wstring> names;
+    for (const WIN32_FIND_DATAW& entry : Entries(folder)) names.push_back(entry.cFileName);
+    std::sort(names.begin(), names.end());
+    std::wstring joined;
+    for (const std::wstring& name : names) joined += (joined.empty() ? L"" : L" ") + name;
+    return joined;
 }
 
 std::string Narrow(const std::wstring& text) { return kw::ToUtf8(text); }
 
 std::wstring ProgramFolder() {
-    wchar_t buffer[4096] = {};
-    DWORD n = GetModuleFileNameW(nullptr, buffer, 4096);
-    std::wstring path(buffer, n);
-    return path.substr(0, path.find_last_of(L"\\/"));
+    wchar_t path[4096] = {};
+    GetModuleFileNameW(nullptr, path, 4096);
+    return std::wstring(path, wcsrchr(path, L'\\'));
 }
 
-namespace {
-
-// Drains one pipe on its own thread so that neither stream can block the child.
-struct PipeReader {
-    HANDLE pipe;
-    std::string data;
-    static DWORD WINAPI Run(void* self) {
-        auto* reader = static_cast<PipeReader*>(self);
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(reader->pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) reader->data.append(buffer, got);
-        return 0;
-    }
-};
-
-std::wstring BuildEnvironment(const std::vector<std::wstring>& changes) {
-    std::vector<std::wstring> vars;
-    wchar_t* block = GetEnvironmentStringsW();
-    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) vars.emplace_back(p);
-    FreeEnvironmentStringsW(block);
-    for (const std::wstring& change : changes) {
-        std::wstring name = change.substr(0, change.find(L'=') + 1);
-        for (auto it = vars.begin(); it != vars.end();) {
-            if (_wcsnicmp(it->c_str(), name.c_str(), name.size()) == 0) it = vars.erase(it); else ++it;
-        }
-        if (change.size() > name.size()) vars.push_back(change);
-    }
-    std::wstring result;
-    for (const std::wstring& v : vars) result += v + L'\0';
-    result += L'\0';
-    return result;
-}
-
-}  // namespace
-
-Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment) {
-    return RunCaptured(commandLine, environment, 0, nullptr);
-}
-
-Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment, DWORD flags,
+Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment,
                      const std::function<void(DWORD processId)>& during) {
-    Captured captured;
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE outRead, outWrite, errRead, errWrite;
-    CreatePipe(&outRead, &outWrite, &inherit, 0);
-    CreatePipe(&errRead, &errWrite, &inherit, 0);
-    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
+    // Into files rather than pipes: nothing can block the child, and no reader waits for its children.
+    ScratchDir dir(L"captured");
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    auto create = [&](const wchar_t* name) {
+        return CreateFileW(dir.File(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    };
+    STARTUPINFOW startup{sizeof startup};
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = outWrite;
-    startup.hStdError = errWrite;
+    startup.hStdOutput = create(L"out");
+    startup.hStdError = create(L"err");
     PROCESS_INFORMATION process{};
-    std::wstring mutableLine = commandLine;
-    std::wstring env = BuildEnvironment(environment);
-    BOOL started = CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT | flags,
-                                  env.data(), nullptr, &startup, &process);
-    CloseHandle(outWrite);
-    CloseHandle(errWrite);
-    PipeReader outReader{outRead, {}};
-    PipeReader errReader{errRead, {}};
-    if (started) {
-        HANDLE threads[2] = {CreateThread(nullptr, 0, PipeReader::Run, &outReader, 0, nullptr),
-                             CreateThread(nullptr, 0, PipeReader::Run, &errReader, 0, nullptr)};
+    std::wstring line = commandLine, env = BuildEnvironment(environment);
+    Captured captured;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT, env.data(), nullptr,
+                       &startup, &process)) {
         if (during) during(process.dwProcessId);
         WaitForSingleObject(process.hProcess, INFINITE);
-        WaitForMultipleObjects(2, threads, TRUE, INFINITE);
-        CloseHandle(threads[0]);
-        CloseHandle(threads[1]);
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
         captured.exitCode = static_cast<int>(code);
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
-    CloseHandle(outRead);
-    CloseHandle(errRead);
-    captured.out = std::move(outReader.data);
-    captured.err = std::move(errReader.data);
+    CloseHandle(startup.hStdOutput);
+    CloseHandle(startup.hStdError);
+    captured.out = ReadBytes(dir.File(L"out"));
+    captured.err = ReadBytes(dir.File(L"err"));
     return captured;
 }
 

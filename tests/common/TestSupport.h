@@ -32,7 +32,7 @@ void RemoveTree(const std::wstring& folder);
 void WriteBytes(const std::wstring& path, std::string_view bytes);
 std::string ReadBytes(const std::wstring& path);  // empty when missing
 bool FileExists(const std::wstring& path);
-// Names of the entries in a folder (no "." and "..").
+// Names of the entries in a folder (no "." and ".."), in name order, separated by blanks.
 std::wstring ListFolder(const std::wstring& folder);
 
 std::string Narrow(const std::wstring& text);  // UTF-8, for messages
@@ -41,16 +41,14 @@ std::string Narrow(const std::wstring& text);  // UTF-8, for messages
 std::wstring ProgramFolder();
 
 // Runs a command line to its end with standard output and error captured (as bytes) and the
-// given extra environment lines ("NAME=value"; "NAME=" removes NAME). Returns the exit code,
-// or -1 when the program could not be started.
+// given extra environment lines ("NAME=value"; "NAME=" removes NAME), calling during(process id)
+// while it runs. The exit code is -1 when the program could not be started.
 struct Captured {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
-Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment = {});
-// The same, with extra creation flags, calling during(process id) while the program runs.
-Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment, DWORD flags,
-                     const std::function<void(DWORD processId)>& during);
+Captured RunCaptured(const std::wstring& commandLine, const std::vector<std::wstring>& environment = {},
+                     const std::function<void(DWORD processId)>& during = nullptr);
 
 }  // namespace kwtest

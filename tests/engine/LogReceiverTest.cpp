@@ -1,6 +1,5 @@
-// The one receiver of WM_LOG_TEXT: lines split at CR LF, pieces joined whole (CR LF and
-// double-byte characters split between pieces included), every record freed once, and the
-// throttle's count kept by the receiver alone.
+// The one receiver of WM_LOG_TEXT: lines split at CR LF, pieces joined whole (CR LF and double-byte
+// characters cut between pieces included), every record freed once, and the throttle.
 #include <gtest/gtest.h>
 
 #include "common/RunSupport.h"
@@ -43,8 +42,6 @@ std::string LongLog() {
     return log + "last line without end";
 }
 
-constexpr unsigned kShiftJis = 932;
-
 // What the whole log shows as, converted in one go.
 Lines WholeLines(const std::string& log, unsigned codePage = CP_ACP) {
     int n = MultiByteToWideChar(codePage, 0, log.data(), static_cast<int>(log.size()), nullptr, 0);
@@ -56,15 +53,13 @@ Lines WholeLines(const std::string& log, unsigned codePage = CP_ACP) {
 TEST(LogLineJoiner, LinesCutAnywhereArriveWhole) {
     const std::string log = LongLog();
     for (size_t piece : {size_t{1}, size_t{2}, size_t{7}, size_t{2048}}) {
-        LogLineJoiner joiner(kShiftJis);
+        LogLineJoiner joiner(932);  // Shift-JIS
         Lines lines;
         for (size_t at = 0; at < log.size(); at += piece) {
-            Lines more = joiner.Feed(std::string_view(log).substr(at, piece));
-            lines.insert(lines.end(), more.begin(), more.end());
+            for (const std::wstring& line : joiner.Feed(std::string_view(log).substr(at, piece))) lines.push_back(line);
         }
-        Lines rest = joiner.Flush();
-        lines.insert(lines.end(), rest.begin(), rest.end());
-        EXPECT_EQ(lines, WholeLines(log, kShiftJis)) << piece;
+        for (const std::wstring& line : joiner.Flush()) lines.push_back(line);
+        EXPECT_EQ(lines, WholeLines(log, 932)) << piece;
     }
     // A CR LF pair cut in two separates the lines; nothing stays behind after a flush.
     LogLineJoiner joiner;
@@ -138,9 +133,7 @@ TEST(PostLogText, NoWindowIsNoDelivery) {
     EXPECT_FALSE(PostLogText("x", 1, false, nullptr, nullptr));
     EXPECT_FALSE(PostLogLine(L"Building Tool ...", nullptr, nullptr));
     EXPECT_FALSE(PostRunFinished(nullptr));
-    EXPECT_EQ(LogTextInFlight(nullptr), 0);
-    // Nothing went to this thread's own queue, where nobody would free it.
-    MSG message;
+    MSG message;  // nothing went to this thread's own queue, where nobody would free it
     EXPECT_FALSE(PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_RUN_FINISHED, WM_LOG_TEXT, PM_REMOVE));
 }
 

@@ -3,49 +3,43 @@
 #include <gtest/gtest.h>
 
 #include "common/RunSupport.h"
-#include "common/SortedFolder.h"
 #include "engine/RunControl.h"
 #include "engine/RunSettings.h"
 #include "engine/StampVersions.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 
-using namespace kw;
+namespace kw {
+namespace {
+
 using kwtest::ReadBytes;
 using kwtest::WriteBytes;
 using Lines = std::vector<std::wstring>;
 
-namespace {
+const char kScript[] = "VS_VERSION_INFO VERSIONINFO\r\n FILEVERSION 1,0,3,4\r\n PRODUCTVERSION 1,0,3,4\r\n"
+                       "            VALUE \"FileVersion\", \"1.0.3.4\\0\"\r\n"
+                       "            VALUE \"ProductVersion\", \"1.0.3.4\\0\"\r\nEND\r\n";
 
-FILETIME WriteTime(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
-    return data.ftLastWriteTime;
-}
-
+// Projects 1 to 7 of one folder, each with its resource file: Calc.rc, Tool.vbp, Gone.rc (missing),
+// Odd.rc (of a VC7 project), Other.vbp, Held.rc and Kept.rc.
 class StampVersionsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        rc_ = dir_.File(L"Calc.rc");
-        vbp_ = dir_.File(L"Tool.vbp");
-        other_ = dir_.File(L"Other.vbp");
-        gone_ = dir_.File(L"Gone.rc");
-        odd_ = dir_.File(L"Odd.rc");
         std::vector<kwtest::TestProject> projects;
-        const wchar_t* kinds[][2] = {{L"Calc", L"VC6"}, {L"Tool", L"VB6"}, {L"Gone", L"VC6"}, {L"Odd", L"VC7"}, {L"Other", L"VB6"}};
+        const wchar_t* kinds[][2] = {{L"Calc", L"VC6"}, {L"Tool", L"VB6"}, {L"Gone", L"VC6"}, {L"Odd", L"VC7"},
+                                     {L"Other", L"VB6"}, {L"Held", L"VC6"}, {L"Kept", L"VC6"}};
         for (const auto& [name, kind] : kinds) {
             projects.push_back({std::to_wstring(projects.size() + 1), name, kind, dir_.Path()});
         }
         kwtest::WritePackage(dir_.File(L"suite.kwp"), projects);
         ASSERT_EQ(document_.OpenPackage(dir_.File(L"suite.kwp")), 0);
-        WriteBytes(rc_, kScript);
+        for (const wchar_t* script : {L"Calc.rc", L"Odd.rc", L"Held.rc", L"Kept.rc"}) {
+            WriteBytes(dir_.File(script), kScript);
+        }
         WriteBytes(vbp_, "Type=Exe\r\nMajorVer=1\r\nMinorVer=0\r\nRevisionVer=12\r\nName=\"Tool\"\r\n");
-        WriteBytes(other_, "Type=Exe\r\nRevisionVer=7\r\nMajorVer=9\r\nMinorVer=8\r\n");
-        WriteBytes(odd_, kScript);
         saved_ = TheRunSettings();
         TheRunSettings().document = &document_;
     }
-
     void TearDown() override { TheRunSettings() = saved_; }
 
     Lines Run(std::vector<int> targets, ActionSet actions, VersionQuad version = {}) {
@@ -60,121 +54,73 @@ protected:
         return receiver_.Lines();
     }
 
-    // The summary's lines for the targets that did not succeed.
-    Lines Failures() const {
-        Lines lines = TheRunOutcome().SummaryLines();
-        return Lines(lines.begin() + 1, lines.end());
-    }
-
-    static constexpr const char* kScript =
-        "VS_VERSION_INFO VERSIONINFO\r\n FILEVERSION 1,0,3,4\r\n PRODUCTVERSION 1,0,3,4\r\n"
-        "            VALUE \"FileVersion\", \"1.0.3.4\\0\"\r\n"
-        "            VALUE \"ProductVersion\", \"1.0.3.4\\0\"\r\nEND\r\n";
-
-    const std::wstring title_ = L"Versionating";
+    const std::wstring title_ = LoadResourceString(119) + L" ";
     kwtest::ScratchDir dir_{L"step"};
-    std::wstring rc_, vbp_, other_, gone_, odd_;
+    const std::wstring rc_ = dir_.File(L"Calc.rc"), vbp_ = dir_.File(L"Tool.vbp");
     PackageDocument document_;
     kwtest::RunReceiver receiver_;
     RunSettings saved_;
 };
 
-}  // namespace
-
-TEST_F(StampVersionsTest, SetLogsTheNumbersOncePerTarget) {
-    ASSERT_EQ(LoadResourceString(119), title_);
-    auto lines = Run({1, 2}, ActionSetVersion, VersionQuad{2, 1, 0, 7});
-    EXPECT_EQ(lines, (Lines{title_ + L" " + rc_ + L" -> 2.1.0.7", title_ + L" " + vbp_ + L" -> 2.1.0"}));
-    EXPECT_EQ(ReadBytes(rc_), "VS_VERSION_INFO VERSIONINFO\r\n FILEVERSION 2,1,0,7\r\n PRODUCTVERSION 2,1,0,7\r\n"
-                              "            VALUE \"FileVersion\", \"2.1.0.7\\0\"\r\n"
-                              "            VALUE \"ProductVersion\", \"2.1.0.7\\0\"\r\nEND\r\n");
-    EXPECT_EQ(ReadBytes(vbp_), "Type=Exe\r\nMajorVer=2\r\nMinorVer=1\r\nRevisionVer=0\r\nName=\"Tool\"\r\n");
-    EXPECT_EQ(Sorted(dir_.Path()), L"Calc.rc Odd.rc Other.vbp Tool.vbp suite.kwp");
-    EXPECT_EQ(TheRunOutcome().ExitCode(), kExitSucceeded);
-}
-
-TEST_F(StampVersionsTest, IncrementLogsWhatEachFileNowHolds) {
-    auto lines = Run({1, 2}, ActionAutoIncrement, VersionQuad{5, 5, 5, 5});
-    EXPECT_EQ(lines, (Lines{title_ + L" " + rc_ + L" ...", L" -> 1.0.4.4", title_ + L" " + vbp_ + L" ...",
-                            L" -> 1.0.13"}));
-    EXPECT_EQ(ReadBytes(vbp_), "Type=Exe\r\nMajorVer=1\r\nMinorVer=0\r\nRevisionVer=13\r\nName=\"Tool\"\r\n");
-    // Major and minor of the project file, build and revision of the script's last version line.
-    const VersionQuad& v = TheRunSettings().version;
-    EXPECT_EQ((std::vector<std::uint32_t>{v.major, v.minor, v.build, v.revision}),
-              (std::vector<std::uint32_t>{1, 0, 4, 4}));
-
-    // MajorVer after RevisionVer: the log uses the numbers held before; a wrapped RevisionVer is
-    // logged as written.
-    WriteBytes(vbp_, "MajorVer=4\r\nMinorVer=5\r\nRevisionVer=2147483647\r\n");
-    lines = Run({2, 5}, ActionAutoIncrement);
-    EXPECT_EQ(lines, (Lines{title_ + L" " + vbp_ + L" ...", L" -> 4.5.-2147483648", title_ + L" " + other_ + L" ...",
-                            L" -> 4.5.8"}));
-    EXPECT_EQ(ReadBytes(vbp_), "MajorVer=4\r\nMinorVer=5\r\nRevisionVer=-2147483648\r\n");
-    EXPECT_EQ(TheRunSettings().version.major, 9u);
-}
-
-TEST_F(StampVersionsTest, FailedTargetsSayWhyAndFailTheirStep) {
-    WriteBytes(vbp_, "MajorVer=1\r\n");
-    ASSERT_TRUE(SetFileAttributesW(vbp_.c_str(), FILE_ATTRIBUTE_READONLY));
-    WriteBytes(other_, "Type=Exe\n MajorVer=1\n");  // LF line ends: no version line is seen
-    const FILETIME before = WriteTime(other_);
-    auto lines = Run({3, 2, 4, 99, 5, 1}, ActionAutoIncrement);
-    EXPECT_EQ(lines, (Lines{
-                         title_ + L" " + gone_ + L" ...", L"Not stamped: " + gone_ + L" does not exist.",
-                         title_ + L" " + vbp_ + L" ...", L"Not stamped: " + vbp_ + L" is read-only; the file is unchanged.",
-                         title_ + L" " + odd_ + L" ...",
-                         L"Not stamped: " + odd_ + L" belongs to a project that is neither VC6 nor VB6; the file is unchanged.",
-                         title_ + L"  ...",  // a project the package doesn't hold
-                         L"Not stamped: the package names no resource file for this project.",
-                         title_ + L" " + other_ + L" ...", L"No version line found in " + other_ + L"; the file is unchanged.",
-                         title_ + L" " + rc_ + L" ...", L" -> 1.0.4.4"}));
-    EXPECT_EQ(ReadBytes(vbp_), "MajorVer=1\r\n");
-    EXPECT_EQ(ReadBytes(other_), "Type=Exe\n MajorVer=1\n");
-    const FILETIME after = WriteTime(other_);
-    EXPECT_EQ(CompareFileTime(&before, &after), 0);
-    EXPECT_EQ(Sorted(dir_.Path()), L"Calc.rc Odd.rc Other.vbp Tool.vbp suite.kwp");
-    EXPECT_EQ(Failures(), (Lines{L"  Gone: version not stamped (file missing)", L"  Tool: version not stamped (read-only)",
-                                 L"  Odd: version not stamped (unknown project kind)",
-                                 L"  Project 99: version not stamped (no resource file named)",
-                                 L"  Other: version not stamped (no version line)"}));
-    EXPECT_EQ(TheRunOutcome().ExitCode(), kExitFailed);
-    SetFileAttributesW(vbp_.c_str(), FILE_ATTRIBUTE_NORMAL);
-}
-
-TEST_F(StampVersionsTest, UsersFilesAreNeverOverwritten) {
-    // A file of the user's named like the temporary file stays as it is, read-only or not.
-    WriteBytes(rc_ + L".new", "mine");
-    SetFileAttributesW((rc_ + L".new").c_str(), FILE_ATTRIBUTE_READONLY);
-    auto lines = Run({1}, ActionSetVersion, VersionQuad{2, 1, 0, 7});
-    EXPECT_EQ(lines.back(), L"Not stamped: " + rc_ + L".new already exists and is kept; the file is unchanged.");
-    EXPECT_EQ(ReadBytes(rc_ + L".new"), "mine");
-    EXPECT_EQ(ReadBytes(rc_), kScript);
-    SetFileAttributesW((rc_ + L".new").c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileW((rc_ + L".new").c_str());
-
-    HANDLE lock = CreateFileW(rc_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    lines = Run({1}, ActionSetVersion, VersionQuad{2, 1, 0, 7});
-    CloseHandle(lock);
-    EXPECT_EQ(lines.back(), L"Not stamped: " + rc_ + L" is in use by another program; the file is unchanged.");
-    EXPECT_EQ(ReadBytes(rc_), kScript);
-}
-
-TEST_F(StampVersionsTest, PartsAbove16BitsAreWrittenWithAWarning) {
-    auto lines = Run({1}, ActionSetVersion, VersionQuad{70000, 1, 2, 3});
-    EXPECT_EQ(lines, (Lines{title_ + L" " + rc_ + L" -> 70000.1.2.3",
-                            L"Warning: " + rc_ + L" now holds a version part above 65535; the resource compiler keeps "
-                            L"only 16 bits of each part."}));
-    EXPECT_NE(ReadBytes(rc_).find(" FILEVERSION 70000,1,2,3\r\n"), std::string::npos);
+TEST_F(StampVersionsTest, SetLogsTheNumbersOncePerTargetAndWarnsAbove16Bits) {
+    EXPECT_EQ(title_, L"Versionating ");
+    EXPECT_EQ(Run({1, 2}, ActionSetVersion, VersionQuad{70000, 1, 0, 7}),
+              (Lines{title_ + rc_ + L" -> 70000.1.0.7",
+                     L"Warning: " + rc_ + L" now holds a version part above 65535; the resource compiler "
+                     L"keeps only 16 bits of each part.", title_ + vbp_ + L" -> 70000.1.0"}));
+    EXPECT_NE(ReadBytes(rc_).find(" FILEVERSION 70000,1,0,7\r\n PRODUCTVERSION 70000,1,0,7\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes(vbp_), "Type=Exe\r\nMajorVer=70000\r\nMinorVer=1\r\nRevisionVer=0\r\nName=\"Tool\"\r\n");
     EXPECT_TRUE(TheRunOutcome().targets.at(0).warned);
     EXPECT_EQ(TheRunOutcome().ExitCode(), kExitSucceeded);
 }
 
-TEST_F(StampVersionsTest, NothingToDoPostsNothing) {
-    EXPECT_TRUE(Run({}, ActionAutoIncrement).empty());
-    EXPECT_TRUE(Run({1, 2}, ActionDebug).empty()) << "no version action: the step leaves the files alone";
-    EXPECT_EQ(ReadBytes(rc_), kScript);
-    TheRunSettings().document = nullptr;
-    EXPECT_EQ(Run({1}, ActionSetVersion, VersionQuad{1, 2, 3, 4}),
-              (Lines{title_ + L"  -> 1.2.3", L"Not stamped: the package names no resource file for this project."}));
+TEST_F(StampVersionsTest, FailedTargetsSayWhyKeepEveryByteAndFailTheirStep) {
+    const std::wstring& tool = vbp_;
+    const std::wstring other = dir_.File(L"Other.vbp"), held = dir_.File(L"Held.rc");
+    const std::wstring kept = dir_.File(L"Kept.rc"), gone = dir_.File(L"Gone.rc"), odd = dir_.File(L"Odd.rc");
+    WriteBytes(tool, "MajorVer=1\r\n");
+    ASSERT_TRUE(SetFileAttributesW(tool.c_str(), FILE_ATTRIBUTE_READONLY));
+    WriteBytes(other, "Type=Exe\n MajorVer=1\n");  // LF line ends: no version line is seen
+    WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+    GetFileAttributesExW(other.c_str(), GetFileExInfoStandard, &before);
+    // The user's own file named like the temporary one stays as it is, read-only or not.
+    WriteBytes(kept + L".new", "mine");
+    SetFileAttributesW((kept + L".new").c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE lock = CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    Lines lines = Run({3, 2, 4, 99, 5, 6, 7, 1}, ActionAutoIncrement);
+    CloseHandle(lock);
+    const std::wstring unchanged = L"; the file is unchanged.";
+    EXPECT_EQ(lines, (Lines{title_ + gone + L" ...", L"Not stamped: " + gone + L" does not exist.",
+                            title_ + tool + L" ...", L"Not stamped: " + tool + L" is read-only" + unchanged,
+                            title_ + odd + L" ...",
+                            L"Not stamped: " + odd + L" belongs to a project that is neither VC6 nor VB6" + unchanged,
+                            title_ + L" ...",  // a project the package doesn't hold
+                            L"Not stamped: the package names no resource file for this project.",
+                            title_ + other + L" ...", L"No version line found in " + other + unchanged,
+                            title_ + held + L" ...",
+                            L"Not stamped: " + held + L" is in use by another program" + unchanged,
+                            title_ + kept + L" ...",
+                            L"Not stamped: " + kept + L".new already exists and is kept" + unchanged,
+                            title_ + rc_ + L" ...", L" -> 1.0.4.4"}));
+    EXPECT_EQ(ReadBytes(tool), "MajorVer=1\r\n");
+    EXPECT_EQ(ReadBytes(other), "Type=Exe\n MajorVer=1\n");
+    GetFileAttributesExW(other.c_str(), GetFileExInfoStandard, &after);
+    EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+    EXPECT_EQ(ReadBytes(kept + L".new"), "mine");
+    EXPECT_EQ(ReadBytes(held) + ReadBytes(kept), std::string(kScript) + kScript);
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()),
+              L"Calc.rc Held.rc Kept.rc Kept.rc.new Odd.rc Other.vbp Tool.vbp suite.kwp");
+    Lines summary = TheRunOutcome().SummaryLines();
+    EXPECT_EQ(Lines(summary.begin() + 1, summary.end()),
+              (Lines{L"  Gone: version not stamped (file missing)", L"  Tool: version not stamped (read-only)",
+                     L"  Odd: version not stamped (unknown project kind)",
+                     L"  Project 99: version not stamped (no resource file named)",
+                     L"  Other: version not stamped (no version line)", L"  Held: version not stamped (in use)",
+                     L"  Kept: version not stamped (.new file exists)"}));
+    EXPECT_EQ(TheRunOutcome().ExitCode(), kExitFailed);
+    SetFileAttributesW(tool.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
+
+}  // namespace
+}  // namespace kw

@@ -57,8 +57,9 @@ protected:
 
 // Every case read in chunks of 1 to 17 bytes and whole, so that seams fall everywhere.
 TEST_F(StampFileTest, OnlyTheNumbersChangeWhereverTheChunksEnd) {
-    // 0A0D 0D0A holds the bytes CR LF, but not the units: the line goes on to its marker.
-    const std::wstring head = L"// \x00A9 \x30AB\x30EB\x30AF \xD83D\xDD25\r\n\x0A0D\x0D0A FILEVERSION ";
+    // 0A0D 0D0A holds the bytes CR LF, but not the units: the line goes on to its marker. A
+    // surrogate pair in place of the blank is one character.
+    const std::wstring head = L"// \x00A9 \x30AB\x30EB\x30AF \xD83D\xDD25\r\n\x0A0D\x0D0A FILEVERSION\xD83D\xDE00";
     const std::wstring utf16 = head + L"9,9,9,9\r\n   VALUE \"ProductVersion\", \"1.0.3.4\\0\"\r\nEND";
     const std::wstring utf16After = head + L"9,9,10,9\r\n   VALUE \"ProductVersion\", \"1.0.4.4\\0\"\r\nEND";
     // Double-byte characters whose second bytes are a backslash, '@' and '|'.
@@ -94,6 +95,8 @@ TEST_F(StampFileTest, OnlyTheNumbersChangeWhereverTheChunksEnd) {
          TextEncoding::Utf16Le},
         {"UTF-16 big-endian", Utf16(utf16, true), ActionAutoIncrement, Utf16(utf16After, true), script,
          StampFailure::None, TextEncoding::Utf16Be},
+        {"UTF-16 project file", Utf16(L"RevisionVer=12\r\n", false), ActionAutoIncrement,
+         Utf16(L"RevisionVer=13\r\n", false), {L" -> 2.1.13"}, StampFailure::None, TextEncoding::Utf16Le, CompilerVB6},
         {"odd last byte", Utf16(L" FILEVERSION 1,0,0,1\r\n", false) + "X", ActionSetVersion,
          Utf16(L" FILEVERSION 2,1,0,7\r\n", false) + "X", none, StampFailure::None, TextEncoding::Utf16Le},
         // Only CR LF ends a line: the last line without one is left alone.

@@ -1,5 +1,5 @@
 // The line rules on their own: resource-script and project-file lines, number reading, and lines
-// holding double-byte, UTF-8 and UTF-16 text.
+// holding double-byte and UTF-8 text (UTF-16 lines are in the file tests).
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -37,14 +37,10 @@ TEST(VersionRules, EachLineOnItsOwn) {
         const CharSteps* steps = &kSingle;
     } cases[] = {
         {rc, " FILEVERSION 1,0,0,1\r\n", set, " FILEVERSION 2,1,0,7\r\n", L"", "2.1.0.7"},
-        {rc, " PRODUCTVERSION 1,0,0,1\r\n", set, " PRODUCTVERSION 2,1,0,7\r\n"},
         // Text before the marker stays; what followed the numbers goes.
         {rc, "\t FILEVERSION  1, 0, 0, 1 // old\r\n", set, "\t FILEVERSION 2,1,0,7\r\n"},
-        {rc, value + "\"FileVersion\", \"1.0.0.1" + ends, set, value + "\"FileVersion\", \"2.1.0.7" + ends},
         {rc, value + "\"ProductVersion\", \"1, 0, 0, 1" + ends, set, value + "\"ProductVersion\", \"2.1.0.7" + ends},
-        {rc, " FILEVERSION 1,0,3,4\r\n", increment, " FILEVERSION 1,0,4,4\r\n", L"", "1.0.4.4"},
         {rc, " PRODUCTVERSION 7,6,5,4 // x\r\n", increment, " PRODUCTVERSION 7,6,6,4\r\n", L"", "7.6.6.4"},
-        {rc, value + "\"FileVersion\", \"1.0.3.4" + ends, increment, value + "\"FileVersion\", \"1.0.4.4" + ends},
         {rc, value + "\"ProductVersion\", \"1.0.3.4" + ends, increment, value + "\"ProductVersion\", \"1.0.4.4" + ends,
          L" -> 1.0.4.4", "1.0.4.4"},
         // Build wraps at the top without carrying into revision.
@@ -97,20 +93,6 @@ TEST(VersionRules, EachLineOnItsOwn) {
             EXPECT_EQ(Quad(v), c.stored) << c.before;
         }
     }
-}
-
-TEST(VersionRules, Utf16LinesFollowTheSameRules) {
-    VersionQuad v{2, 1, 0, 7};
-    std::wstring line = L"\x00C9\x0301 VALUE \"ProductVersion\", \"1.0.3.4\\0\"\r\n";
-    EXPECT_EQ(ApplyResourceScriptRules(line, ActionAutoIncrement, v), L" -> 1.0.4.4");
-    EXPECT_EQ(line, L"\x00C9\x0301 VALUE \"ProductVersion\", \"1.0.4.4\\0\"\r\n");
-    // A surrogate pair in place of the blank is one character.
-    line = L" FILEVERSION\xD83D\xDE00" L"9,9,9,9\r\n";
-    ApplyResourceScriptRules(line, ActionSetVersion, v);
-    EXPECT_EQ(line, L" FILEVERSION\xD83D\xDE00" L"1,0,4,4\r\n");
-    line = L"RevisionVer=12\r\n";
-    EXPECT_EQ(ApplyProjectFileRules(line, ActionAutoIncrement, v), L" -> 1.0.13");
-    EXPECT_EQ(line, L"RevisionVer=13\r\n");
 }
 
 // (Revisions read, saturated and wrapped are in the table above.)

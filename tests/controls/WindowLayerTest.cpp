@@ -162,8 +162,6 @@ TEST_F(DialogTest, ControlViewsReadWholeTextsAndAnswerEmptyForMissingRows) {
     EXPECT_EQ(rows.Image(1), 7);
     EXPECT_EQ(rows.ItemData(rows.FindData(30)), 30);
     EXPECT_EQ(rows.ItemData(99), 0);
-    rows.SetSelected(-1, true);
-    EXPECT_EQ(rows.SelectedCount(), 3);
 }
 
 TEST(MessageOnlyWindowTest, ProcedureGetsTheMessagesAndTheWindowGoesWithTheObject) {

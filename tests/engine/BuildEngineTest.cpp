@@ -162,9 +162,7 @@ TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
     const Lines shown = {L"P1.exe - 1 error(s), 0 warning(s)", L"P5.exe - 0 error(s), 0 warning(s)",
                          msdev_ + L" crashed (exception 0xC0000005).", msdev_ + L" ended with exit code 259.",
                          msdev_ + L" ended with exit code 3."};
-    for (const std::wstring& line : shown) {
-        EXPECT_TRUE(Shows(line)) << ToUtf8(line);
-    }
+    for (const std::wstring& line : shown) EXPECT_TRUE(Shows(line)) << ToUtf8(line);
     EXPECT_EQ(Summary(), (Lines{L"Summary: 5 targets, 1 succeeded, 4 failed, 0 not run.",
                                 L"  P1 (Win32 Debug): 1 error(s), 0 warning(s)",
                                 L"  P2 (Win32 Debug): crashed (exception 0xC0000005)",

@@ -56,8 +56,7 @@ TEST_F(PackageEditTest, StagedSettingsAreCommittedBySaveAndDroppedByDiscard) {
     record.debugConfig = L"";
     ASSERT_EQ(doc_.SetProjectSettings(1, record), 0);
     EXPECT_EQ(doc_.SetProjectSettings(5, record), -1);
-    const std::wstring staged = L"0|Utility|2|C:\\Src\\Util||Win32 Release|C:\\Src\\Util\\Util.rc|Y";
-    EXPECT_EQ(Settings(doc_, 1), staged);
+    EXPECT_EQ(Settings(doc_, 1), L"0|Utility|2|C:\\Src\\Util||Win32 Release|C:\\Src\\Util\\Util.rc|Y");
     record.name = L"Utility2";  // staging again rewrites the same TempData
     ASSERT_EQ(doc_.SetProjectSettings(1, record), 0);
     EXPECT_EQ(NameOf(1), L"Utility2");

@@ -89,7 +89,9 @@ TEST(VersionRules, EachLineOnItsOwn) {
         std::string line = c.before;
         EXPECT_EQ(c.rules(line, c.actions, v, *c.steps), c.log) << c.before;
         EXPECT_EQ(line, c.after) << c.before;
-        if (c.stored) EXPECT_EQ(Quad(v), c.stored) << c.before;
+        if (c.stored) {
+            EXPECT_EQ(Quad(v), c.stored) << c.before;
+        }
     }
 }
 

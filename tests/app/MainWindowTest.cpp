@@ -584,6 +584,16 @@ TEST_F(MainWindowTest, TheApplicationKeepsTheWholeFirstArgumentAndNeedsATemporar
     wchar_t temp[1024] = {}, tmp[1024] = {};
     GetEnvironmentVariableW(L"TEMP", temp, 1024);
     GetEnvironmentVariableW(L"TMP", tmp, 1024);
+    // TEMP wins whenever it is set, even empty; TMP only stands in for a missing TEMP.
+    const struct { const wchar_t *temp, *tmp, *folder; } cases[] = {
+        {L"C:\\te mp", L"C:\\tmp", L"C:\\te mp"}, {L"", L"C:\\tmp", L""}, {nullptr, L"C:\\tmp", L"C:\\tmp"}};
+    for (const auto& c : cases) {
+        SetEnvironmentVariableW(L"TEMP", c.temp);
+        SetEnvironmentVariableW(L"TMP", c.tmp);
+        kw::Application application;
+        EXPECT_TRUE(application.FindTemporaryFolder()) << c.folder;
+        EXPECT_EQ(application.TemporaryFolder(), c.folder);
+    }
     SetEnvironmentVariableW(L"TEMP", nullptr);
     SetEnvironmentVariableW(L"TMP", nullptr);
     int result = kw::Application(2, argv).InitInstance();

@@ -263,6 +263,7 @@ void MainWindow::AddSelectedTargets() {
     ListView packages(Handle(), IDC_PACKAGE_LIST);
     std::vector<int> rows;
     for (int row = packages.NextSelected(-1); row >= 0; row = packages.NextSelected(row)) rows.push_back(row);
+    if (rows.empty()) return;
     CopyToTargets(rows);
 }
 
@@ -444,8 +445,9 @@ void MainWindow::AppendLine(HWND listBox, const std::wstring& line) {
     if (!IsWindow(listBox)) return;
     ListBox box(listBox);
     int index = box.AddLine(line);
-    if (index < 0) return;
+    // A last line that could not be added leaves the view where it is.
     lastAppended_ = index;
+    if (index < 0) return;
     appendedTo_ = listBox;
     // The horizontal scroll bar scrolls as far as the widest line.
     WindowDc dc(listBox);

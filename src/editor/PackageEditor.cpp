@@ -352,7 +352,7 @@ void PackageEditor::OnAddProject() {
             std::fflush(stdout);
         }
         CurrentPrompt().Message(Handle(), LoadResourceString(IDS_ERR_ADD_PROJECT),
-                                LoadResourceString(IDS_ERROR_OCCURED), MB_OK | MB_ICONERROR);
+                                LoadResourceString(IDS_ERROR_OCCURED), MB_OK);
         return;
     }
     FillProjectList();
@@ -396,7 +396,7 @@ void PackageEditor::OnSaveAndClose() {
     if (result == 0) result = document_.SavePackage();
     if (result != 0) {
         CurrentPrompt().Message(Handle(), LoadResourceString(IDS_ERR_SAVING), LoadResourceString(IDS_ERROR_OCCURED),
-                                MB_OK | MB_ICONERROR);
+                                MB_OK);
         return;
     }
     // The closing window takes the focus from its fields: that must not stage anything anew.

@@ -32,7 +32,7 @@ namespace {
 struct AppProject {
     int id;
     std::string name;
-    std::string compiler = "VC6";
+    std::string compiler = "VC6";  // empty: no Compiler element
     std::string folder;  // empty: none on disk
 };
 
@@ -41,8 +41,8 @@ std::string PackageXml(const std::string& name, const std::vector<AppProject>& p
     for (const AppProject& p : projects) {
         std::string resource = p.folder + "\\" + p.name + (p.compiler == "VB6" ? ".vbp" : ".rc");
         xml += "<Project><ProjectID>" + std::to_string(p.id) + "</ProjectID><Name>" + p.name +
-               "</Name><SourceLocation>" + p.folder + "</SourceLocation><Compiler>" + p.compiler +
-               "</Compiler><DebugConfig>Win32 Debug</DebugConfig><ReleaseConfig>Win32 Release</ReleaseConfig>"
+               "</Name><SourceLocation>" + p.folder + "</SourceLocation>" +
+               (p.compiler.empty() ? "" : "<Compiler>" + p.compiler + "</Compiler>") + "<DebugConfig>Win32 Debug</DebugConfig><ReleaseConfig>Win32 Release</ReleaseConfig>"
                "<ResourceFile>" + resource + "</ResourceFile><Registrable>N</Registrable></Project>";
     }
     return xml + "</Projects></Package>";
@@ -196,6 +196,12 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
     EXPECT_EQ(Enabled({IDC_ADD_ALL, IDC_ACTIONS_GROUP}), "--");
     EXPECT_EQ(window_->PackagePath(), dir_.File(L"empty.kwp"));
+
+    // A project that can't be listed (no Compiler) ends the list there without a word.
+    prompt_.fileAnswers.push_back(WritePackage("Cut", {{1, "A"}, {2, "B"}, {3, "C", ""}, {4, "D"}}, L"cut.kwp"));
+    Click(IDC_OPEN_PACKAGE);
+    EXPECT_EQ(prompt_.messages.size(), 2u);
+    EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (std::vector<int>{1, 2}));
 }
 
 TEST_F(MainWindowTest, OnlyTheEventLogAndExitFollowResizingAndTheTemplateSizeIsTheSmallest) {
@@ -584,6 +590,16 @@ TEST_F(MainWindowTest, TheApplicationKeepsTheWholeFirstArgumentAndNeedsATemporar
     wchar_t temp[1024] = {}, tmp[1024] = {};
     GetEnvironmentVariableW(L"TEMP", temp, 1024);
     GetEnvironmentVariableW(L"TMP", tmp, 1024);
+    // TEMP wins whenever it is set, even empty; TMP only stands in for a missing TEMP.
+    const struct { const wchar_t *temp, *tmp, *folder; } cases[] = {
+        {L"C:\\te mp", L"C:\\tmp", L"C:\\te mp"}, {L"", L"C:\\tmp", L""}, {nullptr, L"C:\\tmp", L"C:\\tmp"}};
+    for (const auto& c : cases) {
+        SetEnvironmentVariableW(L"TEMP", c.temp);
+        SetEnvironmentVariableW(L"TMP", c.tmp);
+        kw::Application application;
+        EXPECT_TRUE(application.FindTemporaryFolder()) << c.folder;
+        EXPECT_EQ(application.TemporaryFolder(), c.folder);
+    }
     SetEnvironmentVariableW(L"TEMP", nullptr);
     SetEnvironmentVariableW(L"TMP", nullptr);
     int result = kw::Application(2, argv).InitInstance();

@@ -230,6 +230,7 @@ TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAFailureIsReported) 
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(prompt_.messages[0].text, L"Adding the project failed.");
     EXPECT_EQ(prompt_.messages[0].caption, L"Error occured.");
+    EXPECT_EQ(prompt_.messages[0].type, static_cast<UINT>(MB_OK));
     EXPECT_EQ(prompt_.messages[0].owner, dialog_);
     Click(IDC_EDITOR_ADD_PROJECT);  // cancelled: nothing happens
     EXPECT_EQ(prompt_.messages.size(), 1u);
@@ -308,6 +309,7 @@ TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedA
         ASSERT_EQ(prompt_.messages.size(), 1u) << c.what;
         EXPECT_EQ(prompt_.messages[0].text, L"Failure while saving the data.");
         EXPECT_EQ(prompt_.messages[0].caption, L"Error occured.");
+        EXPECT_EQ(prompt_.messages[0].type, static_cast<UINT>(MB_OK)) << c.what;
         EXPECT_FALSE(editor_->Ended()) << c.what;
         if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
         SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -44,7 +44,8 @@ std::wstring CheckTemporaryFolder(const std::wstring& folder) {
     }
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return refuse(L"it is a file, not a folder");
     // The only sure test of writing is to write.
-    std::wstring probe = folder + L"\kw" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+    const bool separated = !folder.empty() && (folder.back() == L'\\' || folder.back() == L'/');
+    std::wstring probe = folder + (separated ? L"" : L"\\") + L"kw" + std::to_wstring(GetCurrentProcessId()) + L"-" +
                          std::to_wstring(GetTickCount()) + L".probe";
     HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);

@@ -121,6 +121,7 @@
 #define IDS_ALL_FILES               404
 #define IDS_ERR_SAVE_LOG            405
 #define IDS_PACKAGE_CAPTION         406
+#define IDS_RUN_NOT_STARTED         407
 
 // ---- end of main window --------------------------------------------------------------------
 

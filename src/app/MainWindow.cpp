@@ -381,10 +381,20 @@ void MainWindow::OnStart() {
     }
 
     try {
+        // A project the package can't find by its number (0, "abc", "007") can't be run: it is
+        // named in the log and counted as not run, never dropped silently.
         std::vector<int> ids;
-        for (int row = 0; row < rows; ++row) ids.push_back(static_cast<int>(targets.ItemData(row)));
+        std::vector<std::pair<int, std::wstring>> unusable;
+        for (int row = 0; row < rows; ++row) {
+            int id = static_cast<int>(targets.ItemData(row));
+            ProjectRecord record;
+            if (id != 0 && document_.GetProjectSettings(id, record) == 0) {
+                ids.push_back(id);
+            } else {
+                unusable.emplace_back(id, targets.RowText(row));
+            }
+        }
         runTargets_ = OrderTargets(std::move(ids));
-        if (runTargets_.empty()) return;
         runTargets_.push_back(0);
         runLog_ = std::make_unique<EventLogRef>();
         runLog_->listBox = Item(IDC_EVENT_LOG);
@@ -395,6 +405,9 @@ void MainWindow::OnStart() {
         runController_->SetVersionAction(version_ != 0, autoIncrement_ != 0, ReadVersionNumber(major_),
                                          ReadVersionNumber(minor_), ReadVersionNumber(buildNumber_),
                                          ReadVersionNumber(revision_));
+        for (const auto& [id, name] : unusable) {
+            runController_->AddNotRunTarget(id, name, L"no usable ProjectID");
+        }
         int started = runController_->StartRun(runTargets_.data(), Handle(), runLog_.get());
         if (started == kStartRefused) {
             ReleaseRun();
@@ -403,7 +416,12 @@ void MainWindow::OnStart() {
         }
         if (started != 0) {
             ReleaseRun();
+            CurrentPrompt().Message(Handle(), LoadResourceString(IDS_RUN_NOT_STARTED),
+                                    LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
             return;
+        }
+        for (const auto& [id, name] : unusable) {
+            AppendLine(runLog_->listBox, L"Project '" + name + L"' has no usable ProjectID; it is not run.");
         }
     } catch (...) {
         ReleaseRun();

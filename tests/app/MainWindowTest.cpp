@@ -323,6 +323,22 @@ TEST_F(MainWindowTest, StartRefusesNothingToDoReadsTheFieldsAsNumbersAndLocksThe
     EXPECT_FALSE(Greyed(IDM_EDIT_PACKAGE));
 }
 
+TEST_F(MainWindowTest, ATargetThePackageCantFindByNumberIsNamedAndCountedAsNotRun) {
+    WriteBytes(dir_.File(L"odd.kwp"),
+               "<Package><Name>Odd</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects><Project>"
+               "<ProjectID>abc</ProjectID><Name>Letters</Name><Compiler>VC6</Compiler></Project></Projects></Package>");
+    Open(dir_.File(L"odd.kwp"));
+    Click(IDC_ADD_ALL);
+    Click(IDC_VERSION);
+    Click(IDC_START);
+    ASSERT_TRUE(PumpUntil([&] { return !window_->RunInProgress(); }));
+    std::vector<std::wstring> lines = window_->EventLogLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), L"Project 'Letters' has no usable ProjectID; it is not run.");
+    EXPECT_NE(std::find(lines.begin(), lines.end(), L"Summary: 1 target, 0 succeeded, 0 failed, 1 not run."),
+              lines.end());
+}
+
 TEST_F(MainWindowTest, AutoIncrementFieldsShowWhatTheRunStamped) {
     // The fields end up with the numbers the last stamped file holds: the script's four, or the
     // project file's three (its revision is the third) with the fourth left as the run had it.

@@ -1,11 +1,10 @@
-// The main window: in-process, a hidden modeless window driven by clicks and commands with every
-// message box and file dialog answered by a scripted prompt; and kilnworks.exe as its own process,
-// driven from outside by control ids, whose driver also takes the photographs of scripts/screenshot.sh.
+// The main window: in-process, hidden, with a scripted prompt for message boxes and file dialogs; and
+// kilnworks.exe as its own process, driven from outside by control ids (also for scripts/screenshot.sh).
 #include <gtest/gtest.h>
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
-#include "common/TestSupport.h"
+#include "common/RunSupport.h"
 #include "engine/LogText.h"
 #include "engine/RunSettings.h"
 #include "resource.h"
@@ -25,42 +24,10 @@
 using kw::ListView;
 using kwtest::FileExists;
 using kwtest::ReadBytes;
+using kwtest::TestProject;
 using kwtest::WriteBytes;
 
 namespace {
-
-struct AppProject {
-    int id;
-    std::string name;
-    std::string compiler = "VC6";  // empty: no Compiler element
-    std::string folder;  // empty: none on disk
-};
-
-std::string PackageXml(const std::string& name, const std::vector<AppProject>& projects) {
-    std::string xml = "<Package><Name>" + name + "</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects>";
-    for (const AppProject& p : projects) {
-        std::string resource = p.folder + "\\" + p.name + (p.compiler == "VB6" ? ".vbp" : ".rc");
-        xml += "<Project><ProjectID>" + std::to_string(p.id) + "</ProjectID><Name>" + p.name +
-               "</Name><SourceLocation>" + p.folder + "</SourceLocation>" +
-               (p.compiler.empty() ? "" : "<Compiler>" + p.compiler + "</Compiler>") + "<DebugConfig>Win32 Debug</DebugConfig><ReleaseConfig>Win32 Release</ReleaseConfig>"
-               "<ResourceFile>" + resource + "</ResourceFile><Registrable>N</Registrable></Project>";
-    }
-    return xml + "</Projects></Package>";
-}
-
-// A project folder the stand-in builders can build: Name.dsp or Name.vbp, and standin.ini.
-void WriteProjectFolder(const AppProject& p, const std::string& standIn) {
-    std::wstring base = kw::FromUtf8(p.folder + "\\" + p.name);
-    CreateDirectoryW(kw::FromUtf8(p.folder).c_str(), nullptr);
-    const std::string& n = p.name;
-    if (p.compiler == "VB6") {
-        WriteBytes(base + L".vbp", "Type=Exe\r\nForm=frmMain.frm\r\nExeName32=\"" + n + ".exe\"\r\n");
-    } else {
-        WriteBytes(base + L".dsp", "!MESSAGE \"" + n + " - Win32 Release\" (based on \"Win32 (x86) Application\")\r\n"
-                                   "!MESSAGE \"" + n + " - Win32 Debug\" (based on \"Win32 (x86) Application\")\r\n");
-    }
-    WriteBytes(kw::FromUtf8(p.folder) + L"\\standin.ini", standIn);
-}
 
 // Handles this thread's messages until done() holds; false when it still doesn't after the limit.
 bool PumpUntil(const std::function<bool()>& done, DWORD limitMs = 60000) {
@@ -92,18 +59,19 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { application_.SetTemporaryFolder(dir_.Path()); }
 
-    std::wstring WritePackage(const std::string& name, const std::vector<AppProject>& projects,
-                              const wchar_t* file = L"p.kwp") {
-        WriteBytes(dir_.File(file), PackageXml(name, projects));
+    std::wstring Package(const std::vector<TestProject>& projects, const std::wstring& name = L"P",
+                         const wchar_t* file = L"p.kwp") {
+        kwtest::WritePackage(dir_.File(file), projects, name, L"1.0.0.0");
         return dir_.File(file);
     }
-    // Five projects whose ProjectIDs are 7, 2, 5, 9, 4 in package order; 9 is Basic, 4 of no known kind.
-    std::wstring FivePackage(const std::string& name = "Five") {
-        std::vector<AppProject> projects;
+    // ProjectIDs 7, 2, 5, 9, 4 in package order; 9 is Basic, 4 of no known kind.
+    std::wstring FivePackage(const std::wstring& name = L"Five") {
+        std::vector<TestProject> projects;
         for (int id : {7, 2, 5, 9, 4}) {
-            projects.push_back({id, "P" + std::to_string(id), id == 9 ? "VB6" : id == 4 ? "XX" : "VC6"});
+            std::wstring text = std::to_wstring(id);
+            projects.push_back({text, L"P" + text, id == 9 ? L"VB6" : id == 4 ? L"XX" : L"VC6"});
         }
-        return WritePackage(name, projects);
+        return Package(projects, name);
     }
     void Open(const std::wstring& package = std::wstring()) {
         window_ = std::make_unique<kw::MainWindow>(application_, package);
@@ -118,6 +86,13 @@ protected:
         std::string flags;
         for (int id : ids) flags += Control(id).Enabled() ? 'E' : '-';
         return flags;
+    }
+    // ">>", the check boxes in order, Start; with wait, true once the run has finished.
+    bool RunAll(std::initializer_list<int> checks, bool wait = true) const {
+        Click(IDC_ADD_ALL);
+        for (int id : checks) Click(id);
+        Click(IDC_START);
+        return !wait || PumpUntil([&] { return !window_->RunInProgress(); });
     }
     bool Greyed(int menuId) const { return GetMenuState(GetMenu(H()), menuId, MF_BYCOMMAND) & MF_GRAYED; }
     bool EditShown() const { return Control(IDC_EDIT_PACKAGE).Style() & WS_VISIBLE; }
@@ -160,7 +135,7 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     prompt_.messages.clear();
 
     // A 60-character name is cut in the caption; rows in package order with their kinds' images.
-    Open(FivePackage(std::string(60, 'N')));
+    Open(FivePackage(std::wstring(60, L'N')));
     EXPECT_EQ(Control(IDC_PACKAGE_GROUP).Text(), L"Package: " + std::wstring(54, L'N'));
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (std::vector<int>{7, 2, 5, 9, 4}));
     ListView packages(H(), IDC_PACKAGE_LIST);
@@ -187,7 +162,7 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     EXPECT_EQ(name, std::wstring(60, L'N'));
 
     // A package without projects: the hint, the empty list, and the targets of the old one gone.
-    prompt_.fileAnswers.push_back(WritePackage("Empty", {}, L"empty.kwp"));
+    prompt_.fileAnswers.push_back(Package({}, L"Empty", L"empty.kwp"));
     Click(IDC_OPEN_PACKAGE);
     ASSERT_EQ(prompt_.messages.size(), 2u);
     EXPECT_EQ(prompt_.messages[1].text, L"Hint: This package doesn't contain any project.");
@@ -198,7 +173,8 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     EXPECT_EQ(window_->PackagePath(), dir_.File(L"empty.kwp"));
 
     // A project that can't be listed (no Compiler) ends the list there without a word.
-    prompt_.fileAnswers.push_back(WritePackage("Cut", {{1, "A"}, {2, "B"}, {3, "C", ""}, {4, "D"}}, L"cut.kwp"));
+    prompt_.fileAnswers.push_back(
+        Package({{L"1", L"A"}, {L"2", L"B"}, {L"3", L"C", L""}, {L"4", L"D"}}, L"Cut", L"cut.kwp"));
     Click(IDC_OPEN_PACKAGE);
     EXPECT_EQ(prompt_.messages.size(), 2u);
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (std::vector<int>{1, 2}));
@@ -292,10 +268,7 @@ TEST_F(MainWindowTest, ActionsPanelFollowsItsCheckBoxes) {
 
 TEST_F(MainWindowTest, StartRefusesNothingToDoReadsTheFieldsAsNumbersAndLocksThePackageDuringTheRun) {
     Open(FivePackage());
-    Click(IDC_ADD_ALL);
-    Click(IDC_BUILD);
-    Click(IDC_CLEAN);
-    Click(IDC_START);
+    RunAll({IDC_BUILD, IDC_CLEAN}, false);
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(prompt_.messages[0].text, L"No action was selected for execution.");
     EXPECT_EQ(prompt_.messages[0].caption, L"Hint");
@@ -324,14 +297,8 @@ TEST_F(MainWindowTest, StartRefusesNothingToDoReadsTheFieldsAsNumbersAndLocksThe
 }
 
 TEST_F(MainWindowTest, ATargetThePackageCantFindByNumberIsNamedAndCountedAsNotRun) {
-    WriteBytes(dir_.File(L"odd.kwp"),
-               "<Package><Name>Odd</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects><Project>"
-               "<ProjectID>abc</ProjectID><Name>Letters</Name><Compiler>VC6</Compiler></Project></Projects></Package>");
-    Open(dir_.File(L"odd.kwp"));
-    Click(IDC_ADD_ALL);
-    Click(IDC_VERSION);
-    Click(IDC_START);
-    ASSERT_TRUE(PumpUntil([&] { return !window_->RunInProgress(); }));
+    Open(Package({{L"abc", L"Letters"}}));
+    ASSERT_TRUE(RunAll({IDC_VERSION}));
     std::vector<std::wstring> lines = window_->EventLogLines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), L"Project 'Letters' has no usable ProjectID; it is not run.");
@@ -342,24 +309,17 @@ TEST_F(MainWindowTest, ATargetThePackageCantFindByNumberIsNamedAndCountedAsNotRu
 TEST_F(MainWindowTest, AutoIncrementFieldsShowWhatTheRunStamped) {
     // The fields end up with the numbers the last stamped file holds: the script's four, or the
     // project file's three (its revision is the third) with the fourth left as the run had it.
-    const std::string demoScript = ReadBytes(kw::FromUtf8(KW_SOURCE_DIR "/demo/Calc/Calc.rc"));
-    CreateDirectoryW(dir_.File(L"Calc").c_str(), nullptr);
-    CreateDirectoryW(dir_.File(L"Tool").c_str(), nullptr);
-    WriteBytes(dir_.File(L"Tool\\Tool.vbp"), "Type=Exe\r\nMajorVer=3\r\nMinorVer=1\r\nRevisionVer=9\r\n");
-    AppProject calc{1, "Calc", "VC6", kw::ToUtf8(dir_.File(L"Calc"))};
-    AppProject tool{2, "Tool", "VB6", kw::ToUtf8(dir_.File(L"Tool"))};
-    const struct { std::vector<AppProject> projects; const wchar_t* fields; } cases[] = {
+    TestProject calc{L"1", L"Calc", L"VC6", dir_.File(L"Calc")}, tool{L"2", L"Tool", L"VB6", dir_.File(L"Tool")};
+    calc.resource = ReadBytes(kw::FromUtf8(KW_SOURCE_DIR "/demo/Calc/Calc.rc"));
+    tool.resource = "Type=Exe\r\nMajorVer=3\r\nMinorVer=1\r\nRevisionVer=9\r\n";
+    const struct { std::vector<TestProject> projects; const wchar_t* fields; } cases[] = {
         {{calc}, L"1.4.1.27"},
         {{calc, tool}, L"3.1.10.27"},
     };
     for (const auto& c : cases) {
-        WriteBytes(dir_.File(L"Calc\\Calc.rc"), demoScript);
-        Open(WritePackage("P", c.projects));
-        Click(IDC_ADD_ALL);
-        Click(IDC_VERSION);
-        Click(IDC_AUTO_INCREMENT);
-        Click(IDC_START);
-        ASSERT_TRUE(PumpUntil([&] { return !window_->RunInProgress(); }));
+        kwtest::WriteProjects(c.projects);
+        Open(Package(c.projects));
+        ASSERT_TRUE(RunAll({IDC_VERSION, IDC_AUTO_INCREMENT}));
         EXPECT_EQ(Fields(), c.fields);
     }
 }
@@ -473,13 +433,11 @@ TEST_F(MainWindowTest, EveryWayOfClosingEndsAnIdleWindow) {
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunAsksThenStopsAndEndsWithNoBuilderLeft) {
-    AppProject slow{1, "Slow", "VC6", kw::ToUtf8(dir_.File(L"Slow"))};
-    WriteProjectFolder(slow, "hang=3000\n");
-    Open(WritePackage("P", {slow}));
-    Click(IDC_ADD_ALL);
-    Click(IDC_BUILD);
-    Click(IDC_DEBUG);
-    Click(IDC_START);
+    TestProject slow{L"1", L"Slow", L"VC6", dir_.File(L"Slow")};
+    slow.standIn = "hang=3000\n";
+    kwtest::WriteProjects({slow});
+    Open(Package({slow}));
+    RunAll({IDC_BUILD, IDC_DEBUG}, false);
     ASSERT_TRUE(window_->RunInProgress());
 
     prompt_.messageAnswers = {IDNO, IDYES};
@@ -548,12 +506,12 @@ bool RunRemotely(HWND window, std::initializer_list<int> checks) {
 
 TEST(MainWindowProcessTest, RunsTheChosenBuildsAndShowsTheBuildersLines) {
     kwtest::ScratchDir dir(L"e2e");
-    AppProject calc{2, "Calc", "VC6", kw::ToUtf8(dir.File(L"Calc"))};
-    AppProject tool{1, "Tool", "VB6", kw::ToUtf8(dir.File(L"Tool"))};
-    for (const AppProject& p : {calc, tool}) {
-        WriteProjectFolder(p, "journal=" + kw::ToUtf8(dir.File(L"journal.txt")) + "\n");
-    }
-    WriteBytes(dir.File(L"e2e.kwp"), PackageXml("End to end", {calc, tool}));
+    std::string journalLine = "journal=" + kw::ToUtf8(dir.File(L"journal.txt")) + "\n";
+    std::vector<TestProject> projects = {{L"2", L"Calc", L"VC6", dir.File(L"Calc")},
+                                         {L"1", L"Tool", L"VB6", dir.File(L"Tool")}};
+    for (TestProject& p : projects) p.standIn = journalLine;
+    kwtest::WriteProjects(projects);
+    kwtest::WritePackage(dir.File(L"e2e.kwp"), projects);
     std::wstring all;
     ASSERT_TRUE(DriveProgram(dir.File(L"e2e.kwp"), [&](HWND window) {
         ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG}));

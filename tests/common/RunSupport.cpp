@@ -107,14 +107,17 @@ void WriteProjects(const std::vector<TestProject>& projects) {
     }
 }
 
-void WritePackage(const std::wstring& path, const std::vector<TestProject>& projects) {
-    std::wstring xml = L"<Package><Name>Test</Name><CurrentVersion>1.2.3.4</CurrentVersion><Projects>";
+void WritePackage(const std::wstring& path, const std::vector<TestProject>& projects, const std::wstring& name,
+                  const std::wstring& version) {
+    std::wstring xml = L"<Package><Name>" + XmlEscape(name) + L"</Name>";
+    if (!version.empty()) xml += L"<CurrentVersion>" + version + L"</CurrentVersion>";
+    xml += L"<Projects>";
     for (const TestProject& project : projects) {
         bool basic = project.compiler == L"VB6";
         xml += L"<Project><ProjectID>" + XmlEscape(project.id) + L"</ProjectID>";
         xml += L"<Name>" + XmlEscape(project.name) + L"</Name>";
         xml += L"<SourceLocation>" + XmlEscape(project.folder) + L"</SourceLocation>";
-        xml += L"<Compiler>" + project.compiler + L"</Compiler>";
+        if (!project.compiler.empty()) xml += L"<Compiler>" + project.compiler + L"</Compiler>";
         xml += L"<DebugConfig>" + XmlEscape(project.debugConfig) + L"</DebugConfig>";
         xml += L"<ReleaseConfig>" + XmlEscape(project.releaseConfig) + L"</ReleaseConfig>";
         xml += L"<ResourceFile>" + XmlEscape(project.folder + L"\\" + project.name + (basic ? L".vbp" : L".rc")) +

@@ -64,9 +64,11 @@ struct TestProject {
 };
 
 // Writes the project files (Debug and Release, two sources, version 1.0.0.1) and standin.ini of
-// every project, and a package naming them.
+// every project, and a package naming them (no CurrentVersion when version is empty, no Compiler
+// for a project whose compiler is empty).
 void WriteProjects(const std::vector<TestProject>& projects);
-void WritePackage(const std::wstring& path, const std::vector<TestProject>& projects);
+void WritePackage(const std::wstring& path, const std::vector<TestProject>& projects, const std::wstring& name = L"Test",
+                  const std::wstring& version = L"1.2.3.4");
 
 // Arguments of a command line as CommandLineToArgvW splits it (program first).
 std::vector<std::wstring> SplitCommandLine(const std::wstring& commandLine);

@@ -1,7 +1,6 @@
 // Creating, changing and saving packages, and what a failed save must leave behind.
 #include <windows.h>
 
-#include "common/SortedFolder.h"
 #include "package/PackageTestSupport.h"
 
 using namespace kw;
@@ -99,7 +98,7 @@ TEST_F(PackageEditTest, FailedSavesLeaveTheOldFileAndNoTemporaryFileAndNoUserFil
     PackageDocument fresh;
     ASSERT_EQ(fresh.CreatePackage(), 0);
     EXPECT_EQ(fresh.SavePackage(), -1);  // no path yet
-    const std::wstring folder = Sorted(dir_.Path());
+    const std::wstring folder = kwtest::ListFolder(dir_.Path());
     ASSERT_EQ(doc_.OpenPackage(path), 0);
     ASSERT_EQ(doc_.SetPackageInfo(L"New", L"2", L"0", L"0", L"0"), 0);
 
@@ -113,7 +112,7 @@ TEST_F(PackageEditTest, FailedSavesLeaveTheOldFileAndNoTemporaryFileAndNoUserFil
     doc_.SetPath(dir_.File(L"gone\\p.kwp"));
     EXPECT_EQ(doc_.SavePackage(), -2) << "folder gone";
     EXPECT_EQ(ReadBytes(path), original);
-    EXPECT_EQ(Sorted(dir_.Path()), folder);
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), folder);
 
     // Staged settings that can't be committed (an element where the text belongs).
     const std::string staged = Package("<Project><ProjectID>1</ProjectID><Name>A</Name><TempData><Name><b/></Name>"
@@ -129,7 +128,7 @@ TEST_F(PackageEditTest, FailedSavesLeaveTheOldFileAndNoTemporaryFileAndNoUserFil
     doc_.SetPath(path);
     EXPECT_EQ(doc_.SavePackage(), 0);
     EXPECT_NE(ReadBytes(path).find("New"), std::string::npos);
-    EXPECT_EQ(Sorted(dir_.Path()), folder);
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), folder);
     EXPECT_EQ(ReadBytes(dir_.File(L"keep me.kwp.kwtmp")), "mine");
 }
 

@@ -1,5 +1,5 @@
-// The "Package Properties" dialog, driven in-process: created modeless and hidden, clicked and
-// typed into with messages, with a scripted prompt in place of message boxes and file dialogs.
+// The "Package Properties" dialog, modeless and hidden, driven by messages, with a scripted prompt in
+// place of message boxes and file dialogs.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/TestSupport.h"
+#include "common/RunSupport.h"
 #include "editor/PackageEditor.h"
 #include "package/PackageDocument.h"
 #include "resource.h"
@@ -21,6 +21,7 @@
 namespace {
 
 using kw::WindowText;
+using kwtest::TestProject;
 
 // Dispatches everything queued for this thread, keys through the dialog manager of dialog.
 void Pump(HWND dialog) {
@@ -32,29 +33,18 @@ void Pump(HWND dialog) {
     }
 }
 
-struct Project { int id; const char* name; const char* compiler; };
-
-std::string PackageXml(const std::vector<Project>& projects, bool withVersion = true) {
-    std::string xml = "<Package><Name>Suite</Name>";
-    if (withVersion) xml += "<CurrentVersion>1.4.0.27</CurrentVersion>";
-    xml += "<Projects>";
-    for (const Project& p : projects) {
-        xml += "<Project><ProjectID>" + std::to_string(p.id) + "</ProjectID><Name>" + p.name +
-               "</Name><SourceLocation>C:\\Src\\" + p.name + "</SourceLocation><Compiler>" + p.compiler +
-               "</Compiler><DebugConfig>Win32 Debug</DebugConfig><ReleaseConfig>Win32 Release</ReleaseConfig>"
-               "<ResourceFile>C:\\Src\\" + p.name + "\\" + p.name + ".rc</ResourceFile><Registrable>Y"
-               "</Registrable><Dependencies></Dependencies></Project>";
-    }
-    return xml + "</Projects></Package>";
+TestProject Project(const wchar_t* id, const std::wstring& name, const wchar_t* compiler) {
+    return {id, name, compiler, L"C:\\Src\\" + name};
 }
 
-const std::vector<Project> kThree = {{1, "Calc", "VC6"}, {2, "Reports", "VB6"}, {3, "Odd", "Pascal"}};
+const std::vector<TestProject> kThree = {Project(L"1", L"Calc", L"VC6"), Project(L"2", L"Reports", L"VB6"),
+                                         Project(L"3", L"Odd", L"Pascal")};
 
 class PackageEditorTest : public testing::Test {
 protected:
-    // A fresh document read from the package file holding xml, and its editor shown.
-    void Open(const std::string& xml) {
-        kwtest::WriteBytes(file_, xml);
+    // A fresh document read from a package of these projects, and its editor shown.
+    void Open(const std::vector<TestProject>& projects, const std::wstring& version = L"1.4.0.27") {
+        kwtest::WritePackage(file_, projects, L"Suite", version);
         editor_.reset();
         document_ = std::make_unique<kw::PackageDocument>();
         ASSERT_EQ(document_->OpenPackage(file_), 0);
@@ -120,7 +110,7 @@ protected:
 };
 
 TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicABlankClickClears) {
-    Open(PackageXml(kThree));
+    Open(kThree);
     EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"Suite");
     EXPECT_EQ(Text(IDC_EDITOR_MAJOR) + L"." + Text(IDC_EDITOR_MINOR) + L"." + Text(IDC_EDITOR_BUILD) + L"." +
                   Text(IDC_EDITOR_REVISION), L"1.4.0.27");
@@ -129,7 +119,7 @@ TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicA
 
     ClickRow(0);
     EXPECT_EQ(Shown(), "1 pane remove");
-    EXPECT_TRUE(Checked(IDC_EDITOR_VC6) && !Checked(IDC_EDITOR_VB6) && Checked(IDC_EDITOR_REGISTER));
+    EXPECT_TRUE(Checked(IDC_EDITOR_VC6) && !Checked(IDC_EDITOR_VB6) && !Checked(IDC_EDITOR_REGISTER));
     EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE), L"C:\\Src\\Calc\\Calc.rc");
 
     ClickRow(2);
@@ -147,7 +137,7 @@ TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicA
 }
 
 TEST_F(PackageEditorTest, LeavingTheListForNameVersionOrSaveDeselectsForOtherControlsItStays) {
-    Open(PackageXml(kThree));
+    Open(kThree);
     const struct { int target; bool keeps; } cases[] = {
         {IDC_EDITOR_PACKAGE_NAME, false},   {IDC_EDITOR_MAJOR, false},       {IDC_EDITOR_REVISION, false},
         {IDOK, false},                      {IDC_EDITOR_SOURCE_PATH, true},  {IDC_EDITOR_ADD_PROJECT, true},
@@ -161,7 +151,7 @@ TEST_F(PackageEditorTest, LeavingTheListForNameVersionOrSaveDeselectsForOtherCon
 }
 
 TEST_F(PackageEditorTest, TypingThenClickingAnotherRowCommitsToTheProjectShownAndEscapeDropsIt) {
-    Open(PackageXml(kThree));
+    Open(kThree);
     ClickRow(0);
     Focus(IDC_EDITOR_SOURCE_PATH);
     Type(IDC_EDITOR_SOURCE_PATH, L"D:\\New Calc");
@@ -183,7 +173,7 @@ TEST_F(PackageEditorTest, TypingThenClickingAnotherRowCommitsToTheProjectShownAn
 }
 
 TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheOwnedChoosersCommit) {
-    Open(PackageXml(kThree));
+    Open(kThree);
     ClickRow(1);
     Type(IDC_EDITOR_PACKAGE_NAME, L"Typed name");  // typed, not yet saved: no push may undo it
     Click(IDC_EDITOR_VC6);
@@ -193,12 +183,12 @@ TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheOwnedChoose
     EXPECT_FALSE(Checked(IDC_EDITOR_VC6));
     EXPECT_EQ(Settings(2).compilerKind, kw::CompilerVB6);
     Click(IDC_EDITOR_REGISTER);
-    EXPECT_FALSE(Settings(2).registrable);
+    EXPECT_TRUE(Settings(2).registrable);
 
     prompt_.fileAnswers = {L"", L"C:\\Other Folder\\Re'ports.rc"};
     prompt_.folderAnswers = {L"C:\\Source \"Tree\""};
     Click(IDC_EDITOR_CHOOSE_RESOURCE);  // cancelled
-    EXPECT_EQ(Settings(2).resourceFile, L"C:\\Src\\Reports\\Reports.rc");
+    EXPECT_EQ(Settings(2).resourceFile, L"C:\\Src\\Reports\\Reports.vbp");
     Click(IDC_EDITOR_CHOOSE_RESOURCE);
     EXPECT_EQ(Settings(2).resourceFile, L"C:\\Other Folder\\Re'ports.rc");
     EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE), L"C:\\Other Folder\\Re'ports.rc");
@@ -208,7 +198,7 @@ TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheOwnedChoose
     Type(IDC_EDITOR_RESOURCE_FILE, L"C:\\\"quoted\".rc");  // the open dialog would refuse to open on it
     Click(IDC_EDITOR_CHOOSE_RESOURCE);
     ASSERT_EQ(prompt_.fileRequests.size(), 3u);
-    EXPECT_EQ(prompt_.fileRequests[0].initialName, L"C:\\Src\\Reports\\Reports.rc");
+    EXPECT_EQ(prompt_.fileRequests[0].initialName, L"C:\\Src\\Reports\\Reports.vbp");
     EXPECT_EQ(prompt_.fileRequests[2].initialName, L"");
     EXPECT_EQ(prompt_.fileRequests[0].owner, dialog_);
     ASSERT_EQ(prompt_.folderRequests.size(), 1u);
@@ -217,7 +207,7 @@ TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheOwnedChoose
 
 TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAFailureIsReported) {
     // Numbers out of list order: the result of AddProject (3, the largest number) names no row.
-    Open(PackageXml({{3, "Calc", "VC6"}, {1, "Reports", "VB6"}}));
+    Open({Project(L"3", L"Calc", L"VC6"), Project(L"1", L"Reports", L"VB6")});
     Type(IDC_EDITOR_MAJOR, L"7");
     prompt_.fileAnswers = {L"C:\\Src\\Tools\\Tools.vbp", L"C:\\Src\\notes.txt", L""};
     Click(IDC_EDITOR_ADD_PROJECT);
@@ -238,8 +228,7 @@ TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAFailureIsReported) 
 }
 
 TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneIsRefreshed) {
-    std::string longName(200, 'n');
-    Open(PackageXml({{1, longName.c_str(), "VC6"}, {2, "Reports", "VB6"}}));
+    Open({Project(L"1", std::wstring(200, L'n'), L"VC6"), Project(L"2", L"Reports", L"VB6")});
     prompt_.messageAnswers = {IDNO, IDCANCEL, IDYES};
     for (size_t asked = 1; asked <= 3; ++asked) {
         ClickRow(0);
@@ -267,7 +256,7 @@ TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneI
 }
 
 TEST_F(PackageEditorTest, LeavingAFieldThenEnterSavesTheTypedFieldsAndCloses) {
-    Open(PackageXml(kThree));
+    Open(kThree);
     ClickRow(0);
     Focus(IDC_EDITOR_SOURCE_PATH);
     Type(IDC_EDITOR_SOURCE_PATH, L"D:\\A");
@@ -296,7 +285,7 @@ TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedA
                  {"read-only file", true, true, false, true},
                  {"locked file", true, false, true, true}};
     for (const auto& c : cases) {
-        Open(PackageXml(kThree, c.withVersion));
+        Open(kThree, c.withVersion ? L"1.4.0.27" : L"");
         std::string before = kwtest::ReadBytes(file_);
         if (c.readOnly) SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_READONLY);
         HANDLE lock = c.locked ? CreateFileW(file_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)

@@ -150,26 +150,34 @@ TEST_F(PackageEditorTest, LeavingTheListForNameVersionOrSaveDeselectsForOtherCon
     }
 }
 
-TEST_F(PackageEditorTest, TypingThenClickingAnotherRowCommitsToTheProjectShownAndEscapeDropsIt) {
-    Open(kThree);
-    ClickRow(0);
-    Focus(IDC_EDITOR_SOURCE_PATH);
-    Type(IDC_EDITOR_SOURCE_PATH, L"D:\\New Calc");
-    Type(IDC_EDITOR_PROJECT_NAME, L"Calculator");
-    ClickRow(1);
-    EXPECT_EQ(Settings(1).sourceLocation, L"D:\\New Calc");
-    EXPECT_EQ(Settings(1).name, L"Calculator");
-    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"Reports");
-
-    // Escape straight out of a field being typed in: nothing stays staged, also not by the field
-    // losing the focus as the window goes.
-    Focus(IDC_EDITOR_DEBUG_CONFIG);
-    Type(IDC_EDITOR_DEBUG_CONFIG, L"Typed");
-    Key(VK_ESCAPE);
-    EXPECT_TRUE(editor_->Ended());
-    EXPECT_EQ(editor_->Result(), IDCANCEL);
-    EXPECT_EQ(Settings(1).name, L"Calc");
-    EXPECT_EQ(Settings(2).debugConfig, L"Win32 Debug");
+TEST_F(PackageEditorTest, TypingThenClickingAnotherRowCommitsToTheProjectShownEscapeDropsItEnterSavesIt) {
+    for (bool save : {false, true}) {
+        Open(kThree);
+        ClickRow(0);
+        Focus(IDC_EDITOR_SOURCE_PATH);
+        Type(IDC_EDITOR_SOURCE_PATH, L"D:\\New Calc");
+        Type(IDC_EDITOR_PROJECT_NAME, L"Calculator");
+        ClickRow(1);
+        EXPECT_EQ(Settings(1).sourceLocation + L"|" + Settings(1).name, L"D:\\New Calc|Calculator");
+        EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"Reports");
+        Focus(IDC_EDITOR_RELEASE_CONFIG);
+        Focus(IDC_EDITOR_DEBUG_CONFIG);  // leaving a field must not make it the default button
+        EXPECT_EQ(SendMessageW(dialog_, DM_GETDEFID, 0, 0), MAKELONG(IDOK, DC_HASDEFID));
+        // Typed, not left: Escape drops it, also as the field loses the focus when the window goes.
+        Type(IDC_EDITOR_DEBUG_CONFIG, L"Typed, not left");
+        Type(IDC_EDITOR_REVISION, L"x");
+        Key(save ? VK_RETURN : VK_ESCAPE);
+        ASSERT_TRUE(editor_->Ended());
+        EXPECT_EQ(editor_->Result(), save ? IDOK : IDCANCEL);
+        EXPECT_EQ(Settings(1).name, save ? L"Calculator" : L"Calc");
+        EXPECT_EQ(Settings(2).debugConfig, save ? L"Typed, not left" : L"Win32 Debug");
+        const std::string xml = kwtest::ReadBytes(file_);
+        EXPECT_EQ(xml.find("<SourceLocation>D:\\New Calc</SourceLocation>") != std::string::npos, save) << xml;
+        EXPECT_EQ(xml.find("<DebugConfig>Typed, not left</DebugConfig>") != std::string::npos, save);
+        EXPECT_EQ(xml.find("<CurrentVersion>1.4.0.x</CurrentVersion>") != std::string::npos, save);
+        EXPECT_EQ(xml.find("TempData"), std::string::npos);
+    }
+    EXPECT_TRUE(prompt_.messages.empty());
 }
 
 TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheOwnedChoosersCommit) {
@@ -253,27 +261,6 @@ TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneI
     kw::ProjectRecord record;
     EXPECT_EQ(document_->GetProjectSettings(1, record), -1);
     EXPECT_EQ(Settings(3).name, L"Util");
-}
-
-TEST_F(PackageEditorTest, LeavingAFieldThenEnterSavesTheTypedFieldsAndCloses) {
-    Open(kThree);
-    ClickRow(0);
-    Focus(IDC_EDITOR_SOURCE_PATH);
-    Type(IDC_EDITOR_SOURCE_PATH, L"D:\\A");
-    Focus(IDC_EDITOR_DEBUG_CONFIG);  // leaving a field must not make it the default button
-    EXPECT_EQ(SendMessageW(dialog_, DM_GETDEFID, 0, 0), MAKELONG(IDOK, DC_HASDEFID));
-    Type(IDC_EDITOR_DEBUG_CONFIG, L"Typed, not left");
-    Type(IDC_EDITOR_REVISION, L"x");
-    Key(VK_RETURN);
-    ASSERT_TRUE(editor_->Ended());
-    EXPECT_EQ(editor_->Result(), IDOK);
-    EXPECT_TRUE(prompt_.messages.empty());
-
-    const std::string xml = kwtest::ReadBytes(file_);
-    EXPECT_NE(xml.find("<SourceLocation>D:\\A</SourceLocation>"), std::string::npos) << xml;
-    EXPECT_NE(xml.find("<DebugConfig>Typed, not left</DebugConfig>"), std::string::npos);
-    EXPECT_NE(xml.find("<CurrentVersion>1.4.0.x</CurrentVersion>"), std::string::npos);
-    EXPECT_EQ(xml.find("TempData"), std::string::npos);
 }
 
 TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedAfterSetPackageInfo) {

@@ -192,6 +192,9 @@ TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheOwnedChoose
     EXPECT_EQ(Settings(2).compilerKind, kw::CompilerVB6);
     Click(IDC_EDITOR_REGISTER);
     EXPECT_TRUE(Settings(2).registrable);
+    ClickRow(0);
+    ClickRow(1);
+    EXPECT_TRUE(Checked(IDC_EDITOR_REGISTER) && Checked(IDC_EDITOR_VB6));  // shown back as stored
 
     prompt_.fileAnswers = {L"", L"C:\\Other Folder\\Re'ports.rc"};
     prompt_.folderAnswers = {L"C:\\Source \"Tree\""};

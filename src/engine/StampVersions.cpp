@@ -92,9 +92,8 @@ int StampVersions(const int* targets, HWND window, HWND listBox) {
             for (const std::wstring& line : result.logLines) PostLogLine(line, window, listBox);
             RememberStamped(kind, result.logLines, settings.version, TheRunOutcome());
             outcome.steps.push_back(StepOutcome{});
-            if (result.partAbove16Bits) {
-                PostLogLine(L"Warning: " + path + L" now holds a version part above 65535; the resource compiler "
-                            L"keeps only 16 bits of each part.", window, listBox);
+            for (const std::wstring& warning : DescribeStampWarnings(path, result)) {
+                PostLogLine(warning, window, listBox);
                 outcome.warned = true;
             }
         } else {

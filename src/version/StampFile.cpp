@@ -208,7 +208,7 @@ struct Pass {
     VersionQuad& version;
     size_t chunkSize;
     StampResult& result;
-    bool matched = false;  // some line was a version line of the kind
+    LineReport report;  // what the version lines of the file were and held
 
     void Fail(StampFailure failure, DWORD error = 0) {
         result.failure = failure;
@@ -229,7 +229,7 @@ void RewriteUtf16(HANDLE input, OutputFile& output, bool bigEndian, std::string 
         output.Write(bytes.data(), bytes.size());
     };
     auto rules = [&pass](std::wstring& line) {
-        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, &pass.matched);
+        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, &pass.report);
     };
     auto rewriter = MakeRewriter<wchar_t>(rules, emitUnits, pass.result.logLines);
 
@@ -260,7 +260,7 @@ void RewriteBytes(HANDLE input, OutputFile& output, const CharSteps& steps, cons
                   Pass& pass) {
     auto emitBytes = [&output](const char* data, size_t size) { output.Write(data, size); };
     auto rules = [&pass, &steps](std::string& line) {
-        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, steps, &pass.matched);
+        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, steps, &pass.report);
     };
     auto rewriter = MakeRewriter<char>(rules, emitBytes, pass.result.logLines);
     if (std::memchr(start.data(), 0, start.size())) return pass.Fail(StampFailure::HoldsZeroBytes);
@@ -354,7 +354,7 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
     }
     input.Reset();
     // Nothing to stamp: the file keeps its bytes and its time stamp.
-    if (result.failure == StampFailure::None && !pass.matched) result.failure = StampFailure::NoVersionLine;
+    if (result.failure == StampFailure::None && !pass.report.versionLine) result.failure = StampFailure::NoVersionLine;
     if (result.failure == StampFailure::None) {
         if (DWORD error = output.Finish()) {
             result.failure = StampFailure::NotWritten;
@@ -378,10 +378,23 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
     }
     // Only a file that was really replaced hands its numbers on to the run.
     version = working;
-    // The resource compiler keeps 16 bits of each part.
-    result.partAbove16Bits = kind == CompilerVC6 && (working.major > 0xFFFF || working.minor > 0xFFFF ||
-                                                      working.build > 0xFFFF || working.revision > 0xFFFF);
+    result.partAbove16Bits = pass.report.wroteAbove16Bits;
+    result.numberOutOfRange = pass.report.readOutOfRange;
     return result;
+}
+
+std::vector<std::wstring> DescribeStampWarnings(const std::wstring& path, const StampResult& result) {
+    std::vector<std::wstring> warnings;
+    if (!result.Stamped()) return warnings;
+    if (result.numberOutOfRange) {
+        warnings.push_back(L"Warning: " + path + L" held a negative or too large version number; what was stamped "
+                           L"from it is not a valid version.");
+    }
+    if (result.partAbove16Bits) {
+        warnings.push_back(L"Warning: " + path + L" now holds a version part above 65535; the resource compiler "
+                           L"keeps only 16 bits of each part.");
+    }
+    return warnings;
 }
 
 std::wstring DescribeStampFailure(const std::wstring& path, const StampResult& result) {

@@ -47,7 +47,10 @@ struct StampResult {
     DWORD error = 0;                     // the Win32 error behind the failure, if any
     TextEncoding encoding = TextEncoding::Bytes;
     std::vector<std::wstring> logLines;  // the rules' " -> " lines, for a stamped file only
-    bool partAbove16Bits = false;        // a resource script now holds a part above 65535
+    // Checked on every version line: a part now in the file is above 65535 (the resource compiler
+    // keeps 16 bits of each), or a number read from it was negative or too large for its part.
+    bool partAbove16Bits = false;
+    bool numberOutOfRange = false;
 
     bool Stamped() const { return failure == StampFailure::None; }
 };
@@ -70,6 +73,9 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
 
 // The event-log line for a target that was not stamped: its path and the reason in plain words.
 std::wstring DescribeStampFailure(const std::wstring& path, const StampResult& result);
+
+// The warning lines for a stamped file, if any, each naming the file.
+std::vector<std::wstring> DescribeStampWarnings(const std::wstring& path, const StampResult& result);
 
 // How the ANSI code page of this process splits bytes into characters.
 const CharSteps& AnsiCodePageSteps();

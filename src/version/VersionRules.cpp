@@ -29,40 +29,6 @@ size_t Advance(std::basic_string_view<Unit> text, size_t pos, size_t characters,
     return pos;
 }
 
-// True when pos starts a character of its own (not the second byte of a double-byte one).
-template <typename Unit, typename Steps>
-bool StartsCharacter(std::basic_string_view<Unit> text, size_t pos, const Steps& steps) {
-    if (steps.AsciiStandsAlone()) return true;
-    size_t boundary = 0;
-    while (boundary < pos) boundary = steps.Next(text, boundary);
-    return boundary == pos;
-}
-
-// The first position of each word in the line, or npos. Every word holds exactly one capital V,
-// so the line is scanned once for V and each word is compared only around those.
-template <typename Unit, typename Steps, size_t N>
-void FindWords(std::basic_string_view<Unit> line, const std::basic_string<Unit>* const (&words)[N],
-               const Steps& steps, size_t (&found)[N]) {
-    const Unit capitalV = static_cast<Unit>('V');
-    size_t anchor[N];
-    for (size_t i = 0; i < N; ++i) {
-        found[i] = line.npos;
-        anchor[i] = words[i]->find(capitalV);
-    }
-    size_t missing = N;
-    for (size_t v = line.find(capitalV); v != line.npos && missing > 0; v = line.find(capitalV, v + 1)) {
-        for (size_t i = 0; i < N; ++i) {
-            if (found[i] != line.npos || v < anchor[i]) continue;
-            const size_t start = v - anchor[i];
-            if (start + words[i]->size() > line.size()) continue;
-            if (line.compare(start, words[i]->size(), *words[i]) != 0) continue;
-            if (!StartsCharacter(line, start, steps)) continue;
-            found[i] = start;
-            --missing;
-        }
-    }
-}
-
 // ---- the ASCII texts of the rules, in either unit -----------------------------------------
 
 template <typename Unit>
@@ -70,13 +36,15 @@ struct Words {
     using String = std::basic_string<Unit>;
     static String Make(const char* ascii) { return String(ascii, ascii + std::char_traits<char>::length(ascii)); }
 
-    String fileVersionStatement = Make(" FILEVERSION");
-    String productVersionStatement = Make(" PRODUCTVERSION");
-    String fileVersionValue = Make("\"FileVersion");
-    String productVersionValue = Make("\"ProductVersion");
-    String majorVer = Make("MajorVer");
-    String minorVer = Make("MinorVer");
-    String revisionVer = Make("RevisionVer");
+    String fileVersionStatement = Make("FILEVERSION");
+    String productVersionStatement = Make("PRODUCTVERSION");
+    String value = Make("VALUE");
+    String fileVersionName = Make("\"FileVersion\"");
+    String productVersionName = Make("\"ProductVersion\"");
+    // Each key with its equals sign.
+    String majorVer = Make("MajorVer=");
+    String minorVer = Make("MinorVer=");
+    String revisionVer = Make("RevisionVer=");
 
     static const Words& Get() {
         static const Words words;
@@ -84,17 +52,39 @@ struct Words {
     }
 };
 
-constexpr size_t kFileVersionStatementOffset = 13;
-constexpr size_t kProductVersionStatementOffset = 16;
-constexpr size_t kFileVersionValueOffset = 16;
-constexpr size_t kProductVersionValueOffset = 19;
-// 1-based character 10 and 13 of a project-file line: just after "MajorVer=" and "RevisionVer=".
-constexpr size_t kMajorMinorNumberAt = 9;
-constexpr size_t kRevisionNumberAt = 12;
-
 template <typename Unit>
 bool IsSpace(Unit c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+template <typename Unit>
+bool IsBlank(Unit c) {
+    return c == ' ' || c == '\t';
+}
+
+template <typename Unit>
+bool IsWordCharacter(Unit c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+template <typename Unit>
+size_t SkipBlanks(std::basic_string_view<Unit> line, size_t pos) {
+    while (pos < line.size() && IsBlank(line[pos])) ++pos;
+    return pos;
+}
+
+// True when text stands at pos. Everything before pos is ASCII, so pos starts a character.
+template <typename Unit>
+bool TextAt(std::basic_string_view<Unit> line, size_t pos, const std::basic_string<Unit>& text) {
+    return pos <= line.size() && line.compare(pos, text.size(), text) == 0;
+}
+
+// True when word stands at pos as a whole word, not as the start of a longer one.
+template <typename Unit>
+bool WordAt(std::basic_string_view<Unit> line, size_t pos, const std::basic_string<Unit>& word) {
+    if (!TextAt(line, pos, word)) return false;
+    const size_t end = pos + word.size();
+    return end == line.size() || !IsWordCharacter(line[end]);
 }
 
 // Sign and magnitude of the decimal number at pos; the magnitude stops growing past 2^33.
@@ -132,6 +122,23 @@ std::int32_t ReadSigned(std::basic_string_view<Unit> text, size_t pos) {
     if (value > INT32_MAX) return INT32_MAX;
     if (value < INT32_MIN) return INT32_MIN;
     return static_cast<std::int32_t>(value);
+}
+
+// True when the number at pos is negative or larger than largest: it can't be read as it
+// stands, so what is stamped from it is not what the file said.
+template <typename Unit>
+bool NumberOutOfRange(std::basic_string_view<Unit> text, size_t pos, std::uint64_t largest) {
+    bool negative = false;
+    std::uint64_t magnitude = 0;
+    ReadDecimal(text, pos, negative, magnitude);
+    return (negative && magnitude != 0) || magnitude > largest;
+}
+
+constexpr std::uint32_t kLargest16Bit = 0xFFFF;
+
+bool AnyAbove16Bits(const VersionQuad& v) {
+    return v.major > kLargest16Bit || v.minor > kLargest16Bit || v.build > kLargest16Bit ||
+           v.revision > kLargest16Bit;
 }
 
 template <typename Unit>
@@ -186,118 +193,142 @@ void ComposeVersionLine(std::basic_string<Unit>& line, size_t valueStart, bool s
 
 template <typename Unit, typename Steps>
 std::wstring RewriteValue(std::basic_string<Unit>& line, size_t valueStart, bool stringValue, bool logFlag,
-                          ActionSet actions, VersionQuad& version, const Steps& steps) {
+                          ActionSet actions, VersionQuad& version, const Steps& steps, LineReport* report) {
     using View = std::basic_string_view<Unit>;
+    LineReport ignored;
+    LineReport& found = report ? *report : ignored;
     if (actions & ActionSetVersion) {
         // A value start inside the CR LF would split the line in two.
-        if (valueStart <= TextLength(line)) ComposeVersionLine(line, valueStart, stringValue, version);
+        if (valueStart <= TextLength(line)) {
+            ComposeVersionLine(line, valueStart, stringValue, version);
+            if (AnyAbove16Bits(version)) found.wroteAbove16Bits = true;
+        }
         return {};
     }
     if (!(actions & ActionAutoIncrement)) return {};
 
     const View text(line);
     const Unit separator = static_cast<Unit>(stringValue ? '.' : ',');
-    version.major = ReadUnsigned(text, valueStart);
-    size_t found = text.find(separator, steps.Next(text, valueStart));
-    if (found == text.npos) return {};
-    version.minor = ReadUnsigned(text, found + 1);
-    found = text.find(separator, steps.Next(text, found + 1));
-    if (found == text.npos) return {};
-    version.build = ReadUnsigned(text, found + 1);
-    found = text.find(separator, steps.Next(text, found + 1));
-    if (found == text.npos) return {};
-    version.revision = ReadUnsigned(text, found + 1);
+    // Each number is stored as soon as it is read, and checked where it stands.
+    auto read = [&](size_t at, std::uint32_t& part) {
+        part = ReadUnsigned(text, at);
+        if (NumberOutOfRange(text, at, UINT32_MAX)) found.readOutOfRange = true;
+    };
+    read(valueStart, version.major);
+    size_t next = text.find(separator, steps.Next(text, valueStart));
+    if (next == text.npos) return {};
+    read(next + 1, version.minor);
+    next = text.find(separator, steps.Next(text, next + 1));
+    if (next == text.npos) return {};
+    read(next + 1, version.build);
+    next = text.find(separator, steps.Next(text, next + 1));
+    if (next == text.npos) return {};
+    read(next + 1, version.revision);
     version.build += 1;  // unsigned: wraps at the top, never carries into the other parts
 
     // Separators were found after the value start, so it lies within the line's text.
     ComposeVersionLine(line, valueStart, stringValue, version);
+    if (AnyAbove16Bits(version)) found.wroteAbove16Bits = true;
     if (!logFlag) return {};
     return FormatW(L" -> %u.%u.%u.%u", version.major, version.minor, version.build, version.revision);
 }
 
+// Only the first word of a line counts, so a marker mentioned in a comment, a string table entry
+// or a #define is left alone.
 template <typename Unit, typename Steps>
 bool FindMarker(std::basic_string_view<Unit> line, const Steps& steps, ResourceVersionMarker& marker) {
     const auto& words = Words<Unit>::Get();
-    // In the order that decides when a line holds several.
-    const std::basic_string<Unit>* const markers[] = {&words.fileVersionStatement, &words.productVersionStatement,
-                                                      &words.fileVersionValue, &words.productVersionValue};
-    const size_t offsets[] = {kFileVersionStatementOffset, kProductVersionStatementOffset, kFileVersionValueOffset,
-                              kProductVersionValueOffset};
-    size_t found[4];
-    FindWords(line, markers, steps, found);
-    for (size_t i = 0; i < 4; ++i) {
-        if (found[i] == line.npos) continue;
-        // The marker is ASCII; the characters skipped after it may not be.
-        const size_t afterMarker = found[i] + markers[i]->size();
-        marker.valueStart = Advance(line, afterMarker, offsets[i] - markers[i]->size(), steps);
-        marker.stringValue = i >= 2;
-        marker.logIncrement = i == 3;
+    const size_t first = SkipBlanks(line, 0);
+    for (const auto* statement : {&words.fileVersionStatement, &words.productVersionStatement}) {
+        if (!WordAt(line, first, *statement)) continue;
+        // One character, usually the blank, separates the word from the numbers; it may be a
+        // character of more than one byte.
+        marker.valueStart = Advance(line, first + statement->size(), 1, steps);
+        marker.stringValue = false;
+        marker.logIncrement = false;
         return true;
     }
-    return false;
+    if (!WordAt(line, first, words.value)) return false;
+    size_t pos = SkipBlanks(line, first + words.value.size());
+    const bool product = TextAt(line, pos, words.productVersionName);
+    if (!product && !TextAt(line, pos, words.fileVersionName)) return false;
+    pos = SkipBlanks(line, pos + (product ? words.productVersionName : words.fileVersionName).size());
+    if (pos >= line.size() || line[pos] != ',') return false;
+    pos = SkipBlanks(line, pos + 1);
+    if (pos >= line.size() || line[pos] != '"') return false;
+    marker.valueStart = pos + 1;
+    marker.stringValue = true;
+    marker.logIncrement = product;
+    return true;
 }
 
 template <typename Unit, typename Steps>
 std::wstring ResourceScriptRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
-                                 const Steps& steps, bool* matched = nullptr) {
+                                 const Steps& steps, LineReport* report = nullptr) {
     ResourceVersionMarker marker;
     if (!FindMarker(std::basic_string_view<Unit>(line), steps, marker)) return {};
-    if (matched) *matched = true;
-    return RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions, version, steps);
+    if (report) report->versionLine = true;
+    return RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions, version, steps,
+                        report);
 }
 
 template <typename Unit>
 void ReplaceWithKey(std::basic_string<Unit>& line, const std::basic_string<Unit>& key, std::uint32_t value) {
     line = key;
-    line.push_back(static_cast<Unit>('='));
     AppendUnsigned(line, value);
     AppendAscii(line, "\r\n");
 }
 
-template <typename Unit, typename Steps>
+// A key counts only at the very start of its line, with its equals sign: the same word inside
+// another key's value ("Title=\"MajorVersionUtil\"") is the user's text.
+template <typename Unit>
 std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
-                              const Steps& steps, bool* matched = nullptr) {
+                              LineReport* report = nullptr) {
     using View = std::basic_string_view<Unit>;
     const auto& words = Words<Unit>::Get();
     const View text(line);
     const bool set = (actions & ActionSetVersion) != 0;
     const bool increment = !set && (actions & ActionAutoIncrement) != 0;
-    const std::basic_string<Unit>* const keys[] = {&words.majorVer, &words.minorVer, &words.revisionVer};
-    size_t found[3];
-    FindWords(text, keys, steps, found);
-    if (matched && (found[0] != text.npos || found[1] != text.npos || found[2] != text.npos)) *matched = true;
+    LineReport ignored;
+    LineReport& found = report ? *report : ignored;
 
-    if (found[0] != text.npos) {
+    const bool major = TextAt(text, 0, words.majorVer);
+    const bool minor = !major && TextAt(text, 0, words.minorVer);
+    const bool revision = !major && !minor && TextAt(text, 0, words.revisionVer);
+    if (!major && !minor && !revision) return {};
+    found.versionLine = true;
+
+    if (major || minor) {
+        const auto& key = major ? words.majorVer : words.minorVer;
+        std::uint32_t& part = major ? version.major : version.minor;
         if (set) {
-            ReplaceWithKey(line, words.majorVer, version.major);
+            ReplaceWithKey(line, key, part);
+            if (part > kLargest16Bit) found.wroteAbove16Bits = true;
         } else if (increment) {
-            version.major = ReadUnsigned(text, Advance(text, 0, kMajorMinorNumberAt, steps));
+            // The line stays; the file keeps whatever it holds.
+            part = ReadUnsigned(text, key.size());
+            if (NumberOutOfRange(text, key.size(), UINT32_MAX)) found.readOutOfRange = true;
+            if (part > kLargest16Bit) found.wroteAbove16Bits = true;
         }
         return {};
     }
-    if (found[1] != text.npos) {
-        if (set) {
-            ReplaceWithKey(line, words.minorVer, version.minor);
-        } else if (increment) {
-            version.minor = ReadUnsigned(text, Advance(text, 0, kMajorMinorNumberAt, steps));
-        }
+    if (set) {
+        // A project file has three parts; the third of the run's numbers is its revision.
+        ReplaceWithKey(line, words.revisionVer, version.build);
+        if (version.build > kLargest16Bit) found.wroteAbove16Bits = true;
         return {};
     }
-    if (found[2] != text.npos) {
-        if (set) {
-            // A project file has three parts; the third of the run's numbers is its revision.
-            ReplaceWithKey(line, words.revisionVer, version.build);
-        } else if (increment) {
-            std::int32_t next = NextRevision(ReadSigned(text, Advance(text, 0, kRevisionNumberAt, steps)));
-            line = words.revisionVer;
-            line.push_back(static_cast<Unit>('='));
-            AppendSigned(line, next);
-            AppendAscii(line, "\r\n");
-            // Signed, as written into the file.
-            return FormatW(L" -> %u.%u.%d", version.major, version.minor, static_cast<int>(next));
-        }
-    }
-    return {};
+    if (!increment) return {};
+    const size_t at = words.revisionVer.size();
+    const std::int32_t next = NextRevision(ReadSigned(text, at));
+    // A negative result comes from a negative number or from the largest one wrapping.
+    if (NumberOutOfRange(text, at, INT32_MAX) || next < 0) found.readOutOfRange = true;
+    if (next > static_cast<std::int32_t>(kLargest16Bit)) found.wroteAbove16Bits = true;
+    line = words.revisionVer;
+    AppendSigned(line, next);
+    AppendAscii(line, "\r\n");
+    // Signed, as written into the file.
+    return FormatW(L" -> %u.%u.%d", version.major, version.minor, static_cast<int>(next));
 }
 
 }  // namespace
@@ -352,12 +383,12 @@ bool FindResourceVersionMarker(std::wstring_view line, ResourceVersionMarker& ma
 
 std::wstring RewriteVersionValue(std::string& line, size_t valueStart, bool stringValue, bool logFlag,
                                  ActionSet actions, VersionQuad& version, const CharSteps& steps) {
-    return RewriteValue(line, valueStart, stringValue, logFlag, actions, version, steps);
+    return RewriteValue(line, valueStart, stringValue, logFlag, actions, version, steps, nullptr);
 }
 
 std::wstring RewriteVersionValue(std::wstring& line, size_t valueStart, bool stringValue, bool logFlag,
                                  ActionSet actions, VersionQuad& version) {
-    return RewriteValue(line, valueStart, stringValue, logFlag, actions, version, Utf16Steps{});
+    return RewriteValue(line, valueStart, stringValue, logFlag, actions, version, Utf16Steps{}, nullptr);
 }
 
 std::wstring ApplyResourceScriptRules(std::string& line, ActionSet actions, VersionQuad& version,
@@ -370,25 +401,25 @@ std::wstring ApplyResourceScriptRules(std::wstring& line, ActionSet actions, Ver
 }
 
 std::wstring ApplyProjectFileRules(std::string& line, ActionSet actions, VersionQuad& version,
-                                   const CharSteps& steps) {
-    return ProjectFileRules(line, actions, version, steps);
+                                   const CharSteps&) {
+    return ProjectFileRules(line, actions, version);
 }
 
 std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, VersionQuad& version) {
-    return ProjectFileRules(line, actions, version, Utf16Steps{});
+    return ProjectFileRules(line, actions, version);
 }
 
 std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
-                               const CharSteps& steps, bool* matched) {
-    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, steps, matched);
-    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, steps, matched);
+                               const CharSteps& steps, LineReport* report) {
+    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, steps, report);
+    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, report);
     return {};
 }
 
 std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version,
-                               bool* matched) {
-    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, Utf16Steps{}, matched);
-    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, Utf16Steps{}, matched);
+                               LineReport* report) {
+    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, Utf16Steps{}, report);
+    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, report);
     return {};
 }
 

@@ -52,8 +52,20 @@ struct ResourceVersionMarker {
     bool logIncrement = false; // the ProductVersion string value reports its new numbers
 };
 
-// Finds the first of " FILEVERSION", " PRODUCTVERSION", "\"FileVersion", "\"ProductVersion" in
-// the line (case-sensitive, that order decides). False when the line has none of them.
+// What the rules met on the lines given to them. Flags are only ever set, so one report can
+// gather a whole file.
+struct LineReport {
+    bool versionLine = false;       // a version line of the kind (changed or not)
+    bool wroteAbove16Bits = false;  // a version part now in the file is above 65535
+    bool readOutOfRange = false;    // a number read was negative or too large for its part
+};
+
+// Recognises a resource-script version line by its first word, after any blanks and tabs:
+//  - a statement: FILEVERSION or PRODUCTVERSION; the value starts one character after the word;
+//  - a string value: VALUE, then the quoted name "FileVersion" or "ProductVersion" exactly, a
+//    comma and the opening quote of the value, which starts just after that quote.
+// Case-sensitive. A word merely mentioned later in a line (a comment, a string table entry, a
+// #define) makes no version line. False when the line is none of these.
 bool FindResourceVersionMarker(std::string_view line, const CharSteps& steps, ResourceVersionMarker& marker);
 bool FindResourceVersionMarker(std::wstring_view line, ResourceVersionMarker& marker);
 
@@ -77,19 +89,20 @@ std::wstring ApplyResourceScriptRules(std::string& line, ActionSet actions, Vers
                                       const CharSteps& steps);
 std::wstring ApplyResourceScriptRules(std::wstring& line, ActionSet actions, VersionQuad& version);
 
-// The Visual Basic project-file rules for one line (MajorVer, MinorVer, RevisionVer, in that
-// order). Returns the " -> a.b.c" log line of an incremented RevisionVer, else empty.
+// The Visual Basic project-file rules for one line: a line that starts with "MajorVer=",
+// "MinorVer=" or "RevisionVer=" (at its very first character, as project files have them).
+// Returns the " -> a.b.c" log line of an incremented RevisionVer, else empty.
 std::wstring ApplyProjectFileRules(std::string& line, ActionSet actions, VersionQuad& version,
                                    const CharSteps& steps);
 std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, VersionQuad& version);
 
 // The rules of a project kind: resource script for CompilerVC6, project file for CompilerVB6.
-// Other kinds have no rules; the caller refuses them before any line is read. matched, when
-// given, is set if the line is one of the kind's version lines (changed or not).
+// Other kinds have no rules; the caller refuses them before any line is read. report, when
+// given, gathers what the line was and held.
 std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
-                               const CharSteps& steps, bool* matched = nullptr);
+                               const CharSteps& steps, LineReport* report = nullptr);
 std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version,
-                               bool* matched = nullptr);
+                               LineReport* report = nullptr);
 
 // Every marker and key holds a capital V followed by E or e ("VERSION", "Version", "Ver"), so
 // text without such a pair passes every rule unchanged and may be copied without a look.

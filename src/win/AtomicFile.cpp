@@ -14,8 +14,68 @@ constexpr int kShareRetries = 10;
 constexpr DWORD kShareRetryDelayMs = 50;
 
 bool IsSharingError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
-           error == ERROR_ACCESS_DENIED;
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+// Where the system (or the file system under the file) has no ReplaceFileW, a plain move does.
+bool IsReplaceUnsupported(DWORD error) {
+    return error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+           error == ERROR_INVALID_PARAMETER;
+}
+
+// The attributes a program may give a file; the rest belong to the file system.
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                      FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                      FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY;
+
+// Wine's ReplaceFileW refuses names without a folder.
+std::wstring FullPath(const std::wstring& path) {
+    DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return path;
+    std::wstring full(size, L'\0');
+    DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) return path;
+    full.resize(length);
+    return full;
+}
+
+// A name beside target that no file has; the old file rests there while ReplaceFileW swaps.
+std::wstring UnusedNameBeside(const std::wstring& target) {
+    static LONG counter = 0;
+    std::wstring name;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        wchar_t unique[40];
+        swprintf(unique, 40, L".~kw%lx-%lx.old", static_cast<unsigned long>(GetCurrentProcessId()),
+                 static_cast<unsigned long>(InterlockedIncrement(&counter)));
+        name = target + unique;
+        if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES) break;
+    }
+    return name;
+}
+
+DWORD MoveReplacing(const std::wstring& tempPath, const std::wstring& target) {
+    if (MoveFileExW(tempPath.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    return GetLastError();
+}
+
+// ReplaceFileW keeps the target's attributes, security and streams. The old file passes through
+// a backup name, so every way ReplaceFileW can fail leaves it recoverable: when the new file
+// could not take its place after the old one moved aside, the old one is moved back.
+DWORD ReplaceKeepingFile(const std::wstring& tempPath, const std::wstring& target) {
+    const std::wstring backup = UnusedNameBeside(target);
+    if (ReplaceFileW(target.c_str(), tempPath.c_str(), backup.c_str(),
+                     REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr)) {
+        DeleteFileW(backup.c_str());
+        return 0;
+    }
+    const DWORD error = GetLastError();
+    if (GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        // If even this fails the old text stays under the backup name rather than being lost.
+        MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    }
+    return error;
 }
 
 }  // namespace
@@ -28,20 +88,39 @@ bool IsReadOnlyFile(const std::wstring& path) {
 
 DWORD CommitReplacement(const std::wstring& tempPath, const std::wstring& target) {
     DWORD error = 0;
-    if (IsReadOnlyFile(target)) {
+    const std::wstring fullTemp = FullPath(tempPath), fullTarget = FullPath(target);
+    const DWORD attributes = GetFileAttributesW(fullTarget.c_str());
+    if (IsReadOnlyFile(fullTarget)) {
         error = ERROR_ACCESS_DENIED;
     } else {
+        bool replace = attributes != INVALID_FILE_ATTRIBUTES;  // nothing to keep when there is no file yet
         for (int attempt = 0;; ++attempt) {
-            if (MoveFileExW(tempPath.c_str(), target.c_str(),
-                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-                return 0;
+            error = replace ? ReplaceKeepingFile(fullTemp, fullTarget) : MoveReplacing(fullTemp, fullTarget);
+            if (error == 0) break;
+            if (replace && (IsReplaceUnsupported(error) ||
+                            (error == ERROR_FILE_NOT_FOUND &&
+                             GetFileAttributesW(fullTarget.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                             GetFileAttributesW(fullTemp.c_str()) != INVALID_FILE_ATTRIBUTES))) {
+                replace = false;  // no ReplaceFileW here, or the target went away meanwhile
+                continue;
             }
-            error = GetLastError();
             if (!IsSharingError(error) || attempt + 1 >= kShareRetries) break;
             Sleep(kShareRetryDelayMs);
         }
+        if (error == 0) {
+            // Not every ReplaceFileW carries the attributes over (Wine's doesn't), and a move never
+            // does. The file changed, so it is due for backup.
+            if (attributes != INVALID_FILE_ATTRIBUTES) {
+                const DWORD wanted = (attributes & kSettableAttributes) | FILE_ATTRIBUTE_ARCHIVE;
+                const DWORD now = GetFileAttributesW(fullTarget.c_str());
+                if (now != INVALID_FILE_ATTRIBUTES && (now & kSettableAttributes) != wanted) {
+                    SetFileAttributesW(fullTarget.c_str(), wanted);
+                }
+            }
+            return 0;
+        }
     }
-    DeleteFileW(tempPath.c_str());
+    DeleteFileW(fullTemp.c_str());
     return error ? error : ERROR_GEN_FAILURE;
 }
 

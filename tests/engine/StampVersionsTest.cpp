@@ -67,10 +67,12 @@ TEST_F(StampVersionsTest, SetLogsTheNumbersOncePerTargetAndWarnsAbove16Bits) {
     EXPECT_EQ(Run({1, 2}, ActionSetVersion, VersionQuad{70000, 1, 0, 7}),
               (Lines{title_ + rc_ + L" -> 70000.1.0.7",
                      L"Warning: " + rc_ + L" now holds a version part above 65535; the resource compiler "
-                     L"keeps only 16 bits of each part.", title_ + vbp_ + L" -> 70000.1.0"}));
+                     L"keeps only 16 bits of each part.", title_ + vbp_ + L" -> 70000.1.0",
+                     L"Warning: " + vbp_ + L" now holds a version part above 65535; the resource compiler "
+                     L"keeps only 16 bits of each part."}));
     EXPECT_NE(ReadBytes(rc_).find(" FILEVERSION 70000,1,0,7\r\n PRODUCTVERSION 70000,1,0,7\r\n"), std::string::npos);
     EXPECT_EQ(ReadBytes(vbp_), "Type=Exe\r\nMajorVer=70000\r\nMinorVer=1\r\nRevisionVer=0\r\nName=\"Tool\"\r\n");
-    EXPECT_TRUE(TheRunOutcome().targets.at(0).warned);
+    EXPECT_TRUE(TheRunOutcome().targets.at(0).warned && TheRunOutcome().targets.at(1).warned);
     EXPECT_EQ(TheRunOutcome().ExitCode(), kExitSucceeded);
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/TestSupport.h"
 #include "version/StampFile.h"
+#include "win/AtomicFile.h"
 
 using namespace kw;
 using kwtest::ReadBytes;
@@ -57,9 +58,10 @@ protected:
 
 // Every case read in chunks of 1 to 17 bytes and whole, so that seams fall everywhere.
 TEST_F(StampFileTest, OnlyTheNumbersChangeWhereverTheChunksEnd) {
-    // 0A0D 0D0A holds the bytes CR LF, but not the units: the line goes on to its marker. A
-    // surrogate pair in place of the blank is one character.
-    const std::wstring head = L"// \x00A9 \x30AB\x30EB\x30AF \xD83D\xDD25\r\n\x0A0D\x0D0A FILEVERSION\xD83D\xDE00";
+    // 0A0D 0D0A holds the bytes CR LF, but not the units: the line goes on, so its FILEVERSION is
+    // not a first word. A surrogate pair in place of the blank is one character.
+    const std::wstring head = L"// \x00A9 \x30AB\x30EB\x30AF \xD83D\xDD25\r\n\x0A0D\x0D0A FILEVERSION 1,1,1,1\r\n"
+                              L" FILEVERSION\xD83D\xDE00";
     const std::wstring utf16 = head + L"9,9,9,9\r\n   VALUE \"ProductVersion\", \"1.0.3.4\\0\"\r\nEND";
     const std::wstring utf16After = head + L"9,9,10,9\r\n   VALUE \"ProductVersion\", \"1.0.4.4\\0\"\r\nEND";
     // Double-byte characters whose second bytes are a backslash, '@' and '|'.
@@ -169,4 +171,123 @@ TEST_F(StampFileTest, RefusedFilesKeepEveryByte) {
     r.error = ERROR_ACCESS_DENIED;
     std::wstring text = DescribeStampFailure(path_, r);
     EXPECT_EQ(text.rfind(L"Not stamped: " + path_ + L" could not be read (", 0), 0u) << kwtest::Narrow(text);
+}
+
+namespace {
+
+// A resource script as the IDE writes it, with the version words also in #defines, comments, a
+// string table and other values, and tabs before some version lines.
+std::string RealScript(const char* statement, const char* value) {
+    return std::string("// Generated resource script.\r\n#include \"resource.h\"\r\n"
+                       "#define VER_FILEVERSION 1,0,3,4\r\n#define VER_FILEVERSION_STR \"1.0.3.4\\0\"\r\n"
+                       "// FILEVERSION and PRODUCTVERSION below are stamped.\r\n"
+                       "/* FILEVERSION 1,0,3,4 */\r\nVS_VERSION_INFO VERSIONINFO\r\n FILEVERSION ") + statement +
+           "\r\n\tPRODUCTVERSION " + statement + "\r\n FILEFLAGSMASK 0x3fL\r\nBEGIN\r\n"
+           "    BLOCK \"StringFileInfo\"\r\n    BEGIN\r\n"
+           "            VALUE \"Comments\", \"Shows the FileVersion of files\\0\"\r\n"
+           "            VALUE \"FileDescription\", \"\\\"FileVersion\\\", \\\"9.9.9.9\\0\"\r\n"
+           "\t\t\tVALUE \"FileVersion\", \"" + value + "\\0\"\r\n"
+           "            VALUE \"ProductVersion\", \"" + value + "\\0\"\r\n"
+           "            VALUE \"ProductVersionNote\", \"1.0.3.4\\0\"\r\n    END\r\nEND\r\n\r\n"
+           "STRINGTABLE DISCARDABLE\r\nBEGIN\r\n"
+           "    IDS_ABOUT  \"\\\"FileVersion\\\", \\\"2.0\\\" - see PRODUCTVERSION\"\r\n"
+           "    IDS_VER    \" FILEVERSION 1,0,0,1\"\r\nEND\r\n";
+}
+
+// A Visual Basic project whose other keys mention the version keys.
+std::string RealProject(const char* major, const char* minor, const char* revision) {
+    return std::string("Type=Exe\r\nForm=frmMain.frm\r\nStartup=\"frmMain\"\r\nTitle=\"MajorVersionUtil\"\r\n"
+                       "ExeName32=\"MinorVersionUtil.exe\"\r\nName=\"VersionUtil\"\r\nMajorVer=") + major +
+           "\r\nMinorVer=" + minor + "\r\nRevisionVer=" + revision +
+           "\r\nAutoIncrementVer=0\r\nVersionComments=\"MajorVer=9 is next\"\r\n"
+           "VersionFileDescription=\"Shows RevisionVer of files\"\r\n\tMajorVer=7\r\n";
+}
+
+}  // namespace
+
+// Only version lines change; every other line, words of the rules and all, keeps its bytes.
+TEST_F(StampFileTest, OnlyVersionLinesOfRealLookingFilesChange) {
+    struct Case {
+        std::string before;
+        CompilerKind kind;
+        ActionSet actions;
+        std::string after;
+        std::vector<std::wstring> log;
+    } cases[] = {
+        {RealScript("1,0,3,4", "1.0.3.4"), CompilerVC6, ActionAutoIncrement, RealScript("1,0,4,4", "1.0.4.4"),
+         {L" -> 1.0.4.4"}},
+        {RealScript("1,0,3,4", "1.0.3.4"), CompilerVC6, ActionSetVersion, RealScript("2,1,0,7", "2.1.0.7"), {}},
+        {RealProject("1", "4", "12"), CompilerVB6, ActionAutoIncrement, RealProject("1", "4", "13"), {L" -> 1.4.13"}},
+        {RealProject("1", "4", "12"), CompilerVB6, ActionSetVersion, RealProject("2", "1", "0"), {}},
+    };
+    for (const Case& c : cases) {
+        version_ = {2, 1, 0, 7};
+        StampResult r;
+        EXPECT_EQ(Stamp(c.before, c.kind, c.actions, r), c.after);
+        EXPECT_EQ(r.logLines, c.log);
+        EXPECT_TRUE(DescribeStampWarnings(path_, r).empty());
+    }
+}
+
+// Every version line is checked, not only the last, and numbers read are checked as they stand.
+TEST_F(StampFileTest, WarnsAboutAnyLineOutsideTheParts) {
+    const std::wstring above = L"Warning: " + path_ + L" now holds a version part above 65535; the resource "
+                               L"compiler keeps only 16 bits of each part.";
+    const std::wstring unreadable = L"Warning: " + path_ + L" held a negative or too large version number; what "
+                                    L"was stamped from it is not a valid version.";
+    struct Case {
+        std::string before;
+        CompilerKind kind;
+        ActionSet actions;
+        std::vector<std::wstring> warnings;
+    } cases[] = {
+        {" FILEVERSION 99999999999,-5,4294967295,-1\r\n PRODUCTVERSION 1,0,0,1\r\n", CompilerVC6,
+         ActionAutoIncrement, {unreadable, above}},
+        {" FILEVERSION 1,0,70000,0\r\n PRODUCTVERSION 1,0,0,1\r\n", CompilerVC6, ActionAutoIncrement, {above}},
+        {" FILEVERSION 1,0,0,1\r\n", CompilerVC6, ActionSetVersion, {}},
+        {"MajorVer=1\r\nRevisionVer=-5\r\n", CompilerVB6, ActionAutoIncrement, {unreadable}},
+        {"RevisionVer=65535\r\nMinorVer=0\r\n", CompilerVB6, ActionAutoIncrement, {above}},
+    };
+    for (const Case& c : cases) {
+        version_ = {2, 1, 0, 7};
+        StampResult r;
+        Stamp(c.before, c.kind, c.actions, r);
+        EXPECT_TRUE(r.Stamped()) << c.before;
+        EXPECT_EQ(DescribeStampWarnings(path_, r), c.warnings) << c.before;
+    }
+    version_ = {70000, 0, 0, 0};
+    StampResult r;
+    Stamp("MajorVer=1\r\n", CompilerVB6, ActionSetVersion, r);
+    EXPECT_EQ(DescribeStampWarnings(path_, r), std::vector<std::wstring>{above});
+}
+
+// A replaced file keeps the attributes it had; a read-only one is not replaced at all.
+TEST_F(StampFileTest, ReplacedFilesKeepTheirAttributes) {
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    WriteBytes(path_, " FILEVERSION 1,0,0,1\r\n");
+    ASSERT_TRUE(SetFileAttributesW(path_.c_str(), kept));
+    ASSERT_TRUE(StampFile(path_, CompilerVC6, ActionSetVersion, version_).Stamped());
+    EXPECT_EQ(ReadBytes(path_), " FILEVERSION 0,0,0,0\r\n");
+    EXPECT_EQ(GetFileAttributesW(path_.c_str()) & (kept | FILE_ATTRIBUTE_ARCHIVE), kept | FILE_ATTRIBUTE_ARCHIVE);
+
+    ASSERT_TRUE(SetFileAttributesW(path_.c_str(), kept | FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(StampFile(path_, CompilerVC6, ActionAutoIncrement, version_).failure, StampFailure::ReadOnly);
+    EXPECT_EQ(ReadBytes(path_), " FILEVERSION 0,0,0,0\r\n");
+    EXPECT_EQ(GetFileAttributesW(path_.c_str()) & (kept | FILE_ATTRIBUTE_READONLY), kept | FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"Calc.rc");
+
+    // A target that doesn't exist yet, named relative to the current folder.
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir_.Path().c_str()));
+    WriteBytes(dir_.File(L"a.tmp"), "new");
+    WriteBytes(dir_.File(L"b.tmp"), "newer");
+    const DWORD created = CommitReplacement(L"a.tmp", L"New.kwp");
+    const DWORD replaced = CommitReplacement(L"b.tmp", L"New.kwp");
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(created, 0u);
+    EXPECT_EQ(replaced, 0u);
+    EXPECT_EQ(ReadBytes(dir_.File(L"New.kwp")), "newer");
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"Calc.rc New.kwp");
 }

@@ -1,5 +1,5 @@
 // Replacing a file in one step: the new contents go to a temporary file beside the target, are
-// flushed, and are moved over the target. A failure at any point leaves the target as it was and
+// flushed, and take the target's place. A failure at any point leaves the target as it was and
 // removes the temporary file.
 #pragma once
 
@@ -14,9 +14,11 @@ namespace kw {
 // root write such files.
 bool IsReadOnlyFile(const std::wstring& path);
 
-// Moves tempPath over target (replace, write-through), retrying briefly while another process
-// holds either file. Refuses a read-only target. On failure tempPath is deleted and the Win32
-// error is returned; 0 on success.
+// Puts tempPath in target's place in one step, retrying briefly while another process holds
+// either file. An existing target is replaced with ReplaceFileW, so the file keeps its
+// attributes and security; a new one (or where ReplaceFileW is unavailable) is moved there
+// write-through. Refuses a read-only target. On failure the target is as it was, tempPath is
+// deleted and the Win32 error is returned; 0 on success.
 DWORD CommitReplacement(const std::wstring& tempPath, const std::wstring& target);
 
 // Writes bytes into tempPath (created or truncated), flushed to disk. On failure tempPath is

@@ -13,7 +13,6 @@ namespace {
 
 // UTF-16 lines: a surrogate pair is one character.
 struct Utf16Steps {
-    bool AsciiStandsAlone() const { return true; }
     size_t Next(std::wstring_view text, size_t pos) const {
         if (pos + 1 < text.size() && text[pos] >= 0xD800 && text[pos] <= 0xDBFF && text[pos + 1] >= 0xDC00 &&
             text[pos + 1] <= 0xDFFF) {
@@ -355,7 +354,6 @@ CharSteps CharSteps::DoubleByte(std::initializer_list<unsigned char> leadRanges)
     // A pair of zeros ends the list, as in CPINFO.
     for (size_t i = 0; i + 1 < leadRanges.size() && range[i] != 0; i += 2) {
         for (int b = range[i]; b <= range[i + 1]; ++b) steps.length_[b] = 2;
-        steps.asciiStandsAlone_ = false;
     }
     return steps;
 }

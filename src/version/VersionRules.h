@@ -33,16 +33,12 @@ public:
     // as GetCPInfo reports them), e.g. {0x81, 0x9F, 0xE0, 0xFC} for Shift-JIS.
     static CharSteps DoubleByte(std::initializer_list<unsigned char> leadRanges);
 
-    // False for double-byte code pages, whose second bytes may look like ASCII letters: a marker
-    // found there must be checked to start on a character.
-    bool AsciiStandsAlone() const { return asciiStandsAlone_; }
     // The position of the character after the one at pos. A lead byte whose following bytes are
     // missing, or are a line break, counts as a character of its own.
     size_t Next(std::string_view text, size_t pos) const;
 
 private:
     std::array<std::uint8_t, 256> length_{};
-    bool asciiStandsAlone_ = true;
 };
 
 // Where the number part of a resource-script version line starts, and how it is written.

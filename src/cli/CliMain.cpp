@@ -15,14 +15,13 @@ void PrintUsage(bool asked) {
         L"       kilnworks-cli --help\n"
         L"options of run:\n" +
         DescribeOptions(RunOptionTable()) +
-        L"  Ctrl+C stops a run.\n"
         L"exit codes (the highest that applies):\n"
         L"  0 every step of every target succeeded (show: the package was shown)\n"
         L"  1 the package or the temporary folder could not be used\n"
         L"  2 usage error, unknown target, or nothing to do\n"
         L"  3 a builder could not be started\n"
         L"  4 a target failed (errors, non-zero exit, crash, time-out, failed stamping) or was not run\n"
-        L"  5 the run was stopped\n";
+        L"  5 the run was stopped (Ctrl+C stops a run)\n";
     // Line ends as every other line the program prints.
     ConsoleStream& stream = asked ? Out() : Err();
     for (size_t start = 0, end; start < usage.size(); start = end + 1) {

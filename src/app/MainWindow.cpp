@@ -42,7 +42,7 @@ MainWindow::MainWindow(Application& application, const std::wstring& packagePath
     : Dialog(IDD_MAINWINDOW),
       application_(application),
       packagePath_(packagePath),
-      receiver_([this](HWND listBox, const std::wstring& line) { AppendLine(listBox, line); }) {}
+      receiver_([this](HWND listBox, const std::wstring& line) { AppendLine(listBox, EscapeForDisplay(line)); }) {}
 
 MainWindow::~MainWindow() {
     // A window that still exists here (a modeless one) must not go while the worker reads the
@@ -421,7 +421,8 @@ void MainWindow::OnStart() {
             return;
         }
         for (const auto& [id, name] : unusable) {
-            AppendLine(runLog_->listBox, L"Project '" + name + L"' has no usable ProjectID; it is not run.");
+            AppendLine(runLog_->listBox,
+                       EscapeForDisplay(L"Project '" + name + L"' has no usable ProjectID; it is not run."));
         }
     } catch (...) {
         ReleaseRun();

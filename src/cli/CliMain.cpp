@@ -1,27 +1,33 @@
 // kilnworks-cli: the build engine without a window.
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "cli/RunOptions.h"
 #include "win/Com.h"
 
 #include <string>
 
 namespace kw::cli {
 
-void PrintUsage() {
-    Err().Write(
+void PrintUsage(bool asked) {
+    std::wstring usage =
         L"usage: kilnworks-cli show PACKAGE\n"
-        L"       kilnworks-cli run PACKAGE [--targets all|ID[,ID...]] [--debug] [--release]\n"
-        L"                         [--rebuild-all] [--clean] [--set-version A.B.C.D | --auto-increment]\n"
-        L"                         [--timeout SECONDS]\n"
-        L"  A.B.C.D: four numbers of 0 to 65535. --timeout: a builder running longer is stopped.\n"
-        L"  Ctrl+C stops a run.\n"
-        L"exit codes of run (the highest that applies):\n"
-        L"  0 every step of every target succeeded\n"
+        L"       kilnworks-cli run PACKAGE [options]\n"
+        L"       kilnworks-cli --help\n"
+        L"options of run:\n" +
+        DescribeOptions(RunOptionTable()) +
+        L"exit codes (the highest that applies):\n"
+        L"  0 every step of every target succeeded (show: the package was shown)\n"
         L"  1 the package or the temporary folder could not be used\n"
         L"  2 usage error, unknown target, or nothing to do\n"
         L"  3 a builder could not be started\n"
         L"  4 a target failed (errors, non-zero exit, crash, time-out, failed stamping) or was not run\n"
-        L"  5 the run was stopped\n");
+        L"  5 the run was stopped (Ctrl+C stops a run)\n";
+    // Line ends as every other line the program prints.
+    ConsoleStream& stream = asked ? Out() : Err();
+    for (size_t start = 0, end; start < usage.size(); start = end + 1) {
+        end = usage.find(L'\n', start);
+        stream.WriteLine(std::wstring_view(usage).substr(start, end - start));
+    }
 }
 
 }  // namespace kw::cli
@@ -29,14 +35,19 @@ void PrintUsage() {
 int wmain(int argc, wchar_t** argv) {
     using namespace kw::cli;
     if (argc < 2) {
-        PrintUsage();
+        PrintUsage(false);
         return 2;
     }
     std::wstring command = argv[1];
     Arguments args(argv + 2, argv + argc);
+    if (IsHelpWord(command)) {
+        PrintUsage(true);
+        return 0;
+    }
     kw::ComApartment com;
     if (command == L"show") return ShowCommand(args);
     if (command == L"run") return RunCommand(args);
-    PrintUsage();
+    bool option = !command.empty() && command[0] == L'-';
+    Err().WriteLine(UsageProblem((option ? L"unknown option " : L"unknown command ") + Quoted(command)));
     return 2;
 }

@@ -57,9 +57,11 @@ LRESULT ReceiveRunMessage(void* context, HWND, UINT message, WPARAM wParam, LPAR
 
 int RunCommand(const Arguments& args) {
     RunOptions options;
-    if (!ParseRunOptions(args, options)) {
-        PrintUsage();
-        return kExitUsage;
+    std::wstring problem;
+    switch (ParseRunOptions(args, options, problem)) {
+        case ParseResult::HelpAsked: PrintUsage(true); return kExitSucceeded;
+        case ParseResult::Refused: return Fail(problem, kExitUsage);
+        case ParseResult::Parsed: break;
     }
     std::wstring temporaryFolder;
     if (!ReadTemporaryFolder(temporaryFolder)) return Fail(LoadResourceString(IDS_NO_TEMP_FOLDER), kExitUnusable);
@@ -68,7 +70,7 @@ int RunCommand(const Arguments& args) {
     }
 
     PackageDocument document;
-    if (document.OpenPackage(options.package) != 0) return Fail(LoadResourceString(IDS_ERR_PARSE_PACKAGE), kExitUnusable);
+    if (!OpenPackageOrSayWhy(document, options.package)) return kExitUnusable;
 
     std::vector<ProjectRow> rows;
     bool complete = true;
@@ -92,7 +94,7 @@ int RunCommand(const Arguments& args) {
     }
     targets = OrderTargets(targets);
 
-    LogReceiver logReceiver([](HWND, const std::wstring& line) { Out().WriteLine(line); });
+    LogReceiver logReceiver([](HWND, const std::wstring& line) { Out().WriteLine(EscapeForDisplay(line)); });
     ReceiverState state{&logReceiver, false};
     MessageOnlyWindow receiverWindow(ReceiveRunMessage, &state);
     HWND receiver = receiverWindow.Handle();
@@ -112,8 +114,8 @@ int RunCommand(const Arguments& args) {
         controller.SetBuilderTimeout(options.timeoutSeconds);
         // Nothing is left out silently: each project the run can't reach is named and counted.
         for (const UnusableProject& project : unusable) {
-            Out().WriteLine(L"Project '" + project.row.name + L"' has no usable ProjectID (" + project.reason +
-                            L"); it is not run.");
+            Out().WriteLine(EscapeForDisplay(L"Project '" + project.row.name + L"' has no usable ProjectID (" +
+                                             project.reason + L"); it is not run."));
             controller.AddNotRunTarget(project.row.projectId, project.row.name, L"no usable ProjectID");
         }
         if (options.allTargets && !complete) {

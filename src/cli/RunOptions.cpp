@@ -1,10 +1,9 @@
 #include "cli/RunOptions.h"
 
-
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cwctype>
 
 namespace kw::cli {
 
@@ -27,7 +26,7 @@ bool ParseTargetId(const std::wstring& text, int& value) {
     wchar_t* end = nullptr;
     errno = 0;
     long long number = std::wcstoll(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != L'\0' || iswspace(text[0])) return false;
+    if (errno != 0 || end == text.c_str() || *end != L'\0' || std::iswspace(text[0])) return false;
     // 0 ends the target list, so it can't name a target.
     if (number < INT_MIN || number > INT_MAX || number == 0) return false;
     value = static_cast<int>(number);
@@ -47,61 +46,65 @@ bool ParseBounded(const std::wstring& text, unsigned long max, unsigned long& va
     return true;
 }
 
+template <bool RunOptions::*flag>
+bool SetFlag(RunOptions& options, const std::wstring&) {
+    options.*flag = true;
+    return true;
+}
+
+bool ApplyTargets(RunOptions& options, const std::wstring& value) {
+    options.targets.clear();
+    options.allTargets = value == L"all";
+    if (options.allTargets) return true;
+    for (const std::wstring& part : Split(value, L',')) {
+        int id = 0;
+        if (!ParseTargetId(part, id)) return false;
+        options.targets.push_back(id);
+    }
+    return true;
+}
+
+bool ApplySetVersion(RunOptions& options, const std::wstring& value) {
+    // The resource compiler keeps 16 bits of each part.
+    std::vector<std::wstring> parts = Split(value, L'.');
+    if (parts.size() != 4) return false;
+    unsigned long numbers[4] = {};
+    for (int p = 0; p < 4; ++p) {
+        if (!ParseBounded(parts[p], 65535, numbers[p])) return false;
+    }
+    options.setVersion = true;
+    options.version = VersionQuad{numbers[0], numbers[1], numbers[2], numbers[3]};
+    return true;
+}
+
+bool ApplyTimeout(RunOptions& options, const std::wstring& value) {
+    return ParseBounded(value, 86400, options.timeoutSeconds) && options.timeoutSeconds != 0;
+}
+
 }  // namespace
 
-bool ParseRunOptions(const std::vector<std::wstring>& args, RunOptions& options) {
+const std::vector<OptionSpec<RunOptions>>& RunOptionTable() {
+    static const std::vector<OptionSpec<RunOptions>> table = {
+        {L"--targets", L"all|ID[,ID...]", L"the projects to run by ProjectID (default: all)", ApplyTargets},
+        {L"--debug", nullptr, L"build the Debug configuration", SetFlag<&RunOptions::debug>},
+        {L"--release", nullptr, L"build the Release configuration", SetFlag<&RunOptions::release>},
+        {L"--rebuild-all", nullptr, L"C++ builds rebuild everything", SetFlag<&RunOptions::rebuildAll>},
+        {L"--clean", nullptr, L"clean the C++ projects after the builds", SetFlag<&RunOptions::clean>},
+        {L"--set-version", L"A.B.C.D", L"set every target's version (four numbers of 0 to 65535)", ApplySetVersion},
+        {L"--auto-increment", nullptr, L"increment every target's version", SetFlag<&RunOptions::autoIncrement>},
+        {L"--timeout", L"SECONDS", L"stop a builder running longer (1 to 86400) and fail its target", ApplyTimeout},
+    };
+    return table;
+}
+
+ParseResult ParseRunOptions(const Arguments& args, RunOptions& options, std::wstring& problem) {
     options = RunOptions{};
-    bool havePackage = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::wstring& arg = args[i];
-        if (arg == L"--targets") {
-            if (++i >= args.size()) return false;
-            options.targets.clear();
-            if (args[i] == L"all") {
-                options.allTargets = true;
-                continue;
-            }
-            options.allTargets = false;
-            for (const std::wstring& part : Split(args[i], L',')) {
-                int id = 0;
-                if (!ParseTargetId(part, id)) return false;
-                options.targets.push_back(id);
-            }
-        } else if (arg == L"--debug") {
-            options.debug = true;
-        } else if (arg == L"--release") {
-            options.release = true;
-        } else if (arg == L"--rebuild-all") {
-            options.rebuildAll = true;
-        } else if (arg == L"--clean") {
-            options.clean = true;
-        } else if (arg == L"--auto-increment") {
-            options.autoIncrement = true;
-        } else if (arg == L"--set-version") {
-            if (++i >= args.size()) return false;
-            // The resource compiler keeps 16 bits of each part.
-            std::vector<std::wstring> parts = Split(args[i], L'.');
-            if (parts.size() != 4) return false;
-            unsigned long numbers[4] = {};
-            for (int p = 0; p < 4; ++p) {
-                if (!ParseBounded(parts[p], 65535, numbers[p])) return false;
-            }
-            options.setVersion = true;
-            options.version = VersionQuad{numbers[0], numbers[1], numbers[2], numbers[3]};
-        } else if (arg == L"--timeout") {
-            if (++i >= args.size() || !ParseBounded(args[i], 86400, options.timeoutSeconds)) return false;
-            if (options.timeoutSeconds == 0) return false;
-        } else if (!arg.empty() && arg[0] == L'-' && arg.size() > 1 && arg[1] == L'-') {
-            return false;
-        } else if (!havePackage && !arg.empty()) {
-            options.package = arg;
-            havePackage = true;
-        } else {
-            return false;
-        }
+    ParseResult result = ParsePackageCommand(L"run", args, RunOptionTable(), options, options.package, problem);
+    if (result == ParseResult::Parsed && options.setVersion && options.autoIncrement) {
+        problem = UsageProblem(L"'--set-version' and '--auto-increment' can't be used together");
+        return ParseResult::Refused;
     }
-    if (options.setVersion && options.autoIncrement) return false;
-    return havePackage;
+    return result;
 }
 
 }  // namespace kw::cli

@@ -1,6 +1,7 @@
 // The arguments of kilnworks-cli run, read into what the main window's actions panel would hold.
 #pragma once
 
+#include "cli/CommandLine.h"
 #include "engine/RunSetup.h"
 #include "version/RunValues.h"
 
@@ -23,11 +24,13 @@ struct RunOptions {
     unsigned long timeoutSeconds = 0;  // 0: none
 };
 
-// PACKAGE [--targets all|ID[,ID...]] [--debug] [--release] [--rebuild-all] [--clean]
-//         [--set-version A.B.C.D | --auto-increment] [--timeout SECONDS]
-// False on anything else: a missing package, an unknown option, a target that is not a number,
-// a version that is not four decimal numbers of 0 to 65535, a timeout that is not a number of
-// 1 to 86400, or both version options.
-bool ParseRunOptions(const std::vector<std::wstring>& args, RunOptions& options);
+// Every option of run, in the order the usage lists them.
+const std::vector<OptionSpec<RunOptions>>& RunOptionTable();
+
+// PACKAGE and the options of RunOptionTable. Refused, with problem naming the word: a missing or
+// second package, an unknown option, a missing or malformed value (a target that is not a
+// nonzero 32-bit number, a version that is not four decimal numbers of 0 to 65535, a timeout that
+// is not a number of 1 to 86400), or both version options.
+ParseResult ParseRunOptions(const Arguments& args, RunOptions& options, std::wstring& problem);
 
 }  // namespace kw::cli

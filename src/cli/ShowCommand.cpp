@@ -17,19 +17,6 @@ const wchar_t* KindText(CompilerKind kind) {
     }
 }
 
-// Control characters are written as escapes, so a package can't fake lines of output.
-std::wstring Escaped(const std::wstring& text) {
-    std::wstring out;
-    for (wchar_t c : text) {
-        if (c == L'\r') out += L"\\r";
-        else if (c == L'\n') out += L"\\n";
-        else if (c == L'\t') out += L"\\t";
-        else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) out += FormatW(L"\\x%02X", static_cast<unsigned>(c));
-        else out += c;
-    }
-    return out;
-}
-
 int Fail(unsigned stringId) {
     Err().WriteLine(LoadResourceString(stringId));
     return 1;
@@ -38,17 +25,21 @@ int Fail(unsigned stringId) {
 }  // namespace
 
 int ShowCommand(const Arguments& args) {
-    if (args.size() != 1 || args[0].empty()) {
-        PrintUsage();
-        return 2;
+    struct NoOptions {};
+    NoOptions none;
+    std::wstring package, problem;
+    switch (ParsePackageCommand(L"show", args, std::vector<OptionSpec<NoOptions>>{}, none, package, problem)) {
+        case ParseResult::HelpAsked: PrintUsage(true); return 0;
+        case ParseResult::Refused: Err().WriteLine(problem); return 2;
+        case ParseResult::Parsed: break;
     }
     PackageDocument document;
-    if (document.OpenPackage(args[0]) != 0) return Fail(IDS_ERR_PARSE_PACKAGE);
+    if (!OpenPackageOrSayWhy(document, package)) return 1;
 
     std::wstring name, major, minor, build, revision;
     if (document.GetPackageInfo(name, major, minor, build, revision) < 0) return Fail(IDS_ERR_GETPACKAGEINFO);
-    Out().WriteLine(L"Package: " + Escaped(name));
-    Out().WriteLine(L"Version: " + Escaped(JoinVersionText(major, minor, build, revision)));
+    Out().WriteLine(L"Package: " + EscapeForDisplay(name));
+    Out().WriteLine(L"Version: " + EscapeForDisplay(JoinVersionText(major, minor, build, revision)));
 
     ProjectHandle handle;
     int result = document.StartProjectEnumeration(handle);
@@ -62,17 +53,22 @@ int ShowCommand(const Arguments& args) {
         int projectId = 0;
         std::wstring projectName;
         CompilerKind kind = CompilerUnknown;
-        if (document.GetProjectSummary(handle, projectId, projectName, kind) != 0) break;
-        Out().WriteLine(std::to_wstring(projectId) + L" " + KindText(kind) + L" " + Escaped(projectName));
+        std::wstring idText;
+        if (document.GetProjectSummary(handle, projectId, projectName, kind) != 0 ||
+            document.GetProjectIdText(handle, idText) != 0) {
+            break;
+        }
+        // The ProjectID as written: its number may not be what the text says (99999999999).
+        Out().WriteLine(EscapeForDisplay(idText) + L" " + KindText(kind) + L" " + EscapeForDisplay(projectName));
         ProjectRecord record;
         int settings = document.GetProjectSettings(projectId, record);
         if (settings != 0) {
             Out().WriteLine(L"    (settings unreadable: " + std::to_wstring(settings) + L")");
         } else {
-            Out().WriteLine(L"    SourceLocation: " + Escaped(record.sourceLocation));
-            Out().WriteLine(L"    DebugConfig: " + Escaped(record.debugConfig));
-            Out().WriteLine(L"    ReleaseConfig: " + Escaped(record.releaseConfig));
-            Out().WriteLine(L"    ResourceFile: " + Escaped(record.resourceFile));
+            Out().WriteLine(L"    SourceLocation: " + EscapeForDisplay(record.sourceLocation));
+            Out().WriteLine(L"    DebugConfig: " + EscapeForDisplay(record.debugConfig));
+            Out().WriteLine(L"    ReleaseConfig: " + EscapeForDisplay(record.releaseConfig));
+            Out().WriteLine(L"    ResourceFile: " + EscapeForDisplay(record.resourceFile));
             Out().WriteLine(std::wstring(L"    Registrable: ") + (record.registrable ? L"Y" : L"N"));
         }
         result = document.NextProject(handle);

@@ -1,6 +1,7 @@
 #include "engine/LogText.h"
 
 #include "engine/LogTextAccounting.h"
+#include "win/Text.h"
 
 #include <objbase.h>
 
@@ -117,7 +118,9 @@ bool PostLogText(const void* text, std::uint32_t byteLength, bool isWide, HWND w
 bool PostRunFinished(HWND window) { return PostWithRetry(window, WM_RUN_FINISHED, 0); }
 
 bool PostLogLine(std::wstring_view line, HWND window, HWND listBox) {
-    return PostLogText(line.data(), static_cast<std::uint32_t>(line.size() * sizeof(wchar_t)), true, window,
+    // Names, paths and configurations come from the package: none may break or reorder the line.
+    const std::wstring shown = EscapeForDisplay(line);
+    return PostLogText(shown.data(), static_cast<std::uint32_t>(shown.size() * sizeof(wchar_t)), true, window,
                        listBox);
 }
 

@@ -1,5 +1,6 @@
 #include "package/PackageDocument.h"
 
+#include "package/XmlSyntax.h"
 #include "win/AtomicFile.h"
 #include "win/Text.h"
 
@@ -281,9 +282,12 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
 
     // The file is read by us and parsed from memory: one read, long paths work, and a document
     // type declaration is refused before the parser sees the text.
+    openFailure_ = OpenFailure{OpenProblem::Failed};
     std::string bytes;
-    if (ReadWholeFile(path, bytes, kMaxPackageBytes) != 0 || bytes.empty()) return -1;
-    if (HasDoctype(bytes) || NestsDeeperThan(CharactersOf(bytes), kMaxElementDepth)) return -1;
+    if (DWORD error = ReadWholeFile(path, bytes, kMaxPackageBytes)) return FailOpen(OpenProblem::Unreadable, error);
+    if (bytes.empty()) return FailOpen(OpenProblem::Empty);
+    if (HasDoctype(bytes)) return FailOpen(OpenProblem::DocumentType);
+    if (NestsDeeperThan(CharactersOf(bytes), kMaxElementDepth)) return FailOpen(OpenProblem::TooDeep);
 
     ComPtr<IXMLDOMDocument2> document;
     if (FAILED(CreateDocument(document))) return -1;
@@ -313,7 +317,10 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
     stream->AddRef();
 
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    if (FAILED(document->load(source.Get(), &loaded)) || loaded != VARIANT_TRUE) return -1;
+    if (FAILED(document->load(source.Get(), &loaded)) || loaded != VARIANT_TRUE) {
+        NoteParseError(document.Get(), bytes);
+        return -1;
+    }
 
     // Second line of defence, should a declaration have slipped past the byte scan.
     ComPtr<IXMLDOMDocumentType> doctype;
@@ -326,13 +333,39 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
     ComPtr<IXMLDOMNode> root;
     if (FAILED(rootElement.As(&root))) return -1;
     ComPtr<IXMLDOMNode> projects = SelectChild(root.Get(), element::kProjects);
-    if (!projects) return -1;
+    if (!projects) return FailOpen(OpenProblem::NoProjects);
 
+    openFailure_ = OpenFailure{};
     document_ = std::move(document);
     root_ = std::move(root);
     projects_ = std::move(projects);
     RebuildIndex();
     return 0;
+}
+
+int PackageDocument::FailOpen(OpenProblem problem, unsigned long error) {
+    openFailure_.problem = problem;
+    openFailure_.error = error;
+    return -1;
+}
+
+void PackageDocument::NoteParseError(IXMLDOMDocument2* document, const std::string& bytes) {
+    openFailure_.problem = OpenProblem::NotWellFormed;
+    ComPtr<IXMLDOMParseError> error;
+    long line = 0, column = 0;
+    Bstr reason;
+    if (SUCCEEDED(document->get_parseError(error.GetAddressOf())) && error &&
+        SUCCEEDED(error->get_line(&line)) && SUCCEEDED(error->get_linepos(&column)) && line > 0 &&
+        SUCCEEDED(error->get_reason(reason.Out()))) {
+        openFailure_.line = line;
+        openFailure_.column = column;
+        openFailure_.reason = reason.Str();
+        return;
+    }
+    // A parser that gives no position: find the spot ourselves (after a UTF-16 or UTF-32 byte order mark).
+    std::string text = CharactersOf(bytes);
+    if (text.size() != bytes.size() && !text.empty() && text[0] == 'x') text.erase(0, 1);
+    FindXmlSyntaxError(text, openFailure_.line, openFailure_.column);
 }
 
 ComPtr<IXMLDOMNode> PackageDocument::SelectChild(IXMLDOMNode* node, const wchar_t* name) {

@@ -34,6 +34,16 @@ private:
     ComPtr<IXMLDOMNode> node_;
 };
 
+// Why the last OpenPackage gave -1, for a message that names the cause.
+enum class OpenProblem { None, Unreadable, Empty, DocumentType, TooDeep, NotWellFormed, NoProjects, Failed };
+struct OpenFailure {
+    OpenProblem problem = OpenProblem::None;
+    unsigned long error = 0;  // Unreadable: the Win32 error
+    long line = 0;            // NotWellFormed: where the parser stopped, from 1; 0 when unknown
+    long column = 0;
+    std::wstring reason;      // NotWellFormed: the parser's words, when it has any
+};
+
 class PackageDocument {
 public:
     PackageDocument() = default;
@@ -46,6 +56,7 @@ public:
     int OpenPackage(const std::wstring& path);
     void ClosePackage();
     bool IsLoaded() const { return root_ != nullptr; }
+    const OpenFailure& LastOpenFailure() const { return openFailure_; }
 
     // 0 read; 1 nothing loaded; -2 no CurrentVersion; -1 failure.
     int GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor,
@@ -88,6 +99,9 @@ public:
 
 private:
     void Release();
+    int FailOpen(OpenProblem problem, unsigned long error = 0);
+    // A load that failed: the parser's position and words, where it gives them.
+    void NoteParseError(IXMLDOMDocument2* document, const std::string& bytes);
     // Lookups go through an index of the projects by ProjectID text, rebuilt by every operation
     // that adds, removes or renumbers projects; reading never changes it.
     void RebuildIndex();
@@ -102,6 +116,7 @@ private:
 
     std::wstring path_;
     std::string addProjectDiagnostic_;
+    OpenFailure openFailure_;
     ComPtr<IXMLDOMDocument2> document_;
     ComPtr<IXMLDOMNode> root_;
     ComPtr<IXMLDOMNode> projects_;

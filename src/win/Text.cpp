@@ -57,4 +57,49 @@ std::wstring FormatW(const wchar_t* format, ...) {
     }
 }
 
+namespace {
+
+bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// Characters that end a line, move the cursor, or reorder what follows on screen.
+bool NeedsEscape(wchar_t c) {
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0)) return true;
+    if (c < 0x061C) return false;
+    return c == 0x061C || c == 0x200E || c == 0x200F || c == 0x2028 || c == 0x2029 || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069) || IsHighSurrogate(c) || IsLowSurrogate(c);
+}
+
+}  // namespace
+
+std::wstring EscapeForDisplay(std::wstring_view text) {
+    size_t i = 0;
+    while (i < text.size() && !NeedsEscape(text[i])) ++i;
+    // Most lines have nothing to escape: one scan, one copy.
+    if (i == text.size()) return std::wstring(text);
+    std::wstring out(text.substr(0, i));
+    out.reserve(text.size() + 16);
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    for (; i < text.size(); ++i) {
+        wchar_t c = text[i];
+        if (!NeedsEscape(c)) {
+            out += c;
+        } else if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            out += c;  // a whole pair is an ordinary character
+            out += text[++i];
+        } else if (c == L'\r') {
+            out += L"\\r";
+        } else if (c == L'\n') {
+            out += L"\\n";
+        } else if (c == L'\t') {
+            out += L"\\t";
+        } else {
+            const wchar_t escape[] = {L'\\', L'u', kHex[(c >> 12) & 0xF], kHex[(c >> 8) & 0xF], kHex[(c >> 4) & 0xF],
+                                      kHex[c & 0xF]};
+            out.append(escape, 6);
+        }
+    }
+    return out;
+}
+
 }  // namespace kw

@@ -20,4 +20,11 @@ std::wstring LoadResourceString(unsigned id);
 // printf-style formatting into a std::wstring.
 std::wstring FormatW(const wchar_t* format, ...);
 
+// Text from a package or a builder made safe to print as (part of) one line: CR, LF and TAB
+// become \r, \n, \t; every other C0/C1 control, DEL, the line and paragraph separators
+// U+2028/U+2029, the bidirectional controls (U+061C, U+200E/F, U+202A-E, U+2066-9) and unpaired
+// surrogates become \uXXXX. A backslash stays as it is, so paths read as written and escaping
+// twice changes nothing.
+std::wstring EscapeForDisplay(std::wstring_view text);
+
 }  // namespace kw

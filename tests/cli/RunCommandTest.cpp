@@ -2,6 +2,8 @@
 // exit code that says what the run came to.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cli/RunOptions.h"
 #include "common/RunSupport.h"
 #include "engine/BuildController.h"
@@ -129,6 +131,42 @@ TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
     EXPECT_EQ(kwtest::ListFolder(tmpOnly), L"") << "the builders' logs are gone";
 }
 
+// Names and configurations from the package can't end a line or reorder one: every line the run
+// composes is one line of output, and the run's own summary comes last.
+TEST_F(RunCommandTest, APackageCantForgeLinesOfOutput) {
+    projects_ = {Project(L"1", L"Calc\u202Eexe.cod"), Project(L"2", L"Tool\u2028Line", L"VB6")};
+    projects_[0].debugConfig = L"Win32\u2066 Debug";
+    for (TestProject& project : projects_) project.writeProjectFile = false;
+    projects_.push_back(Project(L"3", L"Other"));
+    Write();
+    // The package writer escapes '&'; the name's CR LF must reach the package as character references.
+    std::string xml = kwtest::ReadBytes(package_);
+    xml.replace(xml.find("<Name>Other"), 11, "<Name>" + kw::ToUtf8(L"\u2029") + "Other&#13;&#10;Summary: 2 targets, "
+                                             "2 succeeded, 0 failed, 0 not run.");
+    kwtest::WriteBytes(package_, xml);
+
+    auto r = Run(L"--targets all --debug");
+    EXPECT_EQ(r.exitCode, 4) << r.out << r.err;
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start < r.out.size(); start = end + 2) {
+        end = r.out.find("\r\n", start);
+        ASSERT_NE(end, std::string::npos) << "the output ends with a whole line";
+        lines.push_back(r.out.substr(start, end - start));
+    }
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        for (const char* raw : {"\xE2\x80\xAE", "\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x81\xA6"}) {
+            EXPECT_EQ(line.find(raw), std::string::npos);
+        }
+    }
+    // (A builder's own log may echo the name back with its line break: that is the builder's text.)
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[lines.size() - 4], "Summary: 3 targets, 0 succeeded, 3 failed, 0 not run.") << r.out;
+    EXPECT_NE(r.out.find("Calc\\u202Eexe.cod (Win32\\u2066 Debug): "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Building Tool\\u2028Line ..."), std::string::npos) << r.out;
+    EXPECT_EQ(lines.back().rfind("  \\u2029Other\\r\\nSummary: 2 targets, 2 succeeded, 0 failed, 0 not run. (", 0), 0u);
+}
+
 // (Ctrl+C takes the same StopRun as the engine's stop test; Wine can't send it between
 // processes here.) Even killed outright, the program takes its builders' process trees with it.
 TEST_F(RunCommandTest, NoBuilderOutlivesTheProgram) {
@@ -149,21 +187,27 @@ TEST_F(RunCommandTest, NoBuilderOutlivesTheProgram) {
 }
 
 TEST(RunOptions, ReadsEveryOptionAndRefusesTheRest) {
+    using kw::cli::ParseResult;
     kw::cli::RunOptions options;
-    ASSERT_TRUE(kw::cli::ParseRunOptions({L"p.kwp", L"--targets", L"3,-1", L"--rebuild-all", L"--set-version",
-                                          L"1.2.3.65535", L"--timeout", L"90"}, options));
+    std::wstring problem;
+    ASSERT_EQ(kw::cli::ParseRunOptions({L"p.kwp", L"--targets", L"3,-1", L"--rebuild-all", L"--set-version",
+                                        L"1.2.3.65535", L"--timeout", L"90"}, options, problem),
+              ParseResult::Parsed);
     EXPECT_EQ(options.targets, (std::vector<int>{3, -1}));
     EXPECT_TRUE(options.rebuildAll && options.setVersion && options.version.revision == 65535u);
     EXPECT_EQ(options.timeoutSeconds, 90u);
-    ASSERT_TRUE(kw::cli::ParseRunOptions({L"--auto-increment", L"p.kwp"}, options));
-    EXPECT_TRUE(options.allTargets && options.autoIncrement && options.package == L"p.kwp");
+    ASSERT_EQ(kw::cli::ParseRunOptions({L"--auto-increment", L"--", L"-p.kwp"}, options, problem), ParseResult::Parsed);
+    EXPECT_TRUE(options.allTargets && options.autoIncrement && options.package == L"-p.kwp");
     for (std::vector<std::wstring> bad : std::vector<std::vector<std::wstring>>{
              {}, {L"--debug"}, {L"p", L"--frobnicate"}, {L"p", L"--targets"}, {L"p", L"--targets", L"x"},
-             {L"p", L"--targets", L"1,,2"}, {L"p", L"--targets", L"0"}, {L"p", L"--set-version", L"1.2.3"},
-             {L"p", L"--set-version", L"1.2.3.65536"}, {L"p", L"--set-version", L"1.2.3.-1"},
-             {L"p", L"--set-version", L"1.2. 3.4"}, {L"p", L"--set-version", L"1.2.3.4", L"--auto-increment"},
-             {L"p", L"--timeout", L"0"}, {L"p", L"--timeout", L"1s"}, {L"p", L"other.kwp"}}) {
-        EXPECT_FALSE(kw::cli::ParseRunOptions(bad, options)) << kwtest::Narrow(bad.empty() ? L"" : bad.back());
+             {L"p", L"--targets", L"1,,2"}, {L"p", L"--targets", L"0"}, {L"p", L"--targets", L"2147483648"},
+             {L"p", L"--set-version", L"1.2.3"}, {L"p", L"--set-version", L"1.2.3.65536"},
+             {L"p", L"--set-version", L"1.2.3.-1"}, {L"p", L"--set-version", L"1.2. 3.4"},
+             {L"p", L"--set-version", L"1.2.3.4", L"--auto-increment"}, {L"p", L"--timeout", L"0"},
+             {L"p", L"--timeout", L"1s"}, {L"p", L"--timeout", L"86401"}, {L"p", L"other.kwp"}}) {
+        EXPECT_EQ(kw::cli::ParseRunOptions(bad, options, problem), ParseResult::Refused)
+            << kwtest::Narrow(bad.empty() ? L"" : bad.back());
+        EXPECT_EQ(problem.rfind(L"kilnworks-cli: ", 0), 0u);
     }
 }
 

@@ -1,0 +1,135 @@
+// Run records as a run of the demo package would leave them, for the record writers' tests and
+// for looking at the report in a browser.
+#pragma once
+
+#include "engine/RunRecord.h"
+
+#include <string>
+#include <vector>
+
+namespace kwtest {
+
+inline kw::StepRecord Step(kw::StepKind kind, const wchar_t* what, kw::StepRecord::Verdict verdict, long long startMs,
+                           long long endMs, std::vector<std::wstring> lines = {}, std::wstring verdictText = {},
+                           int errors = -1, int warnings = -1) {
+    kw::StepRecord step;
+    step.kind = kind;
+    step.what = what;
+    step.verdict = verdict;
+    step.verdictText = std::move(verdictText);
+    step.startMs = startMs;
+    step.endMs = endMs;
+    step.errors = errors;
+    step.warnings = warnings;
+    step.lines = std::move(lines);
+    return step;
+}
+
+inline kw::TargetRecord Target(int id, const wchar_t* name, kw::CompilerKind kind, std::vector<kw::StepRecord> steps,
+                               const wchar_t* version = L"1.4.0.13") {
+    kw::TargetRecord target;
+    target.projectId = id;
+    target.name = name;
+    target.kind = kind;
+    target.stampedVersion = version;
+    target.steps = std::move(steps);
+    return target;
+}
+
+inline std::vector<std::wstring> BuildLog(const std::wstring& project, const std::wstring& config,
+                                          const std::vector<std::wstring>& sources, const std::wstring& trouble = {}) {
+    std::vector<std::wstring> lines{L"--------------------Configuration: " + project + L" - " + config +
+                                    L"--------------------", L"Compiling..."};
+    for (const std::wstring& source : sources) lines.push_back(source);
+    if (!trouble.empty()) lines.push_back(trouble);
+    lines.push_back(L"Linking...");
+    return lines;
+}
+
+inline kw::RunRecord BaseRecord(const wchar_t* actions) {
+    kw::RunRecord record;
+    record.packageName = L"Demo";
+    record.packagePath = L"C:\\Kilnworks Demo\\demo.kwp";
+    record.started = SYSTEMTIME{2026, 12, 1, 7, 5, 12, 3, 0};
+    record.actions = actions;
+    return record;
+}
+
+// The demo package built one builder after another: stamping, Debug, Release, Visual Basic; one
+// compile error in Calc's Debug build and a warning in Tools.
+inline kw::RunRecord SequentialRecord() {
+    using kw::StepKind;
+    using V = kw::StepRecord;
+    kw::RunRecord record = BaseRecord(L"Debug, Release, auto-increment");
+    record.durationMs = 19340;
+    record.versions = L"1.4.0.12 -> 1.4.0.13";
+    record.summary = {L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run, in 19 s.",
+                      L"  Calc (Win32 Debug): 1 error(s), 0 warning(s)"};
+    auto stamp = [](const wchar_t* file, long long at) {
+        return Step(StepKind::Version, L"version", V::Succeeded, at, at + 60,
+                    {std::wstring(L"Stamping ") + file, L"  1.4.0.12 -> 1.4.0.13"});
+    };
+    std::vector<std::wstring> calcDebug = BuildLog(
+        L"Calc", L"Win32 Debug", {L"Calc.cpp", L"CalcDlg.cpp"},
+        L"C:\\Kilnworks Demo\\Calc\\CalcDlg.cpp(12) : error C2065: 'undeclaredValue' : undeclared identifier");
+    calcDebug.push_back(L"Calc.exe - 1 error(s), 0 warning(s)");
+    std::vector<std::wstring> toolsDebug = BuildLog(
+        L"Tools", L"Win32 Debug", {L"Tools.cpp", L"Options.cpp"},
+        L"C:\\Kilnworks Demo\\Tools\\Options.cpp(40) : warning C4101: 'unused' : unreferenced local variable");
+    toolsDebug.push_back(L"Tools.dll - 0 error(s), 1 warning(s)");
+    std::vector<std::wstring> calcRelease = BuildLog(L"Calc", L"Win32 Release", {L"Calc.cpp", L"CalcDlg.cpp"});
+    calcRelease.push_back(L"Calc.exe - 0 error(s), 0 warning(s)");
+    std::vector<std::wstring> toolsRelease = BuildLog(L"Tools", L"Win32 Release", {L"Tools.cpp", L"Options.cpp"});
+    toolsRelease.push_back(L"Tools.dll - 0 error(s), 0 warning(s)");
+    record.targets = {
+        Target(1, L"Calc", kw::CompilerVC6,
+               {stamp(L"Calc.rc", 0), Step(StepKind::Debug, L"Win32 Debug", V::Failed, 210, 3890, calcDebug,
+                                           L"1 error(s), 0 warning(s)", 1, 0),
+                Step(StepKind::Release, L"Win32 Release", V::Succeeded, 7410, 10950, calcRelease, {}, 0, 0)}),
+        Target(2, L"Tools", kw::CompilerVC6,
+               {stamp(L"Tools.rc", 60), Step(StepKind::Debug, L"Win32 Debug", V::Succeeded, 3890, 7410, toolsDebug,
+                                             {}, 0, 1),
+                Step(StepKind::Release, L"Win32 Release", V::Succeeded, 10950, 14600, toolsRelease, {}, 0, 0)}),
+        Target(3, L"Reports", kw::CompilerVB6,
+               {stamp(L"Reports.vbp", 120),
+                Step(StepKind::VisualBasic, L"Visual Basic", V::Succeeded, 14600, 19300,
+                     {L"Build of 'C:\\Kilnworks Demo\\Reports\\Reports.exe' succeeded."})}),
+    };
+    return record;
+}
+
+// Six projects built two at a time after their dependencies: the builders overlap.
+inline kw::RunRecord ParallelRecord() {
+    using kw::StepKind;
+    using V = kw::StepRecord;
+    kw::RunRecord record = BaseRecord(L"Release (rebuild all), 2 builders at a time");
+    record.packageName = L"Suite";
+    record.packagePath = L"C:\\Builds\\suite.kwp";
+    record.durationMs = 252400;
+    record.summary = {L"Summary: 6 targets, 4 succeeded, 1 failed, 1 not run, in 4 min 12 s.",
+                      L"  Viewer (Win32 Release): crashed (exception 0xC0000005)",
+                      L"  Printing: not run (its dependency Viewer failed)"};
+    auto release = [](const wchar_t* name, long long from, long long to, V::Verdict verdict = V::Succeeded,
+                      const wchar_t* text = L"") {
+        std::vector<std::wstring> lines = BuildLog(name, L"Win32 Release", {std::wstring(name) + L".cpp"});
+        if (verdict == V::Succeeded) lines.push_back(std::wstring(name) + L".dll - 0 error(s), 0 warning(s)");
+        return Step(StepKind::Release, L"Win32 Release", verdict, from, to, lines, text, verdict == V::Succeeded ? 0 : -1,
+                    verdict == V::Succeeded ? 0 : -1);
+    };
+    record.targets = {
+        Target(1, L"Core", kw::CompilerVC6, {release(L"Core", 0, 61000)}, L""),
+        Target(2, L"Storage", kw::CompilerVC6, {release(L"Storage", 0, 48200)}, L""),
+        Target(3, L"Network", kw::CompilerVC6, {release(L"Network", 48300, 131000)}, L""),
+        Target(4, L"Viewer", kw::CompilerVC6,
+               {release(L"Viewer", 61100, 97400, V::Failed, L"crashed (exception 0xC0000005)")}, L""),
+        Target(5, L"Reports", kw::CompilerVB6,
+               {Step(StepKind::VisualBasic, L"Visual Basic", V::Succeeded, 131100, 252300,
+                     {L"Build of 'C:\\Builds\\Reports\\Reports.exe' succeeded."})},
+               L""),
+        Target(6, L"Printing", kw::CompilerVC6,
+               {Step(StepKind::Release, L"Win32 Release", V::NotRun, -1, -1, {}, L"its dependency Viewer failed")}, L""),
+    };
+    return record;
+}
+
+}  // namespace kwtest

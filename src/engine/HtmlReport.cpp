@@ -85,15 +85,22 @@ std::string Facts(const RunRecord& record) {
     return html + "</table>\n";
 }
 
-// Round tick spacing (1, 2, 5 times a power of ten, in ms) giving at most about ten ticks.
+// A tick spacing a clock reader finds round, giving at most about ten ticks over span.
 long long TickSpacing(long long spanMs) {
-    long long tick = 100;
-    for (;;) {
-        for (long long factor : {1, 2, 5}) {
-            if (spanMs / (tick * factor) <= 10) return tick * factor;
-        }
-        tick *= 10;
+    static const long long kSpacings[] = {100,    200,    500,    1000,    2000,    5000,    10000,   15000,
+                                          30000,  60000,  120000, 300000,  600000,  900000,  1800000, 3600000};
+    for (long long spacing : kSpacings) {
+        if (spanMs / spacing <= 10) return spacing;
     }
+    const long long hour = 3600000;
+    return (spanMs / (10 * hour) + 1) * hour;
+}
+
+// "0", "2 s", "1 min 30 s": whole seconds without the tenths FormatDuration shows below 10 s.
+std::wstring AxisLabel(long long ms) {
+    if (ms == 0) return L"0";
+    if (ms % 1000 == 0 && ms < 60000) return std::to_wstring(ms / 1000) + L" s";
+    return FormatDuration(ms);
 }
 
 // One row per target that ran a builder, one bar per builder run along a common time axis: a
@@ -132,8 +139,10 @@ std::string Timeline(const RunRecord& record) {
         const std::string tx = num(x(at));
         svg += "<line x1=\"" + tx + "\" y1=\"" + std::to_string(kTop - 4) + "\" x2=\"" + tx + "\" y2=\"" +
                std::to_string(axisY) + "\"/>";
-        svg += "<text class=\"axis\" x=\"" + tx + "\" y=\"" + std::to_string(axisY + 14) +
-               "\" text-anchor=\"middle\">" + Text(FormatDuration(at)) + "</text>\n";
+        // The last label would be cut at the right edge if centred on its tick.
+        const char* anchor = x(at) > kWidth - 40 ? "end" : "middle";
+        svg += "<text class=\"axis\" x=\"" + tx + "\" y=\"" + std::to_string(axisY + 14) + "\" text-anchor=\"" +
+               anchor + "\">" + Text(AxisLabel(at)) + "</text>\n";
     }
     for (size_t row = 0; row < rows.size(); ++row) {
         const TargetRecord& target = record.targets[rows[row]];

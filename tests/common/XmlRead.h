@@ -23,6 +23,7 @@ public:
         doc_->put_async(VARIANT_FALSE);
         doc_->put_validateOnParse(VARIANT_FALSE);
         doc_->put_resolveExternals(VARIANT_FALSE);
+        doc_->put_preserveWhiteSpace(VARIANT_TRUE);  // text read back exactly as written
         Property(L"SelectionLanguage", L"XPath");
         Property(L"SelectionNamespaces",
                  L"xmlns:h='http://www.w3.org/1999/xhtml' xmlns:s='http://www.w3.org/2000/svg'");

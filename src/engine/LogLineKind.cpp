@@ -50,7 +50,9 @@ LogLineKind ClassifyLogLine(std::wstring_view line) {
     while (!line.empty() && (line.back() == L' ' || line.back() == L'\r' || line.back() == L'\t')) {
         line.remove_suffix(1);
     }
-    if (HasDiagnostic(line, L"error") || line.rfind(L"Compile Error in File", 0) == 0 || EndsWith(line, L" failed.")) {
+    auto startsWith = [line](std::wstring_view head) { return line.substr(0, head.size()) == head; };
+    if (HasDiagnostic(line, L"error") || startsWith(L"Compile Error in File") || startsWith(L"Error executing ") ||
+        startsWith(L"Error: ") || EndsWith(line, L" failed.")) {
         return LogLineKind::Error;
     }
     // "Calc.exe - 1 error(s), 2 warning(s)"
@@ -68,7 +70,7 @@ LogLineKind ClassifyLogLine(std::wstring_view line) {
             return LogLineKind::Plain;
         }
     }
-    if (HasDiagnostic(line, L"warning")) return LogLineKind::Warning;
+    if (HasDiagnostic(line, L"warning") || startsWith(L"Warning: ")) return LogLineKind::Warning;
     return LogLineKind::Plain;
 }
 

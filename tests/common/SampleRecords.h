@@ -36,64 +36,69 @@ inline kw::TargetRecord Target(int id, const wchar_t* name, kw::CompilerKind kin
     return target;
 }
 
+// A Visual C++ build's log: the banner, the sources compiled, then the given closing lines.
 inline std::vector<std::wstring> BuildLog(const std::wstring& project, const std::wstring& config,
-                                          const std::vector<std::wstring>& sources, const std::wstring& trouble = {}) {
+                                          const std::vector<std::wstring>& sources,
+                                          const std::vector<std::wstring>& closing) {
     std::vector<std::wstring> lines{L"--------------------Configuration: " + project + L" - " + config +
                                     L"--------------------", L"Compiling..."};
-    for (const std::wstring& source : sources) lines.push_back(source);
-    if (!trouble.empty()) lines.push_back(trouble);
-    lines.push_back(L"Linking...");
+    lines.insert(lines.end(), sources.begin(), sources.end());
+    lines.insert(lines.end(), closing.begin(), closing.end());
     return lines;
 }
 
 inline kw::RunRecord BaseRecord(const wchar_t* actions) {
     kw::RunRecord record;
-    record.packageName = L"Demo";
-    record.packagePath = L"C:\\Kilnworks Demo\\demo.kwp";
+    record.packageName = L"Kilnworks Demo Suite";
+    record.packagePath = L"C:\\Kilnworks Demo\\Demo.kwp";
     record.started = SYSTEMTIME{2026, 12, 1, 7, 5, 12, 3, 0};
     record.actions = actions;
     return record;
 }
 
 // The demo package built one builder after another: stamping, Debug, Release, Visual Basic; one
-// compile error in Calc's Debug build and a warning in Tools.
+// compile error in Calc's Debug build and a warning in MathLib.
 inline kw::RunRecord SequentialRecord() {
     using kw::StepKind;
     using V = kw::StepRecord;
     kw::RunRecord record = BaseRecord(L"Debug, Release, auto-increment");
     record.durationMs = 19340;
-    record.versions = L"1.4.0.12 -> 1.4.0.13";
+    record.versions = L"1.4.0.27 -> 1.4.0.28";
     record.summary = {L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run, in 19 s.",
                       L"  Calc (Win32 Debug): 1 error(s), 0 warning(s)"};
-    auto stamp = [](const wchar_t* file, long long at) {
+    auto stamp = [](const wchar_t* file, const wchar_t* version, long long at) {
         return Step(StepKind::Version, L"version", V::Succeeded, at, at + 60,
-                    {std::wstring(L"Stamping ") + file, L"  1.4.0.12 -> 1.4.0.13"});
+                    {std::wstring(L"Versionating C:\\Kilnworks Demo\\") + file, std::wstring(L" -> ") + version});
     };
-    std::vector<std::wstring> calcDebug = BuildLog(
-        L"Calc", L"Win32 Debug", {L"Calc.cpp", L"CalcDlg.cpp"},
-        L"C:\\Kilnworks Demo\\Calc\\CalcDlg.cpp(12) : error C2065: 'undeclaredValue' : undeclared identifier");
-    calcDebug.push_back(L"Calc.exe - 1 error(s), 0 warning(s)");
-    std::vector<std::wstring> toolsDebug = BuildLog(
-        L"Tools", L"Win32 Debug", {L"Tools.cpp", L"Options.cpp"},
-        L"C:\\Kilnworks Demo\\Tools\\Options.cpp(40) : warning C4101: 'unused' : unreferenced local variable");
-    toolsDebug.push_back(L"Tools.dll - 0 error(s), 1 warning(s)");
-    std::vector<std::wstring> calcRelease = BuildLog(L"Calc", L"Win32 Release", {L"Calc.cpp", L"CalcDlg.cpp"});
-    calcRelease.push_back(L"Calc.exe - 0 error(s), 0 warning(s)");
-    std::vector<std::wstring> toolsRelease = BuildLog(L"Tools", L"Win32 Release", {L"Tools.cpp", L"Options.cpp"});
-    toolsRelease.push_back(L"Tools.dll - 0 error(s), 0 warning(s)");
+    const std::wstring demo = L"C:\\Kilnworks Demo\\";
+    std::vector<std::wstring> calcDebug =
+        BuildLog(L"Calc", L"Win32 Debug", {L"Calc.cpp", L"CalcImpl.cpp"},
+                 {demo + L"Calc\\Calc.cpp(12) : error C2065: 'undeclaredValue' : undeclared identifier",
+                  L"Error executing cl.exe.", L"Calc.exe - 1 error(s), 0 warning(s)"});
+    std::vector<std::wstring> mathDebug =
+        BuildLog(L"MathLib", L"Win32 Debug", {L"MathLib.cpp", L"MathLibImpl.cpp"},
+                 {demo + L"MathLib\\MathLibImpl.cpp(40) : warning C4101: 'unused' : unreferenced local variable",
+                  L"Linking...", L"MathLib.dll - 0 error(s), 1 warning(s)"});
+    std::vector<std::wstring> calcRelease = BuildLog(L"Calc", L"Win32 Release", {L"Calc.cpp", L"CalcImpl.cpp"},
+                                                     {L"Linking...", L"Calc.exe - 0 error(s), 0 warning(s)"});
+    std::vector<std::wstring> mathRelease = BuildLog(L"MathLib", L"Win32 Release", {L"MathLib.cpp", L"MathLibImpl.cpp"},
+                                                     {L"Linking...", L"MathLib.dll - 0 error(s), 0 warning(s)"});
     record.targets = {
         Target(1, L"Calc", kw::CompilerVC6,
-               {stamp(L"Calc.rc", 0), Step(StepKind::Debug, L"Win32 Debug", V::Failed, 210, 3890, calcDebug,
-                                           L"1 error(s), 0 warning(s)", 1, 0),
-                Step(StepKind::Release, L"Win32 Release", V::Succeeded, 7410, 10950, calcRelease, {}, 0, 0)}),
-        Target(2, L"Tools", kw::CompilerVC6,
-               {stamp(L"Tools.rc", 60), Step(StepKind::Debug, L"Win32 Debug", V::Succeeded, 3890, 7410, toolsDebug,
-                                             {}, 0, 1),
-                Step(StepKind::Release, L"Win32 Release", V::Succeeded, 10950, 14600, toolsRelease, {}, 0, 0)}),
+               {stamp(L"Calc\\Calc.rc", L"1.4.0.28", 0),
+                Step(StepKind::Debug, L"Win32 Debug", V::Failed, 210, 3890, calcDebug, L"1 error(s), 0 warning(s)", 1, 0),
+                Step(StepKind::Release, L"Win32 Release", V::Succeeded, 7410, 10950, calcRelease, {}, 0, 0)},
+               L"1.4.0.28"),
+        Target(2, L"MathLib", kw::CompilerVC6,
+               {stamp(L"MathLib\\MathLib.rc", L"1.4.0.28", 60),
+                Step(StepKind::Debug, L"Win32 Debug", V::Succeeded, 3890, 7410, mathDebug, {}, 0, 1),
+                Step(StepKind::Release, L"Win32 Release", V::Succeeded, 10950, 14600, mathRelease, {}, 0, 0)},
+               L"1.4.0.28"),
         Target(3, L"Reports", kw::CompilerVB6,
-               {stamp(L"Reports.vbp", 120),
+               {stamp(L"Reports\\Reports.vbp", L"1.4.0", 120),
                 Step(StepKind::VisualBasic, L"Visual Basic", V::Succeeded, 14600, 19300,
-                     {L"Build of 'C:\\Kilnworks Demo\\Reports\\Reports.exe' succeeded."})}),
+                     {L"Build of 'C:\\Kilnworks Demo\\Reports\\Reports.exe' succeeded."})},
+               L"1.4.0"),
     };
     return record;
 }
@@ -111,8 +116,9 @@ inline kw::RunRecord ParallelRecord() {
                       L"  Printing: not run (its dependency Viewer failed)"};
     auto release = [](const wchar_t* name, long long from, long long to, V::Verdict verdict = V::Succeeded,
                       const wchar_t* text = L"") {
-        std::vector<std::wstring> lines = BuildLog(name, L"Win32 Release", {std::wstring(name) + L".cpp"});
-        if (verdict == V::Succeeded) lines.push_back(std::wstring(name) + L".dll - 0 error(s), 0 warning(s)");
+        std::vector<std::wstring> closing;
+        if (verdict == V::Succeeded) closing = {L"Linking...", std::wstring(name) + L".dll - 0 error(s), 0 warning(s)"};
+        std::vector<std::wstring> lines = BuildLog(name, L"Win32 Release", {std::wstring(name) + L".cpp"}, closing);
         return Step(StepKind::Release, L"Win32 Release", verdict, from, to, lines, text, verdict == V::Succeeded ? 0 : -1,
                     verdict == V::Succeeded ? 0 : -1);
     };

@@ -47,6 +47,9 @@ TEST(RunRecord, ErrorAndWarningLinesOfTheBuilders) {
         {L"Compile Error in File 'C:\\Src\\Reports\\Main.frm', Line 12 : Variable not defined", K::Error},
         {L"Build of 'C:\\Src\\Reports\\Reports.exe' failed.", K::Error},
         {L"Calc.exe - 2 error(s), 1 warning(s)", K::Error},
+        {L"Error executing cl.exe.", K::Error},
+        {L"Error: Project configuration \"Win32 Beta\" not found in Calc.dsp.", K::Error},
+        {L"Warning: Calc.rc now holds a version part above 65535; ...", K::Warning},
         {L"C:\\Src\\a.cpp(40) : warning C4101: 'unused' : unreferenced local variable", K::Warning},
         {L"LINK : warning LNK4098: defaultlib \"LIBC\" conflicts with use of other libs", K::Warning},
         {L"Tools.dll - 0 error(s), 3 warning(s)", K::Warning},
@@ -123,20 +126,20 @@ TEST_F(RecordFileTest, JunitFileNamesEveryPlannedStepWithItsVerdict) {
     kwtest::XmlRead xml = Written(JunitXml(MixedRecord()), L"kilnworks.xml");
     ASSERT_TRUE(xml.Ok()) << kwtest::Narrow(xml.Error());
     const std::wstring suite = L"/testsuites/testsuite";
-    EXPECT_EQ(xml.Text(suite + L"/@name"), L"Demo");
+    EXPECT_EQ(xml.Text(suite + L"/@name"), L"Kilnworks Demo Suite");
     EXPECT_EQ(xml.Text(suite + L"/@tests"), L"8");
     EXPECT_EQ(xml.Text(suite + L"/@failures"), L"3");
     EXPECT_EQ(xml.Text(suite + L"/@errors"), L"1");
     EXPECT_EQ(xml.Text(suite + L"/@skipped"), L"2");
     EXPECT_EQ(xml.Text(suite + L"/@time"), L"15.250");
     EXPECT_EQ(xml.Text(suite + L"/@timestamp"), L"2026-12-07T05:12:03");
-    EXPECT_EQ(xml.Text(suite + L"/properties/property[@name='package']/@value"), L"C:\\Kilnworks Demo\\demo.kwp");
+    EXPECT_EQ(xml.Text(suite + L"/properties/property[@name='package']/@value"), L"C:\\Kilnworks Demo\\Demo.kwp");
 
     const std::vector<std::wstring> names{L"Calc (version)",       L"Calc (Win32 Debug)",  L"Viewer (Win32 Debug)",
                                           L"Printer (Win32 Debug)", L"Tools (version)",     L"Tools (Win32 Debug)",
                                           L"Legacy",               L"Reports (Visual Basic)"};
     EXPECT_EQ(xml.Texts(suite + L"/testcase/@name"), names);
-    EXPECT_EQ(xml.Count(suite + L"/testcase[@classname='Demo']"), names.size());
+    EXPECT_EQ(xml.Count(suite + L"/testcase[@classname='Kilnworks Demo Suite']"), names.size());
     for (const std::wstring& time : xml.Texts(suite + L"/testcase/@time")) {
         EXPECT_GE(std::wcstod(time.c_str(), nullptr), 0.0) << kwtest::Narrow(time);
     }

@@ -51,8 +51,12 @@ bool CanWriteRecordFile(const std::wstring& path, std::wstring& problem) {
     }
     const std::wstring folder = FolderOf(full);
     DWORD folderAttributes = GetFileAttributesW(folder.c_str());
-    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES) {
         problem = L"the folder '" + folder + L"' does not exist";
+        return false;
+    }
+    if (!(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        problem = L"'" + folder + L"' is a file, not a folder";
         return false;
     }
     // The write itself goes through a temporary file beside the target; try making one.

@@ -61,6 +61,27 @@ RunVerdict RunRecord::Verdict() const {
     return RunVerdict::Succeeded;
 }
 
+std::wstring DescribeActions(ActionSet actions, const VersionQuad& version) {
+    std::vector<std::wstring> parts;
+    const bool debug = actions & ActionDebug, release = actions & ActionRelease;
+    if (debug || release) {
+        std::wstring builds = debug && release ? L"Debug and Release" : debug ? L"Debug" : L"Release";
+        if (actions & ActionRebuildAll) builds += L" (rebuild all)";
+        parts.push_back(builds);
+    }
+    if (actions & ActionClean) parts.push_back(L"clean");
+    if (actions & ActionSetVersion) {
+        parts.push_back(FormatW(L"set version %u.%u.%u.%u", version.major, version.minor, version.build,
+                                version.revision));
+    } else if (actions & ActionAutoIncrement) {
+        parts.push_back(L"auto-increment the version");
+    }
+    if (parts.empty()) return L"nothing";
+    std::wstring words = parts[0];
+    for (size_t i = 1; i < parts.size(); ++i) words += L", " + parts[i];
+    return words;
+}
+
 std::wstring FormatDuration(long long ms) {
     if (ms < 0) ms = 0;
     auto n = [](long long value) { return std::to_wstring(value); };

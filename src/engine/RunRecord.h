@@ -4,6 +4,7 @@
 #pragma once
 
 #include "package/PackageFormat.h"
+#include "version/RunValues.h"
 
 #include <windows.h>
 
@@ -76,6 +77,9 @@ std::wstring TargetDisplayName(const TargetRecord& target);
 std::wstring StepVerdictWords(const StepRecord& step);
 // The same for a target as a whole: its worst step.
 StepRecord::Verdict TargetVerdict(const TargetRecord& target);
+
+// The run's actions in words: "Debug and Release (rebuild all), clean, set version 1.2.0.0".
+std::wstring DescribeActions(ActionSet actions, const VersionQuad& version);
 
 // A wall time for people: "0.4 s", "42 s", "4 min 12 s", "1 h 2 min". Rounded to the unit shown.
 std::wstring FormatDuration(long long ms);

@@ -27,7 +27,6 @@ constexpr char32_t kReplacement = 0xFFFD;
 }  // namespace
 
 void AppendXmlText(std::string& out, std::wstring_view text, bool attribute) {
-    out.reserve(out.size() + text.size() + text.size() / 8);
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = static_cast<char16_t>(text[i]);
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {

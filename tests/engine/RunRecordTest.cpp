@@ -36,6 +36,18 @@ TEST(RunRecord, DurationsInWords) {
     EXPECT_EQ(FormatSeconds(5), "0.005");
 }
 
+TEST(RunRecord, ActionsInWords) {
+    const VersionQuad v{1, 2, 0, 65535};
+    const std::pair<ActionSet, const wchar_t*> cases[] = {
+        {ActionDebug, L"Debug"},
+        {ActionDebug | ActionRelease | ActionRebuildAll | ActionClean, L"Debug and Release (rebuild all), clean"},
+        {ActionRelease | ActionSetVersion, L"Release, set version 1.2.0.65535"},
+        {ActionAutoIncrement | ActionClean, L"clean, auto-increment the version"},
+        {ActionRebuildAll, L"nothing"},
+    };
+    for (const auto& [actions, words] : cases) EXPECT_EQ(DescribeActions(actions, v), words) << int(actions);
+}
+
 TEST(RunRecord, ErrorAndWarningLinesOfTheBuilders) {
     using K = LogLineKind;
     const std::pair<const wchar_t*, K> cases[] = {
@@ -264,6 +276,7 @@ TEST_F(RecordFileTest, UnwritablePlacesAreRefusedBeforeTheRun) {
         {dir_.File(L"sub\\..\\report.html"), nullptr},
         {dir_.File(L"missing\\out.xml"), L"does not exist"},
         {dir_.File(L"sub"), L"is a folder"},
+        {readOnly + L"\\x.xml", L"is a file, not a folder"},
         {dir_.File(L"sub\\"), L"names a folder"},
         {readOnly, L"is read-only"},
         {L"", L"no file name"},

@@ -91,8 +91,9 @@ TEST(RunRecord, XmlTextKeepsMarkupOutAndShowsControlCharacters) {
     EXPECT_EQ(XmlAttr(L"\"a\"\tb\nc"), "&quot;a&quot;&#9;b&#10;c");
 }
 
-// A run with a success, a compile failure, a crash, a builder that could not start, a failed
-// stamping (and the build it held back), and a target that was never run.
+// A stopped run with a success, a compile failure, a crash, a builder that could not start, a
+// failed stamping (and the build it held back), a target that was never run, a time-out, and the
+// step the stop cut short.
 RunRecord MixedRecord() {
     RunRecord record = kwtest::BaseRecord(L"Debug, auto-increment");
     record.durationMs = 15250;
@@ -118,7 +119,12 @@ RunRecord MixedRecord() {
         Target(5, L"Reports", CompilerVB6,
                {Step(StepKind::VisualBasic, L"Visual Basic", V::Succeeded, 4100, 15200,
                      {L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded."})}),
+        Target(6, L"Slow", CompilerVC6,
+               {Step(StepKind::Release, L"Win32 Release", V::TimedOut, 5000, 6000, {L"Compiling..."}, L"after 1 s")}),
+        Target(7, L"Last", CompilerVC6,
+               {Step(StepKind::Release, L"Win32 Release", V::Stopped, 15200, 15250, {L"Compiling..."})}),
     };
+    record.stopped = true;
     record.targets[4].notRunReason = L"ProjectID 9 is not in the package";
     return record;
 }
@@ -139,17 +145,18 @@ TEST_F(RecordFileTest, JunitFileNamesEveryPlannedStepWithItsVerdict) {
     ASSERT_TRUE(xml.Ok()) << kwtest::Narrow(xml.Error());
     const std::wstring suite = L"/testsuites/testsuite";
     EXPECT_EQ(xml.Text(suite + L"/@name"), L"Kilnworks Demo Suite");
-    EXPECT_EQ(xml.Text(suite + L"/@tests"), L"8");
-    EXPECT_EQ(xml.Text(suite + L"/@failures"), L"3");
+    EXPECT_EQ(xml.Text(suite + L"/@tests"), L"10");
+    EXPECT_EQ(xml.Text(suite + L"/@failures"), L"4");
     EXPECT_EQ(xml.Text(suite + L"/@errors"), L"1");
-    EXPECT_EQ(xml.Text(suite + L"/@skipped"), L"2");
+    EXPECT_EQ(xml.Text(suite + L"/@skipped"), L"3");
     EXPECT_EQ(xml.Text(suite + L"/@time"), L"15.250");
     EXPECT_EQ(xml.Text(suite + L"/@timestamp"), L"2026-12-07T05:12:03");
     EXPECT_EQ(xml.Text(suite + L"/properties/property[@name='package']/@value"), L"C:\\Kilnworks Demo\\Demo.kwp");
 
     const std::vector<std::wstring> names{L"Calc (version)",       L"Calc (Win32 Debug)",  L"Viewer (Win32 Debug)",
                                           L"Printer (Win32 Debug)", L"Tools (version)",     L"Tools (Win32 Debug)",
-                                          L"Legacy",               L"Reports (Visual Basic)"};
+                                          L"Legacy",               L"Reports (Visual Basic)",
+                                          L"Slow (Win32 Release)", L"Last (Win32 Release)"};
     EXPECT_EQ(xml.Texts(suite + L"/testcase/@name"), names);
     EXPECT_EQ(xml.Count(suite + L"/testcase[@classname='Kilnworks Demo Suite']"), names.size());
     for (const std::wstring& time : xml.Texts(suite + L"/testcase/@time")) {
@@ -173,6 +180,9 @@ TEST_F(RecordFileTest, JunitFileNamesEveryPlannedStepWithItsVerdict) {
     EXPECT_EQ(xml.Count(testcase(L"Reports (Visual Basic)") + L"/*[name()!='system-out']"), 0u);
     EXPECT_EQ(xml.Text(testcase(L"Reports (Visual Basic)") + L"/system-out"),
               L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded.\n");
+    EXPECT_EQ(xml.Text(testcase(L"Slow (Win32 Release)") + L"/failure/@message"), L"timed out: after 1 s");
+    EXPECT_EQ(xml.Text(testcase(L"Last (Win32 Release)") + L"/skipped/@message"), L"stopped");
+    EXPECT_EQ(xml.Text(testcase(L"Last (Win32 Release)") + L"/system-out"), L"Compiling...\n");
     EXPECT_NE(xml.Text(suite + L"/system-out").find(L"in 15 s."), std::wstring::npos);
 }
 
@@ -246,6 +256,7 @@ TEST_F(RecordFileTest, ReportCarriesEveryTargetInTableTimelineAndLogs) {
         EXPECT_EQ(html.Texts(L"//h:details/h:summary/h:b"), names);
         EXPECT_EQ(html.Count(L"//h:details//h:pre/h:span[@class='e']"), errorLines);
         EXPECT_EQ(html.Text(L"//h:div[@id='verdict']").rfind(L"Summary: ", 0), 0u);
+        EXPECT_EQ(html.Text(L"//h:div[@id='verdict']/@class"), record.stopped ? L"verdict stopped" : L"verdict failed");
         EXPECT_EQ(html.Count(L"//h:script | //h:link | //h:img | //@src | //@href[not(starts-with(., '#'))]"), 0u);
     }
 }

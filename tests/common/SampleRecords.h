@@ -138,4 +138,44 @@ inline kw::RunRecord ParallelRecord() {
     return record;
 }
 
+// A stopped run with a success, a compile failure, a crash, a builder that could not start, a
+// failed stamping (and the build it held back), a target that was never run, a time-out, and the
+// step the stop cut short.
+inline kw::RunRecord MixedRecord() {
+    using kw::StepKind;
+    using V = kw::StepRecord;
+    kw::RunRecord record = BaseRecord(L"Debug, auto-increment");
+    record.durationMs = 15250;
+    record.summary = {L"Summary: 8 targets, 1 succeeded, 5 failed, 2 not run, in 15 s."};
+    record.targets = {
+        Target(1, L"Calc", kw::CompilerVC6,
+               {Step(StepKind::Version, L"version", V::Succeeded, 0, 40, {L"Stamping Calc.rc", L"  1.0.0.1 -> 1.0.0.2"}),
+                Step(StepKind::Debug, L"Win32 Debug", V::Failed, 200, 3880,
+                     {L"Compiling...", L"CalcDlg.cpp(12) : error C2065: 'undeclaredValue' : undeclared identifier",
+                      L"Calc.exe - 1 error(s), 0 warning(s)"},
+                     L"1 error(s), 0 warning(s)", 1, 0)}),
+        Target(2, L"Viewer", kw::CompilerVC6,
+               {Step(StepKind::Debug, L"Win32 Debug", V::Failed, 3900, 4100, {L"Compiling..."},
+                     L"crashed (exception 0xC0000005)")}),
+        Target(3, L"Printer", kw::CompilerVC6,
+               {Step(StepKind::Debug, L"Win32 Debug", V::NotStarted, 4100, 4100, {}, L"could not start the IDE")}),
+        Target(4, L"Tools", kw::CompilerVC6,
+               {Step(StepKind::Version, L"version", V::Failed, 40, 60,
+                     {L"Stamping Tools.rc", L"  no version line found; the file was left as it was"},
+                     L"the version was not stamped"),
+                Step(StepKind::Debug, L"Win32 Debug", V::NotRun, -1, -1, {}, L"its version was not stamped")}),
+        Target(9, L"Legacy", kw::CompilerUnknown, {}, L""),
+        Target(5, L"Reports", kw::CompilerVB6,
+               {Step(StepKind::VisualBasic, L"Visual Basic", V::Succeeded, 4100, 15200,
+                     {L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded."})}),
+        Target(6, L"Slow", kw::CompilerVC6,
+               {Step(StepKind::Release, L"Win32 Release", V::TimedOut, 5000, 6000, {L"Compiling..."}, L"after 1 s")}),
+        Target(7, L"Last", kw::CompilerVC6,
+               {Step(StepKind::Release, L"Win32 Release", V::Stopped, 15200, 15250, {L"Compiling..."})}),
+    };
+    record.stopped = true;
+    record.targets[4].notRunReason = L"ProjectID 9 is not in the package";
+    return record;
+}
+
 }  // namespace kwtest

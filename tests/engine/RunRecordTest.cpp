@@ -91,44 +91,6 @@ TEST(RunRecord, XmlTextKeepsMarkupOutAndShowsControlCharacters) {
     EXPECT_EQ(XmlAttr(L"\"a\"\tb\nc"), "&quot;a&quot;&#9;b&#10;c");
 }
 
-// A stopped run with a success, a compile failure, a crash, a builder that could not start, a
-// failed stamping (and the build it held back), a target that was never run, a time-out, and the
-// step the stop cut short.
-RunRecord MixedRecord() {
-    RunRecord record = kwtest::BaseRecord(L"Debug, auto-increment");
-    record.durationMs = 15250;
-    record.summary = {L"Summary: 6 targets, 2 succeeded, 4 failed, 1 not run, in 15 s."};
-    record.targets = {
-        Target(1, L"Calc", CompilerVC6,
-               {Step(StepKind::Version, L"version", V::Succeeded, 0, 40, {L"Stamping Calc.rc", L"  1.0.0.1 -> 1.0.0.2"}),
-                Step(StepKind::Debug, L"Win32 Debug", V::Failed, 200, 3880,
-                     {L"Compiling...", L"CalcDlg.cpp(12) : error C2065: 'undeclaredValue' : undeclared identifier",
-                      L"Calc.exe - 1 error(s), 0 warning(s)"},
-                     L"1 error(s), 0 warning(s)", 1, 0)}),
-        Target(2, L"Viewer", CompilerVC6,
-               {Step(StepKind::Debug, L"Win32 Debug", V::Failed, 3900, 4100, {L"Compiling..."},
-                     L"crashed (exception 0xC0000005)")}),
-        Target(3, L"Printer", CompilerVC6,
-               {Step(StepKind::Debug, L"Win32 Debug", V::NotStarted, 4100, 4100, {}, L"could not start the IDE")}),
-        Target(4, L"Tools", CompilerVC6,
-               {Step(StepKind::Version, L"version", V::Failed, 40, 60,
-                     {L"Stamping Tools.rc", L"  no version line found; the file was left as it was"},
-                     L"the version was not stamped"),
-                Step(StepKind::Debug, L"Win32 Debug", V::NotRun, -1, -1, {}, L"its version was not stamped")}),
-        Target(9, L"Legacy", CompilerUnknown, {}, L""),
-        Target(5, L"Reports", CompilerVB6,
-               {Step(StepKind::VisualBasic, L"Visual Basic", V::Succeeded, 4100, 15200,
-                     {L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded."})}),
-        Target(6, L"Slow", CompilerVC6,
-               {Step(StepKind::Release, L"Win32 Release", V::TimedOut, 5000, 6000, {L"Compiling..."}, L"after 1 s")}),
-        Target(7, L"Last", CompilerVC6,
-               {Step(StepKind::Release, L"Win32 Release", V::Stopped, 15200, 15250, {L"Compiling..."})}),
-    };
-    record.stopped = true;
-    record.targets[4].notRunReason = L"ProjectID 9 is not in the package";
-    return record;
-}
-
 class RecordFileTest : public testing::Test {
 protected:
     kwtest::ScratchDir dir_{L"record files"};
@@ -141,7 +103,7 @@ protected:
 };
 
 TEST_F(RecordFileTest, JunitFileNamesEveryPlannedStepWithItsVerdict) {
-    kwtest::XmlRead xml = Written(JunitXml(MixedRecord()), L"kilnworks.xml");
+    kwtest::XmlRead xml = Written(JunitXml(kwtest::MixedRecord()), L"kilnworks.xml");
     ASSERT_TRUE(xml.Ok()) << kwtest::Narrow(xml.Error());
     const std::wstring suite = L"/testsuites/testsuite";
     EXPECT_EQ(xml.Text(suite + L"/@name"), L"Kilnworks Demo Suite");
@@ -231,7 +193,7 @@ TEST_F(RecordFileTest, HostileBuilderTextStillGivesValidFiles) {
 // The report for people: every target in the table and on the timeline, a log section each,
 // error lines marked, and nothing it needs from elsewhere.
 TEST_F(RecordFileTest, ReportCarriesEveryTargetInTableTimelineAndLogs) {
-    for (const RunRecord& record : {kwtest::SequentialRecord(), kwtest::ParallelRecord(), MixedRecord()}) {
+    for (const RunRecord& record : {kwtest::SequentialRecord(), kwtest::ParallelRecord(), kwtest::MixedRecord()}) {
         SCOPED_TRACE(kwtest::Narrow(record.packageName));
         kwtest::XmlRead html = Written(HtmlReport(record), L"report.html");
         ASSERT_TRUE(html.Ok()) << kwtest::Narrow(html.Error());

@@ -1,5 +1,6 @@
 // Writes the sample run records as report and JUnit files, to look at them in a browser:
-//   report_preview OUTFOLDER  ->  sequential.html, parallel.html, sequential.xml
+//   report_preview OUTFOLDER  ->  sequential.html, parallel.html, mixed.html,
+//                                  sequential.xml
 #include "common/SampleRecords.h"
 #include "engine/HtmlReport.h"
 #include "engine/JunitReport.h"
@@ -19,6 +20,7 @@ int wmain(int argc, wchar_t** argv) {
     } files[] = {
         {L"sequential.html", kw::HtmlReport(kwtest::SequentialRecord())},
         {L"parallel.html", kw::HtmlReport(kwtest::ParallelRecord())},
+        {L"mixed.html", kw::HtmlReport(kwtest::MixedRecord())},
         {L"sequential.xml", kw::JunitXml(kwtest::SequentialRecord())},
     };
     int result = 0;

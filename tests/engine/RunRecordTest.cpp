@@ -1,0 +1,291 @@
+// Run records: wall times in words, which log lines are errors, the JUnit file and the HTML report
+// read back with the XML parser, and putting them on disk.
+#include <gtest/gtest.h>
+
+#include "common/SampleRecords.h"
+#include "common/TestSupport.h"
+#include "common/XmlRead.h"
+#include "engine/HtmlReport.h"
+#include "engine/JunitReport.h"
+#include "engine/LogLineKind.h"
+#include "engine/LogLines.h"
+#include "engine/RecordFile.h"
+#include "engine/XmlText.h"
+#include "win/Text.h"
+
+#include <algorithm>
+#include <cwchar>
+
+namespace kw {
+namespace {
+
+using kwtest::Step;
+using kwtest::Target;
+using V = StepRecord;
+
+TEST(RunRecord, DurationsInWords) {
+    const std::pair<long long, const wchar_t*> cases[] = {
+        {0, L"0.0 s"},          {-5, L"0.0 s"},           {440, L"0.4 s"},         {9940, L"9.9 s"},
+        {9960, L"10 s"},        {42400, L"42 s"},         {59600, L"1 min"},       {252000, L"4 min 12 s"},
+        {3599600, L"1 h"},      {3720000, L"1 h 2 min"},  {7200000, L"2 h"},       {90061000, L"25 h 1 min"},
+    };
+    for (const auto& [ms, words] : cases) EXPECT_EQ(FormatDuration(ms), words) << ms;
+    EXPECT_EQ(WithWallTime(L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run.", 252000),
+              L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run, in 4 min 12 s.");
+    EXPECT_EQ(FormatSeconds(3680), "3.680");
+    EXPECT_EQ(FormatSeconds(5), "0.005");
+}
+
+TEST(RunRecord, ActionsInWords) {
+    const VersionQuad v{1, 2, 0, 65535};
+    const std::pair<ActionSet, const wchar_t*> cases[] = {
+        {ActionDebug, L"Debug"},
+        {ActionDebug | ActionRelease | ActionRebuildAll | ActionClean, L"Debug and Release (rebuild all), clean"},
+        {ActionRelease | ActionSetVersion, L"Release, set version 1.2.0.65535"},
+        {ActionAutoIncrement | ActionClean, L"clean, auto-increment the version"},
+        {ActionRebuildAll, L"nothing"},
+    };
+    for (const auto& [actions, words] : cases) EXPECT_EQ(DescribeActions(actions, v), words) << int(actions);
+}
+
+TEST(RunRecord, ErrorAndWarningLinesOfTheBuilders) {
+    using K = LogLineKind;
+    const std::pair<const wchar_t*, K> cases[] = {
+        {L"C:\\Src\\Calc\\CalcDlg.cpp(12) : error C2065: 'x' : undeclared identifier", K::Error},
+        {L"C:\\Src\\a.cpp(3) : fatal error C1083: Cannot open include file: 'b.h'", K::Error},
+        {L"Calc.obj : error LNK2001: unresolved external symbol _Foo@4", K::Error},
+        {L"LINK : fatal error LNK1104: cannot open file \"Calc.exe\"", K::Error},
+        {L"Calc.rc(10) : error RC2135 : file not found: calc.ico", K::Error},
+        {L"Compile Error in File 'C:\\Src\\Reports\\Main.frm', Line 12 : Variable not defined", K::Error},
+        {L"Build of 'C:\\Src\\Reports\\Reports.exe' failed.", K::Error},
+        {L"Calc.exe - 2 error(s), 1 warning(s)", K::Error},
+        {L"Error executing cl.exe.", K::Error},
+        {L"Error: Project configuration \"Win32 Beta\" not found in Calc.dsp.", K::Error},
+        {L"Warning: Calc.rc now holds a version part above 65535; ...", K::Warning},
+        {L"C:\\Src\\a.cpp(40) : warning C4101: 'unused' : unreferenced local variable", K::Warning},
+        {L"LINK : warning LNK4098: defaultlib \"LIBC\" conflicts with use of other libs", K::Warning},
+        {L"Tools.dll - 0 error(s), 3 warning(s)", K::Warning},
+        {L"Calc.exe - 0 error(s), 0 warning(s)", K::Plain},
+        {L"error.cpp", K::Plain},
+        {L"Compiling... errors.c", K::Plain},
+        {L"mirror C2065: not a diagnostic", K::Plain},
+        {L"error handling is fine", K::Plain},
+        {L"--------------------Configuration: Calc - Win32 Debug--------------------", K::Plain},
+        {L"", K::Plain},
+    };
+    for (const auto& [line, kind] : cases) EXPECT_EQ(ClassifyLogLine(line), kind) << ToUtf8(line);
+}
+
+TEST(RunRecord, XmlTextKeepsMarkupOutAndShowsControlCharacters) {
+    const std::pair<std::wstring, std::string> cases[] = {
+        {L"a<b>&c\"d'", "a&lt;b&gt;&amp;c\"d'"},
+        {L"]]>", "]]&gt;"},
+        {std::wstring(L"nul\0bel\a", 8), "nul\xE2\x90\x80" "bel\xE2\x90\x87"},
+        {L"tab\tlf\ncr\r", "tab\tlf\ncr&#13;"},
+        {L"\x7F", "\xE2\x90\xA1"},
+        {L"lone \xD800 and \xDC00, pair \xD83D\xDE00", "lone \xEF\xBF\xBD and \xEF\xBF\xBD, pair \xF0\x9F\x98\x80"},
+        {L"\xFFFE\xFFFF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {L"\x00E9\x20AC", "\xC3\xA9\xE2\x82\xAC"},
+    };
+    for (const auto& [text, xml] : cases) EXPECT_EQ(XmlText(text), xml) << ToUtf8(text);
+    EXPECT_EQ(XmlAttr(L"\"a\"\tb\nc"), "&quot;a&quot;&#9;b&#10;c");
+}
+
+class RecordFileTest : public testing::Test {
+protected:
+    kwtest::ScratchDir dir_{L"record files"};
+
+    kwtest::XmlRead Written(const std::string& bytes, const wchar_t* name) {
+        std::wstring path = dir_.File(name), problem;
+        EXPECT_EQ(WriteRecordFile(path, bytes, problem), 0u) << kwtest::Narrow(problem);
+        return kwtest::XmlRead(path);
+    }
+};
+
+TEST_F(RecordFileTest, JunitFileNamesEveryPlannedStepWithItsVerdict) {
+    kwtest::XmlRead xml = Written(JunitXml(kwtest::MixedRecord()), L"kilnworks.xml");
+    ASSERT_TRUE(xml.Ok()) << kwtest::Narrow(xml.Error());
+    const std::wstring suite = L"/testsuites/testsuite";
+    EXPECT_EQ(xml.Text(suite + L"/@name"), L"Kilnworks Demo Suite");
+    EXPECT_EQ(xml.Text(suite + L"/@tests"), L"10");
+    EXPECT_EQ(xml.Text(suite + L"/@failures"), L"4");
+    EXPECT_EQ(xml.Text(suite + L"/@errors"), L"1");
+    EXPECT_EQ(xml.Text(suite + L"/@skipped"), L"3");
+    EXPECT_EQ(xml.Text(suite + L"/@time"), L"15.250");
+    EXPECT_EQ(xml.Text(suite + L"/@timestamp"), L"2026-12-07T05:12:03");
+    EXPECT_EQ(xml.Text(suite + L"/properties/property[@name='package']/@value"), L"C:\\Kilnworks Demo\\Demo.kwp");
+
+    const std::vector<std::wstring> names{L"Calc (version)",       L"Calc (Win32 Debug)",  L"Viewer (Win32 Debug)",
+                                          L"Printer (Win32 Debug)", L"Tools (version)",     L"Tools (Win32 Debug)",
+                                          L"Legacy",               L"Reports (Visual Basic)",
+                                          L"Slow (Win32 Release)", L"Last (Win32 Release)"};
+    EXPECT_EQ(xml.Texts(suite + L"/testcase/@name"), names);
+    EXPECT_EQ(xml.Count(suite + L"/testcase[@classname='Kilnworks Demo Suite']"), names.size());
+    for (const std::wstring& time : xml.Texts(suite + L"/testcase/@time")) {
+        EXPECT_GE(std::wcstod(time.c_str(), nullptr), 0.0) << kwtest::Narrow(time);
+    }
+    auto testcase = [&](const wchar_t* name) { return suite + L"/testcase[@name='" + name + L"']"; };
+    EXPECT_EQ(xml.Text(testcase(L"Calc (Win32 Debug)") + L"/@time"), L"3.680");
+
+    // What went wrong, and the lines of just that step.
+    EXPECT_EQ(xml.Text(testcase(L"Calc (Win32 Debug)") + L"/failure/@message"), L"failed: 1 error(s), 0 warning(s)");
+    EXPECT_NE(xml.Text(testcase(L"Calc (Win32 Debug)") + L"/failure").find(L"error C2065"), std::wstring::npos);
+    EXPECT_EQ(xml.Text(testcase(L"Calc (Win32 Debug)") + L"/failure").find(L"1.0.0.2"), std::wstring::npos);
+    EXPECT_EQ(xml.Text(testcase(L"Viewer (Win32 Debug)") + L"/failure/@message"),
+              L"failed: crashed (exception 0xC0000005)");
+    EXPECT_EQ(xml.Text(testcase(L"Printer (Win32 Debug)") + L"/error/@message"), L"not started: could not start the IDE");
+    EXPECT_EQ(xml.Text(testcase(L"Tools (version)") + L"/failure/@message"), L"failed: the version was not stamped");
+    EXPECT_NE(xml.Text(testcase(L"Tools (version)") + L"/failure").find(L"no version line"), std::wstring::npos);
+    EXPECT_EQ(xml.Text(testcase(L"Tools (Win32 Debug)") + L"/skipped/@message"), L"not run: its version was not stamped");
+    EXPECT_EQ(xml.Text(testcase(L"Legacy") + L"/skipped/@message"), L"not run: ProjectID 9 is not in the package");
+    // Succeeded: no verdict element, the lines as output.
+    EXPECT_EQ(xml.Count(testcase(L"Reports (Visual Basic)") + L"/*[name()!='system-out']"), 0u);
+    EXPECT_EQ(xml.Text(testcase(L"Reports (Visual Basic)") + L"/system-out"),
+              L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded.\n");
+    EXPECT_EQ(xml.Text(testcase(L"Slow (Win32 Release)") + L"/failure/@message"), L"timed out: after 1 s");
+    EXPECT_EQ(xml.Text(testcase(L"Last (Win32 Release)") + L"/skipped/@message"), L"stopped");
+    EXPECT_EQ(xml.Text(testcase(L"Last (Win32 Release)") + L"/system-out"), L"Compiling...\n");
+    EXPECT_NE(xml.Text(suite + L"/system-out").find(L"in 15 s."), std::wstring::npos);
+}
+
+TEST_F(RecordFileTest, HostileBuilderTextStillGivesValidFiles) {
+    std::wstring controls;
+    for (wchar_t c = 0; c < 0x20; ++c) controls += c;
+    std::wstring bigLine(1 << 20, L'x');
+    bigLine += L"<end>";
+    // Bytes no code page maps cleanly, converted the way the log receiver does.
+    LogLineJoiner utf8Joiner(CP_UTF8), ansiJoiner;
+    std::vector<std::wstring> converted = utf8Joiner.Feed("bad \xC3\x28 \xFF\xFE \xED\xA0\x80 \x80\r\n");
+    for (std::wstring& line : ansiJoiner.Feed("ansi \x81\x8D\x90\xFF\r\n")) converted.push_back(line);
+    ASSERT_EQ(converted.size(), 2u);
+
+    RunRecord record = kwtest::BaseRecord(L"Debug");
+    record.packageName = L"Tom & \"Jerry\" <1>\t]]>";
+    record.packagePath = L"C:\\a b\\it's \"here\".kwp";
+    record.durationMs = 10;
+    std::vector<std::wstring> lines{controls, L"]]>", L"<![CDATA[ x ]]>", L"lone \xD800 \xDFFF", bigLine,
+                                    converted[0], converted[1], L"&amp; &#0; &bogus;"};
+    record.targets = {Target(1, L"A<&>\"'", CompilerVC6,
+                             {Step(StepKind::Debug, L"Win32 Debug", V::Failed, 0, 10, lines, L"\a]]>\r\n\"", 1, 0),
+                              Step(StepKind::Release, L"Win32 Release", V::Succeeded, 0, 10, lines)})};
+    record.summary = {controls};
+
+    kwtest::XmlRead junit = Written(JunitXml(record), L"hostile.xml");
+    ASSERT_TRUE(junit.Ok()) << kwtest::Narrow(junit.Error());
+    EXPECT_EQ(junit.Text(L"//testsuite/@name"), record.packageName);
+    EXPECT_EQ(junit.Text(L"//testcase/@classname"), record.packageName);
+    EXPECT_EQ(junit.Text(L"//property[@name='package']/@value"), record.packagePath);
+    EXPECT_EQ(junit.Text(L"//failure/@message"), L"failed: \x2407]]>\r\n\"");
+    const std::wstring failure = junit.Text(L"//failure");
+    for (const wchar_t* piece : {L"\x2400\x2401", L"\t\n\x240B", L"\n]]>\n", L"<![CDATA[ x ]]>\n",
+                                 L"lone \xFFFD \xFFFD\n", L"xxx<end>\n", L"&amp; &#0; &bogus;"}) {
+        EXPECT_NE(failure.find(piece), std::wstring::npos) << kwtest::Narrow(piece);
+    }
+    EXPECT_GT(failure.size(), 1u << 20);
+    EXPECT_EQ(junit.Text(L"//system-out"), failure);
+
+    kwtest::XmlRead html = Written(HtmlReport(record), L"hostile.html");
+    ASSERT_TRUE(html.Ok()) << kwtest::Narrow(html.Error());
+    EXPECT_EQ(html.Text(L"//h:h1"), record.packageName);
+    EXPECT_NE(html.Text(L"//h:details//h:pre").find(L"xxx<end>"), std::wstring::npos);
+}
+
+// The report for people: every target in the table and on the timeline, a log section each,
+// error lines marked, and nothing it needs from elsewhere.
+TEST_F(RecordFileTest, ReportCarriesEveryTargetInTableTimelineAndLogs) {
+    for (const RunRecord& record : {kwtest::SequentialRecord(), kwtest::ParallelRecord(), kwtest::MixedRecord()}) {
+        SCOPED_TRACE(kwtest::Narrow(record.packageName));
+        kwtest::XmlRead html = Written(HtmlReport(record), L"report.html");
+        ASSERT_TRUE(html.Ok()) << kwtest::Narrow(html.Error());
+        size_t rows = 0, bars = 0, errorLines = 0;
+        std::vector<std::wstring> names, ran;
+        for (const TargetRecord& target : record.targets) {
+            rows += std::max<size_t>(target.steps.size(), 1);
+            names.push_back(target.name);
+            bool began = false;
+            for (const StepRecord& step : target.steps) {
+                bars += step.Began();
+                began |= step.Began();
+                for (const std::wstring& line : step.lines) errorLines += ClassifyLogLine(line) == LogLineKind::Error;
+            }
+            if (began) ran.push_back(target.name);
+        }
+        EXPECT_EQ(html.Count(L"//h:table[@id='steps']/h:tbody/h:tr"), rows);
+        EXPECT_EQ(html.Texts(L"//h:table[@id='steps']/h:tbody/h:tr/h:td[1]/h:a"), names);
+        EXPECT_EQ(html.Count(L"//s:svg[@id='timeline']/s:rect"), bars);
+        EXPECT_EQ(html.Texts(L"//s:svg[@id='timeline']/s:text[not(@class)]"), ran);
+        EXPECT_EQ(html.Count(L"//h:details"), record.targets.size());
+        EXPECT_EQ(html.Texts(L"//h:details/h:summary/h:b"), names);
+        EXPECT_EQ(html.Count(L"//h:details//h:pre/h:span[@class='e']"), errorLines);
+        EXPECT_EQ(html.Text(L"//h:div[@id='verdict']").rfind(L"Summary: ", 0), 0u);
+        EXPECT_EQ(html.Text(L"//h:div[@id='verdict']/@class"), record.stopped ? L"verdict stopped" : L"verdict failed");
+        EXPECT_EQ(html.Count(L"//h:script | //h:link | //h:img | //@src | //@href[not(starts-with(., '#'))]"), 0u);
+    }
+}
+
+TEST_F(RecordFileTest, TimelineBarsFollowTheClock) {
+    kwtest::XmlRead html = Written(HtmlReport(kwtest::ParallelRecord()), L"parallel.html");
+    ASSERT_TRUE(html.Ok()) << kwtest::Narrow(html.Error());
+    auto number = [&](const std::wstring& xpath) { return std::wcstod(html.Text(xpath).c_str(), nullptr); };
+    auto bar = [](const wchar_t* target) {
+        return std::wstring(L"//s:rect[starts-with(s:title, '") + target + L" (')]/";
+    };
+    // Core ran 0-61 s, Storage 0-48 s, Network from 48.3 s: the first two side by side, Network
+    // starting while Core still ran.
+    EXPECT_DOUBLE_EQ(number(bar(L"Core") + L"@x"), number(bar(L"Storage") + L"@x"));
+    EXPECT_GT(number(bar(L"Network") + L"@x"), number(bar(L"Storage") + L"@x") + number(bar(L"Storage") + L"@width") - 1);
+    EXPECT_LT(number(bar(L"Network") + L"@x"), number(bar(L"Core") + L"@x") + number(bar(L"Core") + L"@width"));
+    EXPECT_EQ(html.Text(bar(L"Viewer") + L"@class"), L"failed");
+}
+
+TEST_F(RecordFileTest, UnwritablePlacesAreRefusedBeforeTheRun) {
+    const std::wstring readOnly = dir_.File(L"read only.xml");
+    kwtest::WriteBytes(readOnly, "old");
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    CreateDirectoryW(dir_.File(L"sub").c_str(), nullptr);
+    const std::wstring before = kwtest::ListFolder(dir_.Path());
+    const std::pair<std::wstring, const wchar_t*> cases[] = {
+        {dir_.File(L"out file.xml"), nullptr},
+        {dir_.File(L"sub\\..\\report.html"), nullptr},
+        {dir_.File(L"missing\\out.xml"), L"does not exist"},
+        {dir_.File(L"sub"), L"is a folder"},
+        {readOnly + L"\\x.xml", L"is a file, not a folder"},
+        {dir_.File(L"sub\\"), L"names a folder"},
+        {readOnly, L"is read-only"},
+        {L"", L"no file name"},
+    };
+    for (const auto& [path, why] : cases) {
+        std::wstring problem;
+        EXPECT_EQ(CanWriteRecordFile(path, problem), why == nullptr) << kwtest::Narrow(path);
+        if (why) {
+            EXPECT_NE(problem.find(why), std::wstring::npos) << kwtest::Narrow(problem);
+        }
+    }
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), before);
+    SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(RecordFileTest, AFailedWriteKeepsThePreviousFileAndSaysWhy) {
+    const std::wstring path = dir_.File(L"kilnworks.xml");
+    std::wstring problem;
+    ASSERT_EQ(WriteRecordFile(path, "first", problem), 0u);
+    ASSERT_EQ(WriteRecordFile(path, "second", problem), 0u);
+    EXPECT_EQ(kwtest::ReadBytes(path), "second");
+
+    HANDLE lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    EXPECT_NE(WriteRecordFile(path, "third", problem), 0u);
+    CloseHandle(lock);
+    EXPECT_EQ(kwtest::ReadBytes(path), "second");
+    EXPECT_EQ(problem.rfind(L"Could not write '" + path + L"': ", 0), 0u) << kwtest::Narrow(problem);
+
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_NE(WriteRecordFile(path, "fourth", problem), 0u);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(kwtest::ReadBytes(path), "second");
+    EXPECT_NE(WriteRecordFile(dir_.File(L"missing\\x.xml"), "x", problem), 0u);
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"kilnworks.xml");
+}
+
+}  // namespace
+}  // namespace kw

@@ -160,3 +160,38 @@ TEST_F(PackageSaveTest, NewPackagesAreDeclaredUtf8AndTextXmlCannotCarryIsRefused
 }
 
 }  // namespace
+
+namespace {
+
+// Where no reference can stand (a comment), or the declared name is unknown, the whole file
+// becomes UTF-8 and its declaration says so; text then needs no references.
+TEST(PackageWriter, FallsBackToDeclaredUtf8WhereTheEncodingCannotCarryATextOrIsUnknown) {
+    ComPtr<IXMLDOMDocument2> document;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
+                                              reinterpret_cast<void**>(document.GetAddressOf())));
+    Bstr xml(L"<Package><!-- \u65E5 --><Name>\u65E5 \u00E9</Name><Projects/></Package>");
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    ASSERT_HRESULT_SUCCEEDED(document->loadXML(xml.Get(), &loaded));
+    ASSERT_EQ(loaded, VARIANT_TRUE);
+    ComPtr<IXMLDOMNode> node;
+    ASSERT_HRESULT_SUCCEEDED(document.As(&node));
+
+    const std::string body = "<Package>\n\t<!-- \xE6\x97\xA5 -->\n\t<Name>\xE6\x97\xA5 \xC3\xA9</Name>\n\t<Projects/>\n"
+                             "</Package>\n";
+    struct Case {
+        const char* file;
+        std::string saved;
+    } cases[] = {
+        {"<?xml version='1.0' encoding='windows-1252' standalone='yes'?>\n<Package>\n\t<Projects/>\n</Package>",
+         "<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\n" + body},
+        {"<?xml version=\"1.0\" encoding=\"x-unknown\"?>\n\t<Package/>",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body},
+    };
+    for (const Case& c : cases) {
+        std::string bytes;
+        ASSERT_EQ(WritePackageText(node.Get(), DetectPackageLayout(c.file), bytes), 0);
+        EXPECT_EQ(bytes, c.saved);
+    }
+}
+
+}  // namespace

@@ -370,16 +370,17 @@ PackageLayout DetectPackageLayout(const std::string& bytes) {
         layout.utf16 = true, layout.bigEndian = bytes[0] == '\0';
     }
     // One byte per character, enough to read the declaration and the layout: UTF-16 characters
-    // beyond ASCII show as 'x'.
+    // beyond ASCII show as 'x'. The head of the file tells all that.
+    const size_t kHead = 64 * 1024;
     std::string text;
     if (layout.utf16) {
-        for (size_t i = skip; i + 1 < bytes.size(); i += 2) {
+        for (size_t i = skip; i + 1 < bytes.size() && text.size() < kHead; i += 2) {
             char high = bytes[i + (layout.bigEndian ? 0 : 1)];
             char low = bytes[i + (layout.bigEndian ? 1 : 0)];
             text += high == '\0' && static_cast<unsigned char>(low) < 0x80 ? low : 'x';
         }
     } else {
-        text = bytes.substr(skip);
+        text = bytes.substr(skip, kHead);
     }
 
     if (text.compare(0, 5, "<?xml") == 0 && text.size() > 5 && (text[5] == ' ' || text[5] == '\t' ||

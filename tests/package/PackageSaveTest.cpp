@@ -9,12 +9,15 @@ using namespace kwtest;
 
 namespace {
 
-// The text as a file in the given form: a code page, or 1200 for UTF-16 LE with its mark.
+// The text as a file in the given form: a code page, or 1200 / 1201 for UTF-16 LE / BE with its mark.
 std::string Encode(const std::wstring& text, UINT codePage, bool byteOrderMark = false) {
     std::string bytes;
-    if (codePage == 1200) {
-        bytes = "\xFF\xFE";
-        for (wchar_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    if (codePage == 1200 || codePage == 1201) {
+        std::wstring marked = L"\uFEFF" + text;
+        for (wchar_t c : marked) {
+            char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+            bytes += codePage == 1200 ? std::string{low, high} : std::string{high, low};
+        }
         return bytes;
     }
     int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -83,6 +86,7 @@ TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
         {"UTF-8", Encode(Laid(Declaration(L"UTF-8"), L"\n", L"    "), CP_UTF8), ""},
         {"UTF-8 with mark, no declaration", Encode(Laid(L""), CP_UTF8, true), ""},
         {"UTF-16", Encode(Laid(Declaration(L"UTF-16")), 1200), ""},
+        {"UTF-16 big-endian, no declaration", Encode(Laid(L"", L"\n"), 1201), ""},
         {"beyond windows-1252 as references",
          Encode(Laid(Declaration(L"windows-1252"), L"\r\n", L"  ", L"&#x65E5;&#x672C; &#x1F600; Caf\u00E9"), 1252), ""},
         {"flattened by an older save",

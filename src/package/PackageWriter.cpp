@@ -285,6 +285,14 @@ bool WriteNode(TextWriter& writer, IXMLDOMNode* node, int depth) {
             return WriteElement(writer, node, depth);
         case NODE_TEXT:
             if (!NodeString(node, value)) return false;
+            // A value of blanks alone would be taken for layout and dropped on reading; in a
+            // CDATA section it is read back as written (a CR there would become a LF).
+            if (!value.empty() && value.find_first_not_of(L" \t\n") == std::wstring::npos) {
+                writer.Markup(L"<![CDATA[");
+                writer.Raw(value);
+                writer.Markup(L"]]>");
+                return true;
+            }
             writer.Escaped(value, false);
             return true;
         case NODE_CDATA_SECTION:

@@ -155,12 +155,14 @@ TEST_F(PackageSaveTest, NewPackagesAreDeclaredUtf8AndTextXmlCannotCarryIsRefused
     ASSERT_EQ(doc_.SetPackageInfo(L"bell\a", L"1", L"0", L"0", L"0"), 0);
     EXPECT_EQ(doc_.SavePackage(), -2);
     EXPECT_EQ(ReadBytes(doc_.Path()), saved);
-    // Line breaks and tabs in values survive as they were typed.
-    ASSERT_EQ(doc_.SetPackageInfo(L"two\r\nlines\tand\ttabs", L"1", L"0", L"0", L"0"), 0);
-    ASSERT_EQ(doc_.SavePackage(), 0);
-    PackageDocument reread;
-    ASSERT_EQ(reread.OpenPackage(doc_.Path()), 0);
-    EXPECT_EQ(Info(reread), L"0|two\r\nlines\tand\ttabs|1.0.0.0");
+    // Line breaks, tabs and blanks in values survive as they were typed.
+    for (const wchar_t* name : {L"two\r\nlines\tand\ttabs", L" \t "}) {
+        ASSERT_EQ(doc_.SetPackageInfo(name, L"1", L"0", L"0", L"0"), 0);
+        ASSERT_EQ(doc_.SavePackage(), 0);
+        PackageDocument reread;
+        ASSERT_EQ(reread.OpenPackage(doc_.Path()), 0);
+        EXPECT_EQ(Info(reread), L"0|" + std::wstring(name) + L"|1.0.0.0");
+    }
 }
 
 }  // namespace

@@ -339,6 +339,7 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
     document_ = std::move(document);
     root_ = std::move(root);
     projects_ = std::move(projects);
+    layout_ = DetectPackageLayout(bytes);
     RebuildIndex();
     return 0;
 }
@@ -595,6 +596,7 @@ int PackageDocument::CreatePackage(const std::wstring& packageName) {
     }
     if (FAILED(document->putref_documentElement(rootElement.Get()))) return -1;
     document_ = std::move(document);
+    layout_ = NewPackageLayout();
     if (FAILED(rootElement.As(&root_))) return -1;
 
     if (FAILED(AppendValueElement(root_.Get(), element::kName, packageName.empty() ? kNewPackageName : packageName))) {
@@ -803,26 +805,11 @@ int PackageDocument::SavePackage() {
     if (committed != 0) return -2;
     if (!document_) return -2;
 
-    // Serialise into memory, then replace the file in one step: a failed write never leaves a
-    // half-written package behind.
-    ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf())) || !stream) return -2;
-    Variant destination;
-    destination.Out()->vt = VT_UNKNOWN;
-    destination.Get().punkVal = stream.Get();
-    stream->AddRef();
-    if (FAILED(document_->save(destination.Get()))) return -2;
-
-    HGLOBAL memory = nullptr;
-    if (FAILED(GetHGlobalFromStream(stream.Get(), &memory)) || !memory) return -2;
-    STATSTG stat{};
-    if (FAILED(stream->Stat(&stat, STATFLAG_NONAME))) return -2;
-    const char* data = static_cast<const char*>(GlobalLock(memory));
-    if (!data && stat.cbSize.QuadPart > 0) return -2;
-    std::string bytes(data ? data : "", static_cast<size_t>(stat.cbSize.QuadPart));
-    GlobalUnlock(memory);
-    if (bytes.empty()) return -2;
-
+    // Written by us, in the file's own encoding and layout, then replaced in one step: a failed
+    // write never leaves a half-written package behind.
+    ComPtr<IXMLDOMNode> document;
+    std::string bytes;
+    if (FAILED(document_.As(&document)) || WritePackageText(document.Get(), layout_, bytes) != 0) return -2;
     if (ReplaceFileContents(path_, bytes) != 0) return -2;
     return 0;
 }

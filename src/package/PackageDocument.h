@@ -6,6 +6,7 @@
 #pragma once
 
 #include "package/PackageFormat.h"
+#include "package/PackageWriter.h"
 #include "win/Com.h"
 
 #include <string>
@@ -115,6 +116,8 @@ private:
     std::wstring LastProjectIdText();
 
     std::wstring path_;
+    // Encoding, declaration and layout of the file, for saving it the same way.
+    PackageLayout layout_;
     std::string addProjectDiagnostic_;
     OpenFailure openFailure_;
     ComPtr<IXMLDOMDocument2> document_;

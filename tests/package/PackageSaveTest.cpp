@@ -1,0 +1,203 @@
+// Saving keeps every character and the layout: the declared encoding, comments and unknown
+// markup, one element per line; an unchanged package saves to the same bytes every time.
+#include <windows.h>
+
+#include "package/PackageTestSupport.h"
+
+using namespace kw;
+using namespace kwtest;
+
+namespace {
+
+// The text as a file in the given form: a code page, or 1200 / 1201 for UTF-16 LE / BE with its mark.
+std::string Encode(const std::wstring& text, UINT codePage, bool byteOrderMark = false) {
+    std::string bytes;
+    if (codePage == 1200 || codePage == 1201) {
+        std::wstring marked = L"\uFEFF" + text;
+        for (wchar_t c : marked) {
+            char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
+            bytes += codePage == 1200 ? std::string{low, high} : std::string{high, low};
+        }
+        return bytes;
+    }
+    int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    bytes.resize(n);
+    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
+    return (byteOrderMark ? "\xEF\xBB\xBF" : "") + bytes;
+}
+
+// A package in this program's layout, with a comment, an unknown element and an attribute of the
+// user's, and text beyond ASCII where users have it.
+std::wstring Laid(const std::wstring& declaration, const std::wstring& nl = L"\r\n", const std::wstring& in = L"  ",
+                  const std::wstring& name = L"Caf\u00E9") {
+    std::wstring d2 = in + in, d3 = d2 + in;
+    std::wstring text = declaration.empty() ? L"" : declaration + nl;
+    text += L"<!-- kept by hand -->" + nl + L"<Package>" + nl + in + L"<Name>" + name + L"</Name>" + nl + in +
+            L"<CurrentVersion>2.1.0.14</CurrentVersion>" + nl + in + L"<Projects>" + nl + d2 + L"<Project>" + nl;
+    const wchar_t* values[][2] = {
+        {L"ProjectID", L"1"},
+        {L"Name", L"R\u00E9sum\u00E9"},
+        {L"SourceLocation", L"C:\\Src\\R\u00E9sum\u00E9"},
+        {L"Compiler", L"VC6"},
+        {L"DebugConfig", L"Win32 Debug"},
+        {L"ReleaseConfig", L"Win32 Release"},
+        {L"ResourceFile", L"C:\\Src\\R\u00E9sum\u00E9\\R\u00E9sum\u00E9.rc"},
+        {L"Registrable", L"N"},
+        {L"Dependencies", L" 2 , 4 "},
+    };
+    for (auto& v : values) text += d3 + L"<" + v[0] + L">" + v[1] + L"</" + v[0] + L">" + nl;
+    text += d3 + L"<!-- owner: J\u00F6rg -->" + nl + d3 + L"<Extra xmlns:k=\"urn:k\" k:kind=\"a &amp; b\">x &lt; y</Extra>" + nl + d2 +
+            L"</Project>" + nl + d2 + L"<Project>" + nl + d3 + L"<ProjectID>2</ProjectID>" + nl + d3 +
+            L"<Name>Two</Name>" + nl + d3 + L"<Compiler>VB6</Compiler>" + nl + d3 + L"<Dependencies/>" + nl + d2 +
+            L"</Project>" + nl + in + L"</Projects>" + nl + L"</Package>" + nl;
+    return text;
+}
+
+std::wstring Declaration(const wchar_t* encoding) {
+    return std::wstring(L"<?xml version=\"1.0\" encoding=\"") + encoding + L"\"?>";
+}
+
+// Everything the user sees of the package, as `show` prints it.
+std::wstring Shown(PackageDocument& doc) { return Info(doc) + Listing(doc) + Settings(doc, 1) + Settings(doc, 2); }
+
+class PackageSaveTest : public PackageTest {
+protected:
+    // Saves the open package twice; the bytes of the first save, or "<failed>".
+    std::string SaveTwice(const std::wstring& path) {
+        if (doc_.SavePackage() != 0) return "<failed>";
+        std::string first = ReadBytes(path);
+        PackageDocument reread;
+        EXPECT_EQ(reread.OpenPackage(path), 0);
+        reread.SetPath(path);
+        EXPECT_EQ(reread.SavePackage(), 0);
+        EXPECT_EQ(ReadBytes(path), first) << "the second save differs";
+        return first;
+    }
+};
+
+TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
+    struct Case {
+        const char* label;
+        std::string original;
+        std::string saved;  // empty: the original bytes
+    } cases[] = {
+        {"windows-1252", Encode(Laid(Declaration(L"windows-1252")), 1252), ""},
+        {"ISO-8859-1, LF, tabs", Encode(Laid(Declaration(L"ISO-8859-1"), L"\n", L"\t"), 28591), ""},
+        {"UTF-8", Encode(Laid(Declaration(L"UTF-8"), L"\n", L"    "), CP_UTF8), ""},
+        {"UTF-8 with mark, no declaration", Encode(Laid(L""), CP_UTF8, true), ""},
+        {"UTF-16", Encode(Laid(Declaration(L"UTF-16")), 1200), ""},
+        {"UTF-16 big-endian, no declaration", Encode(Laid(L"", L"\n"), 1201), ""},
+        {"beyond windows-1252 as references",
+         Encode(Laid(Declaration(L"windows-1252"), L"\r\n", L"  ", L"&#x65E5;&#x672C; &#x1F600; Caf\u00E9"), 1252), ""},
+        {"flattened by an older save",
+         Encode(Declaration(L"windows-1252") + L"\r\n" + [] {
+             std::wstring flat = Laid(L"", L"", L"");
+             return flat;
+         }(), 1252),
+         Encode(Laid(Declaration(L"windows-1252")), 1252)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::wstring path = Write(c.original);
+        ASSERT_EQ(doc_.OpenPackage(path), 0);
+        const std::wstring shown = Shown(doc_);
+        EXPECT_NE(shown.find(L"|C:\\Src\\R\u00E9sum\u00E9|"), std::wstring::npos) << Narrow(shown);
+        const std::string saved = SaveTwice(path);
+        EXPECT_EQ(saved, c.saved.empty() ? c.original : c.saved);
+        PackageDocument reread;
+        ASSERT_EQ(reread.OpenPackage(path), 0);
+        EXPECT_EQ(Shown(reread), shown);
+    }
+}
+
+TEST_F(PackageSaveTest, AnEditChangesItsOwnLinesAndCharactersBeyondTheEncodingBecomeReferences) {
+    const std::string original = Encode(Laid(Declaration(L"ISO-8859-1")), 28591);
+    const std::wstring path = Write(original);
+    ASSERT_EQ(doc_.OpenPackage(path), 0);
+    ASSERT_EQ(doc_.SetPackageInfo(L"\u65E5\u672C & Caf\u00E9 \U0001F600", L"2", L"1", L"0", L"15"), 0);
+    ProjectRecord record;
+    ASSERT_EQ(doc_.GetProjectSettings(1, record), 0);
+    record.debugConfig = L"Win32 \"Unicode\" Debug";
+    ASSERT_EQ(doc_.SetProjectSettings(1, record), 0);
+    const std::wstring shown = Shown(doc_);
+    const std::string saved = SaveTwice(path);
+
+    // Only the three edited lines differ from the original.
+    std::wstring expected = Laid(Declaration(L"ISO-8859-1"), L"\r\n", L"  ",
+                                 L"&#x65E5;&#x672C; &amp; Caf\u00E9 &#x1F600;");
+    auto replace = [&](const std::wstring& from, const std::wstring& to) {
+        expected.replace(expected.find(from), from.size(), to);
+    };
+    replace(L"2.1.0.14", L"2.1.0.15");
+    replace(L"Win32 Debug", L"Win32 \"Unicode\" Debug");
+    EXPECT_EQ(saved, Encode(expected, 28591));
+    PackageDocument reread;
+    ASSERT_EQ(reread.OpenPackage(path), 0);
+    EXPECT_EQ(Shown(reread), shown);
+    EXPECT_EQ(Info(reread), L"0|\u65E5\u672C & Caf\u00E9 \U0001F600|2.1.0.15");
+}
+
+TEST_F(PackageSaveTest, NewPackagesAreDeclaredUtf8AndTextXmlCannotCarryIsRefusedWithTheFileKept) {
+    ASSERT_EQ(doc_.CreatePackage(L"Caf\u00E9"), 0);
+    doc_.SetPath(dir_.File(L"new.kwp"));
+    ASSERT_EQ(doc_.AddProject(L"C:\\Src\\A b\\A b.dsp"), 0);
+    const std::string saved = SaveTwice(doc_.Path());
+    EXPECT_EQ(saved,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<Package>\r\n  <Name>Caf\xC3\xA9</Name>\r\n"
+              "  <CurrentVersion>1.0.0.0</CurrentVersion>\r\n  <Projects>\r\n    <Project>\r\n"
+              "      <ProjectID>1</ProjectID>\r\n      <Name>A b</Name>\r\n      <SourceLocation>C:\\Src\\A b"
+              "</SourceLocation>\r\n      <Compiler>VC6</Compiler>\r\n      <DebugConfig>Win32 Debug</DebugConfig>\r\n"
+              "      <ReleaseConfig>Win32 Release</ReleaseConfig>\r\n      <ResourceFile>C:\\Src\\A b\\A b.rc"
+              "</ResourceFile>\r\n      <Registrable>N</Registrable>\r\n      <Dependencies/>\r\n    </Project>\r\n"
+              "  </Projects>\r\n</Package>\r\n");
+
+    // A control character can't be written as XML 1.0 at all: the save fails, the file stays.
+    ASSERT_EQ(doc_.SetPackageInfo(L"bell\a", L"1", L"0", L"0", L"0"), 0);
+    EXPECT_EQ(doc_.SavePackage(), -2);
+    EXPECT_EQ(ReadBytes(doc_.Path()), saved);
+    // Line breaks, tabs and blanks in values survive as they were typed.
+    for (const wchar_t* name : {L"two\r\nlines\tand\ttabs", L" \t "}) {
+        ASSERT_EQ(doc_.SetPackageInfo(name, L"1", L"0", L"0", L"0"), 0);
+        ASSERT_EQ(doc_.SavePackage(), 0);
+        PackageDocument reread;
+        ASSERT_EQ(reread.OpenPackage(doc_.Path()), 0);
+        EXPECT_EQ(Info(reread), L"0|" + std::wstring(name) + L"|1.0.0.0");
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Where no reference can stand (a comment), or the declared name is unknown, the whole file
+// becomes UTF-8 and its declaration says so; text then needs no references.
+TEST(PackageWriter, FallsBackToDeclaredUtf8WhereTheEncodingCannotCarryATextOrIsUnknown) {
+    ComPtr<IXMLDOMDocument2> document;
+    ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
+                                              reinterpret_cast<void**>(document.GetAddressOf())));
+    Bstr xml(L"<Package><!-- \u65E5 --><Name>\u65E5 \u00E9</Name><Projects/></Package>");
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    ASSERT_HRESULT_SUCCEEDED(document->loadXML(xml.Get(), &loaded));
+    ASSERT_EQ(loaded, VARIANT_TRUE);
+    ComPtr<IXMLDOMNode> node;
+    ASSERT_HRESULT_SUCCEEDED(document.As(&node));
+
+    const std::string body = "<Package>\n\t<!-- \xE6\x97\xA5 -->\n\t<Name>\xE6\x97\xA5 \xC3\xA9</Name>\n\t<Projects/>\n"
+                             "</Package>\n";
+    struct Case {
+        const char* file;
+        std::string saved;
+    } cases[] = {
+        {"<?xml version='1.0' encoding='windows-1252' standalone='yes'?>\n<Package>\n\t<Projects/>\n</Package>",
+         "<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\n" + body},
+        {"<?xml version=\"1.0\" encoding=\"x-unknown\"?>\n\t<Package/>",
+         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body},
+    };
+    for (const Case& c : cases) {
+        std::string bytes;
+        ASSERT_EQ(WritePackageText(node.Get(), DetectPackageLayout(c.file), bytes), 0);
+        EXPECT_EQ(bytes, c.saved);
+    }
+}
+
+}  // namespace

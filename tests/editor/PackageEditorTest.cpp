@@ -481,8 +481,33 @@ TEST_F(PackageEditorTest, RemovingAProjectCleansTheOthersAndACircleOrUnreadableT
 
 // Not a test: shows the editor for scripts/screenshot.sh (run by name, with the disabled tests),
 // on KW_PREVIEW_PACKAGE with its first project selected, or on a new empty package when that is
-// unset. It stays up from the moment KW_PREVIEW_READY is written until KW_PREVIEW_DONE exists.
+// unset; with KW_PREVIEW_DEPENDENCIES set, also that project's dependency list beside it. It stays
+// up from the moment KW_PREVIEW_READY is written until KW_PREVIEW_DONE exists.
 using EditorPreview = PackageEditorTest;
+std::wstring gPreviewReady, gPreviewDone;
+HWND gPreviewEditor = nullptr, gPreviewChooser = nullptr;
+
+BOOL CALLBACK FindPreviewChooser(HWND window, LPARAM) {
+    if (GetWindow(window, GW_OWNER) != gPreviewEditor || !IsWindowVisible(window)) return TRUE;
+    gPreviewChooser = window;
+    return FALSE;
+}
+
+void CALLBACK OnPreviewTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!gPreviewChooser) {
+        EnumThreadWindows(GetCurrentThreadId(), FindPreviewChooser, 0);
+        if (!gPreviewChooser) return;
+        RECT editor = {};
+        GetWindowRect(gPreviewEditor, &editor);
+        SetWindowPos(gPreviewChooser, nullptr, editor.right + 8, editor.top + 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        UpdateWindow(gPreviewChooser);
+        kwtest::WriteBytes(gPreviewReady, "ready\n");
+    } else if (kwtest::FileExists(gPreviewDone)) {
+        KillTimer(nullptr, timer);
+        PostMessageW(gPreviewChooser, WM_COMMAND, IDCANCEL, 0);
+    }
+}
+
 TEST_F(EditorPreview, DISABLED_ShowTheEditor) {
     wchar_t package[1024] = {}, ready[1024] = {}, done[1024] = {};
     GetEnvironmentVariableW(L"KW_PREVIEW_PACKAGE", package, 1024);
@@ -496,6 +521,15 @@ TEST_F(EditorPreview, DISABLED_ShowTheEditor) {
     SetWindowPos(dialog_, nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
     if (*package) ClickRow(0);
     for (int i = 0; i < 10; ++i, Sleep(50)) Pump(dialog_);
+    wchar_t dependencies[8] = {};
+    if (*package && GetEnvironmentVariableW(L"KW_PREVIEW_DEPENDENCIES", dependencies, 8) > 0) {
+        gPreviewReady = ready;
+        gPreviewDone = done;
+        gPreviewEditor = dialog_;
+        SetTimer(nullptr, 0, 50, OnPreviewTimer);
+        Click(IDC_EDITOR_DEPENDENCIES);
+        return;
+    }
     kwtest::WriteBytes(ready, "ready\n");
     // Gives up after two minutes so a forgotten preview never lingers.
     for (int i = 0; i < 2400 && !kwtest::FileExists(done); ++i, Sleep(50)) Pump(dialog_);

@@ -484,30 +484,6 @@ TEST_F(PackageEditorTest, RemovingAProjectCleansTheOthersAndACircleOrUnreadableT
 // unset; with KW_PREVIEW_DEPENDENCIES set, also that project's dependency list beside it. It stays
 // up from the moment KW_PREVIEW_READY is written until KW_PREVIEW_DONE exists.
 using EditorPreview = PackageEditorTest;
-std::wstring gPreviewReady, gPreviewDone;
-HWND gPreviewEditor = nullptr, gPreviewChooser = nullptr;
-
-BOOL CALLBACK FindPreviewChooser(HWND window, LPARAM) {
-    if (GetWindow(window, GW_OWNER) != gPreviewEditor || !IsWindowVisible(window)) return TRUE;
-    gPreviewChooser = window;
-    return FALSE;
-}
-
-void CALLBACK OnPreviewTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (!gPreviewChooser) {
-        EnumThreadWindows(GetCurrentThreadId(), FindPreviewChooser, 0);
-        if (!gPreviewChooser) return;
-        RECT editor = {};
-        GetWindowRect(gPreviewEditor, &editor);
-        SetWindowPos(gPreviewChooser, nullptr, editor.right + 8, editor.top + 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        UpdateWindow(gPreviewChooser);
-        kwtest::WriteBytes(gPreviewReady, "ready\n");
-    } else if (kwtest::FileExists(gPreviewDone)) {
-        KillTimer(nullptr, timer);
-        PostMessageW(gPreviewChooser, WM_COMMAND, IDCANCEL, 0);
-    }
-}
-
 TEST_F(EditorPreview, DISABLED_ShowTheEditor) {
     wchar_t package[1024] = {}, ready[1024] = {}, done[1024] = {};
     GetEnvironmentVariableW(L"KW_PREVIEW_PACKAGE", package, 1024);
@@ -523,11 +499,13 @@ TEST_F(EditorPreview, DISABLED_ShowTheEditor) {
     for (int i = 0; i < 10; ++i, Sleep(50)) Pump(dialog_);
     wchar_t dependencies[8] = {};
     if (*package && GetEnvironmentVariableW(L"KW_PREVIEW_DEPENDENCIES", dependencies, 8) > 0) {
-        gPreviewReady = ready;
-        gPreviewDone = done;
-        gPreviewEditor = dialog_;
-        SetTimer(nullptr, 0, 50, OnPreviewTimer);
-        Click(IDC_EDITOR_DEPENDENCIES);
+        ChooseDependencies({nullptr, [&](HWND chooser) {
+            RECT editor = {};
+            GetWindowRect(dialog_, &editor);
+            SetWindowPos(chooser, nullptr, editor.right + 8, editor.top + 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            kwtest::WriteBytes(ready, "ready\n");
+            for (int i = 0; i < 2400 && !kwtest::FileExists(done); ++i, Sleep(50)) Pump(chooser);
+        }, IDCANCEL});
         return;
     }
     kwtest::WriteBytes(ready, "ready\n");

@@ -774,9 +774,9 @@ int PackageDocument::RemoveProject(int projectId) {
     if (FAILED(projects_->removeChild(project.Get(), removed.GetAddressOf()))) return -1;
     // A later project with the same number may come to light.
     RebuildIndex();
-    // Like the removal itself this is not staged: Cancel must not bring back a dependency on a
-    // project that is gone. A project that still carries the number keeps its dependants.
-    // The project is gone either way; a text the library fails to rewrite is refused at the run.
+    // Not staged, like the removal: Cancel must not bring back a dependency on a project that is
+    // gone. A project that still carries the number keeps its dependants. The removal stands
+    // whatever happens here; a text left behind is refused at the next run or save.
     if (FindProject(projectId)) return 0;
     ComPtr<IXMLDOMNodeList> children;
     if (FAILED(projects_->get_childNodes(children.GetAddressOf())) || !children) return 0;

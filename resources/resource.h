@@ -169,3 +169,14 @@
 #define IDS_FILTER_PACKAGE          2111
 
 // ---- end of package editor -----------------------------------------------------------------
+
+
+// ---- Package editor: a project's dependencies ----------------------------------------------
+#define IDD_DEPENDENCIES            1700
+#define IDC_EDITOR_DEPENDENCIES     1701
+#define IDC_DEPENDENCIES_NOTE       1702
+#define IDC_DEPENDENCIES_LIST       1703
+#define IDS_DEPENDENCIES_TITLE      1710
+#define IDS_DEPENDENCIES_NOTE       1711
+#define IDS_DEPENDENCIES_NONE       1712
+// ---- end of dependencies -------------------------------------------------------------------

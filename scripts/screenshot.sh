@@ -2,8 +2,9 @@
 # Photographs a window under Xvfb: the About box; the project lists (one with the three project
 # kinds, one showing the empty-package hint); the main window on a fresh copy of the demo package,
 # after start-up (main) or after one run driven by control ids (main-run); or the package editor
-# on the demo package (editor) or on a new one (editor-new).
-#   scripts/screenshot.sh about|lists|main|main-run|editor|editor-new <out.png>
+# on the demo package (editor) or on a new one (editor-new), or with the dependency list of its
+# first project open (editor-deps, Calc needing MathLib).
+#   scripts/screenshot.sh about|lists|main|main-run|editor|editor-new|editor-deps <out.png>
 # Uses KW_BUILD like the other scripts; builds the preview program there if needed.
 set -euo pipefail
 export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -11,9 +12,9 @@ export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 
 what="${1:-}"
 out="${2:-}"
-case "$what" in about|lists|main|main-run|editor|editor-new) ;; *) what="" ;; esac
+case "$what" in about|lists|main|main-run|editor|editor-new|editor-deps) ;; *) what="" ;; esac
 if [ -z "$what" ] || [ -z "$out" ]; then
-  echo "usage: $0 about|lists|main|main-run|editor|editor-new <out.png>" >&2
+  echo "usage: $0 about|lists|main|main-run|editor|editor-new|editor-deps <out.png>" >&2
   exit 2
 fi
 out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
@@ -75,15 +76,22 @@ if [ "$what" = main ] || [ "$what" = main-run ]; then
   touch "$work/shots/taken-2"
   wait "$preview_pid" || { cat "$work/driver.log" >&2; exit 1; }
   preview_pid=""
-elif [ "$what" = editor ] || [ "$what" = editor-new ]; then
+elif [ "$what" = editor ] || [ "$what" = editor-new ] || [ "$what" = editor-deps ]; then
   # The editor's test program shows it, on the demo package with a project selected (editor) or
   # on a new empty package (editor-new). Only the paths show: give them a plain folder.
   KW_PREVIEW_PACKAGE=""
+  KW_PREVIEW_DEPENDENCIES=""
   if [ "$what" = editor ]; then
     sed 's|@DEMO@|C:\\Kilnworks\\Demo|g' "$KW_ROOT/demo/Demo.kwp.in" >"$work/Demo.kwp"
     KW_PREVIEW_PACKAGE="$(kw_winpath "$work/Demo.kwp")"
+  elif [ "$what" = editor-deps ]; then
+    # The demo's first project, Calc, needing MathLib (2).
+    sed -e 's|@DEMO@|C:\\Kilnworks\\Demo|g' -e '0,/<Dependencies><\/Dependencies>/s||<Dependencies>2</Dependencies>|' \
+      "$KW_ROOT/demo/Demo.kwp.in" >"$work/Demo.kwp"
+    KW_PREVIEW_PACKAGE="$(kw_winpath "$work/Demo.kwp")"
+    KW_PREVIEW_DEPENDENCIES=1
   fi
-  KW_PREVIEW_PACKAGE="$KW_PREVIEW_PACKAGE" KW_PREVIEW_READY="$(kw_winpath "$work/ready")" \
+  KW_PREVIEW_PACKAGE="$KW_PREVIEW_PACKAGE" KW_PREVIEW_DEPENDENCIES="$KW_PREVIEW_DEPENDENCIES" KW_PREVIEW_READY="$(kw_winpath "$work/ready")" \
     KW_PREVIEW_DONE="$(kw_winpath "$work/done")" "$KW_WINE" "$KW_TREE/test_editor.exe" \
     --gtest_also_run_disabled_tests --gtest_filter=EditorPreview.* </dev/null >/dev/null 2>&1 &
   preview_pid=$!

@@ -105,7 +105,9 @@ std::string Deleting(const std::string& configuration) {
     return "Deleting intermediate files and output files for project '" + configuration + "'.";
 }
 
-int Clean(Log& log, const Project& project, const std::string& text, const std::wstring& folder) {
+int Clean(Log& log, const Timeline& timeline, const Project& project, const std::string& text,
+          const std::wstring& folder) {
+    timeline.SleepOut();
     for (const std::string& configuration : project.configurations) {
         log.Line(Banner(configuration));
         log.Line(Deleting(configuration));
@@ -115,8 +117,8 @@ int Clean(Log& log, const Project& project, const std::string& text, const std::
     return 0;
 }
 
-int Make(Log& log, const Settings& settings, const Command& command, const Project& project, const std::string& text,
-         const std::wstring& folder) {
+int Make(Log& log, const Timeline& timeline, const Settings& settings, const Command& command, const Project& project,
+         const std::string& text, const std::wstring& folder) {
     std::string configuration = Ansi(command.configuration);
     bool known = false;
     for (const std::string& c : project.configurations) known = known || c == configuration;
@@ -140,6 +142,7 @@ int Make(Log& log, const Settings& settings, const Command& command, const Proje
     log.Flood();
     if (settings.Crashes()) Crash();
     if (settings.hangMs) Sleep(settings.hangMs);
+    timeline.SleepOut();
 
     std::string output = project.name + project.extension;
     std::wstring outputPath = folder + L"\\" + FromAnsi(project.OutputDir(configuration, text)) + L"\\" + FromAnsi(output);
@@ -167,6 +170,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring folder = FolderOf(command.projectFile);
     Settings settings = ReadSettings(folder);
     WriteJournal(settings, folder);
+    Timeline timeline(settings, folder, command.projectFile);
 
     int exitCode = 0;
     if (RunExactBytes(command.logPath, settings, folder, exitCode)) return exitCode;
@@ -185,6 +189,6 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring fileName = NameOf(command.projectFile);
     size_t dot = fileName.find_last_of(L'.');
     Project project = ReadProject(text, Ansi(fileName.substr(0, dot)));
-    if (command.clean) return Clean(log, project, text, folder);
-    return Make(log, settings, command, project, text, folder);
+    if (command.clean) return Clean(log, timeline, project, text, folder);
+    return Make(log, timeline, settings, command, project, text, folder);
 }

@@ -81,6 +81,8 @@ Settings ReadSettings(const std::wstring& folder) {
         else if (key == "journal") settings.journal = Widen(value);
         else if (key == "spawn") settings.spawn = Widen(value);
         else if (key == "text") settings.text = Widen(value);
+        else if (key == "duration") settings.durationMs = static_cast<DWORD>(number);
+        else if (key == "times") settings.times = Widen(value);
     }
     return settings;
 }
@@ -249,6 +251,41 @@ bool RunExactBytes(const std::wstring& logPath, const Settings& settings, const 
     }
     exitCode = settings.ExitCode(false);
     return true;
+}
+
+Timeline::Timeline(const Settings& settings, const std::wstring& projectFolder, const std::wstring& projectFile)
+    : settings_(settings), startTick_(GetTickCount64()) {
+    if (settings.times.empty()) return;
+    const std::wstring& times = settings.times;
+    bool absolute = (times.size() > 1 && times[1] == L':') || times[0] == L'\\' || times[0] == L'/';
+    path_ = absolute ? times : projectFolder + L"\\" + times;
+    std::wstring name = NameOf(projectFile);
+    name_ = Utf8(name.substr(0, name.find_last_of(L'.')));
+    Record("start");
+}
+
+Timeline::~Timeline() { Record("end"); }
+
+void Timeline::SleepOut() const {
+    ULONGLONG elapsed = GetTickCount64() - startTick_;
+    if (elapsed < settings_.durationMs) Sleep(static_cast<DWORD>(settings_.durationMs - elapsed));
+}
+
+void Timeline::Record(const char* what) const {
+    if (path_.empty()) return;
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    long long micros = static_cast<long long>(now.QuadPart / frequency.QuadPart * 1000000 +
+                                              now.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart);
+    char line[600];
+    int n = std::snprintf(line, sizeof line, "%s %s %lld\r\n", what, name_.c_str(), micros);
+    if (n <= 0) return;
+    // One write in append mode: lines of builders running at once never mix.
+    HANDLE file = OpenForWriting(path_, OPEN_ALWAYS, FILE_APPEND_DATA);
+    if (file == INVALID_HANDLE_VALUE) return;
+    WriteAll(file, std::string_view(line, static_cast<size_t>(std::min(n, static_cast<int>(sizeof line) - 1))));
+    CloseHandle(file);
 }
 
 void Crash() {

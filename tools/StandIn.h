@@ -15,6 +15,11 @@
 //   text=NAME              write the bytes of <project folder>\NAME into the log after the sources
 //   spawn=NAME             start a child of its own that sleeps until killed; its process id
 //                          goes into <project folder>\NAME (a builder's process tree)
+//   duration=MS            the build takes at least this long from its start, slept (not spun)
+//                          before the closing lines, so many builders at once cost no CPU
+//   times=PATH             append "start <name> <us>" when the builder starts and "end <name> <us>"
+//                          just before it ends (<us>: the system-wide performance counter in
+//                          microseconds); PATH relative to the project folder unless absolute
 #pragma once
 
 #include <windows.h>
@@ -38,6 +43,8 @@ struct Settings {
     std::wstring journal;
     std::wstring spawn;
     std::wstring text;
+    DWORD durationMs = 0;
+    std::wstring times;
 
     bool Fails() const { return result == "fail"; }
     bool Crashes() const { return result == "crash"; }
@@ -91,6 +98,25 @@ private:
 // exactbytes=N: the whole log in one write, then the hang, then the end. Returns true if it ran.
 bool RunExactBytes(const std::wstring& logPath, const Settings& settings, const std::wstring& projectFolder,
                    int& exitCode);
+
+// The builder's own account of when it ran (times=) and how long it takes (duration=). Made first
+// thing in wmain; the end line is written when it is destroyed, that is as the builder returns.
+class Timeline {
+public:
+    Timeline(const Settings& settings, const std::wstring& projectFolder, const std::wstring& projectFile);
+    ~Timeline();
+    Timeline(const Timeline&) = delete;
+    Timeline& operator=(const Timeline&) = delete;
+    // Sleeps whatever of duration= is left.
+    void SleepOut() const;
+
+private:
+    void Record(const char* what) const;
+    const Settings& settings_;
+    std::wstring path_;
+    std::string name_;
+    ULONGLONG startTick_;
+};
 
 // An access violation that nobody handles: the process ends with 0xC0000005 and no debugger.
 [[noreturn]] void Crash();

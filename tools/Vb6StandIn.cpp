@@ -76,6 +76,7 @@ int wmain(int argc, wchar_t** argv) {
     std::wstring folder = command.projectFile.empty() ? L"." : FolderOf(command.projectFile);
     Settings settings = ReadSettings(folder);
     WriteJournal(settings, folder);
+    Timeline timeline(settings, folder, command.projectFile);
 
     int exitCode = 0;
     if (RunExactBytes(command.logPath, settings, folder, exitCode)) return exitCode;
@@ -99,6 +100,7 @@ int wmain(int argc, wchar_t** argv) {
     log.Flood();
     if (settings.Crashes()) Crash();
     if (settings.hangMs) Sleep(settings.hangMs);
+    timeline.SleepOut();
     if (settings.Fails()) {
         std::string source = project.firstSource.empty() ? Ansi(fileName) : project.firstSource;
         log.Line("Compile Error in File '" + Ansi(folder) + "\\" + source + "', Line 12 : Variable not defined");

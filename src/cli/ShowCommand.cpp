@@ -71,6 +71,15 @@ int ShowCommand(const Arguments& args) {
             Out().WriteLine(L"    ResourceFile: " + EscapeForDisplay(record.resourceFile));
             Out().WriteLine(std::wstring(L"    Registrable: ") + (record.registrable ? L"Y" : L"N"));
         }
+        std::wstring dependencyText;
+        std::vector<int> dependencies;
+        if (document.GetProjectDependencyText(projectId, dependencyText) == 0) {
+            if (!ParseDependencies(dependencyText, dependencies)) {
+                Out().WriteLine(L"    Dependencies: '" + Escaped(dependencyText) + L"' (not a list of project numbers)");
+            } else if (!dependencies.empty()) {
+                Out().WriteLine(L"    Dependencies: " + ListDependencies(dependencies));
+            }
+        }
         result = document.NextProject(handle);
     }
     return 0;

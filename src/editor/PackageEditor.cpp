@@ -4,9 +4,12 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
+#include "editor/DependencyChooser.h"
+#include "package/Dependencies.h"
 #include "package/PackageDocument.h"
 #include "resource.h"
 #include "win/Controls.h"
@@ -204,6 +207,7 @@ void PackageEditor::ShowSelectedProject() {
     releaseConfig_ = record.releaseConfig;
     Window(Handle(), IDC_EDITOR_PROJECT_NAME).SetText(projectName);
     Window(Handle(), IDC_EDITOR_REMOVE_PROJECT).Enable(selected);
+    Window(Handle(), IDC_EDITOR_DEPENDENCIES).Enable(selected);
     PushValues();
     projectShown_ = selected;
     shownProjectId_ = selected ? projectId : 0;
@@ -251,6 +255,7 @@ bool PackageEditor::OnCommand(int id, int code, HWND control) {
     switch (id) {
     case IDC_EDITOR_ADD_PROJECT: OnAddProject(); return true;
     case IDC_EDITOR_REMOVE_PROJECT: OnRemoveProject(); return true;
+    case IDC_EDITOR_DEPENDENCIES: OnChooseDependencies(); return true;
     case IDC_EDITOR_CHOOSE_RESOURCE: OnChooseResourceFile(); return true;
     case IDC_EDITOR_CHOOSE_SOURCE: OnChooseSourceFolder(); return true;
     case IDC_EDITOR_VB6: OnChooseKind(true); return true;
@@ -387,10 +392,56 @@ void PackageEditor::OnRemoveProject() {
     }
 }
 
+void PackageEditor::OnChooseDependencies() {
+    ReadControls();
+    if (!projectShown_) return;
+    const int projectId = shownProjectId_;
+    const std::wstring projectName = Window(Handle(), IDC_EDITOR_PROJECT_NAME).Text();
+
+    std::vector<DependencyCandidate> candidates;
+    std::vector<int> listed;
+    ProjectHandle project;
+    for (int result = document_.StartProjectEnumeration(project); result == 0;
+         result = document_.NextProject(project)) {
+        DependencyCandidate candidate;
+        if (document_.GetProjectSummary(project, candidate.projectId, candidate.name, candidate.kind) != 0) break;
+        // Only the first project with a number can be meant by it.
+        if (candidate.projectId == projectId ||
+            std::find(listed.begin(), listed.end(), candidate.projectId) != listed.end())
+            continue;
+        listed.push_back(candidate.projectId);
+        candidates.push_back(std::move(candidate));
+    }
+    project.Reset();
+
+    std::wstring text;
+    std::vector<int> chosen;
+    document_.GetProjectDependencyText(projectId, text);
+    if (!ParseDependencies(text, chosen)) {
+        // Said once, before the list replaces the text with what is ticked in it.
+        CurrentPrompt().Message(Handle(), UnreadableDependenciesText(projectName, text),
+                                LoadResourceString(IDS_ERROR_OCCURED), MB_OK);
+    }
+    DependencyChooser chooser(projectName, std::move(candidates), chosen);
+    if (chooser.RunModal(Handle()) != IDOK) return;
+    // Staged like the other settings: saved with the package, forgotten by Cancel.
+    document_.SetProjectDependencies(projectId, chooser.Chosen());
+}
+
 void PackageEditor::OnSaveAndClose() {
     ReadControls();
     // Enter in a settings field saves without the field being left: commit what it holds first.
     CommitSelectedProject();
+    // What a run would refuse is not saved either.
+    std::vector<ProjectDependencies> dependencies;
+    DependencyGraph graph;
+    if (document_.GetDependencies(dependencies) == 0) {
+        std::wstring refusal = CheckDependencies(dependencies, graph);
+        if (!refusal.empty()) {
+            CurrentPrompt().Message(Handle(), refusal, LoadResourceString(IDS_ERROR_OCCURED), MB_OK);
+            return;
+        }
+    }
     int result = document_.SetPackageInfo(packageName_, versionParts_[0], versionParts_[1], versionParts_[2],
                                           versionParts_[3]);
     if (result == 0) result = document_.SavePackage();

@@ -65,6 +65,7 @@ private:
     void OnChooseKind(bool visualBasic);
     void OnAddProject();
     void OnRemoveProject();
+    void OnChooseDependencies();
     void OnSaveAndClose();
     void OnCancel();
 

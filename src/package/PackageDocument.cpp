@@ -4,6 +4,7 @@
 #include "win/AtomicFile.h"
 #include "win/Text.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -556,6 +557,42 @@ int PackageDocument::GetProjectResourceFile(int projectId, CompilerKind& compile
     return 0;
 }
 
+bool PackageDocument::DependencyTextOf(IXMLDOMNode* project, std::wstring& text) {
+    text.clear();
+    // A staged choice stands in for the stored one; a TempData without one leaves the stored text.
+    ComPtr<IXMLDOMNode> node;
+    if (ComPtr<IXMLDOMNode> staged = SelectChild(project, element::kTempData))
+        node = SelectChild(staged.Get(), element::kDependencies);
+    if (!node) node = SelectChild(project, element::kDependencies);
+    return !node || ReadNodeText(node.Get(), text);
+}
+
+int PackageDocument::GetProjectDependencyText(int projectId, std::wstring& text) {
+    text.clear();
+    ComPtr<IXMLDOMNode> project = FindProject(projectId);
+    if (!project) return -1;
+    return DependencyTextOf(project.Get(), text) ? 0 : -1;
+}
+
+int PackageDocument::GetDependencies(std::vector<ProjectDependencies>& projects) {
+    projects.clear();
+    if (!projects_) return -2;
+    ComPtr<IXMLDOMNodeList> children;
+    if (FAILED(projects_->get_childNodes(children.GetAddressOf())) || !children) return -2;
+    for (;;) {
+        ComPtr<IXMLDOMNode> node;
+        if (FAILED(children->nextNode(node.GetAddressOf()))) return -2;
+        if (!node) return 0;
+        ProjectDependencies project;
+        CompilerKind kind = CompilerUnknown;
+        // The listing ends at the first project it can't summarise, and so do we.
+        if (SummaryOf(node.Get(), project.projectId, project.name, kind) != 0) return 0;
+        // Unreadable: refused as a text that is not a list of numbers.
+        if (!DependencyTextOf(node.Get(), project.text)) project.text = L"?";
+        projects.push_back(std::move(project));
+    }
+}
+
 // ---- editing and saving -------------------------------------------------------------------
 
 HRESULT PackageDocument::AppendValueElement(IXMLDOMNode* parent, const wchar_t* name,
@@ -709,6 +746,62 @@ int PackageDocument::AddProject(const std::wstring& projectFilePath) {
     return last;
 }
 
+ComPtr<IXMLDOMNode> PackageDocument::Staging(IXMLDOMNode* project) {
+    ComPtr<IXMLDOMNode> staged = SelectChild(project, element::kTempData);
+    if (staged) return staged;
+    if (FAILED(AppendValueElement(project, element::kTempData, L"", staged)) || !staged) return nullptr;
+    ComPtr<IXMLDOMNode> text;
+    if (SUCCEEDED(staged->get_firstChild(text.GetAddressOf())) && text) {
+        ComPtr<IXMLDOMNode> removed;
+        staged->removeChild(text.Get(), removed.GetAddressOf());
+    }
+    static const wchar_t* const kStaged[] = {
+        element::kProjectId,      element::kName,        element::kSourceLocation, element::kCompiler,
+        element::kDebugConfig,    element::kReleaseConfig, element::kResourceFile, element::kRegistrable,
+    };
+    for (const wchar_t* name : kStaged) {
+        ComPtr<IXMLDOMNode> own = SelectChild(project, name);
+        std::wstring value;
+        if (!own || !ReadNodeText(own.Get(), value)) continue;
+        if (FAILED(AppendValueElement(staged.Get(), name, value))) {
+            ComPtr<IXMLDOMNode> removed;
+            project->removeChild(staged.Get(), removed.GetAddressOf());
+            return nullptr;
+        }
+    }
+    return staged;
+}
+
+int PackageDocument::SetProjectDependencies(int projectId, const std::vector<int>& dependencies) {
+    ComPtr<IXMLDOMNode> project = FindProject(projectId);
+    if (!project) return -1;
+    std::wstring current;
+    std::vector<int> currentIds;
+    const std::wstring text = FormatDependencies(dependencies);
+    if (GetProjectDependencyText(projectId, current) == 0 && ParseDependencies(current, currentIds) &&
+        FormatDependencies(currentIds) == text) {
+        return 0;
+    }
+    ComPtr<IXMLDOMNode> staged = Staging(project.Get());
+    if (!staged) return -1;
+    ComPtr<IXMLDOMNode> existing = SelectChild(staged.Get(), element::kDependencies);
+    HRESULT hr = existing ? WriteNodeText(existing.Get(), text)
+                          : AppendValueElement(staged.Get(), element::kDependencies, text);
+    return SUCCEEDED(hr) ? 0 : -1;
+}
+
+HRESULT PackageDocument::ForgetDependency(IXMLDOMNode* parent, int projectId) {
+    ComPtr<IXMLDOMNode> node = parent ? SelectChild(parent, element::kDependencies) : nullptr;
+    std::wstring text;
+    std::vector<int> ids;
+    // A text that doesn't read is left for the run to refuse, as it is.
+    if (!node || !ReadNodeText(node.Get(), text) || !ParseDependencies(text, ids)) return S_OK;
+    auto found = std::find(ids.begin(), ids.end(), projectId);
+    if (found == ids.end()) return S_OK;
+    ids.erase(found);
+    return WriteNodeText(node.Get(), FormatDependencies(ids));
+}
+
 int PackageDocument::RemoveProject(int projectId) {
     ComPtr<IXMLDOMNode> project = FindProject(projectId);
     if (!project || !projects_) return -1;
@@ -716,7 +809,19 @@ int PackageDocument::RemoveProject(int projectId) {
     if (FAILED(projects_->removeChild(project.Get(), removed.GetAddressOf()))) return -1;
     // A later project with the same number may come to light.
     RebuildIndex();
-    return 0;
+    // Not staged, like the removal: Cancel must not bring back a dependency on a project that is
+    // gone. A project that still carries the number keeps its dependants. The removal stands
+    // whatever happens here; a text left behind is refused at the next run or save.
+    if (FindProject(projectId)) return 0;
+    ComPtr<IXMLDOMNodeList> children;
+    if (FAILED(projects_->get_childNodes(children.GetAddressOf())) || !children) return 0;
+    for (;;) {
+        ComPtr<IXMLDOMNode> other;
+        if (FAILED(children->nextNode(other.GetAddressOf())) || !other) return 0;
+        ForgetDependency(other.Get(), projectId);
+        if (ComPtr<IXMLDOMNode> staged = SelectChild(other.Get(), element::kTempData))
+            ForgetDependency(staged.Get(), projectId);
+    }
 }
 
 int PackageDocument::SetProjectSettings(int projectId, const ProjectRecord& record) {

@@ -5,12 +5,14 @@
 // the user interface guarantees nobody changes it.
 #pragma once
 
+#include "package/Dependencies.h"
 #include "package/PackageFormat.h"
 #include "package/PackageWriter.h"
 #include "win/Com.h"
 
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace kw {
 
@@ -75,6 +77,13 @@ public:
     // 0 read; -1 project or ResourceFile missing, or failure; -2 the summary failed.
     int GetProjectResourceFile(int projectId, CompilerKind& compilerKind, std::wstring& resourceFile);
 
+    // The project's Dependencies as stored (a staged choice first); "" when it has none.
+    // 0 read; -1 project missing or the text can't be read.
+    int GetProjectDependencyText(int projectId, std::wstring& text);
+    // Every project a listing gives, with its Dependencies text. 0 read, also when a project that
+    // can't be summarised ended the listing; -2 the listing failed.
+    int GetDependencies(std::vector<ProjectDependencies>& projects);
+
     // The file the package is saved to. Kept whole, whatever its length.
     const std::wstring& Path() const { return path_; }
     void SetPath(const std::wstring& path) { path_ = path; }
@@ -90,10 +99,15 @@ public:
     // After AddProject failed in the XML library: the five-line report (Error, Code, Code meaning,
     // Source, Error Description), for the caller to print. Empty otherwise.
     const std::string& AddProjectDiagnostic() const { return addProjectDiagnostic_; }
-    // 0 removed; -1 not found or failure.
+    // Also takes the number out of every other project's dependencies, unless another project
+    // still carries it. 0 removed; -1 not found or failure.
     int RemoveProject(int projectId);
     // 0 staged; -1 not found or failure.
     int SetProjectSettings(int projectId, const ProjectRecord& record);
+    // Stages the project's dependencies, written "1,4". A choice equal to what the stored text
+    // reads as changes nothing, so the text stays as it was written. 0 staged; -1 not found or
+    // failure.
+    int SetProjectDependencies(int projectId, const std::vector<int>& dependencies);
     void DiscardPendingChanges();
     // 0 written; -1 no path; -2 commit or write failed (the file on disk is then unchanged).
     int SavePackage();
@@ -113,6 +127,13 @@ private:
     HRESULT AppendValueElement(IXMLDOMNode* parent, const wchar_t* name, const std::wstring& value,
                                ComPtr<IXMLDOMNode>& created);
     int CommitPendingChanges();
+    // The project's TempData, made when missing; a new one holds a copy of the project's values,
+    // so readers find the project unchanged in it.
+    ComPtr<IXMLDOMNode> Staging(IXMLDOMNode* project);
+    // The staged Dependencies text, else the stored one, else ""; false when it can't be read.
+    bool DependencyTextOf(IXMLDOMNode* project, std::wstring& text);
+    // Drops projectId from the Dependencies element below parent, if it names it.
+    HRESULT ForgetDependency(IXMLDOMNode* parent, int projectId);
     std::wstring LastProjectIdText();
 
     std::wstring path_;

@@ -33,6 +33,17 @@ TEST(ShowCommand, PrintsPackageAndEveryProjectInUtf8OrSaysWhyNot) {
          "    ResourceFile: C:\\S p\\x.vbp\r\n    Registrable: Y\r\n4 ? Half\r\n    (settings unreadable: -1)\r\n"
          "99999999999 VC6 a\\u202Eb\\u2028c\r\n    (settings unreadable: -1)\r\n",
          ""},
+        // Dependencies as numbers, only under a project that has any; a text that doesn't read, quoted.
+        {"<Package><Name>D</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects>"
+         "<Project><ProjectID>1</ProjectID><Name>A</Name><Compiler>VC6</Compiler><Dependencies> 4 ,1, 2</Dependencies></Project>"
+         "<Project><ProjectID>2</ProjectID><Name>B</Name><Compiler>VC6</Compiler><Dependencies> </Dependencies></Project>"
+         "<Project><ProjectID>3</ProjectID><Name>C</Name><Compiler>VC6</Compiler><Dependencies>1,,x</Dependencies></Project>"
+         "</Projects></Package>",
+         0,
+         "Package: D\r\nVersion: 1.0.0.0\r\n1 VC6 A\r\n    (settings unreadable: -1)\r\n    Dependencies: 1, 2, 4\r\n"
+         "2 VC6 B\r\n    (settings unreadable: -1)\r\n3 VC6 C\r\n    (settings unreadable: -1)\r\n"
+         "    Dependencies: '1,,x' (not a list of project numbers)\r\n",
+         ""},
         {"<Package><Name>Empty</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects/></Package>", 0,
          "Package: Empty\r\nVersion: 1.0.0.0\r\nHint: This package doesn't contain any project.\r\n", ""},
         {"<Package><Name>x</Name><Projects/></Package>", 1, "", "Error while calling GetPackageInfo.\r\n"},

@@ -122,7 +122,8 @@ void WritePackage(const std::wstring& path, const std::vector<TestProject>& proj
         xml += L"<ReleaseConfig>" + XmlEscape(project.releaseConfig) + L"</ReleaseConfig>";
         xml += L"<ResourceFile>" + XmlEscape(project.folder + L"\\" + project.name + (basic ? L".vbp" : L".rc")) +
                L"</ResourceFile>";
-        xml += L"<Registrable>N</Registrable><Dependencies></Dependencies></Project>";
+        xml += L"<Registrable>N</Registrable><Dependencies>" + XmlEscape(project.dependencies) +
+               L"</Dependencies></Project>";
     }
     xml += L"</Projects></Package>";
     WriteBytes(path, kw::ToUtf8(xml));

@@ -61,6 +61,7 @@ struct TestProject {
     std::string standIn;  // contents of standin.ini, none when empty
     std::string resource; // contents of the resource file (name.rc / the .vbp), default when empty
     bool writeProjectFile = true;  // false: nothing of the project is written
+    std::wstring dependencies;     // the Dependencies text, as written
 };
 
 // Writes the project files (Debug and Release, two sources, version 1.0.0.1) and standin.ini of

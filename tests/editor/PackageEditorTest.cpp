@@ -7,6 +7,7 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +40,47 @@ TestProject Project(const wchar_t* id, const std::wstring& name, const wchar_t* 
 
 const std::vector<TestProject> kThree = {Project(L"1", L"Calc", L"VC6"), Project(L"2", L"Reports", L"VB6"),
                                          Project(L"3", L"Odd", L"Pascal")};
+
+// The dependency list, shown modally over the editor: a timer finds it, runs the script on it and
+// presses one of its buttons.
+struct ModalScript {
+    HWND owner = nullptr;
+    std::function<void(HWND)> act;
+    int button = IDOK;
+    HWND seen = nullptr;
+};
+ModalScript* gScript = nullptr;
+
+BOOL CALLBACK FindOwned(HWND window, LPARAM found) {
+    if (GetWindow(window, GW_OWNER) != gScript->owner || !IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+void CALLBACK OnScriptTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (!gScript || gScript->seen) return;
+    HWND chooser = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&chooser));
+    if (!chooser) return;
+    gScript->seen = chooser;
+    KillTimer(nullptr, timer);
+    if (gScript->act) gScript->act(chooser);
+    SendMessageW(chooser, WM_COMMAND, MAKEWPARAM(gScript->button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(chooser, gScript->button)));
+}
+
+// The rows of the dependency list as "name:1" (ticked) or "name:0".
+std::vector<std::wstring> Ticks(HWND chooser) {
+    kw::ListView list(GetDlgItem(chooser, IDC_DEPENDENCIES_LIST));
+    std::vector<std::wstring> rows;
+    for (int i = 0; i < list.Count(); ++i)
+        rows.push_back(list.RowText(i) + (ListView_GetCheckState(list.Handle(), i) ? L":1" : L":0"));
+    return rows;
+}
+
+void Tick(HWND chooser, int row, bool ticked) {
+    ListView_SetCheckState(GetDlgItem(chooser, IDC_DEPENDENCIES_LIST), row, ticked ? TRUE : FALSE);
+}
 
 class PackageEditorTest : public testing::Test {
 protected:
@@ -84,6 +126,20 @@ protected:
         return std::to_string(editor_->SelectedProjectId(id) ? id : 0) +
                (enabled == 15 ? " pane" : enabled == 0 ? " -" : " mixed") +
                (Enabled(IDC_EDITOR_REMOVE_PROJECT) ? " remove" : " -");
+    }
+    // Clicks "Dependencies..." and lets script handle the list; false when no list came up.
+    bool ChooseDependencies(ModalScript script) {
+        script.owner = dialog_;
+        gScript = &script;
+        UINT_PTR timer = SetTimer(nullptr, 0, 20, OnScriptTimer);
+        Click(IDC_EDITOR_DEPENDENCIES);
+        KillTimer(nullptr, timer);
+        gScript = nullptr;
+        return script.seen != nullptr;
+    }
+    std::wstring Dependencies(int projectId) {
+        std::wstring text;
+        return document_->GetProjectDependencyText(projectId, text) == 0 ? text : L"<failed>";
     }
     kw::ProjectRecord Settings(int projectId) {
         kw::ProjectRecord record;
@@ -342,9 +398,91 @@ TEST_F(PackageEditorTest, NewPackageFromThePromptToTheFileOnDisk) {
     DestroyWindow(owner);
 }
 
+TEST_F(PackageEditorTest, DependenciesAreChosenAmongTheOtherProjectsStagedSavedOrForgotten) {
+    std::vector<TestProject> projects = kThree;
+    projects[1].dependencies = L" 1 ";
+    Open(projects);
+    EXPECT_FALSE(Enabled(IDC_EDITOR_DEPENDENCIES)) << "no project shown";
+    ClickRow(1);
+    ASSERT_TRUE(Enabled(IDC_EDITOR_DEPENDENCIES));
+
+    // The list's Cancel changes nothing; its OK stages the ticks.
+    std::wstring title;
+    std::vector<std::wstring> ticks;
+    ASSERT_TRUE(ChooseDependencies({nullptr, [&](HWND chooser) {
+        title = WindowText(chooser);
+        ticks = Ticks(chooser);
+        Tick(chooser, 1, true);
+    }, IDCANCEL}));
+    EXPECT_EQ(title, L"Dependencies of 'Reports'");
+    EXPECT_EQ(ticks, (std::vector<std::wstring>{L"Calc:1", L"Odd:0"}));
+    EXPECT_EQ(Dependencies(2), L" 1 ");
+    ASSERT_TRUE(ChooseDependencies({nullptr, [](HWND chooser) { Tick(chooser, 1, true); }}));
+    EXPECT_EQ(Dependencies(2), L"1,3");
+
+    // Cancel forgets the choice with the other staged settings.
+    Click(IDCANCEL);
+    EXPECT_EQ(Dependencies(2), L" 1 ");
+
+    // Saved by "Save and close", written as the writers write it.
+    editor_.reset();
+    Show(nullptr);
+    ClickRow(1);
+    ASSERT_TRUE(ChooseDependencies({nullptr, [](HWND chooser) {
+        Tick(chooser, 0, false);
+        Tick(chooser, 1, true);
+    }}));
+    Click(IDOK);
+    ASSERT_TRUE(editor_->Ended());
+    kw::PackageDocument reread;
+    ASSERT_EQ(reread.OpenPackage(file_), 0);
+    std::wstring saved;
+    reread.GetProjectDependencyText(2, saved);
+    EXPECT_EQ(saved, L"3");
+}
+
+TEST_F(PackageEditorTest, RemovingAProjectCleansTheOthersAndACircleOrUnreadableTextIsNotSaved) {
+    std::vector<TestProject> projects = kThree;
+    projects[0].dependencies = L"2";
+    projects[1].dependencies = L"1,3";
+    projects[2].dependencies = L"x";
+    Open(projects);
+    const std::string before = kwtest::ReadBytes(file_);
+
+    // The unreadable text is named before the list replaces it.
+    ClickRow(2);
+    std::vector<std::wstring> ticks;
+    ASSERT_TRUE(ChooseDependencies({nullptr, [&](HWND chooser) { ticks = Ticks(chooser); }, IDCANCEL}));
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0].text,
+              L"Project 'Odd' lists its dependencies as 'x', which is not a list of project numbers separated by commas.");
+    EXPECT_EQ(ticks, (std::vector<std::wstring>{L"Calc:0", L"Reports:0"}));
+
+    Click(IDOK);
+    ASSERT_EQ(prompt_.messages.size(), 2u);
+    EXPECT_EQ(prompt_.messages[1].text, prompt_.messages[0].text);
+    ASSERT_TRUE(ChooseDependencies({}));  // named again; OK with nothing ticked: none
+    EXPECT_EQ(Dependencies(3), L"");
+
+    Click(IDOK);
+    ASSERT_EQ(prompt_.messages.size(), 4u);
+    EXPECT_EQ(prompt_.messages[3].text, L"Projects depend on each other in a circle: Calc -> Reports -> Calc.");
+    EXPECT_EQ(prompt_.messages[3].caption, L"Error occured.");
+    EXPECT_FALSE(editor_->Ended());
+    EXPECT_EQ(kwtest::ReadBytes(file_), before);
+
+    // Removing Calc takes 1 out of Reports', which ends the circle.
+    ClickRow(0);
+    Click(IDC_EDITOR_REMOVE_PROJECT);
+    EXPECT_EQ(Dependencies(2), L"3");
+    Click(IDOK);
+    EXPECT_TRUE(editor_->Ended());
+}
+
 // Not a test: shows the editor for scripts/screenshot.sh (run by name, with the disabled tests),
 // on KW_PREVIEW_PACKAGE with its first project selected, or on a new empty package when that is
-// unset. It stays up from the moment KW_PREVIEW_READY is written until KW_PREVIEW_DONE exists.
+// unset; with KW_PREVIEW_DEPENDENCIES set, also that project's dependency list beside it. It stays
+// up from the moment KW_PREVIEW_READY is written until KW_PREVIEW_DONE exists.
 using EditorPreview = PackageEditorTest;
 TEST_F(EditorPreview, DISABLED_ShowTheEditor) {
     wchar_t package[1024] = {}, ready[1024] = {}, done[1024] = {};
@@ -359,6 +497,17 @@ TEST_F(EditorPreview, DISABLED_ShowTheEditor) {
     SetWindowPos(dialog_, nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
     if (*package) ClickRow(0);
     for (int i = 0; i < 10; ++i, Sleep(50)) Pump(dialog_);
+    wchar_t dependencies[8] = {};
+    if (*package && GetEnvironmentVariableW(L"KW_PREVIEW_DEPENDENCIES", dependencies, 8) > 0) {
+        ChooseDependencies({nullptr, [&](HWND chooser) {
+            RECT editor = {};
+            GetWindowRect(dialog_, &editor);
+            SetWindowPos(chooser, nullptr, editor.right + 8, editor.top + 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            kwtest::WriteBytes(ready, "ready\n");
+            for (int i = 0; i < 2400 && !kwtest::FileExists(done); ++i, Sleep(50)) Pump(chooser);
+        }, IDCANCEL});
+        return;
+    }
     kwtest::WriteBytes(ready, "ready\n");
     // Gives up after two minutes so a forgotten preview never lingers.
     for (int i = 0; i < 2400 && !kwtest::FileExists(done); ++i, Sleep(50)) Pump(dialog_);

@@ -1,6 +1,7 @@
 // kilnworks-cli: the build engine without a window.
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "KilnworksVersion.h"
 #include "win/Com.h"
 
 #include <string>
@@ -28,6 +29,11 @@ void PrintUsage() {
 
 int wmain(int argc, wchar_t** argv) {
     using namespace kw::cli;
+    // Answered before any other argument handling.
+    if (argc == 2 && std::wstring(argv[1]) == L"--version") {
+        Out().WriteLine(L"kilnworks-cli " KW_VERSION_WTEXT);
+        return 0;
+    }
     if (argc < 2) {
         PrintUsage();
         return 2;

@@ -702,22 +702,44 @@ TEST(MainWindowProcessTest, RunsTheChosenBuildsAndShowsTheBuildersLines) {
     EXPECT_GT(all.find(L"Summary: 2 targets, 2 succeeded, 0 failed, 0 not run.\n", toolLine), toolLine);
 }
 
-// Photographs for scripts/screenshot.sh, which runs it by name: the script and this driver meet in
-// the folder KW_SHOT_DIR. The driver opens KW_SHOT_PACKAGE, says "ready-1", waits for "taken-1",
-// performs a run, says "ready-2", waits for "taken-2" and closes the window.
-TEST(MainWindowProcessTest, DISABLED_Screenshots) {
-    wchar_t folder[MAX_PATH] = {}, package[MAX_PATH] = {};
-    ASSERT_TRUE(GetEnvironmentVariableW(L"KW_SHOT_DIR", folder, MAX_PATH) &&
-                GetEnvironmentVariableW(L"KW_SHOT_PACKAGE", package, MAX_PATH));
-    auto stage = [&](const wchar_t* ready, const wchar_t* taken) {
+// Photographs for scripts/screenshot.sh, which runs these by name: the script and the driver meet
+// in the folder KW_SHOT_DIR. The driver opens KW_SHOT_PACKAGE and, at each stage, says "ready-N"
+// and waits for "taken-N".
+struct ShotStages {
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t package[MAX_PATH] = {};
+    bool Found() {
+        return GetEnvironmentVariableW(L"KW_SHOT_DIR", folder, MAX_PATH) &&
+               GetEnvironmentVariableW(L"KW_SHOT_PACKAGE", package, MAX_PATH);
+    }
+    bool Stage(int n) const {
         Sleep(700);  // let the window finish painting
-        WriteBytes(std::wstring(folder) + L"\\" + ready, "");
-        return PumpUntil([&] { return FileExists(std::wstring(folder) + L"\\" + taken); }, 120000);
-    };
-    EXPECT_TRUE(DriveProgram(package, [&](HWND window) {
-        ASSERT_TRUE(stage(L"ready-1", L"taken-1"));
+        std::wstring number = std::to_wstring(n);
+        WriteBytes(std::wstring(folder) + L"\\ready-" + number, "");
+        return PumpUntil([&] { return FileExists(std::wstring(folder) + L"\\taken-" + number); }, 120000);
+    }
+};
+
+// The window after start-up (1) and after a run (2).
+TEST(MainWindowProcessTest, DISABLED_Screenshots) {
+    ShotStages shots;
+    ASSERT_TRUE(shots.Found());
+    EXPECT_TRUE(DriveProgram(shots.package, [&](HWND window) {
+        ASSERT_TRUE(shots.Stage(1));
         ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG, IDC_RELEASE, IDC_VERSION, IDC_AUTO_INCREMENT}));
-        ASSERT_TRUE(stage(L"ready-2", L"taken-2"));
+        ASSERT_TRUE(shots.Stage(2));
+    }));
+}
+
+// The File menu pulled down, with the recent packages (1).
+TEST(MainWindowProcessTest, DISABLED_FileMenuScreenshot) {
+    ShotStages shots;
+    ASSERT_TRUE(shots.Found());
+    EXPECT_TRUE(DriveProgram(shots.package, [&](HWND window) {
+        SetForegroundWindow(window);
+        PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, L'f');
+        ASSERT_TRUE(shots.Stage(1));
+        PostMessageW(window, WM_CANCELMODE, 0, 0);
     }));
 }
 

@@ -2,8 +2,8 @@
 # Makes the release: build/dist/kilnworks-<version>-win32.zip with both programs (stripped), the
 # user guide with its pictures, the demo package and a README for Windows users, and beside it
 # the zip's SHA-256 checksum. The same sources give the same bytes: fixed file dates (the last
-# commit's, or SOURCE_DATE_EPOCH), a sorted file list, no owner or extra time fields, and
-# programs linked without a time stamp.
+# commit's, or SOURCE_DATE_EPOCH) also as the programs' time stamps, a sorted file list, no owner
+# or extra time fields.
 #   --check  then tries the zip as a user gets it: unpacked into an empty folder and run in a
 #            fresh Wine prefix: kilnworks-cli --version, show on the demo package, and
 #            kilnworks.exe opening its window (screenshot build/dist/check/kilnworks-window.png).
@@ -41,8 +41,10 @@ top="$stage/Kilnworks"
 rm -rf "$stage" "$dist/$name.zip" "$dist/$name.zip.sha256"
 mkdir -p "$top/images" "$top/Demo"
 
+# One date for everything in the zip, the programs' own time stamps too (strip writes one).
+epoch="${SOURCE_DATE_EPOCH:-$(git -C "$KW_ROOT" log -1 --format=%ct 2>/dev/null || echo 1767225600)}"
 for program in kilnworks kilnworks-cli; do
-  i686-w64-mingw32-strip --strip-all -o "$top/$program.exe" "$tree/$program.exe" ||
+  SOURCE_DATE_EPOCH="$epoch" i686-w64-mingw32-strip --strip-all -o "$top/$program.exe" "$tree/$program.exe" ||
     kw_fail "stripping $program.exe failed"
 done
 cp "$KW_ROOT/docs/kilnworks-guide.html" "$top/"
@@ -53,7 +55,6 @@ rm -f "$top/Demo/Demo.kwp.in"
 sed 's|@DEMO@|C:\\Kilnworks\\Demo|g' "$KW_ROOT/demo/Demo.kwp.in" | sed 's/\r*$/\r/' >"$top/Demo/Demo.kwp"
 sed "s/@VERSION@/$version/g; s/\r*\$/\r/" "$KW_ROOT/docs/windows-readme.txt" >"$top/README.txt"
 
-epoch="${SOURCE_DATE_EPOCH:-$(git -C "$KW_ROOT" log -1 --format=%ct 2>/dev/null || echo 1767225600)}"
 find "$stage" -type d -exec chmod 755 {} +
 find "$stage" -type f -exec chmod 644 {} +
 find "$stage" -exec touch -h -d "@$epoch" {} +

@@ -22,6 +22,14 @@ bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info) {
     return file.Valid() && GetFileInformationByHandle(file.Get(), &info);
 }
 
+// Only files on local disks are looked at: a share that has gone away can hold every call on it
+// up for many seconds, and the list is compared at each open.
+bool IsLocal(const std::wstring& fullPath) {
+    if (fullPath.size() < 3 || fullPath[1] != L':') return false;
+    UINT type = GetDriveTypeW(fullPath.substr(0, 3).c_str());
+    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK;
+}
+
 }  // namespace
 
 std::wstring NormalisePackagePath(const std::wstring& path) {
@@ -34,6 +42,7 @@ std::wstring NormalisePackagePath(const std::wstring& path) {
     }
     if (length == 0 || length >= full.size()) return path;
     full.resize(length);
+    if (!IsLocal(full)) return full;
     std::wstring longer(full.size() + MAX_PATH, L'\0');
     length = GetLongPathNameW(full.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
     if (length >= longer.size()) {
@@ -46,7 +55,9 @@ std::wstring NormalisePackagePath(const std::wstring& path) {
 }
 
 bool SamePackageFile(const std::wstring& first, const std::wstring& second) {
-    if (EqualIgnoringCase(NormalisePackagePath(first), NormalisePackagePath(second))) return true;
+    std::wstring fullFirst = NormalisePackagePath(first), fullSecond = NormalisePackagePath(second);
+    if (EqualIgnoringCase(fullFirst, fullSecond)) return true;
+    if (!IsLocal(fullFirst) || !IsLocal(fullSecond)) return false;
     BY_HANDLE_FILE_INFORMATION a = {}, b = {};
     return FileIdentity(first, a) && FileIdentity(second, b) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;

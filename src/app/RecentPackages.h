@@ -35,10 +35,10 @@ private:
     std::vector<std::wstring> paths_;
 };
 
-// A full path with its long names, where the file exists; otherwise the full path as given.
+// A full path, with its long names where the file exists on a local disk.
 std::wstring NormalisePackagePath(const std::wstring& path);
 // True when both paths name the same file: equal once normalised (case aside), or both lead to
-// the same existing file.
+// the same existing file on a local disk (network paths are compared by their text only).
 bool SamePackageFile(const std::wstring& first, const std::wstring& second);
 // The path cut in the middle to at most maxChars where it can be: the root and first folder, "...",
 // then as many of the last folders as fit, the file name always whole.

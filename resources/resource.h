@@ -59,6 +59,7 @@
 
 // Controls of the About box
 #define IDC_ABOUT_LINK              1051
+#define IDC_ABOUT_VERSION           1052
 
 // ---- Main window: dialog, menu, commands and controls --------------------------------------
 #define IDD_MAINWINDOW              102
@@ -75,6 +76,9 @@
 #define IDM_NEW_PACKAGE             32775
 #define IDM_COPY_ALL_LINES          32780
 #define IDM_SAVE_LOG_AS             32781
+// The recent packages of the File menu, most recent first (RecentPackages::kLimit of them)
+#define IDM_RECENT_FIRST            32810
+#define IDM_RECENT_LAST             32817
 
 // System menu entry of the About box
 #define IDM_ABOUTBOX                16
@@ -122,6 +126,9 @@
 #define IDS_ERR_SAVE_LOG            405
 #define IDS_PACKAGE_CAPTION         406
 #define IDS_RUN_NOT_STARTED         407
+#define IDS_RECENT_MISSING          440
+#define IDS_DROP_ONE_PACKAGE        441
+#define IDS_DROP_DURING_RUN         442
 
 // ---- end of main window --------------------------------------------------------------------
 

@@ -3,8 +3,9 @@
 # kinds, one showing the empty-package hint); the main window on a fresh copy of the demo package,
 # after start-up (main) or after one run driven by control ids (main-run); or the package editor
 # on the demo package (editor) or on a new one (editor-new), or with the dependency list of its
-# first project open (editor-deps, Calc needing MathLib).
-#   scripts/screenshot.sh about|lists|main|main-run|editor|editor-new|editor-deps <out.png>
+# first project open (editor-deps, Calc needing MathLib); or the main window's File menu with
+# recent packages, the demo laid out in C:\Kilnworks\Demo (main-recent).
+#   scripts/screenshot.sh about|lists|main|main-run|main-recent|editor|editor-new|editor-deps <out.png>
 # Uses KW_BUILD like the other scripts; builds the preview program there if needed.
 set -euo pipefail
 export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -12,9 +13,9 @@ export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 
 what="${1:-}"
 out="${2:-}"
-case "$what" in about|lists|main|main-run|editor|editor-new|editor-deps) ;; *) what="" ;; esac
+case "$what" in about|lists|main|main-run|main-recent|editor|editor-new|editor-deps) ;; *) what="" ;; esac
 if [ -z "$what" ] || [ -z "$out" ]; then
-  echo "usage: $0 about|lists|main|main-run|editor|editor-new|editor-deps <out.png>" >&2
+  echo "usage: $0 about|lists|main|main-run|main-recent|editor|editor-new|editor-deps <out.png>" >&2
   exit 2
 fi
 out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
@@ -34,6 +35,7 @@ finish() {
   if [ -n "$preview_pid" ]; then wait "$preview_pid" 2>/dev/null || true; fi
   kw_stop_all
   rm -rf "$work"
+  if [ -n "${recent_folders:-}" ]; then rm -rf $recent_folders; fi
 }
 trap finish EXIT
 kw_start_xvfb
@@ -76,6 +78,34 @@ if [ "$what" = main ] || [ "$what" = main-run ]; then
   touch "$work/shots/taken-2"
   wait "$preview_pid" || { cat "$work/driver.log" >&2; exit 1; }
   preview_pid=""
+elif [ "$what" = main-recent ]; then
+  # The demo where a Windows user keeps it, and a few more packages opened before it.
+  drive_c="$WINEPREFIX/drive_c"
+  recent_folders="$drive_c/Kilnworks $drive_c/Work"
+  rm -rf $recent_folders
+  mkdir -p "$drive_c/Kilnworks/Demo" "$work/shots"
+  cp -r "$KW_ROOT/demo/." "$drive_c/Kilnworks/Demo/"
+  rm -f "$drive_c/Kilnworks/Demo/Demo.kwp.in"
+  sed 's|@DEMO@|C:\\Kilnworks\\Demo|g' "$KW_ROOT/demo/Demo.kwp.in" >"$drive_c/Kilnworks/Demo/Demo.kwp"
+  "$KW_WINE" reg delete 'HKCU\Software\Kilnworks' /f </dev/null >/dev/null 2>&1 || true
+  n=1
+  for p in 'Work/Accounting/Accounting Suite.kwp' 'Work/Visual Studio Projects/Inventory Control/Release 2026/Inventory Control.kwp' \
+    'Work/Tools/Build Tools.kwp'; do
+    mkdir -p "$drive_c/$(dirname "$p")"
+    cp "$drive_c/Kilnworks/Demo/Demo.kwp" "$drive_c/$p"
+    "$KW_WINE" reg add 'HKCU\Software\Kilnworks\Recent' /v "$n" /t REG_SZ /d "C:\\$(printf %s "$p" | tr / '\\')" /f \
+      </dev/null >/dev/null 2>&1
+    n=$((n + 1))
+  done
+  KW_SHOT_DIR="$(kw_winpath "$work/shots")" KW_SHOT_PACKAGE='C:\Kilnworks\Demo\Demo.kwp' \
+    "$KW_WINE" "$KW_TREE/test_app.exe" --gtest_also_run_disabled_tests --gtest_filter=MainWindowProcessTest.DISABLED_FileMenuScreenshot </dev/null >"$work/driver.log" 2>&1 &
+  preview_pid=$!
+  wait_for "$work/shots/ready-1" "the File menu"
+  photograph "$out"
+  touch "$work/shots/taken-1"
+  wait "$preview_pid" || { cat "$work/driver.log" >&2; exit 1; }
+  preview_pid=""
+  "$KW_WINE" reg delete 'HKCU\Software\Kilnworks' /f </dev/null >/dev/null 2>&1 || true
 elif [ "$what" = editor ] || [ "$what" = editor-new ] || [ "$what" = editor-deps ]; then
   # The editor's test program shows it, on the demo package with a project selected (editor) or
   # on a new empty package (editor-new). Only the paths show: give them a plain folder.

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Application.h"
+#include "app/WindowPlacement.h"
 #include "controls/AboutDialog.h"
 #include "editor/PackageEditor.h"
 #include "engine/LogText.h"
@@ -12,6 +13,7 @@
 #include "win/UserPrompt.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -118,6 +120,16 @@ bool MainWindow::OnInitDialog() {
         MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(rect), 2);
     }
 
+    // Where the user left the window last time, and the packages opened lately.
+    RestoreWindowPlacement(window, settings_, minimumSize_);
+    recent_.Load(settings_);
+    UpdateRecentMenu();
+    DragAcceptFiles(window, TRUE);
+    // Explorer runs without elevation: let its drops reach an elevated window.
+    ChangeWindowMessageFilterEx(window, WM_DROPFILES, MSGFLT_ALLOW, nullptr);
+    ChangeWindowMessageFilterEx(window, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
+    ChangeWindowMessageFilterEx(window, 0x0049 /* WM_COPYGLOBALDATA */, MSGFLT_ALLOW, nullptr);
+
     if (!packagePath_.empty()) LoadPackage();
     WriteControls();
     return true;
@@ -164,7 +176,12 @@ bool MainWindow::OnCommand(int id, int code, HWND control) {
     case IDM_EXIT_PROGRAM:
     case IDCANCEL: RequestExit(false); return true;
     case IDOK: RequestExit(true); return true;
-    default: return false;
+    default:
+        if (id >= IDM_RECENT_FIRST && id <= IDM_RECENT_LAST) {
+            OnRecentPackage(static_cast<size_t>(id - IDM_RECENT_FIRST));
+            return true;
+        }
+        return false;
     }
 }
 
@@ -219,7 +236,11 @@ bool MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
             return true;
         }
         return false;
+    case WM_DROPFILES:
+        OnDropFiles(wParam);
+        return true;
     case WM_DESTROY:
+        SaveWindowPlacement(Handle(), settings_);
         // The worker reads the document and the run blocks until it has finished.
         exitPending_ = false;
         if (running_) {
@@ -638,6 +659,7 @@ bool MainWindow::LoadPackage() {
         return false;
     }
     FillPackageList();
+    RememberPackage(packagePath_);
     editMenuEnabled_ = true;
     EnableMenuItem(GetMenu(Handle()), IDM_EDIT_PACKAGE, MF_BYCOMMAND | MF_ENABLED);
     ShowEditPackageControls();
@@ -698,6 +720,8 @@ void MainWindow::OnEditPackage() {
     }
     ReloadPackage();
     WriteControls();
+    // Saved by the editor: a recent package too.
+    if (GetFileAttributesW(document_.Path().c_str()) != INVALID_FILE_ATTRIBUTES) RememberPackage(document_.Path());
 }
 
 void MainWindow::OnNewPackage() {
@@ -708,6 +732,7 @@ void MainWindow::OnNewPackage() {
     editor.Run();
     ReloadPackage();
     ShowEditPackageControls();
+    if (GetFileAttributesW(document_.Path().c_str()) != INVALID_FILE_ATTRIBUTES) RememberPackage(document_.Path());
 }
 
 void MainWindow::ReloadPackage() {
@@ -733,9 +758,99 @@ void MainWindow::EnablePackageCommands(bool on) {
     EnableMenuItem(menu, IDM_NEW_PACKAGE, on ? enabled : greyed);
     EnableMenuItem(menu, IDM_EDIT_PACKAGE, on && editMenuEnabled_ ? enabled : greyed);
     DrawMenuBar(Handle());
+    for (int id = IDM_RECENT_FIRST; id <= IDM_RECENT_LAST; ++id) EnableMenuItem(menu, id, on ? enabled : greyed);
     Window(Handle(), IDC_OPEN_PACKAGE).Enable(on);
     Window(Handle(), IDC_NEW_PACKAGE).Enable(on);
     Window(Handle(), IDC_EDIT_PACKAGE).Enable(on && editButtonShown_);
+}
+
+// ---- remembered per user -------------------------------------------------------------------
+
+void MainWindow::RememberPackage(const std::wstring& path) {
+    recent_.Load(settings_);
+    recent_.Add(path);
+    recent_.Save(settings_);
+    UpdateRecentMenu();
+}
+
+void MainWindow::UpdateRecentMenu() {
+    HMENU file = GetSubMenu(GetMenu(Handle()), 0);
+    if (file == nullptr) return;
+    // Everything between "Edit Package" and "Exit Program" is the recent list and its separators.
+    auto position = [&](UINT id) {
+        for (int i = 0; i < GetMenuItemCount(file); ++i) {
+            if (GetMenuItemID(file, i) == id) return i;
+        }
+        return -1;
+    };
+    int first = position(IDM_EDIT_PACKAGE) + 1, exit = position(IDM_EXIT_PROGRAM);
+    if (first <= 0 || exit < first) return;
+    for (int i = exit - 1; i >= first; --i) DeleteMenu(file, i, MF_BYPOSITION);
+    const std::vector<std::wstring>& paths = recent_.Paths();
+    if (!paths.empty()) {
+        UINT at = static_cast<UINT>(first);
+        UINT state = running_ ? MF_GRAYED : MF_ENABLED;
+        InsertMenuW(file, at++, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        for (size_t i = 0; i < paths.size() && i < RecentPackages::kLimit; ++i) {
+            InsertMenuW(file, at++, MF_BYPOSITION | MF_STRING | state, IDM_RECENT_FIRST + i,
+                        RecentMenuText(i, paths[i]).c_str());
+        }
+        InsertMenuW(file, at, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    }
+    DrawMenuBar(Handle());
+}
+
+void MainWindow::OnRecentPackage(size_t index) {
+    if (running_ || index >= recent_.Paths().size()) return;
+    std::wstring path = recent_.Paths()[index];
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+        CurrentPrompt().Message(Handle(), FormatW(LoadResourceString(IDS_RECENT_MISSING).c_str(), path.c_str()),
+                                LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
+        recent_.Load(settings_);
+        recent_.Remove(path);
+        recent_.Save(settings_);
+        UpdateRecentMenu();
+        return;
+    }
+    // Anything else (a locked or unreadable file, a share that is away) is the open command's to report.
+    packagePath_ = path;
+    LoadPackage();
+    WriteControls();
+}
+
+void MainWindow::OnDropFiles(WPARAM wParam) {
+    auto drop = reinterpret_cast<HDROP>(wParam);
+    std::vector<std::wstring> files;
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring name(length + 1, L'\0');
+        name.resize(DragQueryFileW(drop, i, name.data(), length + 1));
+        files.push_back(name);
+    }
+    DragFinish(drop);
+    OpenDroppedFiles(files);
+}
+
+void MainWindow::OpenDroppedFiles(const std::vector<std::wstring>& files) {
+    if (running_) {
+        ShowMessage(IDS_DROP_DURING_RUN, IDS_CAPTION_HINT, MB_ICONINFORMATION);
+        return;
+    }
+    auto isPackage = [](const std::wstring& path) {
+        size_t dot = path.find_last_of(L".\\/");
+        return dot != std::wstring::npos && lstrcmpiW(path.c_str() + dot, L".kwp") == 0 &&
+               !(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    };
+    if (files.size() != 1 || !isPackage(files[0])) {
+        ShowMessage(IDS_DROP_ONE_PACKAGE, IDS_CAPTION_HINT, MB_ICONINFORMATION);
+        return;
+    }
+    packagePath_ = files[0];
+    LoadPackage();
+    WriteControls();
 }
 
 // ---- window --------------------------------------------------------------------------------

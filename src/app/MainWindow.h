@@ -3,6 +3,8 @@
 // editor and every run use by reference, and the blocks a run borrows until WM_RUN_FINISHED.
 #pragma once
 
+#include "app/RecentPackages.h"
+#include "app/SettingsStore.h"
 #include "controls/EmptyAwareListView.h"
 #include "engine/BuildController.h"
 #include "engine/LogReceiver.h"
@@ -64,6 +66,17 @@ public:
     // it has finished.
     void RequestExit(bool readControlsFirst);
 
+    // ---- remembered per user: recent packages, window placement ----
+    // Where the window keeps what it remembers; before Create / RunModal (tests use their own key).
+    void UseSettings(const SettingsStore& settings) { settings_ = settings; }
+    const RecentPackages& Recent() const { return recent_; }
+    // The File menu's index-th recent package (from 0), opened as the open command does; a file
+    // that is gone is said so and leaves the list.
+    void OnRecentPackage(size_t index);
+    // Files dropped on the window: one package is opened as the open command does; anything else,
+    // or a drop during a run, is refused with a word on what is accepted.
+    void OpenDroppedFiles(const std::vector<std::wstring>& files);
+
     // ---- event log ----
     std::vector<std::wstring> EventLogLines() const;
     // Every line to the clipboard, CR LF separated. False when the clipboard can't be had.
@@ -98,6 +111,10 @@ private:
     void PaintMinimised();
     // Handles messages until the run has finished, for a window that is going away.
     void WaitForRunEnd();
+    void OnDropFiles(WPARAM drop);
+    // Puts the package in front of the recent list (as the store holds it now) and shows it.
+    void RememberPackage(const std::wstring& path);
+    void UpdateRecentMenu();
 
     Application& application_;
     PackageDocument document_;
@@ -135,6 +152,9 @@ private:
     SIZE templateClient_ = {};
     RECT logRect_ = {};
     RECT exitRect_ = {};
+
+    SettingsStore settings_;
+    RecentPackages recent_;
 };
 
 }  // namespace kw

@@ -2,6 +2,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/RunOptions.h"
+#include "KilnworksVersion.h"
 #include "win/Com.h"
 
 #include <string>
@@ -12,7 +13,7 @@ void PrintUsage(bool asked) {
     std::wstring usage =
         L"usage: kilnworks-cli show PACKAGE\n"
         L"       kilnworks-cli run PACKAGE [options]\n"
-        L"       kilnworks-cli --help\n"
+        L"       kilnworks-cli --help | --version\n"
         L"options of run:\n" +
         DescribeOptions(RunOptionTable()) +
         L"exit codes (the highest that applies):\n"
@@ -34,6 +35,11 @@ void PrintUsage(bool asked) {
 
 int wmain(int argc, wchar_t** argv) {
     using namespace kw::cli;
+    // Answered before any other argument handling.
+    if (argc == 2 && std::wstring(argv[1]) == L"--version") {
+        Out().WriteLine(L"kilnworks-cli " KW_VERSION_WTEXT);
+        return 0;
+    }
     if (argc < 2) {
         PrintUsage(false);
         return 2;

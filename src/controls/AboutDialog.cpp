@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "KilnworksVersion.h"
 #include "resource.h"
 #include "win/Text.h"
 
@@ -9,7 +10,10 @@ namespace kw {
 
 AboutDialog::AboutDialog() : Dialog(IDD_ABOUTBOX) {}
 
+std::wstring AboutDialog::VersionLine() { return L"Kilnworks Version " KW_VERSION_WTEXT; }
+
 bool AboutDialog::OnInitDialog() {
+    SetDlgItemTextW(Handle(), IDC_ABOUT_VERSION, VersionLine().c_str());
     link_.Attach(Handle(), IDC_ABOUT_LINK);
     // The label keeps the template's words; the address shows in its tooltip.
     link_.SetLink(UserGuideAddress());

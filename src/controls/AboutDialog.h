@@ -18,6 +18,9 @@ public:
 
     HyperlinkLabel& Link() { return link_; }
 
+    // "Kilnworks Version 1.3.0": the build's version number.
+    static std::wstring VersionLine();
+
     // file:/// address of the user guide beside the running program.
     static std::wstring UserGuideAddress();
 

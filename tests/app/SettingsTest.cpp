@@ -1,0 +1,213 @@
+// What the program remembers per user (the settings store, the recent packages, the window
+// placement) at the layer that owns each rule, and the release's one version number.
+#include <gtest/gtest.h>
+
+#include "KilnworksVersion.h"
+#include "app/AppTestSupport.h"
+#include "app/RecentPackages.h"
+#include "app/SettingsStore.h"
+#include "app/WindowPlacement.h"
+#include "common/TestSupport.h"
+#include "controls/AboutDialog.h"
+#include "resource.h"
+#include "win/Handles.h"
+#include "win/Text.h"
+
+#include <windows.h>
+
+#include <vector>
+
+using kw::RecentPackages;
+using kw::SettingsStore;
+using kwtest::ScratchKey;
+
+namespace {
+
+using Strings = std::vector<std::wstring>;
+
+TEST(SettingsStoreTest, ReadsBackWhatItWroteAndTakesDamagedValuesAsMissing) {
+    ScratchKey scratch(L"store");
+    SettingsStore store = scratch.Store();
+    EXPECT_FALSE(store.ReadText(L"", L"Name"));  // nothing there yet
+    EXPECT_FALSE(store.ReadNumber(L"Window", L"Left"));
+    EXPECT_TRUE(store.ReadList(L"Recent", 8).empty());
+
+    ASSERT_TRUE(store.WriteText(L"", L"Name", L"C:\\a b\\\"q\".kwp"));
+    ASSERT_TRUE(store.WriteNumber(L"Window", L"Left", 0xFFFFFF9C));
+    EXPECT_EQ(store.ReadText(L"", L"Name").value_or(L"?"), L"C:\\a b\\\"q\".kwp");
+    EXPECT_EQ(store.ReadNumber(L"Window", L"Left").value_or(0), 0xFFFFFF9Cu);
+
+    ASSERT_TRUE(store.WriteList(L"Recent", {L"a", L"b", L"c"}, 8));
+    ASSERT_TRUE(store.WriteList(L"Recent", {L"x", L"y"}, 8));  // a shorter list leaves no "c" behind
+    EXPECT_EQ(store.ReadList(L"Recent", 8), (Strings{L"x", L"y"}));
+
+    // Values someone else wrote: of another kind, without a terminator, absurdly long.
+    kw::RegKeyHandle key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, scratch.Path().c_str(), 0, KEY_SET_VALUE, key.Out()), ERROR_SUCCESS);
+    DWORD number = 5;
+    RegSetValueExW(key.Get(), L"Number", 0, REG_DWORD, reinterpret_cast<BYTE*>(&number), sizeof(number));
+    RegSetValueExW(key.Get(), L"Text", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"abc"), 3 * sizeof(wchar_t));
+    RegSetValueExW(key.Get(), L"Odd", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"ab"), 3);
+    std::wstring huge(SettingsStore::kMaxTextChars + 1, L'x');
+    RegSetValueExW(key.Get(), L"Huge", 0, REG_SZ, reinterpret_cast<const BYTE*>(huge.c_str()),
+                   static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t)));
+    EXPECT_FALSE(store.ReadText(L"", L"Number"));
+    EXPECT_FALSE(store.ReadNumber(L"", L"Text"));
+    EXPECT_EQ(store.ReadText(L"", L"Text").value_or(L"?"), L"abc");
+    EXPECT_EQ(store.ReadText(L"", L"Odd").value_or(L"?"), L"a");
+    EXPECT_FALSE(store.ReadText(L"", L"Huge"));
+    EXPECT_FALSE(store.WriteText(L"", L"Huge", huge));
+}
+
+TEST(SettingsStoreTest, AnAbsentOrUnwritableRegistryJustForgets) {
+    ScratchKey scratch(L"unwritable");
+    const SettingsStore stores[] = {SettingsStore(nullptr, L"Software\\Kilnworks"), scratch.UnwritableStore()};
+    for (const SettingsStore& store : stores) {
+        EXPECT_FALSE(store.WriteText(L"", L"Name", L"x"));
+        EXPECT_FALSE(store.WriteNumber(L"Window", L"Left", 1));
+        EXPECT_FALSE(store.WriteList(L"Recent", {L"a"}, 8));
+        EXPECT_FALSE(store.ReadText(L"", L"Name"));
+        EXPECT_FALSE(kw::ReadPlacement(store));
+        EXPECT_FALSE(kw::WritePlacement(store, {{0, 0, 10, 10}, false}));
+        RecentPackages recent;
+        recent.Load(store);
+        EXPECT_TRUE(recent.Paths().empty());
+        EXPECT_FALSE(recent.Save(store));
+    }
+}
+
+TEST(RecentPackagesTest, MostRecentFirstAtMostEightAndEachFileOnceHoweverItIsSpelt) {
+    kwtest::ScratchDir dir(L"recent");
+    CreateDirectoryW(dir.File(L"sub").c_str(), nullptr);
+    Strings files;
+    for (int i = 1; i <= 10; ++i) {
+        files.push_back(dir.File(L"package number " + std::to_wstring(i) + L".kwp"));
+        kwtest::WriteBytes(files.back(), "<Package/>");
+    }
+    RecentPackages recent;
+    for (const std::wstring& file : files) recent.Add(file);
+    ASSERT_EQ(recent.Paths().size(), RecentPackages::kLimit);
+    EXPECT_EQ(recent.Paths().front(), files[9]);
+    EXPECT_EQ(recent.Paths().back(), files[2]);  // 1 and 2 fell off the end
+
+    // The same file by other names: it moves to the front, and only its newest spelling stays.
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameW(files[4].c_str(), shortName, MAX_PATH), 0u);
+    std::wstring upper = files[5];
+    CharUpperW(upper.data());
+    std::wstring slashes = files[6];
+    for (wchar_t& c : slashes) c = c == L'\\' ? L'/' : c;
+    std::wstring link = dir.File(L"sub\\link.kwp");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), files[7].c_str(), nullptr));
+    const Strings spellings = {shortName, upper, slashes, dir.File(L"sub\\..\\package number 9.kwp"), link};
+    for (const std::wstring& spelling : spellings) {
+        recent.Add(spelling);
+        EXPECT_EQ(recent.Paths().size(), RecentPackages::kLimit) << kwtest::Narrow(spelling);
+    }
+    EXPECT_EQ(recent.Paths()[0], link);
+    EXPECT_EQ(recent.Paths()[1], files[8]);       // "sub\.." made whole
+    EXPECT_EQ(recent.Paths()[4], files[4]);       // the short name made long
+    EXPECT_EQ(recent.Paths()[5], files[9]);
+    EXPECT_EQ(std::count(recent.Paths().begin(), recent.Paths().end(), files[7]), 0);
+
+    // Through the store and back; repeats and blanks someone put there are dropped.
+    ScratchKey scratch(L"recent");
+    ASSERT_TRUE(recent.Save(scratch.Store()));
+    RecentPackages loaded;
+    loaded.Load(scratch.Store());
+    EXPECT_EQ(loaded.Paths(), recent.Paths());
+    ASSERT_TRUE(scratch.Store().WriteList(L"Recent", {L"C:\\A.kwp", L"", L"c:\\a.KWP", L"C:\\B.kwp"}, 8));
+    loaded.Load(scratch.Store());
+    EXPECT_EQ(loaded.Paths(), (Strings{L"C:\\A.kwp", L"C:\\B.kwp"}));
+    EXPECT_TRUE(loaded.Remove(L"c:\\b.kwp"));
+    EXPECT_FALSE(loaded.Remove(L"C:\\B.kwp"));
+    EXPECT_EQ(loaded.Paths(), (Strings{L"C:\\A.kwp"}));
+}
+
+TEST(RecentPackagesTest, MenuTextNumbersTheEntryAndShortensLongPathsInTheMiddle) {
+    const std::wstring longFolder = L"C:\\Users\\Developer\\Documents\\Visual Studio Projects\\Accounting Suite";
+    const struct { std::wstring path; size_t index; std::wstring text; } cases[] = {
+        {L"C:\\Kilnworks\\Demo\\Demo.kwp", 0, L"&1 C:\\Kilnworks\\Demo\\Demo.kwp"},
+        {L"C:\\R&D\\Tools.kwp", 7, L"&8 C:\\R&&D\\Tools.kwp"},
+        {longFolder + L"\\Release 2026\\Accounting.kwp", 1,
+         L"&2 C:\\Users\\...\\Accounting Suite\\Release 2026\\Accounting.kwp"},
+        {L"\\\\buildserver\\packages\\" + std::wstring(40, L'f') + L"\\Nightly\\Tools.kwp", 2,
+         L"&3 \\\\buildserver\\packages\\...\\Nightly\\Tools.kwp"},
+        {L"C:\\" + std::wstring(30, L'a') + L"\\" + std::wstring(70, L'n') + L".kwp", 3,
+         L"&4 ...\\" + std::wstring(70, L'n') + L".kwp"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(kw::RecentMenuText(c.index, c.path), c.text) << kwtest::Narrow(c.path);
+}
+
+TEST(WindowPlacementTest, KeepsTheWindowWholeOnAScreenThereIsAndNeverBelowTheTemplateSize) {
+    const RECT primary = {0, 0, 1280, 1000}, right = {1280, 0, 3200, 1080};
+    const SIZE minimum = {500, 400};
+    const struct { const char* what; RECT saved; std::vector<RECT> areas; RECT placed; } cases[] = {
+        {"where it was", {100, 50, 800, 650}, {primary}, {100, 50, 800, 650}},
+        {"on the second screen", {1500, 100, 2300, 700}, {primary, right}, {1500, 100, 2300, 700}},
+        {"second screen gone", {1500, 100, 2300, 700}, {primary}, {480, 100, 1280, 700}},
+        {"far off to the left and up", {-5000, -4000, -4400, -3500}, {primary, right}, {0, 0, 600, 500}},
+        {"half over the bottom edge", {200, 800, 900, 1300}, {primary}, {200, 500, 900, 1000}},
+        {"more on the second screen", {1000, 100, 1700, 600}, {primary, right}, {1280, 100, 1980, 600}},
+        {"smaller than the template", {10, 10, 20, 20}, {primary}, {10, 10, 510, 410}},
+        {"larger than the screen", {-10, -10, 3000, 2000}, {primary}, {0, 0, 1280, 1000}},
+        {"screen smaller than the template", {50, 50, 600, 500}, {{0, 0, 400, 300}}, {0, 0, 500, 400}},
+        {"no screens known", {5000, 5000, 5010, 5010}, {}, {5000, 5000, 5500, 5400}},
+    };
+    for (const auto& c : cases) {
+        RECT placed = kw::FitToWorkAreas(c.saved, minimum, c.areas);
+        EXPECT_TRUE(EqualRect(&placed, &c.placed)) << c.what << ": " << placed.left << "," << placed.top << ","
+                                                   << placed.right << "," << placed.bottom;
+    }
+}
+
+TEST(WindowPlacementTest, ASavedPlacementThatCantBeRightIsIgnored) {
+    ScratchKey scratch(L"placement");
+    SettingsStore store = scratch.Store();
+    const struct { const wchar_t* side; DWORD value; } damage[] = {
+        {L"Left", 0}, {L"Right", static_cast<DWORD>(-30)}, {L"Bottom", 30}, {L"Left", 0x7FFFFFFF}, {L"Top", 0x80000000}};
+    for (const auto& d : damage) {
+        ASSERT_TRUE(kw::WritePlacement(store, {{-20, 30, 700, 600}, true}));
+        ASSERT_TRUE(store.WriteNumber(L"Window", d.side, d.value));
+        EXPECT_EQ(kw::ReadPlacement(store).has_value(), &d == &damage[0]) << kwtest::Narrow(d.side) << d.value;
+    }
+}
+
+// A text of a program's version resource, or with "numbers" its fixed file version.
+std::wstring VersionOf(const wchar_t* program, const std::wstring& item) {
+    std::wstring path = kwtest::ProgramFolder() + L"\\" + program;
+    DWORD ignored = 0, size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    std::vector<BYTE> data(size + 1);
+    void* value = nullptr;
+    UINT length = 0;
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return L"(none)";
+    if (item == L"numbers" && VerQueryValueW(data.data(), L"\\", &value, &length)) {
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+        return kw::FormatW(L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
+                           HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
+    }
+    if (!VerQueryValueW(data.data(), (L"\\StringFileInfo\\040904B0\\" + item).c_str(), &value, &length)) return L"(no " + item + L")";
+    return static_cast<const wchar_t*>(value);
+}
+
+TEST(ReleaseVersionTest, BothProgramsTheAboutBoxAndTheConsoleSayTheOneVersion) {
+    const std::wstring version = KW_VERSION_WTEXT;
+    for (const wchar_t* program : {L"kilnworks.exe", L"kilnworks-cli.exe"}) {
+        EXPECT_EQ(VersionOf(program, L"FileVersion"), version) << kwtest::Narrow(program);
+        EXPECT_EQ(VersionOf(program, L"ProductVersion"), version);
+        EXPECT_EQ(VersionOf(program, L"numbers"), version + L".0");
+        EXPECT_EQ(VersionOf(program, L"OriginalFilename"), program);
+    }
+    kwtest::Captured cli = kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" --version");
+    EXPECT_EQ(cli.exitCode, 0);
+    EXPECT_EQ(cli.out, "kilnworks-cli " KW_VERSION_TEXT "\r\n");
+
+    kw::AboutDialog about;
+    ASSERT_NE(about.Create(nullptr), nullptr);
+    wchar_t text[100] = {};
+    GetDlgItemTextW(about.Handle(), IDC_ABOUT_VERSION, text, 100);
+    EXPECT_EQ(std::wstring(text), L"Kilnworks Version " + version);
+    about.End(IDOK);
+}
+
+}  // namespace

@@ -75,7 +75,7 @@ int ShowCommand(const Arguments& args) {
         std::vector<int> dependencies;
         if (document.GetProjectDependencyText(projectId, dependencyText) == 0) {
             if (!ParseDependencies(dependencyText, dependencies)) {
-                Out().WriteLine(L"    Dependencies: '" + Escaped(dependencyText) + L"' (not a list of project numbers)");
+                Out().WriteLine(L"    Dependencies: '" + EscapeForDisplay(dependencyText) + L"' (not a list of project numbers)");
             } else if (!dependencies.empty()) {
                 Out().WriteLine(L"    Dependencies: " + ListDependencies(dependencies));
             }

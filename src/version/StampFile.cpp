@@ -209,6 +209,7 @@ struct Pass {
     size_t chunkSize;
     StampResult& result;
     bool matched = false;  // some line was a version line of the kind
+    VersionQuad written;   // what the last rewritten version line holds
 
     void Fail(StampFailure failure, DWORD error = 0) {
         result.failure = failure;
@@ -229,7 +230,7 @@ void RewriteUtf16(HANDLE input, OutputFile& output, bool bigEndian, std::string 
         output.Write(bytes.data(), bytes.size());
     };
     auto rules = [&pass](std::wstring& line) {
-        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, &pass.matched);
+        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, &pass.matched, &pass.written);
     };
     auto rewriter = MakeRewriter<wchar_t>(rules, emitUnits, pass.result.logLines);
 
@@ -260,7 +261,7 @@ void RewriteBytes(HANDLE input, OutputFile& output, const CharSteps& steps, cons
                   Pass& pass) {
     auto emitBytes = [&output](const char* data, size_t size) { output.Write(data, size); };
     auto rules = [&pass, &steps](std::string& line) {
-        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, steps, &pass.matched);
+        return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, steps, &pass.matched, &pass.written);
     };
     auto rewriter = MakeRewriter<char>(rules, emitBytes, pass.result.logLines);
     if (std::memchr(start.data(), 0, start.size())) return pass.Fail(StampFailure::HoldsZeroBytes);
@@ -344,6 +345,7 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
     VersionQuad working = version;
     StampResult result;
     Pass pass{kind, actions, working, std::max<size_t>(options.chunkSize, 1), result};
+    pass.written = working;
     try {
         RewriteFile(input.Get(), output, options, pass);
     } catch (...) {
@@ -378,6 +380,7 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
     }
     // Only a file that was really replaced hands its numbers on to the run.
     version = working;
+    result.written = pass.written;
     // The resource compiler keeps 16 bits of each part.
     result.partAbove16Bits = kind == CompilerVC6 && (working.major > 0xFFFF || working.minor > 0xFFFF ||
                                                       working.build > 0xFFFF || working.revision > 0xFFFF);

@@ -48,6 +48,9 @@ struct StampResult {
     TextEncoding encoding = TextEncoding::Bytes;
     std::vector<std::wstring> logLines;  // the rules' " -> " lines, for a stamped file only
     bool partAbove16Bits = false;        // a resource script now holds a part above 65535
+    // The numbers the file's last rewritten version line now holds (a project file's revision as
+    // the third); the run's numbers when no line could be rewritten. Set for a stamped file.
+    VersionQuad written;
 
     bool Stamped() const { return failure == StampFailure::None; }
 };

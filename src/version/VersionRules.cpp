@@ -1,5 +1,6 @@
 #include "version/VersionRules.h"
 
+#include "win/Decimal.h"
 #include "win/Text.h"
 
 #include <climits>
@@ -93,45 +94,13 @@ constexpr size_t kMajorMinorNumberAt = 9;
 constexpr size_t kRevisionNumberAt = 12;
 
 template <typename Unit>
-bool IsSpace(Unit c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Sign and magnitude of the decimal number at pos; the magnitude stops growing past 2^33.
-template <typename Unit>
-void ReadDecimal(std::basic_string_view<Unit> text, size_t pos, bool& negative, std::uint64_t& magnitude) {
-    negative = false;
-    magnitude = 0;
-    while (pos < text.size() && IsSpace(text[pos])) ++pos;
-    if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-        negative = text[pos] == '-';
-        ++pos;
-    }
-    constexpr std::uint64_t kCap = std::uint64_t(1) << 33;
-    for (; pos < text.size() && text[pos] >= '0' && text[pos] <= '9'; ++pos) {
-        if (magnitude < kCap) magnitude = magnitude * 10 + static_cast<unsigned>(text[pos] - '0');
-    }
-}
-
-template <typename Unit>
 std::uint32_t ReadUnsigned(std::basic_string_view<Unit> text, size_t pos) {
-    bool negative = false;
-    std::uint64_t magnitude = 0;
-    ReadDecimal(text, pos, negative, magnitude);
-    if (magnitude > UINT32_MAX) return UINT32_MAX;
-    std::uint32_t value = static_cast<std::uint32_t>(magnitude);
-    return negative ? 0u - value : value;
+    return ReadRuntimeUInt32(text, pos);
 }
 
 template <typename Unit>
 std::int32_t ReadSigned(std::basic_string_view<Unit> text, size_t pos) {
-    bool negative = false;
-    std::uint64_t magnitude = 0;
-    ReadDecimal(text, pos, negative, magnitude);
-    std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
+    return ReadRuntimeInt32(text, pos);
 }
 
 template <typename Unit>
@@ -239,11 +208,15 @@ bool FindMarker(std::basic_string_view<Unit> line, const Steps& steps, ResourceV
 
 template <typename Unit, typename Steps>
 std::wstring ResourceScriptRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
-                                 const Steps& steps, bool* matched = nullptr) {
+                                 const Steps& steps, bool* matched = nullptr, VersionQuad* written = nullptr) {
     ResourceVersionMarker marker;
     if (!FindMarker(std::basic_string_view<Unit>(line), steps, marker)) return {};
     if (matched) *matched = true;
-    return RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions, version, steps);
+    const std::basic_string<Unit> before = written ? line : std::basic_string<Unit>();
+    std::wstring log = RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions, version, steps);
+    // A rewritten line holds the four numbers the rules last stored.
+    if (written && line != before) *written = version;
+    return log;
 }
 
 template <typename Unit>
@@ -256,7 +229,7 @@ void ReplaceWithKey(std::basic_string<Unit>& line, const std::basic_string<Unit>
 
 template <typename Unit, typename Steps>
 std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, VersionQuad& version,
-                              const Steps& steps, bool* matched = nullptr) {
+                              const Steps& steps, bool* matched = nullptr, VersionQuad* written = nullptr) {
     using View = std::basic_string_view<Unit>;
     const auto& words = Words<Unit>::Get();
     const View text(line);
@@ -287,8 +260,11 @@ std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, 
         if (set) {
             // A project file has three parts; the third of the run's numbers is its revision.
             ReplaceWithKey(line, words.revisionVer, version.build);
+            if (written) *written = version;
         } else if (increment) {
             std::int32_t next = NextRevision(ReadSigned(text, Advance(text, 0, kRevisionNumberAt, steps)));
+            // The file's major and minor as far as read, its new revision as the third number.
+            if (written) *written = VersionQuad{version.major, version.minor, static_cast<std::uint32_t>(next), version.revision};
             line = words.revisionVer;
             line.push_back(static_cast<Unit>('='));
             AppendSigned(line, next);
@@ -379,21 +355,21 @@ std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, Versio
 }
 
 std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
-                               const CharSteps& steps, bool* matched) {
-    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, steps, matched);
-    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, steps, matched);
+                               const CharSteps& steps, bool* matched, VersionQuad* written) {
+    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, steps, matched, written);
+    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, steps, matched, written);
     return {};
 }
 
 std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version,
-                               bool* matched) {
-    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, Utf16Steps{}, matched);
-    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, Utf16Steps{}, matched);
+                               bool* matched, VersionQuad* written) {
+    if (kind == CompilerVC6) return ResourceScriptRules(line, actions, version, Utf16Steps{}, matched, written);
+    if (kind == CompilerVB6) return ProjectFileRules(line, actions, version, Utf16Steps{}, matched, written);
     return {};
 }
 
-std::uint32_t ReadVersionNumber(std::string_view text, size_t pos) { return ReadUnsigned(text, pos); }
-std::uint32_t ReadVersionNumber(std::wstring_view text, size_t pos) { return ReadUnsigned(text, pos); }
+std::uint32_t ReadVersionLineNumber(std::string_view text, size_t pos) { return ReadUnsigned(text, pos); }
+std::uint32_t ReadVersionLineNumber(std::wstring_view text, size_t pos) { return ReadUnsigned(text, pos); }
 std::int32_t ReadSignedNumber(std::string_view text, size_t pos) { return ReadSigned(text, pos); }
 std::int32_t ReadSignedNumber(std::wstring_view text, size_t pos) { return ReadSigned(text, pos); }
 

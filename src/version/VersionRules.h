@@ -85,11 +85,13 @@ std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, Versio
 
 // The rules of a project kind: resource script for CompilerVC6, project file for CompilerVB6.
 // Other kinds have no rules; the caller refuses them before any line is read. matched, when
-// given, is set if the line is one of the kind's version lines (changed or not).
+// given, is set if the line is one of the kind's version lines (changed or not). written, when
+// given, receives the numbers a line rewritten with a version now holds (a project file's
+// revision as the third, the fourth as version has it).
 std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
-                               const CharSteps& steps, bool* matched = nullptr);
+                               const CharSteps& steps, bool* matched = nullptr, VersionQuad* written = nullptr);
 std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet actions, VersionQuad& version,
-                               bool* matched = nullptr);
+                               bool* matched = nullptr, VersionQuad* written = nullptr);
 
 // Every marker and key holds a capital V followed by E or e ("VERSION", "Version", "Ver"), so
 // text without such a pair passes every rule unchanged and may be copied without a look.
@@ -98,13 +100,13 @@ constexpr bool IsVersionHint(Unit first, Unit second) {
     return first == 'V' && (second == 'E' || second == 'e');
 }
 
-// Reads a decimal number at pos the C runtime way: white space skipped, an optional sign, then
-// the digits up to the first other character; no digits gives 0.
+// Reads the number of a version line at pos the C runtime way (ReadRuntimeUInt32): white space
+// skipped, an optional sign, then the digits up to the first other character; no digits gives 0.
 // As an unsigned 32-bit version part: too large saturates at 4294967295, a minus sign negates
 // modulo 2^32 (as strtoul does).
-std::uint32_t ReadVersionNumber(std::string_view text, size_t pos);
-std::uint32_t ReadVersionNumber(std::wstring_view text, size_t pos);
-// As a signed 32-bit number: saturates at the signed limits (as atol does).
+std::uint32_t ReadVersionLineNumber(std::string_view text, size_t pos);
+std::uint32_t ReadVersionLineNumber(std::wstring_view text, size_t pos);
+// As a signed 32-bit number (ReadRuntimeInt32): saturates at the signed limits (as atol does).
 std::int32_t ReadSignedNumber(std::string_view text, size_t pos);
 std::int32_t ReadSignedNumber(std::wstring_view text, size_t pos);
 

@@ -4,7 +4,7 @@
 
 #include "engine/BuildCommands.h"
 #include "engine/ProcessRunner.h"
-#include "engine/RunSettings.h"
+#include "engine/RunSetup.h"
 #include "win/Com.h"
 
 #include <algorithm>
@@ -17,10 +17,12 @@ constexpr int kChildren = 50;
 constexpr int kRounds = 5;
 int gFailedStarts = 0;
 
+std::wstring gVisualStudioFolder;
+
 std::wstring CommandFor(int i, const std::wstring& root, const std::wstring& logPath) {
     std::wstring name = L"P" + std::to_wstring(i);
     kw::BuildCommandInput input;
-    input.visualStudioFolder = kw::TheRunSettings().VisualStudioFolder;
+    input.visualStudioFolder = gVisualStudioFolder;
     input.projectName = name;
     std::wstring folder = root + L"\\" + name;
     input.sourceFolder = folder;
@@ -57,7 +59,9 @@ double RunDirectly(int count, const std::wstring& root, const std::wstring& temp
         }
         if (wait == Wait::HandleAndReadLog) {
             std::uint32_t position = 0;
-            kw::ReadRemainingLogText(logPath, position, window, nullptr);
+            kw::RunContext run;
+            run.window = window;
+            kw::ReadRemainingLogText(logPath, position, run);
         }
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
@@ -82,7 +86,8 @@ int wmain() {
     std::vector<int> targets;
     for (int i = 1; i <= kChildren; ++i) targets.push_back(i);
 
-    // The engine's settings (Visual Studio folder) serve the direct loop too.
+    // The engine's Visual Studio folder serves the direct loop too.
+    gVisualStudioFolder = kw::ReadRunEnvironment(temporaryFolder).visualStudioFolder;
     RunThroughEngine(document, temporaryFolder, {1}, receiver);
     RunDirectly(1, root, temporaryFolder, Wait::Handle);
 

@@ -53,21 +53,41 @@ void PostFromFile(HANDLE file, std::uint32_t& readPosition, const RunContext& ru
 }
 
 // The builder may hold its log open for writing, so while it runs only a copy is ever opened.
-void ReadThroughSideCopy(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
+// True when a copy may have been left behind (its deletion failed).
+bool ReadThroughSideCopy(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
                          bool everything, BuildLogScanner* scanner) {
     const std::wstring sideCopy = logPath + L"-2";
-    if (!CopyFileW(logPath.c_str(), sideCopy.c_str(), FALSE)) return;
+    if (!CopyFileW(logPath.c_str(), sideCopy.c_str(), FALSE)) {
+        // No log yet: no copy was begun either.
+        const DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    }
     {
         FileHandle copy(CreateFileW(sideCopy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (copy.Valid()) PostFromFile(copy.Get(), readPosition, run, everything, scanner);
     }
-    DeleteFileW(sideCopy.c_str());
+    return !DeleteFileW(sideCopy.c_str());
 }
 
-void DeleteLogFiles(const std::wstring& logPath) {
+// Deleting a file that isn't there costs as much as deleting one: the side copy is only looked
+// for when one may be left.
+void DeleteLogFiles(const std::wstring& logPath, bool sideCopyLeft = true) {
     DeleteFileW(logPath.c_str());
-    DeleteFileW((logPath + L"-2").c_str());
+    if (sideCopyLeft) DeleteFileW((logPath + L"-2").c_str());
+}
+
+bool ReadRemaining(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
+                   BuildLogScanner* scanner) {
+    // The builder has ended, so the log is read where it is; the copy (a few milliseconds a child
+    // under Wine) is only needed when something else still holds the log without sharing it.
+    FileHandle log(CreateFileW(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (log.Valid()) {
+        PostFromFile(log.Get(), readPosition, run, true, scanner);
+        return false;
+    }
+    return ReadThroughSideCopy(logPath, readPosition, run, true, scanner);
 }
 
 void RunChild(ProcessRunRequest& request) {
@@ -121,6 +141,7 @@ void RunChild(ProcessRunRequest& request) {
     // Waiting on the handle rather than testing for STILL_ACTIVE: a child whose exit code happens
     // to be 259 still ends the wait, and the run goes on the moment the child has ended.
     std::uint32_t readPosition = 0;
+    bool sideCopyLeft = false;
     const HANDLE waits[] = {processHandle.Get(), run.stopEvent};
     const DWORD startTick = GetTickCount();
     for (;;) {
@@ -140,14 +161,14 @@ void RunChild(ProcessRunRequest& request) {
             endBuilder();
             break;
         }
-        ReadNewLogText(request.logPath, readPosition, run, &result.log);
+        sideCopyLeft |= ReadThroughSideCopy(request.logPath, readPosition, run, false, &result.log);
     }
     GetExitCodeProcess(processHandle.Get(), &result.exitCode);
     processHandle.Reset();
 
-    if (!result.stopped) ReadRemainingLogText(request.logPath, readPosition, run, &result.log);
+    if (!result.stopped) sideCopyLeft |= ReadRemaining(request.logPath, readPosition, run, &result.log);
     result.log.Finish();
-    DeleteLogFiles(request.logPath);
+    DeleteLogFiles(request.logPath, sideCopyLeft);
 }
 
 }  // namespace
@@ -168,15 +189,7 @@ void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, co
 
 void ReadRemainingLogText(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
                           BuildLogScanner* scanner) {
-    // The builder has ended, so the log is read where it is; the copy (a few milliseconds a child
-    // under Wine) is only needed when something else still holds the log without sharing it.
-    FileHandle log(CreateFileW(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (log.Valid()) {
-        PostFromFile(log.Get(), readPosition, run, true, scanner);
-        return;
-    }
-    ReadThroughSideCopy(logPath, readPosition, run, true, scanner);
+    ReadRemaining(logPath, readPosition, run, scanner);
 }
 
 unsigned __stdcall RunProcess(void* argument) {

@@ -200,6 +200,26 @@ TEST_F(EngineRunTest, RunsCanNotInterfere) {
     EXPECT_NE(kwtest::ReadBytes(projects[1].folder + L"\\Calc.rc").find("FILEVERSION 1,2,3,4"), std::string::npos);
 }
 
+TEST_F(EngineRunTest, ARunWhoseEndCanNotBePostedStillEnds) {
+    HWND gone = nullptr;
+    {
+        kwtest::RunReceiver receiver;
+        gone = receiver.Window();
+    }
+    std::vector<TestProject> projects = {Project(1, L"Calc")};
+    kwtest::WriteProjects(projects);
+    kwtest::WritePackage(dir_.File(L"test.kwp"), projects);
+    ASSERT_EQ(document_.OpenPackage(dir_.File(L"test.kwp")), 0);
+    BuildController controller;
+    ASSERT_EQ(controller.StartRun(SetUpRun(document_, Choices({1}, ActionDebug), Environment()).job, gone, nullptr), 0);
+    // The front end's watch: the worker has ended and said so to nobody.
+    for (int i = 0; i < 400 && !controller.EndedUnannounced(); ++i) Sleep(50);
+    EXPECT_TRUE(controller.EndedUnannounced());
+    ASSERT_TRUE(controller.WaitForEnd(0));
+    EXPECT_EQ(controller.Outcome().ExitCode(), kExitSucceeded);
+    EXPECT_EQ(kwtest::ListFolder(temporaryFolder_), L"");
+}
+
 TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     std::vector<TestProject> projects = {Project(1, L"Tool", L"VB6"), Project(2, L"Calc"), Project(3, L"MathLib")};
     Run(projects, {1, 2, 3}, ActionDebug | ActionRelease);

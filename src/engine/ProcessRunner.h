@@ -1,5 +1,5 @@
-// Running one builder: a ProcessRunner thread starts the child inside a job object (so the
-// builder's own children end with it), watches it until it has ended and meanwhile copies what
+// Running one builder: a ProcessRunner thread starts the child inside the run's job object (so
+// the builder's own children end with a stop), watches it until it has ended and meanwhile copies what
 // the builder adds to its log file into the event log, as narrow LogText pieces. What the log
 // says, the exit code and how the child ended make the BuilderResult.
 #pragma once

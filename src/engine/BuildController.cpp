@@ -80,7 +80,7 @@ bool BuildController::EndedUnannounced() const {
 void RunBuildSteps(const RunJob& job, const RunContext& run, RunOutcome& outcome) {
     const ActionSet actions = job.actions;
     if (!job.visualStudioProblem.empty() && (actions & (ActionDebug | ActionRelease | ActionClean))) {
-        PostLogLine(job.visualStudioProblem, run.window, run.listBox);
+        PostRunLine(run, job.visualStudioProblem);
     }
     if (actions & (ActionSetVersion | ActionAutoIncrement)) StampVersions(job, run, outcome);
     if (run.StopRequested()) return;
@@ -101,7 +101,7 @@ unsigned __stdcall BuildController::Worker(void* argument) {
     outcome.started = RunTimeNow();
     // Nothing may leave this thread: the window would wait for WM_RUN_FINISHED for ever.
     try {
-        for (const std::wstring& line : job.setupLines) PostLogLine(line, run.window, run.listBox);
+        for (const std::wstring& line : job.setupLines) PostRunLine(run, line);
         outcome.targets = job.notRun;
         // Every target has its place in the summary, whether a step reaches it or not.
         for (const RunTarget& target : job.targets) outcome.Target(target.projectId, target.record.name);
@@ -113,14 +113,13 @@ unsigned __stdcall BuildController::Worker(void* argument) {
     }
     try {
         if (!outcome.failure.empty()) {
-            PostLogLine(L"The run failed: " + outcome.failure + L"; the remaining steps were skipped.", run.window,
-                        run.listBox);
+            PostRunLine(run, L"The run failed: " + outcome.failure + L"; the remaining steps were skipped.");
         }
         if (run.StopRequested()) {
             outcome.stopped = true;
-            PostLogLine(L"Run stopped.", run.window, run.listBox);
+            PostRunLine(run, L"Run stopped.");
         }
-        for (const std::wstring& line : outcome.SummaryLines()) PostLogLine(line, run.window, run.listBox);
+        for (const std::wstring& line : outcome.SummaryLines()) PostRunLine(run, line);
     } catch (...) {
         // Out of memory for the summary itself: the run still ends.
     }

@@ -1,7 +1,6 @@
 #include "engine/BuildSteps.h"
 
 #include "engine/BuildCommands.h"
-#include "engine/LogText.h"
 #include "engine/ProcessRunner.h"
 #include "win/Text.h"
 
@@ -45,7 +44,7 @@ StepOutcome BuildVisualBasicTarget(const RunJob& job, const RunTarget& target, c
     input.sourceFolder = record.sourceLocation;
     input.logPath = logPath;
     std::wstring commandLine = ComposeVisualBasicCommandLine(input);
-    PostLogLine(L"Building " + record.name + L" ...", run.window, run.listBox);
+    PostRunLine(run, L"Building " + record.name + L" ...");
     const RunTime started = RunTimeNow();
     BuilderResult result = RunBuilder(run, std::move(commandLine), record.sourceLocation, logPath);
     StepOutcome step = JudgeBuilder(result, L"", L"compiler");
@@ -70,8 +69,7 @@ int BuildVisualBasicProjects(const RunJob& job, const RunContext& run, RunOutcom
         // Checked before the kind: an unnamed or folderless project of any kind ends the step.
         if (record.name.empty() || record.sourceLocation.empty()) {
             std::wstring name = record.name.empty() ? L"Project " + std::to_wstring(target->projectId) : record.name;
-            PostLogLine(name + L" has no name or source folder; the Visual Basic builds end here.", run.window,
-                        run.listBox);
+            PostRunLine(run, name + L" has no name or source folder; the Visual Basic builds end here.");
             StepOutcome failed{StepOutcome::Failed, L"", L"no name or source folder"};
             outcome.Target(target->projectId, record.name).steps.push_back(failed);
             // Say so for every Visual Basic project the step leaves out.

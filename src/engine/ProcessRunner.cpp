@@ -14,21 +14,6 @@ namespace kw {
 
 namespace {
 
-// Posts one piece. A window that can't take it yet (its queue or our in-flight bound is full) is
-// waited for: log text is never skipped, only held back. False when nobody will take it: the
-// window is gone or the run is stopped.
-bool Deliver(const char* piece, DWORD size, const RunContext& run) {
-    for (;;) {
-        if (PostLogText(piece, size, false, run.window, run.listBox)) return true;
-        if (!run.window || !IsWindow(run.window) || run.StopRequested()) return false;
-        if (run.stopEvent) {
-            WaitForSingleObject(run.stopEvent, 50);
-        } else {
-            Sleep(50);
-        }
-    }
-}
-
 // Posts the text of an open log file beyond readPosition: one piece, or everything.
 void PostFromFile(HANDLE file, std::uint32_t& readPosition, const RunContext& run, bool everything,
                   BuildLogScanner* scanner) {
@@ -45,7 +30,7 @@ void PostFromFile(HANDLE file, std::uint32_t& readPosition, const RunContext& ru
         // off the rest of the piece, so it is shown as a blank.
         std::replace(piece, piece + got, '\0', ' ');
         // Only text that was posted counts as read; what couldn't be is read again next time.
-        if (!Deliver(piece, got, run)) return;
+        if (!PostRunText(run, piece, got, false)) return;
         if (scanner) scanner->Feed(std::string_view(piece, got));
         readPosition += got;
         if (!everything) return;
@@ -173,6 +158,22 @@ void RunChild(ProcessRunRequest& request) {
 
 }  // namespace
 
+bool PostRunText(const RunContext& run, const void* text, std::uint32_t byteLength, bool isWide) {
+    for (;;) {
+        if (PostLogText(text, byteLength, isWide, run.window, run.listBox)) return true;
+        if (!run.window || !IsWindow(run.window) || run.StopRequested()) return false;
+        if (run.stopEvent) {
+            WaitForSingleObject(run.stopEvent, 50);
+        } else {
+            Sleep(50);
+        }
+    }
+}
+
+bool PostRunLine(const RunContext& run, std::wstring_view line) {
+    return PostRunText(run, line.data(), static_cast<std::uint32_t>(line.size() * sizeof(wchar_t)), true);
+}
+
 KernelHandle MakeKillOnCloseJob() {
     KernelHandle job(CreateJobObjectW(nullptr, nullptr));
     if (!job.Valid()) return job;
@@ -221,8 +222,8 @@ std::wstring ProgramOf(const std::wstring& commandLine) {
 namespace {
 
 // A line for what the builder's log can't tell.
-void PostOutcomeLine(const BuilderResult& result, const std::wstring& program, DWORD timeoutMs, HWND window,
-                     HWND listBox) {
+void PostOutcomeLine(const BuilderResult& result, const std::wstring& program, const RunContext& run) {
+    const DWORD timeoutMs = run.builderTimeoutMs;
     std::wstring line;
     if (result.runnerFailed) {
         line = L"The run of " + program + L" failed: " + result.startProblem + L".";
@@ -240,7 +241,7 @@ void PostOutcomeLine(const BuilderResult& result, const std::wstring& program, D
     } else if (result.exitCode != 0 && result.log.errors == 0 && !result.log.saidFailed) {
         line = FormatW(L"%s ended with exit code %lu.", program.c_str(), static_cast<unsigned long>(result.exitCode));
     }
-    if (!line.empty()) PostLogLine(line, window, listBox);
+    if (!line.empty()) PostRunLine(run, line);
 }
 
 }  // namespace
@@ -277,8 +278,8 @@ BuilderResult RunBuilder(const RunContext& run, std::wstring commandLine, const 
         }
     }
     // Whatever the builder left unfinished in its log is a line of its own now.
-    if (request.result.started) PostLogEnd(run.window, run.listBox);
-    PostOutcomeLine(request.result, ProgramOf(commandLine), run.builderTimeoutMs, run.window, run.listBox);
+    if (request.result.started) PostRunText(run, "", 0, false);
+    PostOutcomeLine(request.result, ProgramOf(commandLine), run);
     return request.result;
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kw {
 
@@ -34,6 +35,12 @@ struct ProcessRunRequest {
 // A job object that ends every process in it when its last handle closes: should this process
 // die outright, no builder outlives it. Invalid when the system refuses one.
 KernelHandle MakeKillOnCloseJob();
+
+// Posts text of the run to its window like PostLogText, but a window that can't take it yet (its
+// queue or the in-flight bound is full) is waited for: the run's text is held back, never dropped.
+// False only when nobody will take it: the window is gone or the run is stopped.
+bool PostRunText(const RunContext& run, const void* text, std::uint32_t byteLength, bool isWide);
+bool PostRunLine(const RunContext& run, std::wstring_view line);
 
 // Thread procedure of a ProcessRunner; argument: the ProcessRunRequest. A child that can't be
 // started (refused for too long a folder or command line, or failed) posts nothing and deletes

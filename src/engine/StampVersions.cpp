@@ -1,6 +1,6 @@
 #include "engine/StampVersions.h"
 
-#include "engine/LogText.h"
+#include "engine/ProcessRunner.h"
 #include "resource.h"
 #include "version/StampFile.h"
 #include "version/VersionRules.h"
@@ -56,19 +56,19 @@ int StampVersions(const RunJob& job, const RunContext& run, RunOutcome& outcome)
 
         StepOutcome step;
         step.started = RunTimeNow();
-        PostLogLine(VersionatingLine(title, path, kind, actions, numbers), run.window, run.listBox);
+        PostRunLine(run, VersionatingLine(title, path, kind, actions, numbers));
         StampResult result = StampFile(path, kind, actions, numbers);
         if (result.Stamped()) {
-            for (const std::wstring& line : result.logLines) PostLogLine(line, run.window, run.listBox);
+            for (const std::wstring& line : result.logLines) PostRunLine(run, line);
             outcome.anyStamped = true;
             outcome.lastStamped = result.written;
             if (result.partAbove16Bits) {
-                PostLogLine(L"Warning: " + path + L" now holds a version part above 65535; the resource compiler "
-                            L"keeps only 16 bits of each part.", run.window, run.listBox);
+                PostRunLine(run, L"Warning: " + path + L" now holds a version part above 65535; the resource compiler "
+                                 L"keeps only 16 bits of each part.");
                 targetOutcome.warned = true;
             }
         } else {
-            PostLogLine(DescribeStampFailure(path, result), run.window, run.listBox);
+            PostRunLine(run, DescribeStampFailure(path, result));
             step.result = StepOutcome::Failed;
             step.detail = std::wstring(L"version not stamped (") + ShortReason(result.failure) + L")";
         }

@@ -377,13 +377,8 @@ void MainWindow::OnStart() {
     int rows = targets.Count();
     if (rows <= 0) return;
 
-    std::wstring problem = CheckTemporaryFolder(application_.TemporaryFolder());
-    if (!problem.empty()) {
-        CurrentPrompt().Message(Handle(), problem, LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
-        return;
-    }
-
-    std::wstring failure;
+    bool failed = false;
+    std::wstring reason;  // why, when the failure says
     try {
         RunChoices choices;
         for (int row = 0; row < rows; ++row) choices.targets.push_back(static_cast<int>(targets.ItemData(row)));
@@ -407,21 +402,18 @@ void MainWindow::OnStart() {
             return;
         }
         runController_ = std::make_unique<BuildController>();
-        if (runController_->StartRun(std::move(prepared.job), Handle(), Item(IDC_EVENT_LOG)) != 0) {
-            ReleaseRun();
-            failure = L"-";
-        }
+        failed = runController_->StartRun(std::move(prepared.job), Handle(), Item(IDC_EVENT_LOG)) != 0;
     } catch (const std::exception& error) {
-        ReleaseRun();
-        failure = FromUtf8(error.what());
+        failed = true;
+        reason = FromUtf8(error.what());
     } catch (...) {
-        ReleaseRun();
-        failure = L"-";
+        failed = true;
     }
-    if (!failure.empty()) {
+    if (failed) {
         // Nothing was started; the window stays as it was, and says so.
+        ReleaseRun();
         std::wstring text = LoadResourceString(IDS_RUN_NOT_STARTED);
-        if (failure != L"-") text += L"\n\n" + failure;
+        if (!reason.empty()) text += L"\n\n" + reason;
         CurrentPrompt().Message(Handle(), text, LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
         return;
     }

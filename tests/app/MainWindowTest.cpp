@@ -320,10 +320,17 @@ TEST(VersionFields, AreReadAsSignedNumbersHandedOnAsTheir32BitPattern) {
 
 TEST_F(MainWindowTest, AStartWhoseSetUpFailsSaysWhyAndLeavesTheWindowUsable) {
     Open(FivePackage());
+    const std::wstring missing = dir_.File(L"gone");
+    application_.SetTemporaryFolder(missing);
+    RunAll({IDC_VERSION}, false);
+    application_.SetTemporaryFolder(dir_.Path());
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0].text, L"The folder for temporary files " + missing + L" can't be used: it does not exist.");
+    prompt_.messages.clear();
     window_->SetRunSetUp([](kw::PackageDocument&, const kw::RunChoices&, const kw::RunEnvironment&) -> kw::PreparedRun {
         throw std::runtime_error("out of handles");
     });
-    ASSERT_FALSE(RunAll({IDC_VERSION}, false) && window_->RunInProgress());
+    Click(IDC_START);
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(prompt_.messages[0].text, L"The run could not be started.\n\nout of handles");
     EXPECT_EQ(prompt_.messages[0].caption, L"Error");

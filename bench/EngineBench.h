@@ -10,6 +10,7 @@
 #include "BenchClock.h"
 #include "common/RunSupport.h"
 #include "engine/BuildController.h"
+#include "engine/RunSetup.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 
@@ -54,20 +55,19 @@ inline std::vector<kwtest::Piece> NarrowArrivals(const Receiver& receiver) {
     return pieces;
 }
 
-// Runs the Debug build of every target through the engine and waits for its end. Seconds.
+// Runs the Debug build of every target through the engine and waits for its end. Seconds,
+// counted from the set-up; -1 when the run could not be set up or started.
 inline double RunThroughEngine(kw::PackageDocument& document, const std::wstring& temporaryFolder,
-                               std::vector<int> targets, Receiver& receiver) {
-    targets.push_back(0);
-    kw::EventLogRef eventLog{nullptr};
+                               const std::vector<int>& targets, Receiver& receiver) {
     long long start = Ticks();
     receiver.Clear();
-    {
-        kw::BuildController controller(document, temporaryFolder.c_str());
-        controller.ReadVisualStudioLocation();
-        controller.SetBuildActions(true, false, false, false);
-        controller.SetVersionAction(false, false, 0, 0, 0, 0);
-        if (controller.StartRun(targets.data(), receiver.Window(), &eventLog) != 0) return -1;
-    }
+    kw::RunChoices choices;
+    choices.targets = targets;
+    choices.debug = true;
+    kw::PreparedRun prepared = kw::SetUpRun(document, choices, kw::ReadRunEnvironment(temporaryFolder));
+    if (prepared.refusal != kw::RunRefusal::None) return -1;
+    kw::BuildController controller;
+    if (controller.StartRun(std::move(prepared.job), receiver.Window(), nullptr) != 0) return -1;
     receiver.PumpUntilFinished();
     return Seconds(Ticks() - start);
 }

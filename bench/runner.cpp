@@ -4,7 +4,7 @@
 
 #include "engine/BuildCommands.h"
 #include "engine/ProcessRunner.h"
-#include "engine/RunSettings.h"
+#include "engine/RunSetup.h"
 #include "win/Com.h"
 
 #include <algorithm>
@@ -17,10 +17,12 @@ constexpr int kChildren = 50;
 constexpr int kRounds = 5;
 int gFailedStarts = 0;
 
+std::wstring gVisualStudioFolder;
+
 std::wstring CommandFor(int i, const std::wstring& root, const std::wstring& logPath) {
     std::wstring name = L"P" + std::to_wstring(i);
     kw::BuildCommandInput input;
-    input.visualStudioFolder = kw::TheRunSettings().VisualStudioFolder;
+    input.visualStudioFolder = gVisualStudioFolder;
     input.projectName = name;
     std::wstring folder = root + L"\\" + name;
     input.sourceFolder = folder;
@@ -29,10 +31,10 @@ std::wstring CommandFor(int i, const std::wstring& root, const std::wstring& log
     return kw::ComposeVisualCppCommandLine(input, kw::ActionDebug, false);
 }
 
-enum class Wait { Handle, HandleAndReadLog, SleepThenTest };
+enum class Wait { Handle, HandleAndReadLog, SleepThenTest, OwnJob };
 
 // Starts each child and waits for it: on its handle, on its handle and then reading its log as the
-// runner does, or the old way (test for STILL_ACTIVE, then sleep 256 ms).
+// runner does, in a job object of its own, or the old way (test for STILL_ACTIVE, then sleep 256 ms).
 double RunDirectly(int count, const std::wstring& root, const std::wstring& temporaryFolder, Wait wait,
                    HWND window = nullptr) {
     std::wstring logPath = kw::LogFilePath(temporaryFolder, static_cast<long>(GetCurrentThreadId()));
@@ -43,11 +45,20 @@ double RunDirectly(int count, const std::wstring& root, const std::wstring& temp
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process{};
-        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS,
-                            nullptr, folder.c_str(), &startup, &process)) {
+        // A job object of its own per child, as the runner once made: what one job per run saves.
+        kw::KernelHandle job;
+        if (wait == Wait::OwnJob) job = kw::MakeKillOnCloseJob();
+        const DWORD suspended = wait == Wait::OwnJob ? CREATE_SUSPENDED : 0;
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                            CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS | suspended, nullptr, folder.c_str(), &startup,
+                            &process)) {
             // Wine now and then refuses a start under heavy load; count it and go on.
             ++gFailedStarts;
             continue;
+        }
+        if (wait == Wait::OwnJob) {
+            AssignProcessToJobObject(job.Get(), process.hProcess);
+            ResumeThread(process.hThread);
         }
         if (wait == Wait::SleepThenTest) {
             DWORD code = 0;
@@ -57,11 +68,14 @@ double RunDirectly(int count, const std::wstring& root, const std::wstring& temp
         }
         if (wait == Wait::HandleAndReadLog) {
             std::uint32_t position = 0;
-            kw::ReadRemainingLogText(logPath, position, window, nullptr);
+            kw::RunContext run;
+            run.window = window;
+            kw::ReadRemainingLogText(logPath, position, run);
         }
         CloseHandle(process.hThread);
         CloseHandle(process.hProcess);
         DeleteFileW(logPath.c_str());
+        job.Reset();
     }
     return Seconds(Ticks() - start);
 }
@@ -82,14 +96,16 @@ int wmain() {
     std::vector<int> targets;
     for (int i = 1; i <= kChildren; ++i) targets.push_back(i);
 
-    // The engine's settings (Visual Studio folder) serve the direct loop too.
+    // The engine's Visual Studio folder serves the direct loop too.
+    gVisualStudioFolder = kw::ReadRunEnvironment(temporaryFolder).visualStudioFolder;
     RunThroughEngine(document, temporaryFolder, {1}, receiver);
     RunDirectly(1, root, temporaryFolder, Wait::Handle);
 
-    std::vector<double> direct, withLog, engine;
+    std::vector<double> direct, withLog, engine, ownJob;
     for (int round = 0; round < kRounds; ++round) {
         direct.push_back(RunDirectly(kChildren, root, temporaryFolder, Wait::Handle));
         withLog.push_back(RunDirectly(kChildren, root, temporaryFolder, Wait::HandleAndReadLog, receiver.Window()));
+        ownJob.push_back(RunDirectly(kChildren, root, temporaryFolder, Wait::OwnJob));
         receiver.Pump();
         engine.push_back(RunThroughEngine(document, temporaryFolder, targets, receiver));
     }
@@ -111,6 +127,8 @@ int wmain() {
     row("direct start + wait (floor)", direct);
     row("direct + reading the log", withLog);
     row("engine run", engine);
+    std::sort(ownJob.begin(), ownJob.end());
+    row("direct, a job object per child", ownJob);
     std::printf("engine / floor                   %6.3f / %6.3f  (goal <= 1.10)\n", engine.front() / direct.front(),
                 engine[kRounds / 2] / direct[kRounds / 2]);
     // Each round ran both loops back to back, so their ratio suffers least from the machine's moods.

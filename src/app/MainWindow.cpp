@@ -9,6 +9,7 @@
 #include "resource.h"
 #include "win/AtomicFile.h"
 #include "win/Controls.h"
+#include "win/Decimal.h"
 #include "win/Text.h"
 #include "win/UserPrompt.h"
 
@@ -17,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace kw {
 
@@ -27,8 +29,10 @@ constexpr int kVersionFields[] = {IDC_MAJOR, IDC_MINOR, IDC_BUILD_NUMBER, IDC_RE
 constexpr size_t kTargetNameChars = 255;
 // The package caption shows at most this much of the package's name.
 constexpr size_t kCaptionNameChars = 54;
-// How long a window that is going away waits for a stopped run to end.
-constexpr DWORD kRunEndWaitMs = 120000;
+// While a run goes on, the window also looks at its worker now and then: a WM_RUN_FINISHED that
+// could not be posted must not leave the window running for ever.
+constexpr UINT_PTR kRunWatchTimer = 1;
+constexpr UINT kRunWatchIntervalMs = 500;
 
 // The first `count` characters, never ending in the first half of a surrogate pair.
 std::wstring Prefix(const std::wstring& text, size_t count) {
@@ -47,19 +51,14 @@ MainWindow::MainWindow(Application& application, const std::wstring& packagePath
       receiver_([this](HWND listBox, const std::wstring& line) { AppendLine(listBox, EscapeForDisplay(line)); }) {}
 
 MainWindow::~MainWindow() {
-    // A window that still exists here (a modeless one) must not go while the worker reads the
-    // document and the run blocks.
+    // A window that still exists here (a modeless one) shows the stopped run's end first.
     if (running_ && Handle() != nullptr) {
-        BuildController::StopRun();
+        runController_->StopRun();
         WaitForRunEnd();
     }
     if (Handle() != nullptr) receiver_.Discard();
-    // Still running means the worker never finished: its blocks are left to it rather than
-    // freed under it.
-    if (running_) {
-        runLog_.release();
-        static_cast<void>(new std::vector<int>(std::move(runTargets_)));
-    }
+    // The controller stops a run still going and waits for its worker.
+    runController_.reset();
 }
 
 // ---- initialisation ------------------------------------------------------------------------
@@ -211,6 +210,10 @@ bool MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_RUN_FINISHED:
         OnRunFinished();
         return true;
+    case WM_TIMER:
+        if (wParam != kRunWatchTimer) return false;
+        if (running_ && runController_ && runController_->EndedUnannounced()) OnRunFinished();
+        return true;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) != IDM_ABOUTBOX) return false;
         ShowAbout();
@@ -241,10 +244,10 @@ bool MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         return true;
     case WM_DESTROY:
         SaveWindowPlacement(Handle(), settings_);
-        // The worker reads the document and the run blocks until it has finished.
+        // The run's last lines go to this window: it ends them before it goes.
         exitPending_ = false;
         if (running_) {
-            BuildController::StopRun();
+            runController_->StopRun();
             WaitForRunEnd();
         }
         receiver_.Discard();
@@ -395,79 +398,69 @@ void MainWindow::OnStart() {
     int rows = targets.Count();
     if (rows <= 0) return;
 
-    std::wstring problem = CheckTemporaryFolder(application_.TemporaryFolder());
-    if (!problem.empty()) {
-        CurrentPrompt().Message(Handle(), problem, LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
-        return;
-    }
-
+    bool failed = false;
+    std::wstring reason;  // why, when the failure says
     try {
-        // A project the package can't find by its number (0, "abc", "007") can't be run: it is
-        // named in the log and counted as not run, never dropped silently.
-        std::vector<int> ids;
-        std::vector<std::pair<int, std::wstring>> unusable;
-        for (int row = 0; row < rows; ++row) {
-            int id = static_cast<int>(targets.ItemData(row));
-            ProjectRecord record;
-            if (id != 0 && document_.GetProjectSettings(id, record) == 0) {
-                ids.push_back(id);
-            } else {
-                unusable.emplace_back(id, targets.RowText(row));
-            }
-        }
-        runTargets_ = OrderTargets(std::move(ids));
-        runTargets_.push_back(0);
-        runLog_ = std::make_unique<EventLogRef>();
-        runLog_->listBox = Item(IDC_EVENT_LOG);
-
-        runController_ = std::make_unique<BuildController>(document_, application_.TemporaryFolder().c_str());
-        runController_->ReadVisualStudioLocation();
-        runController_->SetBuildActions(debug_ != 0, release_ != 0, rebuildAll_ != 0, clean_ != 0);
-        runController_->SetVersionAction(version_ != 0, autoIncrement_ != 0, ReadVersionNumber(major_),
-                                         ReadVersionNumber(minor_), ReadVersionNumber(buildNumber_),
-                                         ReadVersionNumber(revision_));
-        for (const auto& [id, name] : unusable) {
-            runController_->AddNotRunTarget(id, name, L"no usable ProjectID");
-        }
-        int started = runController_->StartRun(runTargets_.data(), Handle(), runLog_.get());
-        if (started == kStartRefused) {
-            ReleaseRun();
+        RunChoices choices;
+        for (int row = 0; row < rows; ++row) choices.targets.push_back(static_cast<int>(targets.ItemData(row)));
+        // A build option that is checked counts even when "Build" is not.
+        choices.debug = debug_ != 0;
+        choices.release = release_ != 0;
+        choices.rebuildAll = rebuildAll_ != 0;
+        choices.clean = clean_ != 0;
+        choices.version = version_ != 0;
+        choices.autoIncrement = autoIncrement_ != 0;
+        choices.numbers = VersionQuad{VersionFieldNumber(major_), VersionFieldNumber(minor_),
+                                      VersionFieldNumber(buildNumber_), VersionFieldNumber(revision_)};
+        PreparedRun prepared = setUp_(document_, choices, ReadRunEnvironment(application_.TemporaryFolder()));
+        if (prepared.refusal == RunRefusal::NothingToDo) {
             ShowMessage(IDS_NO_ACTION, IDS_CAPTION_HINT, MB_OK);
             return;
         }
-        if (started != 0) {
-            ReleaseRun();
-            CurrentPrompt().Message(Handle(), LoadResourceString(IDS_RUN_NOT_STARTED),
-                                    LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
+        if (prepared.refusal != RunRefusal::None) {
+            CurrentPrompt().Message(Handle(), prepared.message, LoadResourceString(IDS_CAPTION_ERROR),
+                                    MB_OK | MB_ICONERROR);
             return;
         }
-        for (const auto& [id, name] : unusable) {
-            AppendLine(runLog_->listBox,
-                       EscapeForDisplay(L"Project '" + name + L"' has no usable ProjectID; it is not run."));
-        }
+        runController_ = std::make_unique<BuildController>();
+        failed = runController_->StartRun(std::move(prepared.job), Handle(), Item(IDC_EVENT_LOG)) != 0;
+    } catch (const std::exception& error) {
+        failed = true;
+        reason = FromUtf8(error.what());
     } catch (...) {
+        failed = true;
+    }
+    if (failed) {
+        // Nothing was started; the window stays as it was, and says so.
         ReleaseRun();
+        std::wstring text = LoadResourceString(IDS_RUN_NOT_STARTED);
+        if (!reason.empty()) text += L"\n\n" + reason;
+        CurrentPrompt().Message(Handle(), text, LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
         return;
     }
 
     running_ = true;
     runAutoIncrement_ = version_ != 0 && autoIncrement_ != 0;
+    SetTimer(Handle(), kRunWatchTimer, kRunWatchIntervalMs, nullptr);
     Window(Handle(), IDC_START).Enable(false);
     Window(Handle(), IDC_STOP).Enable(true);
     EnablePackageCommands(false);
 }
 
-void MainWindow::OnStop() {
-    if (!running_) return;
-    Window(Handle(), IDC_STOP).Enable(false);
-    BuildController::StopRun();
+std::uint32_t MainWindow::VersionFieldNumber(const std::wstring& text) {
+    // The field is converted to the 8-bit code page in a 20-byte buffer before it is read.
+    std::string bytes = ToAnsi(text);
+    if (bytes.size() > 19) bytes.resize(19);
+    return static_cast<std::uint32_t>(ReadRuntimeInt32(std::string_view(bytes)));
 }
 
-void MainWindow::ReleaseRun() {
-    runTargets_.clear();
-    runLog_.reset();
-    runController_.reset();
+void MainWindow::OnStop() {
+    if (!running_ || !runController_) return;
+    Window(Handle(), IDC_STOP).Enable(false);
+    runController_->StopRun();
 }
+
+void MainWindow::ReleaseRun() { runController_.reset(); }
 
 // ---- event log -----------------------------------------------------------------------------
 
@@ -509,9 +502,12 @@ void MainWindow::OnRunFinished() {
         if (log.Count() > 0) log.SetTopIndex(log.Count() - 1);
     }
 
-    if (running_ && runAutoIncrement_ && BuildController::LastOutcome().anyStamped) {
-        // The numbers the last stamped file now holds, read once the run can no longer change them.
-        const VersionQuad& stamped = BuildController::LastOutcome().lastStamped;
+    KillTimer(Handle(), kRunWatchTimer);
+    // The worker posts this message as its last act: its outcome is complete once it has ended.
+    if (running_ && runController_) runController_->WaitForEnd(INFINITE);
+    if (running_ && runController_ && runAutoIncrement_ && runController_->Outcome().anyStamped) {
+        // The numbers the last stamped file now holds.
+        const VersionQuad stamped = runController_->Outcome().lastStamped;
         ReadControls();
         major_ = FormatW(L"%u", stamped.major);
         minor_ = FormatW(L"%u", stamped.minor);
@@ -529,8 +525,12 @@ void MainWindow::OnRunFinished() {
 }
 
 void MainWindow::WaitForRunEnd() {
-    DWORD start = GetTickCount();
-    while (running_ && GetTickCount() - start < kRunEndWaitMs) {
+    // The stop has ended every builder, so the worker only posts its last lines now.
+    while (running_) {
+        if (runController_->EndedUnannounced()) {
+            OnRunFinished();
+            break;
+        }
         MSG message;
         if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == WM_QUIT) {

@@ -1,6 +1,6 @@
 // The main window: the open package and its projects, the Targets list, the actions panel with
 // Start and Stop, the event log, and the package commands. It owns the PackageDocument that the
-// editor and every run use by reference, and the blocks a run borrows until WM_RUN_FINISHED.
+// editor uses by reference, and the BuildController of a run, which owns everything the run uses.
 #pragma once
 
 #include "app/RecentPackages.h"
@@ -8,12 +8,15 @@
 #include "controls/EmptyAwareListView.h"
 #include "engine/BuildController.h"
 #include "engine/LogReceiver.h"
+#include "engine/RunSetup.h"
 #include "package/PackageDocument.h"
 #include "win/Dialog.h"
 #include "win/Handles.h"
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +54,14 @@ public:
     void OnStart();
     // Asks the running run to stop; its lines and WM_RUN_FINISHED follow.
     void OnStop();
+    // A version field's text as the run takes it: leading white space skipped, an optional sign,
+    // decimal digits up to the first other character (0 when there are none), of the first 19
+    // bytes in the 8-bit code page, saturated at the signed 32-bit limits and handed on as its
+    // 32-bit pattern, so -1 gives 4294967295.
+    static std::uint32_t VersionFieldNumber(const std::wstring& text);
+    // The set-up Start uses; SetUpRun unless replaced (tests make it fail).
+    using RunSetUp = std::function<PreparedRun(PackageDocument&, const RunChoices&, const RunEnvironment&)>;
+    void SetRunSetUp(RunSetUp setUp) { setUp_ = std::move(setUp); }
 
     // ---- packages ----
     void OnOpenPackage();
@@ -121,11 +132,10 @@ private:
     std::wstring packagePath_;
     ImageListHandle projectImages_;
 
-    // Run blocks, lent to the worker from a successful Start until WM_RUN_FINISHED.
-    std::vector<int> runTargets_;
-    std::unique_ptr<EventLogRef> runLog_;
-    // Kept for the run, so its numbers can be read when it has finished.
+    // The run, from a successful Start until WM_RUN_FINISHED (or its worker's end, should that
+    // message be lost); its outcome is read from it then.
     std::unique_ptr<BuildController> runController_;
+    RunSetUp setUp_ = SetUpRun;
     bool running_ = false;
     bool runAutoIncrement_ = false;
     bool exitPending_ = false;

@@ -15,7 +15,7 @@
 
 #include <windows.h>
 
-#include <algorithm>
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -28,10 +28,13 @@ int Fail(const std::wstring& message, int exitCode) {
     return exitCode;
 }
 
+// The run a console control event stops; set only while the loop below waits for it.
+std::atomic<BuildController*> gStoppable{nullptr};
+
 // Ctrl+C, Ctrl+Break and closing the console stop the run as the window's Stop does. When the
-// process is ended anyway, the builders' job objects end the builders with it.
+// process is ended anyway, the builders' job object ends the builders with it.
 BOOL WINAPI OnConsoleControl(DWORD) {
-    BuildController::StopRun();
+    if (BuildController* controller = gStoppable.load()) controller->StopRun();
     return TRUE;
 }
 
@@ -65,34 +68,30 @@ int RunCommand(const Arguments& args) {
     }
     std::wstring temporaryFolder;
     if (!ReadTemporaryFolder(temporaryFolder)) return Fail(LoadResourceString(IDS_NO_TEMP_FOLDER), kExitUnusable);
-    if (std::wstring problem = CheckTemporaryFolder(temporaryFolder); !problem.empty()) {
-        return Fail(problem, kExitUnusable);
-    }
 
     PackageDocument document;
     if (!OpenPackageOrSayWhy(document, options.package)) return kExitUnusable;
 
-    std::vector<ProjectRow> rows;
-    bool complete = true;
-    if (unsigned problem = ListProjects(document, rows, complete)) {
-        return Fail(LoadResourceString(problem), kExitUnusable);
-    }
-    std::vector<UnusableProject> unusable;
-    std::vector<int> usable = UsableTargets(rows, unusable);
-    std::vector<int> targets;
+    RunChoices choices;
     if (options.allTargets) {
-        targets = usable;
+        std::vector<ProjectRow> rows;
+        ListProjects(document, rows);
+        for (const ProjectRow& row : rows) choices.targets.push_back(row.projectId);
     } else {
-        // Only what the package lists can be a target.
-        for (int id : options.targets) {
-            if (std::find(usable.begin(), usable.end(), id) == usable.end()) {
-                return Fail(L"Unknown target: " + std::to_wstring(id), kExitUsage);
-            }
-        }
-        targets = options.targets;
-        unusable.clear();
+        choices.targets = options.targets;
     }
-    targets = OrderTargets(targets);
+    choices.debug = options.debug;
+    choices.release = options.release;
+    choices.rebuildAll = options.rebuildAll;
+    choices.clean = options.clean;
+    choices.version = options.setVersion || options.autoIncrement;
+    choices.autoIncrement = options.autoIncrement;
+    choices.numbers = options.version;
+    choices.builderTimeoutSeconds = options.timeoutSeconds;
+    PreparedRun prepared = SetUpRun(document, choices, ReadRunEnvironment(temporaryFolder));
+    if (prepared.refusal != RunRefusal::None) return Fail(prepared.message, prepared.ExitCode());
+    // The job holds all the run needs of the package.
+    document.ClosePackage();
 
     LogReceiver logReceiver([](HWND, const std::wstring& line) { Out().WriteLine(EscapeForDisplay(line)); });
     ReceiverState state{&logReceiver, false};
@@ -101,45 +100,25 @@ int RunCommand(const Arguments& args) {
     if (!receiver) return Fail(L"The event log receiver could not be created.", kExitUnusable);
     logReceiver.Attach(receiver);
 
-    EventLogRef eventLog;
-    targets.push_back(0);
-    int started = 0;
-    {
-        BuildController controller(document, temporaryFolder.c_str());
-        controller.ReadVisualStudioLocation();
-        controller.SetBuildActions(options.debug, options.release, options.rebuildAll, options.clean);
-        controller.SetVersionAction(options.setVersion || options.autoIncrement, options.autoIncrement,
-                                    options.version.major, options.version.minor, options.version.build,
-                                    options.version.revision);
-        controller.SetBuilderTimeout(options.timeoutSeconds);
-        // Nothing is left out silently: each project the run can't reach is named and counted.
-        for (const UnusableProject& project : unusable) {
-            Out().WriteLine(EscapeForDisplay(L"Project '" + project.row.name + L"' has no usable ProjectID (" +
-                                             project.reason + L"); it is not run."));
-            controller.AddNotRunTarget(project.row.projectId, project.row.name, L"no usable ProjectID");
-        }
-        if (options.allTargets && !complete) {
-            Out().WriteLine(L"The package's project list ends early at a project without a Name, Compiler or "
-                            L"ProjectID; the projects from there on are not run.");
-            controller.AddNotRunTarget(0, L"The rest of the package", L"its project list ends early");
-        }
-        SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-        started = controller.StartRun(targets.data(), receiver, &eventLog);
-    }
-    if (started == kStartRefused) {
+    BuildController controller;
+    gStoppable = &controller;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    if (controller.StartRun(std::move(prepared.job), receiver, nullptr) != 0) {
         SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-        return Fail(LoadResourceString(IDS_NO_ACTION), kExitUsage);
-    }
-    if (started != 0) {
-        SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+        gStoppable = nullptr;
         return Fail(L"The run could not be started.", kExitUnusable);
     }
-
-    // The worker reads targets, eventLog and the document until WM_RUN_FINISHED.
-    MSG message;
-    while (!state.finished && GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    // Until WM_RUN_FINISHED, or until the worker has ended without being able to post it.
+    while (!state.finished && !controller.EndedUnannounced()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
+        MSG message;
+        while (!state.finished && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+    logReceiver.Flush();
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
-    return BuildController::LastOutcome().ExitCode();
+    gStoppable = nullptr;
+    controller.WaitForEnd(INFINITE);
+    return controller.Outcome().ExitCode();
 }
 
 }  // namespace kw::cli

@@ -4,6 +4,9 @@
 #include <climits>
 #include <cstdlib>
 #include <cwctype>
+#include "win/Decimal.h"
+
+#include <cstdint>
 
 namespace kw::cli {
 
@@ -20,29 +23,20 @@ std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
     }
 }
 
-// A whole signed 32-bit decimal number, nothing else.
+// A whole signed 32-bit decimal number, nothing else; 0 ends the target list, so it can't name
+// a target.
 bool ParseTargetId(const std::wstring& text, int& value) {
-    if (text.empty()) return false;
-    wchar_t* end = nullptr;
-    errno = 0;
-    long long number = std::wcstoll(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != L'\0' || std::iswspace(text[0])) return false;
-    // 0 ends the target list, so it can't name a target.
-    if (number < INT_MIN || number > INT_MAX || number == 0) return false;
-    value = static_cast<int>(number);
+    std::int32_t number = 0;
+    if (!ParseWholeInt32(text, number) || number == 0) return false;
+    value = number;
     return true;
 }
 
 // Plain decimal digits, at most max.
 bool ParseBounded(const std::wstring& text, unsigned long max, unsigned long& value) {
-    if (text.empty() || text.size() > 10) return false;
-    unsigned long long number = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return false;
-        number = number * 10 + static_cast<unsigned>(c - L'0');
-    }
-    if (number > max) return false;
-    value = static_cast<unsigned long>(number);
+    std::uint32_t number = 0;
+    if (!ParseDigits(text, static_cast<std::uint32_t>(max), number)) return false;
+    value = number;
     return true;
 }
 

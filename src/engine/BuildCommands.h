@@ -2,7 +2,7 @@
 // compiler. Pure text rules; running them is the ProcessRunner's business.
 #pragma once
 
-#include "engine/RunSettings.h"
+#include "version/RunValues.h"
 
 #include <string>
 #include <string_view>

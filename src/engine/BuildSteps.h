@@ -1,20 +1,25 @@
-// The two builder steps of a run. Each walks the whole target list, reads every target's settings
-// from the run's package, and runs one builder per matching target, waiting for it before the
-// next.
+// The two builder steps of a run. Each walks the job's targets in run order and runs one builder
+// per matching target, waiting for it before the next. Building one target is a function of its
+// own that touches nothing shared, so several threads may run builders at once.
 #pragma once
 
-#include "engine/RunSettings.h"
-
-#include <windows.h>
+#include "engine/RunContext.h"
+#include "engine/RunJob.h"
+#include "engine/RunOutcome.h"
 
 namespace kw {
 
-// Runs the Visual C++ IDE for every VC6 target. mode: ActionDebug, ActionRelease or ActionClean.
-// Posts nothing of its own. Always 0.
-int BuildVisualCppProjects(const int* targets, HWND window, HWND listBox, ActionSet mode);
+// One run of the Visual C++ IDE for a VC6 target. mode: ActionDebug, ActionRelease or ActionClean.
+// The log file is named after the calling thread.
+StepOutcome BuildVisualCppTarget(const RunJob& job, const RunTarget& target, const RunContext& run, ActionSet mode);
+// One run of the Visual Basic compiler, after posting "Building <name> ...".
+StepOutcome BuildVisualBasicTarget(const RunJob& job, const RunTarget& target, const RunContext& run);
 
-// Runs the Visual Basic compiler for every VB6 target, after posting "Building <name> ...".
-// Stops at the first target (of any kind) without a name or source folder: -1. Otherwise 0.
-int BuildVisualBasicProjects(const int* targets, HWND window, HWND listBox);
+// Runs the IDE for every VC6 target. Posts nothing of its own. Always 0.
+int BuildVisualCppProjects(const RunJob& job, const RunContext& run, RunOutcome& outcome, ActionSet mode);
+
+// Runs the Visual Basic compiler for every VB6 target. Stops at the first target (of any kind)
+// without a name or source folder: -1. Otherwise 0.
+int BuildVisualBasicProjects(const RunJob& job, const RunContext& run, RunOutcome& outcome);
 
 }  // namespace kw

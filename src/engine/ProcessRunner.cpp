@@ -1,8 +1,6 @@
 #include "engine/ProcessRunner.h"
 
 #include "engine/LogText.h"
-#include "engine/RunControl.h"
-#include "engine/RunSettings.h"
 #include "win/AtomicFile.h"
 #include "win/Handles.h"
 #include "win/Text.h"
@@ -17,7 +15,7 @@ namespace kw {
 namespace {
 
 // Posts the text of an open log file beyond readPosition: one piece, or everything.
-void PostFromFile(HANDLE file, std::uint32_t& readPosition, HWND window, HWND listBox, bool everything,
+void PostFromFile(HANDLE file, std::uint32_t& readPosition, const RunContext& run, bool everything,
                   BuildLogScanner* scanner) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size) || size.QuadPart <= readPosition) return;
@@ -31,46 +29,55 @@ void PostFromFile(HANDLE file, std::uint32_t& readPosition, HWND window, HWND li
         // A narrow LogText ends at its first zero byte: a stray one in the log would silently cut
         // off the rest of the piece, so it is shown as a blank.
         std::replace(piece, piece + got, '\0', ' ');
+        // Only text that was posted counts as read; what couldn't be is read again next time.
+        if (!PostRunText(run, piece, got, false)) return;
         if (scanner) scanner->Feed(std::string_view(piece, got));
-        bool delivered = PostLogText(piece, got, false, window, listBox);
         readPosition += got;
         if (!everything) return;
-        // Nobody is left to read the rest: the window is gone.
-        if (!delivered && !IsWindow(window)) return;
     }
 }
 
 // The builder may hold its log open for writing, so while it runs only a copy is ever opened.
-void ReadThroughSideCopy(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
+// True when a copy may have been left behind (its deletion failed).
+bool ReadThroughSideCopy(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
                          bool everything, BuildLogScanner* scanner) {
     const std::wstring sideCopy = logPath + L"-2";
-    if (!CopyFileW(logPath.c_str(), sideCopy.c_str(), FALSE)) return;
+    if (!CopyFileW(logPath.c_str(), sideCopy.c_str(), FALSE)) {
+        // No log yet: no copy was begun either.
+        const DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    }
     {
         FileHandle copy(CreateFileW(sideCopy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (copy.Valid()) PostFromFile(copy.Get(), readPosition, window, listBox, everything, scanner);
+        if (copy.Valid()) PostFromFile(copy.Get(), readPosition, run, everything, scanner);
     }
-    DeleteFileW(sideCopy.c_str());
+    return !DeleteFileW(sideCopy.c_str());
 }
 
-void DeleteLogFiles(const std::wstring& logPath) {
+// Deleting a file that isn't there costs as much as deleting one: the side copy is only looked
+// for when one may be left.
+void DeleteLogFiles(const std::wstring& logPath, bool sideCopyLeft = true) {
     DeleteFileW(logPath.c_str());
-    DeleteFileW((logPath + L"-2").c_str());
+    if (sideCopyLeft) DeleteFileW((logPath + L"-2").c_str());
 }
 
-// A job that ends every process in it when its last handle closes: should this process die
-// outright, no builder outlives it.
-KernelHandle MakeKillOnCloseJob() {
-    KernelHandle job(CreateJobObjectW(nullptr, nullptr));
-    if (!job.Valid()) return job;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) job.Reset();
-    return job;
+bool ReadRemaining(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
+                   BuildLogScanner* scanner) {
+    // The builder has ended, so the log is read where it is; the copy (a few milliseconds a child
+    // under Wine) is only needed when something else still holds the log without sharing it.
+    FileHandle log(CreateFileW(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (log.Valid()) {
+        PostFromFile(log.Get(), readPosition, run, true, scanner);
+        return false;
+    }
+    return ReadThroughSideCopy(logPath, readPosition, run, true, scanner);
 }
 
 void RunChild(ProcessRunRequest& request) {
     BuilderResult& result = request.result;
+    const RunContext& run = *request.run;
     const size_t commandChars = request.commandLine ? std::wcslen(request.commandLine) : 0;
     if (request.workingFolder.size() > kMaxWorkingFolderChars) {
         result.startError = ERROR_FILENAME_EXCED_RANGE;
@@ -85,26 +92,26 @@ void RunChild(ProcessRunRequest& request) {
                                       static_cast<unsigned>(commandChars), static_cast<unsigned>(kMaxCommandLineChars));
         return;
     }
-    if (RunStopRequested()) {
+    if (run.StopRequested()) {
         result.stopped = true;
         return;
     }
-    ProcessLauncher& launcher = request.launcher ? *request.launcher : SystemProcessLauncher();
-    KernelHandle job = MakeKillOnCloseJob();
     PROCESS_INFORMATION process{};
     const wchar_t* folder = request.workingFolder.empty() ? nullptr : request.workingFolder.c_str();
-    if (!launcher.StartProcess(request.commandLine, folder, CREATE_NO_WINDOW | CREATE_SUSPENDED | NORMAL_PRIORITY_CLASS,
-                               process)) {
+    // Suspended until it is in the run's job, so nothing it starts can escape a stop.
+    const DWORD flags = CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS | (run.jobObject ? CREATE_SUSPENDED : 0);
+    if (!run.Launcher().StartProcess(request.commandLine, folder, flags, process)) {
         result.startError = GetLastError();
         result.startProblem = DescribeWin32Error(result.startError);
         return;
     }
     KernelHandle processHandle(process.hProcess);
     KernelHandle mainThread(process.hThread);
-    // Without a job (the system refuses one) a stop ends the builder alone.
-    const bool inJob = job.Valid() && AssignProcessToJobObject(job.Get(), processHandle.Get());
+    // Without the job (the system refused it) a stop ends the builder alone.
+    const bool inJob = run.jobObject && AssignProcessToJobObject(run.jobObject, processHandle.Get());
+    // Builders run one at a time, so the run's job holds this builder's tree and nothing else.
     auto endBuilder = [&] {
-        if (inJob) TerminateJobObject(job.Get(), ERROR_CANCELLED);
+        if (inJob) TerminateJobObject(run.jobObject, ERROR_CANCELLED);
         else TerminateProcess(processHandle.Get(), ERROR_CANCELLED);
         WaitForSingleObject(processHandle.Get(), 10000);
     };
@@ -113,13 +120,14 @@ void RunChild(ProcessRunRequest& request) {
     // cut short. It goes before the builder starts, so that only what this builder writes is
     // shown, even when it ends without writing a log at all.
     DeleteFileW(request.logPath.c_str());
-    if (ResumeThread(mainThread.Get()) == static_cast<DWORD>(-1)) endBuilder();
+    if (run.jobObject && ResumeThread(mainThread.Get()) == static_cast<DWORD>(-1)) endBuilder();
     mainThread.Reset();
 
     // Waiting on the handle rather than testing for STILL_ACTIVE: a child whose exit code happens
     // to be 259 still ends the wait, and the run goes on the moment the child has ended.
     std::uint32_t readPosition = 0;
-    const HANDLE waits[] = {processHandle.Get(), RunStopEvent()};
+    bool sideCopyLeft = false;
+    const HANDLE waits[] = {processHandle.Get(), run.stopEvent};
     const DWORD startTick = GetTickCount();
     for (;;) {
         DWORD woke = WaitForMultipleObjects(waits[1] ? 2 : 1, waits, FALSE, kLogPollIntervalMs);
@@ -133,41 +141,56 @@ void RunChild(ProcessRunRequest& request) {
             endBuilder();
             break;
         }
-        if (request.timeoutMs && GetTickCount() - startTick >= request.timeoutMs) {
+        if (run.builderTimeoutMs && GetTickCount() - startTick >= run.builderTimeoutMs) {
             result.timedOut = true;
             endBuilder();
             break;
         }
-        ReadNewLogText(request.logPath, readPosition, request.window, request.listBox, &result.log);
+        sideCopyLeft |= ReadThroughSideCopy(request.logPath, readPosition, run, false, &result.log);
     }
     GetExitCodeProcess(processHandle.Get(), &result.exitCode);
     processHandle.Reset();
 
-    if (!result.stopped) {
-        ReadRemainingLogText(request.logPath, readPosition, request.window, request.listBox, &result.log);
-    }
+    if (!result.stopped) sideCopyLeft |= ReadRemaining(request.logPath, readPosition, run, &result.log);
     result.log.Finish();
-    DeleteLogFiles(request.logPath);
+    DeleteLogFiles(request.logPath, sideCopyLeft);
 }
 
 }  // namespace
 
-void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
-                    BuildLogScanner* scanner) {
-    ReadThroughSideCopy(logPath, readPosition, window, listBox, false, scanner);
+bool PostRunText(const RunContext& run, const void* text, std::uint32_t byteLength, bool isWide) {
+    for (;;) {
+        if (PostLogText(text, byteLength, isWide, run.window, run.listBox)) return true;
+        if (!run.window || !IsWindow(run.window) || run.StopRequested()) return false;
+        if (run.stopEvent) {
+            WaitForSingleObject(run.stopEvent, 50);
+        } else {
+            Sleep(50);
+        }
+    }
 }
 
-void ReadRemainingLogText(const std::wstring& logPath, std::uint32_t& readPosition, HWND window, HWND listBox,
+bool PostRunLine(const RunContext& run, std::wstring_view line) {
+    return PostRunText(run, line.data(), static_cast<std::uint32_t>(line.size() * sizeof(wchar_t)), true);
+}
+
+KernelHandle MakeKillOnCloseJob() {
+    KernelHandle job(CreateJobObjectW(nullptr, nullptr));
+    if (!job.Valid()) return job;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) job.Reset();
+    return job;
+}
+
+void ReadNewLogText(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
+                    BuildLogScanner* scanner) {
+    ReadThroughSideCopy(logPath, readPosition, run, false, scanner);
+}
+
+void ReadRemainingLogText(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
                           BuildLogScanner* scanner) {
-    // The builder has ended, so the log is read where it is; the copy (a few milliseconds a child
-    // under Wine) is only needed when something else still holds the log without sharing it.
-    FileHandle log(CreateFileW(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (log.Valid()) {
-        PostFromFile(log.Get(), readPosition, window, listBox, true, scanner);
-        return;
-    }
-    ReadThroughSideCopy(logPath, readPosition, window, listBox, true, scanner);
+    ReadRemaining(logPath, readPosition, run, scanner);
 }
 
 unsigned __stdcall RunProcess(void* argument) {
@@ -199,8 +222,8 @@ std::wstring ProgramOf(const std::wstring& commandLine) {
 namespace {
 
 // A line for what the builder's log can't tell.
-void PostOutcomeLine(const BuilderResult& result, const std::wstring& program, DWORD timeoutMs, HWND window,
-                     HWND listBox) {
+void PostOutcomeLine(const BuilderResult& result, const std::wstring& program, const RunContext& run) {
+    const DWORD timeoutMs = run.builderTimeoutMs;
     std::wstring line;
     if (result.runnerFailed) {
         line = L"The run of " + program + L" failed: " + result.startProblem + L".";
@@ -218,14 +241,13 @@ void PostOutcomeLine(const BuilderResult& result, const std::wstring& program, D
     } else if (result.exitCode != 0 && result.log.errors == 0 && !result.log.saidFailed) {
         line = FormatW(L"%s ended with exit code %lu.", program.c_str(), static_cast<unsigned long>(result.exitCode));
     }
-    if (!line.empty()) PostLogLine(line, window, listBox);
+    if (!line.empty()) PostRunLine(run, line);
 }
 
 }  // namespace
 
-BuilderResult RunBuilder(std::wstring commandLine, const std::wstring& workingFolder, const std::wstring& logPath,
-                         HWND window, HWND listBox) {
-    const RunSettings& settings = TheRunSettings();
+BuilderResult RunBuilder(const RunContext& run, std::wstring commandLine, const std::wstring& workingFolder,
+                         const std::wstring& logPath) {
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
 
@@ -233,16 +255,14 @@ BuilderResult RunBuilder(std::wstring commandLine, const std::wstring& workingFo
     request.commandLine = writable.data();
     request.workingFolder = workingFolder;
     request.logPath = logPath;
-    request.window = window;
-    request.listBox = listBox;
-    request.timeoutMs = settings.builderTimeoutSeconds * 1000;
-    request.launcher = settings.launcher ? settings.launcher : &SystemProcessLauncher();
+    request.run = &run;
 
-    KernelHandle done(request.launcher->CreateDoneEvent());
+    ProcessLauncher& launcher = run.Launcher();
+    KernelHandle done(launcher.CreateDoneEvent());
     KernelHandle thread;
     if (done.Valid()) {
         request.done = done.Get();
-        thread.Reset(request.launcher->StartRunnerThread(RunProcess, &request));
+        thread.Reset(launcher.StartRunnerThread(RunProcess, &request));
     }
     if (!thread.Valid()) {
         // Nothing to wait on: run the child here instead of waiting for ever.
@@ -258,8 +278,8 @@ BuilderResult RunBuilder(std::wstring commandLine, const std::wstring& workingFo
         }
     }
     // Whatever the builder left unfinished in its log is a line of its own now.
-    if (request.result.started) PostLogEnd(window, listBox);
-    PostOutcomeLine(request.result, ProgramOf(commandLine), request.timeoutMs, window, listBox);
+    if (request.result.started) PostRunText(run, "", 0, false);
+    PostOutcomeLine(request.result, ProgramOf(commandLine), run);
     return request.result;
 }
 

@@ -1,8 +1,7 @@
 #include "engine/RunOutcome.h"
 
+#include "win/Decimal.h"
 #include "win/Text.h"
-
-#include <cstdlib>
 
 namespace kw {
 
@@ -14,12 +13,14 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 
 bool StartsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
 
-// The number that ends just before position end ("... 12" -> 12); -1 when there is none.
+// The number that ends just before position end ("... 12" -> 12); -1 when there is none or it
+// has more than nine digits.
 long NumberBefore(std::string_view text, size_t end) {
     size_t start = end;
     while (start > 0 && text[start - 1] >= '0' && text[start - 1] <= '9') --start;
-    if (start == end || end - start > 9) return -1;
-    return std::strtol(std::string(text.substr(start, end - start)).c_str(), nullptr, 10);
+    std::uint32_t number = 0;
+    if (!ParseDigits(text.substr(start, end - start), 999999999u, number)) return -1;
+    return static_cast<long>(number);
 }
 
 }  // namespace
@@ -63,6 +64,12 @@ void BuildLogScanner::Line(std::string_view line) {
     }
     if (StartsWith(line, "Build of '") && EndsWith(line, "' failed.")) saidFailed = true;
     if (StartsWith(line, "Compile Error in File")) saidFailed = true;
+}
+
+RunTime RunTimeNow() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<RunTime>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
 }
 
 bool IsExceptionCode(DWORD exitCode) { return exitCode >= 0xC0000000u; }

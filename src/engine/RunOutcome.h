@@ -51,10 +51,16 @@ enum RunExitCode : int {
     kExitStopped = 5,      // the run was stopped
 };
 
+// A moment as the system clock gives it (FILETIME: 100 ns units since 1601, UTC).
+using RunTime = std::uint64_t;
+RunTime RunTimeNow();
+
 struct StepOutcome {
     enum Result { Succeeded, Failed, NotStarted, NotRun } result = Succeeded;
     std::wstring what;    // "Win32 Debug", "clean", "version"; empty for the BASIC build
     std::wstring detail;  // why it failed, in a few words
+    RunTime started = 0;  // 0 for a step that never began
+    RunTime ended = 0;
 };
 
 struct TargetOutcome {
@@ -72,10 +78,12 @@ struct RunOutcome {
     std::vector<TargetOutcome> targets;  // in the order the targets were first met
     bool stopped = false;
     std::wstring failure;                // a thread's failure that ended the run
-    // The numbers the last file stamped now holds, as its " -> " line showed them (a project
-    // file's three fill major, minor and build; revision keeps the run's). Set when anyStamped.
+    // The numbers the last file stamped now holds (a project file's three fill major, minor and
+    // build; revision keeps the run's). Set when anyStamped.
     bool anyStamped = false;
     VersionQuad lastStamped;
+    RunTime started = 0;
+    RunTime ended = 0;
 
     TargetOutcome& Target(int projectId, const std::wstring& name);
     int ExitCode() const;

@@ -1,9 +1,11 @@
 #include "engine/RunSetup.h"
 
 #include "engine/BuildCommands.h"
+#include "engine/RunOutcome.h"
 #include "package/PackageDocument.h"
-#include "win/AtomicFile.h"
 #include "resource.h"
+#include "win/AtomicFile.h"
+#include "win/Handles.h"
 #include "win/Text.h"
 
 #include <windows.h>
@@ -11,7 +13,6 @@
 #include <algorithm>
 #include <climits>
 #include <set>
-#include <cstdlib>
 
 namespace kw {
 
@@ -111,12 +112,130 @@ std::vector<int> OrderTargets(std::vector<int> targets) {
     return targets;
 }
 
-std::uint32_t ReadVersionNumber(const std::wstring& text) {
-    // The window converts the field to its 8-bit code page in a 20-byte buffer before reading it.
-    std::string bytes = ToAnsi(text);
-    if (bytes.size() > 19) bytes.resize(19);
-    // strtol saturates at the 32-bit limits where atoi's overflow is undefined.
-    return static_cast<std::uint32_t>(static_cast<std::int32_t>(std::strtol(bytes.c_str(), nullptr, 10)));
+RunEnvironment ReadRunEnvironment(const std::wstring& temporaryFolder) {
+    RunEnvironment environment;
+    environment.temporaryFolder = temporaryFolder;
+    RegKeyHandle key;
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kVisualStudioSetupKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return environment;
+    }
+    key.Reset(opened);
+    const std::wstring where = L"The Visual Studio folder in the registry (" + std::wstring(kVisualStudioFolderValue) + L")";
+    DWORD type = 0;
+    DWORD bytes = 0;
+    if (RegQueryValueExW(key.Get(), kVisualStudioFolderValue, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) {
+        return environment;
+    }
+    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+        environment.visualStudioProblem = where + L" is not a text value; it is not used.";
+        return environment;
+    }
+    std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 1, L'\0');
+    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key.Get(), kVisualStudioFolderValue, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+                         &bytes) != ERROR_SUCCESS) {
+        return environment;
+    }
+    value.back() = L'\0';
+    std::wstring folder(value.data());
+    if (type == REG_EXPAND_SZ) {
+        DWORD needed = ExpandEnvironmentStringsW(folder.c_str(), nullptr, 0);
+        std::vector<wchar_t> expanded(needed + 1, L'\0');
+        if (needed && ExpandEnvironmentStringsW(folder.c_str(), expanded.data(), needed + 1)) folder = expanded.data();
+    }
+    if (folder.size() >= static_cast<size_t>(kVisualStudioFolderChars)) {
+        environment.visualStudioProblem =
+            where + FormatW(L" is %u characters long, more than %d; it is not used.",
+                            static_cast<unsigned>(folder.size()), kVisualStudioFolderChars - 1);
+        return environment;
+    }
+    environment.visualStudioFolder = folder;
+    return environment;
+}
+
+int PreparedRun::ExitCode() const {
+    switch (refusal) {
+    case RunRefusal::None: return kExitSucceeded;
+    case RunRefusal::Unusable: return kExitUnusable;
+    default: return kExitUsage;
+    }
+}
+
+PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const RunEnvironment& environment) {
+    PreparedRun prepared;
+    auto refuse = [&prepared](RunRefusal refusal, std::wstring message) {
+        prepared.refusal = refusal;
+        prepared.message = std::move(message);
+        prepared.job = RunJob{};
+        return prepared;
+    };
+    if (std::wstring problem = CheckTemporaryFolder(environment.temporaryFolder); !problem.empty()) {
+        return refuse(RunRefusal::Unusable, problem);
+    }
+    std::vector<ProjectRow> rows;
+    bool complete = true;
+    if (unsigned problem = ListProjects(document, rows, complete)) {
+        return refuse(RunRefusal::Unusable, LoadResourceString(problem));
+    }
+
+    // Only what the package lists can be a target.
+    const std::set<int> chosen(choices.targets.begin(), choices.targets.end());
+    for (int id : chosen) {
+        auto listed = [id](const ProjectRow& row) { return row.projectId == id; };
+        if (std::none_of(rows.begin(), rows.end(), listed)) {
+            return refuse(RunRefusal::UnknownTarget, L"Unknown target: " + std::to_wstring(id));
+        }
+    }
+    RunJob& job = prepared.job;
+    if (choices.debug) job.actions |= ActionDebug;
+    if (choices.release) job.actions |= ActionRelease;
+    if (choices.rebuildAll) job.actions |= ActionRebuildAll;
+    if (choices.clean) job.actions |= ActionClean;
+    if (choices.version) {
+        job.actions |= choices.autoIncrement ? ActionAutoIncrement : ActionSetVersion;
+        job.version = choices.numbers;
+    }
+    if (!job.HasSomethingToDo()) return refuse(RunRefusal::NothingToDo, LoadResourceString(IDS_NO_ACTION));
+
+    // Nothing is left out silently: each chosen project the run can't reach is named and counted.
+    std::vector<UnusableProject> unusable;
+    std::vector<int> usable = UsableTargets(rows, unusable);
+    for (const UnusableProject& project : unusable) {
+        if (!chosen.count(project.row.projectId)) continue;
+        job.setupLines.push_back(L"Project '" + project.row.name + L"' has no usable ProjectID (" + project.reason +
+                                 L"); it is not run.");
+        TargetOutcome notRun;
+        notRun.projectId = project.row.projectId;
+        notRun.name = project.row.name;
+        notRun.notRunReason = L"no usable ProjectID";
+        job.notRun.push_back(std::move(notRun));
+    }
+    const bool everyListed =
+        std::all_of(rows.begin(), rows.end(), [&chosen](const ProjectRow& row) { return chosen.count(row.projectId); });
+    if (!complete && everyListed) {
+        job.setupLines.push_back(L"The package's project list ends early at a project without a Name, Compiler or "
+                                 L"ProjectID; the projects from there on are not run.");
+        TargetOutcome rest;
+        rest.name = L"The rest of the package";
+        rest.notRunReason = L"its project list ends early";
+        job.notRun.push_back(std::move(rest));
+    }
+
+    // The settings as they are now; the run never reads the package again.
+    for (int id : OrderTargets(usable)) {
+        if (!chosen.count(id)) continue;
+        RunTarget target;
+        target.projectId = id;
+        document.GetProjectSettings(id, target.record);
+        document.GetProjectResourceFile(id, target.resourceKind, target.resourceFile);
+        job.targets.push_back(std::move(target));
+    }
+    job.visualStudioFolder = environment.visualStudioFolder;
+    job.visualStudioProblem = environment.visualStudioProblem;
+    job.temporaryFolder = environment.temporaryFolder;
+    job.builderTimeoutSeconds = choices.builderTimeoutSeconds;
+    return prepared;
 }
 
 }  // namespace kw

@@ -1,8 +1,12 @@
 // What both front ends do the same way before a run: find the temporary folder, list the
-// package's projects, order the targets and read the version fields.
+// package's projects, and turn the package and the user's choices into a RunJob, or a refusal.
 #pragma once
 
+#include "engine/RunJob.h"
 #include "package/PackageFormat.h"
+#include "version/RunValues.h"
+
+#include <windows.h>
 
 #include <cstdint>
 #include <string>
@@ -51,9 +55,50 @@ std::vector<int> UsableTargets(const std::vector<ProjectRow>& rows, std::vector<
 // left out.
 std::vector<int> OrderTargets(std::vector<int> targets);
 
-// A number the way the version fields are read: leading white space skipped, an optional sign,
-// decimal digits up to the first other character (0 when there are none), handed on as its
-// 32-bit pattern, so -1 gives 4294967295.
-std::uint32_t ReadVersionNumber(const std::wstring& text);
+// What the user chose, in the words of the actions panel.
+struct RunChoices {
+    std::vector<int> targets;  // ProjectIDs, any order, repeats allowed
+    bool debug = false, release = false, rebuildAll = false, clean = false;
+    bool version = false;        // a version action is wanted
+    bool autoIncrement = false;  // ... and increments instead of setting
+    VersionQuad numbers;         // to set; stored only with a version action
+    DWORD builderTimeoutSeconds = 0;
+};
+
+// Where the run takes place: the temporary folder and the Visual Studio folder.
+struct RunEnvironment {
+    std::wstring temporaryFolder;
+    std::wstring visualStudioFolder = kNotInstalled;
+    std::wstring visualStudioProblem;  // why the registry's value was not taken, if it wasn't
+};
+
+// The environment with the Visual Studio folder from VsCommonDir under
+// HKLM\Software\Microsoft\VisualStudio\6.0\Setup; a missing key or value leaves "<not installed>".
+RunEnvironment ReadRunEnvironment(const std::wstring& temporaryFolder);
+
+enum class RunRefusal {
+    None,
+    Unusable,       // the temporary folder or the package's project list can't be used
+    UnknownTarget,  // a chosen ProjectID names no project of the package
+    NothingToDo,    // neither a build nor a version action ("No action was selected for execution.")
+};
+
+struct PreparedRun {
+    RunRefusal refusal = RunRefusal::None;
+    std::wstring message;  // the refusal's whole message
+    RunJob job;            // when not refused
+
+    // kExitUnusable or kExitUsage for a refusal, else kExitSucceeded.
+    int ExitCode() const;
+};
+
+// The one set-up of a run, for both front ends. Refuses a temporary folder that can't be used, a
+// package whose projects can't be listed, a chosen ProjectID no project has, and a choice with
+// nothing to do. Otherwise the job: the actions and numbers, the environment, and the targets in
+// ascending ProjectID with a copy of each one's settings read now. A listed project of a chosen
+// ProjectID that the package can't find by it (a repeat, "007", "abc") is named in a line and
+// counted as not run; so is the rest of a project list that ends early, when every listed
+// project was chosen.
+PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const RunEnvironment& environment);
 
 }  // namespace kw

@@ -1,15 +1,11 @@
 #include "engine/StampVersions.h"
 
-#include "engine/LogText.h"
-#include "engine/RunControl.h"
-#include "engine/RunSettings.h"
-#include "package/PackageDocument.h"
+#include "engine/ProcessRunner.h"
 #include "resource.h"
 #include "version/StampFile.h"
 #include "version/VersionRules.h"
 #include "win/Text.h"
 
-#include <cwchar>
 
 namespace kw {
 
@@ -42,65 +38,41 @@ const wchar_t* ShortReason(StampFailure failure) {
     }
 }
 
-// Keeps the numbers a stamped file now holds. A resource script's are the run settings' (its rules
-// store what they write); a project file's incremented revision is never stored there, so its
-// numbers come from its " -> " line, which shows exactly what was written.
-void RememberStamped(CompilerKind kind, const std::vector<std::wstring>& logLines, const VersionQuad& settings,
-                     RunOutcome& outcome) {
-    outcome.anyStamped = true;
-    outcome.lastStamped = settings;
-    if (kind != CompilerVB6) return;
-    for (auto line = logLines.rbegin(); line != logLines.rend(); ++line) {
-        if (line->rfind(L" -> ", 0) != 0) continue;
-        std::uint32_t parts[4] = {settings.major, settings.minor, settings.build, settings.revision};
-        const wchar_t* text = line->c_str() + 4;
-        for (std::uint32_t& part : parts) {
-            wchar_t* end = nullptr;
-            long long value = std::wcstoll(text, &end, 10);
-            if (end == text) break;
-            part = static_cast<std::uint32_t>(value);
-            if (*end != L'.') break;
-            text = end + 1;
-        }
-        outcome.lastStamped = VersionQuad{parts[0], parts[1], parts[2], parts[3]};
-        return;
-    }
-}
-
 }  // namespace
 
-int StampVersions(const int* targets, HWND window, HWND listBox) {
-    RunSettings& settings = TheRunSettings();
-    const ActionSet actions = settings.actions;
-    if (!targets || !(actions & (ActionSetVersion | ActionAutoIncrement))) return 0;
+int StampVersions(const RunJob& job, const RunContext& run, RunOutcome& outcome) {
+    const ActionSet actions = job.actions;
+    if (!(actions & (ActionSetVersion | ActionAutoIncrement))) return 0;
     const std::wstring title = LoadResourceString(IDS_VERSIONATING);
+    // The numbers the rules read and store carry over from one target to the next.
+    VersionQuad numbers = job.version;
 
-    for (; *targets != 0 && !RunStopRequested(); ++targets) {
-        // A project or setting that can't be found leaves an empty path and kind 0.
-        CompilerKind kind = CompilerUnknown;
-        std::wstring path;
-        ProjectRecord record;
-        if (settings.document) {
-            settings.document->GetProjectResourceFile(*targets, kind, path);
-            settings.document->GetProjectSettings(*targets, record);
-        }
-        TargetOutcome& outcome = TheRunOutcome().Target(*targets, record.name);
+    for (const RunTarget& target : job.targets) {
+        if (run.StopRequested()) break;
+        // A project or setting the package couldn't give leaves an empty path and kind 0.
+        const std::wstring& path = target.resourceFile;
+        const CompilerKind kind = target.resourceKind;
+        TargetOutcome& targetOutcome = outcome.Target(target.projectId, target.record.name);
 
-        PostLogLine(VersionatingLine(title, path, kind, actions, settings.version), window, listBox);
-        StampResult result = StampFile(path, kind, actions, settings.version);
+        StepOutcome step;
+        step.started = RunTimeNow();
+        PostRunLine(run, VersionatingLine(title, path, kind, actions, numbers));
+        StampResult result = StampFile(path, kind, actions, numbers);
         if (result.Stamped()) {
-            for (const std::wstring& line : result.logLines) PostLogLine(line, window, listBox);
-            RememberStamped(kind, result.logLines, settings.version, TheRunOutcome());
-            outcome.steps.push_back(StepOutcome{});
+            for (const std::wstring& line : result.logLines) PostRunLine(run, line);
+            outcome.anyStamped = true;
+            outcome.lastStamped = result.written;
             for (const std::wstring& warning : DescribeStampWarnings(path, result)) {
-                PostLogLine(warning, window, listBox);
-                outcome.warned = true;
+                PostRunLine(run, warning);
+                targetOutcome.warned = true;
             }
         } else {
-            PostLogLine(DescribeStampFailure(path, result), window, listBox);
-            outcome.steps.push_back(StepOutcome{StepOutcome::Failed, L"",
-                                                std::wstring(L"version not stamped (") + ShortReason(result.failure) + L")"});
+            PostRunLine(run, DescribeStampFailure(path, result));
+            step.result = StepOutcome::Failed;
+            step.detail = std::wstring(L"version not stamped (") + ShortReason(result.failure) + L")";
         }
+        step.ended = RunTimeNow();
+        targetOutcome.steps.push_back(std::move(step));
     }
     return 0;
 }

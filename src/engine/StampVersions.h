@@ -2,14 +2,16 @@
 // script or Visual Basic project file.
 #pragma once
 
-#include <windows.h>
+#include "engine/RunContext.h"
+#include "engine/RunJob.h"
+#include "engine/RunOutcome.h"
 
 namespace kw {
 
-// targets: ProjectIDs ending with 0. For each target posts "Versionating <file> ..." (or the
-// numbers being set), stamps the file with the run settings' action and numbers, then posts the
-// rules' " -> " lines, or one line saying why the file was not stamped, and notes the target's
-// outcome. Always 0: a target's failure never stops the step, and the worker ignores the result.
-int StampVersions(const int* targets, HWND window, HWND listBox);
+// For each of the job's targets posts "Versionating <file> ..." (or the numbers being set), stamps
+// the file with the job's action and numbers, then posts the rules' " -> " lines, or one line
+// saying why the file was not stamped, and notes the target's outcome; the numbers the last
+// stamped file holds go into the outcome. Always 0: a target's failure never stops the step.
+int StampVersions(const RunJob& job, const RunContext& run, RunOutcome& outcome);
 
 }  // namespace kw

@@ -1,7 +1,6 @@
 #include "package/PackageFormat.h"
 
-#include <climits>
-#include <cwctype>
+#include "win/Decimal.h"
 
 namespace kw {
 
@@ -20,25 +19,7 @@ bool RegistrableFromText(std::wstring_view text) {
 
 int ParseProjectId(std::wstring_view text) {
     if (text.size() > 19) text = text.substr(0, 19);
-    size_t i = 0;
-    while (i < text.size() && (text[i] == L' ' || text[i] == L'\t' || text[i] == L'\n' ||
-                               text[i] == L'\r' || text[i] == L'\v' || text[i] == L'\f')) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) {
-        negative = text[i] == L'-';
-        ++i;
-    }
-    long long value = 0;
-    for (; i < text.size() && text[i] >= L'0' && text[i] <= L'9'; ++i) {
-        value = value * 10 + (text[i] - L'0');
-        if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    if (value < INT_MIN) value = INT_MIN;
-    return static_cast<int>(value);
+    return ReadRuntimeInt32(text);
 }
 
 std::array<std::wstring, 4> SplitVersionText(std::wstring_view text) {

@@ -382,6 +382,7 @@ StampResult StampFile(const std::wstring& path, CompilerKind kind, ActionSet act
     version = working;
     result.partAbove16Bits = pass.report.wroteAbove16Bits;
     result.numberOutOfRange = pass.report.readOutOfRange;
+    result.written = pass.report.wroteVersion ? pass.report.written : working;
     return result;
 }
 

@@ -51,6 +51,9 @@ struct StampResult {
     // keeps 16 bits of each), or a number read from it was negative or too large for its part.
     bool partAbove16Bits = false;
     bool numberOutOfRange = false;
+    // The numbers the file's last rewritten version line now holds (a project file's revision as
+    // the third); the run's numbers when no line could be rewritten. Set for a stamped file.
+    VersionQuad written;
 
     bool Stamped() const { return failure == StampFailure::None; }
 };

@@ -1,5 +1,6 @@
 #include "version/VersionRules.h"
 
+#include "win/Decimal.h"
 #include "win/Text.h"
 
 #include <climits>
@@ -104,23 +105,12 @@ void ReadDecimal(std::basic_string_view<Unit> text, size_t pos, bool& negative, 
 
 template <typename Unit>
 std::uint32_t ReadUnsigned(std::basic_string_view<Unit> text, size_t pos) {
-    bool negative = false;
-    std::uint64_t magnitude = 0;
-    ReadDecimal(text, pos, negative, magnitude);
-    if (magnitude > UINT32_MAX) return UINT32_MAX;
-    std::uint32_t value = static_cast<std::uint32_t>(magnitude);
-    return negative ? 0u - value : value;
+    return ReadRuntimeUInt32(text, pos);
 }
 
 template <typename Unit>
 std::int32_t ReadSigned(std::basic_string_view<Unit> text, size_t pos) {
-    bool negative = false;
-    std::uint64_t magnitude = 0;
-    ReadDecimal(text, pos, negative, magnitude);
-    std::int64_t value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
-    if (value > INT32_MAX) return INT32_MAX;
-    if (value < INT32_MIN) return INT32_MIN;
-    return static_cast<std::int32_t>(value);
+    return ReadRuntimeInt32(text, pos);
 }
 
 // True when the number at pos is negative or larger than largest: it can't be read as it
@@ -267,8 +257,15 @@ std::wstring ResourceScriptRules(std::basic_string<Unit>& line, ActionSet action
     ResourceVersionMarker marker;
     if (!FindMarker(std::basic_string_view<Unit>(line), steps, marker)) return {};
     if (report) report->versionLine = true;
-    return RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions, version, steps,
-                        report);
+    const std::basic_string<Unit> before = report ? line : std::basic_string<Unit>();
+    std::wstring log = RewriteValue(line, marker.valueStart, marker.stringValue, marker.logIncrement, actions,
+                                    version, steps, report);
+    // A rewritten line holds the four numbers the rules last stored.
+    if (report && line != before) {
+        report->wroteVersion = true;
+        report->written = version;
+    }
+    return log;
 }
 
 template <typename Unit>
@@ -315,6 +312,8 @@ std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, 
         // A project file has three parts; the third of the run's numbers is its revision.
         ReplaceWithKey(line, words.revisionVer, version.build);
         if (version.build > kLargest16Bit) found.wroteAbove16Bits = true;
+        found.wroteVersion = true;
+        found.written = version;
         return {};
     }
     if (!increment) return {};
@@ -323,6 +322,9 @@ std::wstring ProjectFileRules(std::basic_string<Unit>& line, ActionSet actions, 
     // A negative result comes from a negative number or from the largest one wrapping.
     if (NumberOutOfRange(text, at, INT32_MAX) || next < 0) found.readOutOfRange = true;
     if (next > static_cast<std::int32_t>(kLargest16Bit)) found.wroteAbove16Bits = true;
+    // The file's major and minor as far as read, its new revision as the third number.
+    found.wroteVersion = true;
+    found.written = VersionQuad{version.major, version.minor, static_cast<std::uint32_t>(next), version.revision};
     line = words.revisionVer;
     AppendSigned(line, next);
     AppendAscii(line, "\r\n");
@@ -421,8 +423,8 @@ std::wstring ApplyVersionRules(CompilerKind kind, std::wstring& line, ActionSet 
     return {};
 }
 
-std::uint32_t ReadVersionNumber(std::string_view text, size_t pos) { return ReadUnsigned(text, pos); }
-std::uint32_t ReadVersionNumber(std::wstring_view text, size_t pos) { return ReadUnsigned(text, pos); }
+std::uint32_t ReadVersionLineNumber(std::string_view text, size_t pos) { return ReadUnsigned(text, pos); }
+std::uint32_t ReadVersionLineNumber(std::wstring_view text, size_t pos) { return ReadUnsigned(text, pos); }
 std::int32_t ReadSignedNumber(std::string_view text, size_t pos) { return ReadSigned(text, pos); }
 std::int32_t ReadSignedNumber(std::wstring_view text, size_t pos) { return ReadSigned(text, pos); }
 

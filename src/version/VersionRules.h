@@ -54,6 +54,10 @@ struct LineReport {
     bool versionLine = false;       // a version line of the kind (changed or not)
     bool wroteAbove16Bits = false;  // a version part now in the file is above 65535
     bool readOutOfRange = false;    // a number read was negative or too large for its part
+    // The numbers the last line rewritten with a version now holds (a project file's revision as
+    // the third, the fourth as the run's numbers have it); set with wroteVersion.
+    bool wroteVersion = false;
+    VersionQuad written;
 };
 
 // Recognises a resource-script version line by its first word, after any blanks and tabs:
@@ -107,13 +111,13 @@ constexpr bool IsVersionHint(Unit first, Unit second) {
     return first == 'V' && (second == 'E' || second == 'e');
 }
 
-// Reads a decimal number at pos the C runtime way: white space skipped, an optional sign, then
-// the digits up to the first other character; no digits gives 0.
+// Reads the number of a version line at pos the C runtime way (ReadRuntimeUInt32): white space
+// skipped, an optional sign, then the digits up to the first other character; no digits gives 0.
 // As an unsigned 32-bit version part: too large saturates at 4294967295, a minus sign negates
 // modulo 2^32 (as strtoul does).
-std::uint32_t ReadVersionNumber(std::string_view text, size_t pos);
-std::uint32_t ReadVersionNumber(std::wstring_view text, size_t pos);
-// As a signed 32-bit number: saturates at the signed limits (as atol does).
+std::uint32_t ReadVersionLineNumber(std::string_view text, size_t pos);
+std::uint32_t ReadVersionLineNumber(std::wstring_view text, size_t pos);
+// As a signed 32-bit number (ReadRuntimeInt32): saturates at the signed limits (as atol does).
 std::int32_t ReadSignedNumber(std::string_view text, size_t pos);
 std::int32_t ReadSignedNumber(std::wstring_view text, size_t pos);
 

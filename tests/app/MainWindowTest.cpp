@@ -8,7 +8,6 @@
 #include "app/WindowPlacement.h"
 #include "common/RunSupport.h"
 #include "engine/LogText.h"
-#include "engine/RunSettings.h"
 #include "resource.h"
 #include "win/Controls.h"
 #include "win/Handles.h"
@@ -24,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 
 using kw::ListView;
 using kwtest::FileExists;
@@ -288,18 +288,16 @@ TEST_F(MainWindowTest, StartRefusesNothingToDoReadsTheFieldsAsNumbersAndLocksThe
     for (int i = 0; i < 4; ++i) Control(IDC_MAJOR + i).SetText(texts[i]);
     Click(IDC_START);
     ASSERT_TRUE(window_->RunInProgress());
-    const kw::VersionQuad& numbers = kw::TheRunSettings().version;
-    EXPECT_EQ(std::to_string(numbers.major) + "." + std::to_string(numbers.minor) + "." +
-                  std::to_string(numbers.build) + "." + std::to_string(numbers.revision),
-              "12.7.0.4294967295");
-    // The worker reads the document: no package command until the run has finished.
+    // No package command until the run has finished.
     EXPECT_EQ(Enabled({IDC_START, IDC_STOP, IDC_OPEN_PACKAGE, IDC_NEW_PACKAGE, IDC_EDIT_PACKAGE}), "-E---");
     for (int id : {IDM_OPEN_PACKAGE, IDM_NEW_PACKAGE, IDM_EDIT_PACKAGE}) EXPECT_TRUE(Greyed(id)) << id;
     Click(IDC_ADD_ALL);
     EXPECT_FALSE(Control(IDC_START).Enabled());
 
     ASSERT_TRUE(PumpUntil([&] { return !window_->RunInProgress(); }));
-    EXPECT_EQ(window_->EventLogLines().front().rfind(L"Versionating", 0), 0u);
+    const std::wstring first = window_->EventLogLines().front();
+    EXPECT_EQ(first.rfind(L"Versionating", 0), 0u);
+    EXPECT_EQ(first.substr(first.size() - 21), L" -> 12.7.0.4294967295") << kwtest::Narrow(first);
     EXPECT_EQ(Enabled({IDC_START, IDC_STOP, IDC_OPEN_PACKAGE, IDC_NEW_PACKAGE, IDC_EDIT_PACKAGE}), "E-EEE");
     EXPECT_FALSE(Greyed(IDM_EDIT_PACKAGE));
 }
@@ -309,9 +307,69 @@ TEST_F(MainWindowTest, ATargetThePackageCantFindByNumberIsNamedAndCountedAsNotRu
     ASSERT_TRUE(RunAll({IDC_VERSION}));
     std::vector<std::wstring> lines = window_->EventLogLines();
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front(), L"Project 'Letters' has no usable ProjectID; it is not run.");
+    EXPECT_EQ(lines.front(), L"Project 'Letters' has no usable ProjectID (abc); it is not run.");
     EXPECT_NE(std::find(lines.begin(), lines.end(), L"Summary: 1 target, 0 succeeded, 0 failed, 1 not run."),
               lines.end());
+}
+
+// A version field's rule, over the number family's table of hard cases.
+TEST(VersionFields, AreReadAsSignedNumbersHandedOnAsTheir32BitPattern) {
+    const std::pair<const wchar_t*, std::uint32_t> cases[] = {
+        {L"", 0},  {L"   ", 0}, {L"  7", 7}, {L"+5", 5}, {L"-1", 4294967295u}, {L"007", 7}, {L"12abc", 12},
+        {L"x9", 0}, {L"2147483648", 2147483647u}, {L"-2147483649", 2147483648u}, {L"4294967296", 2147483647u},
+        {L"18446744073709551616", 2147483647u},
+        // Only 19 bytes are read: the 20th digit is never seen.
+        {L"0000000000000000001", 1}, {L"00000000000000000001", 0},
+    };
+    for (const auto& [text, number] : cases) {
+        EXPECT_EQ(kw::MainWindow::VersionFieldNumber(text), number) << kwtest::Narrow(text);
+    }
+}
+
+TEST_F(MainWindowTest, AStartWhoseSetUpFailsSaysWhyAndLeavesTheWindowUsable) {
+    Open(FivePackage());
+    const std::wstring missing = dir_.File(L"gone");
+    application_.SetTemporaryFolder(missing);
+    RunAll({IDC_VERSION}, false);
+    application_.SetTemporaryFolder(dir_.Path());
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0].text, L"The folder for temporary files " + missing + L" can't be used: it does not exist.");
+    prompt_.messages.clear();
+    window_->SetRunSetUp([](kw::PackageDocument&, const kw::RunChoices&, const kw::RunEnvironment&) -> kw::PreparedRun {
+        throw std::runtime_error("out of handles");
+    });
+    Click(IDC_START);
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0].text, L"The run could not be started.\n\nout of handles");
+    EXPECT_EQ(prompt_.messages[0].caption, L"Error");
+    EXPECT_FALSE(window_->RunInProgress());
+    EXPECT_EQ(Enabled({IDC_START, IDC_STOP, IDC_OPEN_PACKAGE}), "E-E");
+    window_->SetRunSetUp(kw::SetUpRun);
+    Click(IDC_START);
+    EXPECT_TRUE(window_->RunInProgress());
+    ASSERT_TRUE(PumpUntil([&] { return !window_->RunInProgress(); }));
+}
+
+// Both front ends set a run up the same way: a package with a repeated ProjectID shows the same
+// lines and summary in the window as in kilnworks-cli run.
+TEST_F(MainWindowTest, ARepeatedProjectIdShowsTheSameLinesAsTheConsole) {
+    std::vector<TestProject> projects = {{L"2", L"Calc", L"VC6", dir_.File(L"Calc")},
+                                         {L"1", L"Tool", L"VB6", dir_.File(L"Tool")},
+                                         {L"2", L"Twin", L"VC6", dir_.File(L"Twin")}};
+    kwtest::WriteProjects(projects);
+    const std::wstring package = Package(projects);
+    Open(package);
+    ASSERT_TRUE(RunAll({IDC_BUILD, IDC_DEBUG, IDC_VERSION}));
+    std::string shown;
+    for (const std::wstring& line : window_->EventLogLines()) shown += kw::ToUtf8(line) + "\r\n";
+    kwtest::Captured console = kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" run \"" +
+                                                   package + L"\" --debug --set-version 1.0.0.0");
+    EXPECT_EQ(console.exitCode, 4);
+    EXPECT_EQ(shown, console.out);
+    EXPECT_NE(shown.find("Project 'Twin' has no usable ProjectID (2, as an earlier project's); it is not run.\r\n"),
+              std::string::npos) << shown;
+    EXPECT_NE(shown.find("Summary: 3 targets, 2 succeeded, 0 failed, 1 not run.\r\n  Twin: no usable ProjectID\r\n"),
+              std::string::npos) << shown;
 }
 
 TEST_F(MainWindowTest, AutoIncrementFieldsShowWhatTheRunStamped) {
@@ -619,6 +677,27 @@ TEST_F(MainWindowTest, WithARegistryItCannotWriteTheWindowWorksTheSameAndJustFor
     Open();
     EXPECT_TRUE(window_->Recent().Paths().empty());
     EXPECT_TRUE(prompt_.messages.empty());
+}
+
+TEST_F(MainWindowTest, AWindowDestroyedDuringALongRunEndsTheBuildersTreeAndTheWorkerAtOnce) {
+    TestProject slow{L"1", L"Slow", L"VC6", dir_.File(L"Slow")};
+    slow.standIn = "hang=30000\nspawn=child.pid\n";
+    kwtest::WriteProjects({slow});
+    Open(Package({slow}));
+    RunAll({IDC_BUILD, IDC_DEBUG}, false);
+    ASSERT_TRUE(window_->RunInProgress());
+    const std::wstring pidFile = slow.folder + L"\\child.pid";
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(pidFile); }, 20000));
+    DWORD pid = std::wcstoul(kw::FromUtf8(ReadBytes(pidFile)).c_str(), nullptr, 10);
+
+    const DWORD start = GetTickCount();
+    window_.reset();
+    EXPECT_LT(GetTickCount() - start, 10000u) << "no waiting for the builder to end by itself";
+    EXPECT_EQ(CountProcesses(L"MSDEV.exe"), 0);
+    HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    EXPECT_TRUE(!child || WaitForSingleObject(child, 5000) == WAIT_OBJECT_0) << "the builder's child survived";
+    if (child) CloseHandle(child);
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"Slow p.kwp") << "the run's logs are gone";
 }
 
 BOOL CALLBACK FindMainWindow(HWND window, LPARAM found) {

@@ -6,7 +6,7 @@
 
 #include "cli/RunOptions.h"
 #include "common/RunSupport.h"
-#include "engine/BuildController.h"
+#include "engine/RunJob.h"
 #include "win/Text.h"
 
 using kwtest::TestProject;
@@ -69,7 +69,7 @@ TEST_F(RunCommandTest, PrintsTheEventLogAndTheSummary) {
 
 TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
     const wchar_t* names[][2] = {{L"3", L"Fails"}, {L"4", L"Crashes"}, {L"5", L"Plain"},
-                                 {L"0", L"Zero"},  {L"abc", L"Letters"}, {L"2", L"Twin"}, {L"6", L"Deep"},
+                                 {L"0", L"Zero"},  {L"abc", L"Letters"}, {L"1", L"Twin"}, {L"6", L"Deep"},
                                  {L"99999999999", L"Huge"}, {L"007", L"Padded"}};
     for (const auto& [id, name] : names) projects_.push_back(Project(id, name));
     projects_[2].standIn = "result=fail\n";
@@ -100,7 +100,7 @@ TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
         {L"--targets all --set-version 1.2.3.4 --debug", {}, 4,
          "Project 'Zero' has no usable ProjectID (0); it is not run.\r\n"
          "Project 'Letters' has no usable ProjectID (abc); it is not run.\r\n"
-         "Project 'Twin' has no usable ProjectID (2, as an earlier project's); it is not run.\r\n"
+         "Project 'Twin' has no usable ProjectID (1, as an earlier project's); it is not run.\r\n"
          "Project 'Huge' has no usable ProjectID (99999999999); it is not run.\r\n"
          "Project 'Padded' has no usable ProjectID (007); it is not run.\r\n"},
         {L"--targets 6 --debug", {}, 3, "its working folder is 300 characters long"},
@@ -209,13 +209,6 @@ TEST(RunOptions, ReadsEveryOptionAndRefusesTheRest) {
             << kwtest::Narrow(bad.empty() ? L"" : bad.back());
         EXPECT_EQ(problem.rfind(L"kilnworks-cli: ", 0), 0u);
     }
-}
-
-// The window's version fields are read the C runtime way.
-TEST(RunSetup, VersionFieldsAreReadTheRuntimeWay) {
-    const std::pair<const wchar_t*, std::uint32_t> numbers[] = {
-        {L"12abc", 12}, {L"", 0}, {L"  7", 7}, {L"-1", 4294967295u}, {L"+5", 5}, {L"x9", 0}};
-    for (const auto& [text, number] : numbers) EXPECT_EQ(kw::ReadVersionNumber(text), number) << kwtest::Narrow(text);
 }
 
 }  // namespace

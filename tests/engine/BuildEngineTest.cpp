@@ -5,6 +5,7 @@
 #include "common/RunSupport.h"
 #include "engine/BuildController.h"
 #include "engine/ProcessLauncher.h"
+#include "engine/RunSetup.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
 
@@ -19,42 +20,24 @@ namespace {
 using kwtest::TestProject;
 using Lines = std::vector<std::wstring>;
 
-TEST(BuildController, SettingsAndTheRefusal) {
-    PackageDocument document;
-    {
-        BuildController first(document, L"C:\\TEMP");
-        first.SetVersionAction(true, false, 1, 2, 3, 4);
-        wcscpy_s(TheRunSettings().VisualStudioFolder, L"C:\\VS");
+// The runner's seam to the system, failing on request.
+struct FaultyLauncher : ProcessLauncher {
+    int fault = 0;  // 1: no done event, 2: no runner thread, 3: throws
+    HANDLE CreateDoneEvent() override { return fault == 1 ? nullptr : ProcessLauncher::CreateDoneEvent(); }
+    HANDLE StartRunnerThread(ThreadProcedure procedure, void* argument) override {
+        return fault == 2 ? nullptr : ProcessLauncher::StartRunnerThread(procedure, argument);
     }
-    // A new controller resets folder and numbers; SetBuildActions replaces the whole set.
-    BuildController controller(document, L"D:\\TMP");
-    EXPECT_STREQ(TheRunSettings().temporaryFolder, L"D:\\TMP");
-    EXPECT_STREQ(TheRunSettings().VisualStudioFolder, L"<not installed>");
-    EXPECT_EQ(TheRunSettings().version.major, 0u);
-    controller.SetBuildActions(true, true, true, true);
-    controller.SetVersionAction(true, true, 0, 0, 0, 0);
-    EXPECT_EQ(TheRunSettings().actions, ActionDebug | ActionRelease | ActionRebuildAll | ActionClean | ActionAutoIncrement);
-
-    // Rebuild All or Clean without a build, and a disabled version action: nothing to do.
-    kwtest::RunReceiver receiver;
-    EventLogRef eventLog{receiver.ListBox()};
-    const int targets[] = {1, 0};
-    for (int mask = 0; mask < 4; ++mask) {
-        controller.SetBuildActions(false, false, (mask & 1) != 0, (mask & 2) != 0);
-        controller.SetVersionAction(false, true, 7, 8, 9, 10);
-        EXPECT_EQ(controller.StartRun(targets, receiver.Window(), &eventLog), kStartRefused) << mask;
+    BOOL StartProcess(wchar_t* commandLine, const wchar_t* folder, DWORD flags, PROCESS_INFORMATION& process) override {
+        if (fault == 3) throw std::bad_alloc();
+        return ProcessLauncher::StartProcess(commandLine, folder, flags, process);
     }
-    receiver.Pump();
-    EXPECT_TRUE(receiver.Pieces().empty());
-    EXPECT_EQ(receiver.Finished(), 0);
-}
+};
 
-// A package of stand-in projects in a scratch folder, run the way the main window starts a run.
+// A package of stand-in projects in a scratch folder, run the way both front ends start a run.
 // Project and temporary folders hold blanks and parentheses.
 class EngineRunTest : public ::testing::Test {
 protected:
     void SetUp() override { CreateDirectoryW(temporaryFolder_.c_str(), nullptr); }
-    void TearDown() override { TheRunSettings() = saved_; }
 
     TestProject Project(int id, const std::wstring& name, const std::wstring& compiler = L"VC6",
                         const std::string& standIn = "") {
@@ -62,21 +45,37 @@ protected:
                 "journal=" + ToUtf8(journal_) + "\n" + standIn};
     }
 
-    // Writes everything, opens the package and starts the run. StartRun's result.
+    // Writes everything, opens the package, sets the run up and starts it. StartRun's result.
     int Start(const std::vector<TestProject>& projects, std::vector<int> targets, int actions) {
         DeleteFileW(journal_.c_str());
         kwtest::WriteProjects(projects);
         kwtest::WritePackage(dir_.File(L"test.kwp"), projects);
         EXPECT_EQ(document_.OpenPackage(dir_.File(L"test.kwp")), 0);
-        targets_ = targets;
-        targets_.push_back(0);
         receiver_.Clear();
-        BuildController controller(document_, temporaryFolder_.c_str());
-        wcscpy_s(TheRunSettings().VisualStudioFolder, visualStudioFolder_.c_str());
-        controller.SetBuildActions(actions & ActionDebug, actions & ActionRelease, actions & ActionRebuildAll,
-                                   actions & ActionClean);
-        controller.SetVersionAction(actions & ActionSetVersion, false, 1, 2, 3, 4);
-        return controller.StartRun(targets_.data(), receiver_.Window(), &eventLog_);
+        PreparedRun prepared = SetUpRun(document_, Choices(targets, actions), Environment());
+        EXPECT_EQ(prepared.refusal, RunRefusal::None) << ToUtf8(prepared.message);
+        controller_ = std::make_unique<BuildController>(&launcher_);
+        return controller_->StartRun(std::move(prepared.job), receiver_.Window(), receiver_.ListBox());
+    }
+
+    RunChoices Choices(std::vector<int> targets, int actions) const {
+        RunChoices choices;
+        choices.targets = std::move(targets);
+        choices.debug = actions & ActionDebug;
+        choices.release = actions & ActionRelease;
+        choices.rebuildAll = actions & ActionRebuildAll;
+        choices.clean = actions & ActionClean;
+        choices.version = actions & (ActionSetVersion | ActionAutoIncrement);
+        choices.autoIncrement = actions & ActionAutoIncrement;
+        choices.numbers = VersionQuad{1, 2, 3, 4};
+        choices.builderTimeoutSeconds = timeoutSeconds_;
+        return choices;
+    }
+    RunEnvironment Environment() const {
+        RunEnvironment environment;
+        environment.temporaryFolder = temporaryFolder_;
+        environment.visualStudioFolder = visualStudioFolder_;
+        return environment;
     }
 
     // ... and runs it to its end.
@@ -86,8 +85,10 @@ protected:
         receiver_.Pump();
         EXPECT_EQ(receiver_.Finished(), 1);
         EXPECT_FALSE(receiver_.ForeignListBox());
+        EXPECT_TRUE(controller_->WaitForEnd(10000));
         EXPECT_EQ(kwtest::ListFolder(temporaryFolder_), L"") << "every log and side copy is gone";
     }
+    const RunOutcome& Outcome() const { return controller_->Outcome(); }
 
     bool Shows(const std::wstring& line) const {
         return std::count(receiver_.Lines().begin(), receiver_.Lines().end(), line) > 0;
@@ -120,12 +121,104 @@ protected:
     std::wstring journal_ = dir_.File(L"journal.txt");
     PackageDocument document_;
     kwtest::RunReceiver receiver_;
-    EventLogRef eventLog_{receiver_.ListBox()};
-    std::vector<int> targets_;
     std::wstring visualStudioFolder_ = kwtest::StandInVisualStudioFolder();
     const std::wstring msdev_ = visualStudioFolder_ + L"\\MSDEV98\\Bin\\MSDEV";
-    const RunSettings saved_ = TheRunSettings();
+    DWORD timeoutSeconds_ = 0;
+    FaultyLauncher launcher_;
+    std::unique_ptr<BuildController> controller_;
 };
+
+TEST_F(EngineRunTest, SetUpCopiesTheChoicesNamesWhatItLeavesOutOrRefuses) {
+    std::vector<TestProject> projects = {Project(2, L"Calc"), Project(1, L"Tool", L"VB6"), Project(2, L"Twin")};
+    projects.push_back(Project(0, L"Letters"));
+    projects.back().id = L"abc";
+    kwtest::WriteProjects(projects);
+    kwtest::WritePackage(dir_.File(L"test.kwp"), projects);
+    ASSERT_EQ(document_.OpenPackage(dir_.File(L"test.kwp")), 0);
+
+    PreparedRun prepared = SetUpRun(document_, Choices({2, 1, 2}, ActionDebug | ActionRebuildAll), Environment());
+    ASSERT_EQ(prepared.refusal, RunRefusal::None);
+    const RunJob& job = prepared.job;
+    EXPECT_EQ(job.actions, ActionDebug | ActionRebuildAll);
+    EXPECT_EQ(job.version.major, 0u) << "no version action, no numbers";
+    ASSERT_EQ(job.targets.size(), 2u);
+    EXPECT_EQ(job.targets[0].record.name + L" " + job.targets[1].record.name, L"Tool Calc");
+    EXPECT_EQ(job.targets[1].resourceFile, projects[0].folder + L"\\Calc.rc");
+    EXPECT_EQ(job.setupLines, Lines{L"Project 'Twin' has no usable ProjectID (2, as an earlier project's); it is not run."});
+    EXPECT_EQ(job.visualStudioFolder, visualStudioFolder_);
+
+    const std::wstring missing = dir_.File(L"missing");
+    const struct {
+        std::vector<int> targets;
+        int actions;
+        std::wstring temporaryFolder;
+        RunRefusal refusal;
+        std::wstring message;
+        int exitCode;
+    } refusals[] = {
+        {{9, 1}, ActionDebug, temporaryFolder_, RunRefusal::UnknownTarget, L"Unknown target: 9", kExitUsage},
+        {{1}, ActionRebuildAll | ActionClean, temporaryFolder_, RunRefusal::NothingToDo,
+         L"No action was selected for execution.", kExitUsage},
+        {{1}, ActionDebug, missing, RunRefusal::Unusable,
+         L"The folder for temporary files " + missing + L" can't be used: it does not exist.", kExitUnusable},
+    };
+    for (const auto& r : refusals) {
+        RunEnvironment environment = Environment();
+        environment.temporaryFolder = r.temporaryFolder;
+        PreparedRun refused = SetUpRun(document_, Choices(r.targets, r.actions), environment);
+        EXPECT_EQ(refused.refusal, r.refusal) << ToUtf8(r.message);
+        EXPECT_EQ(refused.message, r.message);
+        EXPECT_EQ(refused.ExitCode(), r.exitCode);
+        EXPECT_TRUE(refused.job.targets.empty());
+    }
+}
+
+TEST_F(EngineRunTest, RunsCanNotInterfere) {
+    std::vector<TestProject> projects = {Project(1, L"Slow", L"VC6", "hang=1500\n"), Project(2, L"Calc")};
+    ASSERT_EQ(Start(projects, {1}, ActionDebug), 0);
+    // A second start of the same controller is refused and leaves the running job alone.
+    PreparedRun other = SetUpRun(document_, Choices({2}, ActionRelease | ActionClean), Environment());
+    EXPECT_EQ(controller_->StartRun(std::move(other.job), receiver_.Window(), receiver_.ListBox()), kStartFailed);
+    // Another controller, made and run meanwhile, and the package closed under both: each run has
+    // its own copy of everything.
+    kwtest::RunReceiver otherReceiver;
+    {
+        BuildController second;
+        PreparedRun stamp = SetUpRun(document_, Choices({2}, ActionSetVersion), Environment());
+        document_.ClosePackage();
+        ASSERT_EQ(second.StartRun(std::move(stamp.job), otherReceiver.Window(), otherReceiver.ListBox()), 0);
+        ASSERT_TRUE(otherReceiver.PumpUntilFinished());
+    }
+    EXPECT_EQ(otherReceiver.Lines().back(), L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.");
+    ASSERT_TRUE(receiver_.PumpUntilFinished());
+    EXPECT_TRUE(controller_->WaitForEnd(10000));
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Slow - Win32 Debug"}));
+    EXPECT_EQ(Summary(), Lines{L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run."});
+    EXPECT_EQ(receiver_.Lines().front().rfind(L"------", 0), 0u) << "no line of the other run";
+    const StepOutcome& step = Outcome().targets.at(0).steps.at(0);
+    EXPECT_GT(step.ended, step.started);
+    EXPECT_NE(kwtest::ReadBytes(projects[1].folder + L"\\Calc.rc").find("FILEVERSION 1,2,3,4"), std::string::npos);
+}
+
+TEST_F(EngineRunTest, ARunWhoseEndCanNotBePostedStillEnds) {
+    HWND gone = nullptr;
+    {
+        kwtest::RunReceiver receiver;
+        gone = receiver.Window();
+    }
+    std::vector<TestProject> projects = {Project(1, L"Calc")};
+    kwtest::WriteProjects(projects);
+    kwtest::WritePackage(dir_.File(L"test.kwp"), projects);
+    ASSERT_EQ(document_.OpenPackage(dir_.File(L"test.kwp")), 0);
+    BuildController controller;
+    ASSERT_EQ(controller.StartRun(SetUpRun(document_, Choices({1}, ActionDebug), Environment()).job, gone, nullptr), 0);
+    // The front end's watch: the worker has ended and said so to nobody.
+    for (int i = 0; i < 400 && !controller.EndedUnannounced(); ++i) Sleep(50);
+    EXPECT_TRUE(controller.EndedUnannounced());
+    ASSERT_TRUE(controller.WaitForEnd(0));
+    EXPECT_EQ(controller.Outcome().ExitCode(), kExitSucceeded);
+    EXPECT_EQ(kwtest::ListFolder(temporaryFolder_), L"");
+}
 
 TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     std::vector<TestProject> projects = {Project(1, L"Tool", L"VB6"), Project(2, L"Calc"), Project(3, L"MathLib")};
@@ -136,7 +229,7 @@ TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     EXPECT_TRUE(kwtest::FileExists(projects[1].folder + L"\\Debug\\Calc.exe"));
     EXPECT_TRUE(kwtest::FileExists(projects[2].folder + L"\\Release\\MathLib.exe"));
     EXPECT_TRUE(kwtest::FileExists(projects[0].folder + L"\\Tool.exe"));
-    EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitSucceeded);
+    EXPECT_EQ(Outcome().ExitCode(), kExitSucceeded);
 
     // Clean comes last, Rebuild All only reaches the IDE; version and clean alone run no build.
     Run({projects[1], projects[0]}, {2, 1}, ActionRelease | ActionRebuildAll | ActionClean);
@@ -167,7 +260,7 @@ TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
                                 L"  P1 (Win32 Debug): 1 error(s), 0 warning(s)",
                                 L"  P2 (Win32 Debug): crashed (exception 0xC0000005)",
                                 L"  P3 (Win32 Debug): exit code 259", L"  P4 (Win32 Debug): exit code 3"}));
-    EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitFailed);
+    EXPECT_EQ(Outcome().ExitCode(), kExitFailed);
 }
 
 TEST_F(EngineRunTest, BuildersThatCanNotStartSayWhy) {
@@ -188,7 +281,7 @@ TEST_F(EngineRunTest, BuildersThatCanNotStartSayWhy) {
                      L"Summary: 3 targets, 0 succeeded, 3 failed, 0 not run.",
                      L"  Calc (Win32 Debug): could not start the IDE", L"  Tool: could not start the compiler",
                      L"  Other: could not start the compiler"}));
-    EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitNotStarted);
+    EXPECT_EQ(Outcome().ExitCode(), kExitNotStarted);
 }
 
 TEST_F(EngineRunTest, TheBasicStepEndsAtAProjectWithoutFolder) {
@@ -196,10 +289,10 @@ TEST_F(EngineRunTest, TheBasicStepEndsAtAProjectWithoutFolder) {
                                          Project(3, L"Three", L"VB6"), Project(4, L"Calc")};
     kwtest::WriteProjects(projects);
     projects[1].folder.clear();
-    Run(projects, {1, 2, 3, 5, 4}, ActionDebug);
+    Run(projects, {1, 2, 3, 4}, ActionDebug);
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc - Win32 Debug", L"vb6 One.vbp"}));
-    EXPECT_EQ(Summary(), (Lines{L"Summary: 5 targets, 2 succeeded, 1 failed, 2 not run.", L"  Two: no name or source folder",
-                                L"  Three: not built: the Visual Basic builds ended early", L"  Project 5: not run"}));
+    EXPECT_EQ(Summary(), (Lines{L"Summary: 4 targets, 2 succeeded, 1 failed, 1 not run.", L"  Two: no name or source folder",
+                                L"  Three: not built: the Visual Basic builds ended early"}));
 }
 
 TEST_F(EngineRunTest, FloodedLogIsDeliveredWhole) {
@@ -232,8 +325,8 @@ TEST_F(EngineRunTest, StopEndsTheBuildersTreeAndTheRun) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         receiver_.Pump();
     }
-    BuildController::StopRun();
-    BuildController::StopRun();  // twice changes nothing
+    controller_->StopRun();
+    controller_->StopRun();  // twice changes nothing
     ASSERT_TRUE(receiver_.PumpUntilFinished());
     receiver_.Pump();
     EXPECT_EQ(receiver_.Finished(), 1);
@@ -246,33 +339,20 @@ TEST_F(EngineRunTest, StopEndsTheBuildersTreeAndTheRun) {
     EXPECT_EQ(Summary(), (Lines{L"Summary: 2 targets, 0 succeeded, 0 failed, 2 not run.", L"  Slow (Win32 Debug): stopped",
                                 L"  Later: not run"}));
     EXPECT_EQ(receiver_.Lines()[receiver_.Lines().size() - 4], L"Run stopped.");
-    EXPECT_EQ(BuildController::LastOutcome().ExitCode(), kExitStopped);
-    BuildController::StopRun();  // no run: nothing happens
+    EXPECT_TRUE(controller_->WaitForEnd(10000));
+    EXPECT_EQ(Outcome().ExitCode(), kExitStopped);
+    controller_->StopRun();  // no run: nothing happens
 }
 
 TEST_F(EngineRunTest, TimeOutFailsTheTargetAndTheRunGoesOn) {
-    TheRunSettings().builderTimeoutSeconds = 1;
+    timeoutSeconds_ = 1;
     Run({Project(1, L"Slow", L"VC6", "hang=60000\n"), Project(2, L"Fine")}, {1, 2}, ActionDebug);
     EXPECT_TRUE(Shows(msdev_ + L" timed out after 1 s and was stopped."));
     EXPECT_EQ(Summary(), (Lines{L"Summary: 2 targets, 1 succeeded, 1 failed, 0 not run.", L"  Slow (Win32 Debug): timed out"}));
 }
 
-// The runner's seam to the system, failing on request.
-struct FaultyLauncher : ProcessLauncher {
-    int fault = 0;  // 1: no done event, 2: no runner thread, 3: throws
-    HANDLE CreateDoneEvent() override { return fault == 1 ? nullptr : ProcessLauncher::CreateDoneEvent(); }
-    HANDLE StartRunnerThread(ThreadProcedure procedure, void* argument) override {
-        return fault == 2 ? nullptr : ProcessLauncher::StartRunnerThread(procedure, argument);
-    }
-    BOOL StartProcess(wchar_t* commandLine, const wchar_t* folder, DWORD flags, PROCESS_INFORMATION& process) override {
-        if (fault == 3) throw std::bad_alloc();
-        return ProcessLauncher::StartProcess(commandLine, folder, flags, process);
-    }
-};
-
 TEST_F(EngineRunTest, SeamFailuresNeitherHangNorPass) {
-    FaultyLauncher launcher;
-    TheRunSettings().launcher = &launcher;
+    FaultyLauncher& launcher = launcher_;
     // Without event or thread the builder runs on the worker's thread; a runner that fails ends its step.
     for (launcher.fault = 1; launcher.fault <= 2; ++launcher.fault) {
         Run({Project(1, L"Calc")}, {1}, ActionDebug);

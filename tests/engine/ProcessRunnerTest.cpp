@@ -29,7 +29,10 @@ TEST(ReadLogText, PostsInPiecesOf2048BytesWhileAnyoneReceives) {
     {
         RunReceiver receiver;
         gone = receiver.Window();
-        auto read = [&] { ReadNewLogText(log, position, receiver.Window(), receiver.ListBox()); };
+        RunContext run;
+        run.window = receiver.Window();
+        run.listBox = receiver.ListBox();
+        auto read = [&] { ReadNewLogText(log, position, run); };
         read();  // no log yet
         kwtest::WriteBytes(log, "Compiling...\r\nCa");
         read();
@@ -50,7 +53,9 @@ TEST(ReadLogText, PostsInPiecesOf2048BytesWhileAnyoneReceives) {
     EXPECT_TRUE(kwtest::FileExists(log));
     // Nobody to receive: the rest is dropped, nothing stays behind.
     position = 0;
-    ReadRemainingLogText(log, position, gone, nullptr);
+    RunContext nobody;
+    nobody.window = gone;
+    ReadRemainingLogText(log, position, nobody);
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 
@@ -67,8 +72,10 @@ protected:
     void Run(const std::wstring& commandLine, const std::wstring& workingFolder = {}) {
         kwtest::WriteProjects({project_});
         receiver_.Clear();
-        RunBuilder(commandLine, workingFolder.empty() ? project_.folder : workingFolder, logPath_, receiver_.Window(),
-                   receiver_.ListBox());
+        RunContext run;
+        run.window = receiver_.Window();
+        run.listBox = receiver_.ListBox();
+        RunBuilder(run, commandLine, workingFolder.empty() ? project_.folder : workingFolder, logPath_);
         receiver_.Pump();
     }
 

@@ -1,10 +1,8 @@
-// The stamping step as the worker runs it: a package, its targets, the run settings, the lines
-// that reach the event log and the outcome each target gets.
+// The stamping step as the worker runs it: a job's targets, as a package gave them, the lines that
+// reach the event log and the outcome each target gets.
 #include <gtest/gtest.h>
 
 #include "common/RunSupport.h"
-#include "engine/RunControl.h"
-#include "engine/RunSettings.h"
 #include "engine/StampVersions.h"
 #include "package/PackageDocument.h"
 #include "win/Text.h"
@@ -37,18 +35,26 @@ protected:
             WriteBytes(dir_.File(script), kScript);
         }
         WriteBytes(vbp_, "Type=Exe\r\nMajorVer=1\r\nMinorVer=0\r\nRevisionVer=12\r\nName=\"Tool\"\r\n");
-        saved_ = TheRunSettings();
-        TheRunSettings().document = &document_;
     }
-    void TearDown() override { TheRunSettings() = saved_; }
 
-    Lines Run(std::vector<int> targets, ActionSet actions, VersionQuad version = {}) {
-        targets.push_back(0);
-        TheRunSettings().actions = actions;
-        TheRunSettings().version = version;
-        TheRunOutcome() = RunOutcome{};
+    // The targets as the set-up snapshots them (a ProjectID the package lacks gives empty fields).
+    Lines Run(const std::vector<int>& targets, ActionSet actions, VersionQuad version = {}) {
+        RunJob job;
+        job.actions = actions;
+        job.version = version;
+        for (int id : targets) {
+            RunTarget target;
+            target.projectId = id;
+            document_.GetProjectSettings(id, target.record);
+            document_.GetProjectResourceFile(id, target.resourceKind, target.resourceFile);
+            job.targets.push_back(target);
+        }
+        outcome_ = RunOutcome{};
         receiver_.Clear();
-        EXPECT_EQ(StampVersions(targets.data(), receiver_.Window(), receiver_.ListBox()), 0);
+        RunContext run;
+        run.window = receiver_.Window();
+        run.listBox = receiver_.ListBox();
+        EXPECT_EQ(StampVersions(job, run, outcome_), 0);
         receiver_.Pump();
         EXPECT_FALSE(receiver_.ForeignListBox());
         return receiver_.Lines();
@@ -59,7 +65,7 @@ protected:
     const std::wstring rc_ = dir_.File(L"Calc.rc"), vbp_ = dir_.File(L"Tool.vbp");
     PackageDocument document_;
     kwtest::RunReceiver receiver_;
-    RunSettings saved_;
+    RunOutcome outcome_;
 };
 
 TEST_F(StampVersionsTest, SetLogsTheNumbersOncePerTargetAndWarnsAbove16Bits) {
@@ -72,8 +78,16 @@ TEST_F(StampVersionsTest, SetLogsTheNumbersOncePerTargetAndWarnsAbove16Bits) {
                      L"keeps only 16 bits of each part."}));
     EXPECT_NE(ReadBytes(rc_).find(" FILEVERSION 70000,1,0,7\r\n PRODUCTVERSION 70000,1,0,7\r\n"), std::string::npos);
     EXPECT_EQ(ReadBytes(vbp_), "Type=Exe\r\nMajorVer=70000\r\nMinorVer=1\r\nRevisionVer=0\r\nName=\"Tool\"\r\n");
-    EXPECT_TRUE(TheRunOutcome().targets.at(0).warned && TheRunOutcome().targets.at(1).warned);
-    EXPECT_EQ(TheRunOutcome().ExitCode(), kExitSucceeded);
+    EXPECT_TRUE(outcome_.targets.at(0).warned && outcome_.targets.at(1).warned);
+    EXPECT_EQ(outcome_.ExitCode(), kExitSucceeded);
+
+    // The numbers the last stamped file holds come back with the outcome: a script's four, a
+    // project file's three with the run's fourth.
+    auto quad = [](const VersionQuad& v) { return FormatW(L"%u.%u.%u.%u", v.major, v.minor, v.build, v.revision); };
+    Run({2, 1}, ActionAutoIncrement);
+    EXPECT_EQ(quad(outcome_.lastStamped), L"70000.1.1.7");
+    Run({1, 2}, ActionAutoIncrement, VersionQuad{0, 0, 0, 9});
+    EXPECT_EQ(quad(outcome_.lastStamped), L"70000.1.2.7");  // the script before it read 7
 }
 
 TEST_F(StampVersionsTest, FailedTargetsSayWhyKeepEveryByteAndFailTheirStep) {
@@ -113,14 +127,14 @@ TEST_F(StampVersionsTest, FailedTargetsSayWhyKeepEveryByteAndFailTheirStep) {
     EXPECT_EQ(ReadBytes(held) + ReadBytes(kept), std::string(kScript) + kScript);
     EXPECT_EQ(kwtest::ListFolder(dir_.Path()),
               L"Calc.rc Held.rc Kept.rc Kept.rc.new Odd.rc Other.vbp Tool.vbp suite.kwp");
-    Lines summary = TheRunOutcome().SummaryLines();
+    Lines summary = outcome_.SummaryLines();
     EXPECT_EQ(Lines(summary.begin() + 1, summary.end()),
               (Lines{L"  Gone: version not stamped (file missing)", L"  Tool: version not stamped (read-only)",
                      L"  Odd: version not stamped (unknown project kind)",
                      L"  Project 99: version not stamped (no resource file named)",
                      L"  Other: version not stamped (no version line)", L"  Held: version not stamped (in use)",
                      L"  Kept: version not stamped (.new file exists)"}));
-    EXPECT_EQ(TheRunOutcome().ExitCode(), kExitFailed);
+    EXPECT_EQ(outcome_.ExitCode(), kExitFailed);
     SetFileAttributesW(tool.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

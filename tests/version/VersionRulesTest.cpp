@@ -130,15 +130,3 @@ TEST(VersionRules, EachLineOnItsOwn) {
         }
     }
 }
-
-// (Revisions read, saturated and wrapped are in the table above.)
-TEST(VersionNumbers, ReadTheRuntimeWay) {
-    EXPECT_EQ(ReadVersionNumber(std::string_view("  42x"), 0), 42u);
-    EXPECT_EQ(ReadVersionNumber(std::string_view("\t+7,"), 0), 7u);
-    EXPECT_EQ(ReadVersionNumber(std::string_view("x1"), 0), 0u);
-    EXPECT_EQ(ReadVersionNumber(std::string_view("12"), 5), 0u);
-    EXPECT_EQ(ReadVersionNumber(std::string_view("99999999999999999999999"), 0), 4294967295u);
-    EXPECT_EQ(ReadVersionNumber(std::string_view("-1"), 0), 4294967295u);
-    EXPECT_EQ(ReadVersionNumber(std::wstring_view(L" 17"), 0), 17u);
-    EXPECT_EQ(ReadSignedNumber(std::string_view("-99999999999"), 0), INT32_MIN);
-}

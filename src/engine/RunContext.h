@@ -1,0 +1,24 @@
+// What the threads of one run share, fixed while it runs: where its text goes, how it is stopped
+// and where its builders are kept. The BuildController owns the handles and outlives every thread
+// that reads them; the worker and the runners only read.
+#pragma once
+
+#include "engine/ProcessLauncher.h"
+
+#include <windows.h>
+
+namespace kw {
+
+struct RunContext {
+    HWND window = nullptr;        // receiver of WM_LOG_TEXT and WM_RUN_FINISHED
+    HWND listBox = nullptr;       // named in every LogText
+    HANDLE stopEvent = nullptr;   // manual reset: set once the run is to stop
+    HANDLE jobObject = nullptr;   // every builder of the run goes in; null when none could be made
+    ProcessLauncher* launcher = nullptr;  // null: the system's
+    DWORD builderTimeoutMs = 0;   // 0: no limit
+
+    bool StopRequested() const { return stopEvent && WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0; }
+    ProcessLauncher& Launcher() const { return launcher ? *launcher : SystemProcessLauncher(); }
+};
+
+}  // namespace kw

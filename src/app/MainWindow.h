@@ -3,6 +3,7 @@
 // editor and every run use by reference, and the blocks a run borrows until WM_RUN_FINISHED.
 #pragma once
 
+#include "app/EventLogView.h"
 #include "controls/EmptyAwareListView.h"
 #include "engine/BuildController.h"
 #include "engine/LogReceiver.h"
@@ -71,6 +72,7 @@ public:
     // A save dialog, then the lines as UTF-8 with a byte-order mark, replacing the file in one
     // step. False when cancelled or failed (the failure is shown).
     bool SaveLogAs();
+    EventLogView& EventLog() { return eventLog_; }
 
 protected:
     bool OnInitDialog() override;
@@ -125,6 +127,7 @@ private:
     std::wstring hintText_;
     HICON windowIcon_ = nullptr;
 
+    EventLogView eventLog_;
     LogReceiver receiver_;
     int lastAppended_ = -1;
     HWND appendedTo_ = nullptr;

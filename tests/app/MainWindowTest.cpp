@@ -634,7 +634,9 @@ TEST(MainWindowProcessTest, RunsTheChosenBuildsAndShowsTheBuildersLines) {
 
 // Photographs for scripts/screenshot.sh, which runs it by name: the script and this driver meet in
 // the folder KW_SHOT_DIR. The driver opens KW_SHOT_PACKAGE, says "ready-1", waits for "taken-1",
-// performs a run, says "ready-2", waits for "taken-2" and closes the window.
+// performs a run, says "ready-2", waits for "taken-2" and closes the window. With KW_SHOT_ERRORS
+// set, the run builds Debug only and the window grows so the whole log shows, its first error
+// selected.
 TEST(MainWindowProcessTest, DISABLED_Screenshots) {
     wchar_t folder[MAX_PATH] = {}, package[MAX_PATH] = {};
     ASSERT_TRUE(GetEnvironmentVariableW(L"KW_SHOT_DIR", folder, MAX_PATH) &&
@@ -646,7 +648,16 @@ TEST(MainWindowProcessTest, DISABLED_Screenshots) {
     };
     EXPECT_TRUE(DriveProgram(package, [&](HWND window) {
         ASSERT_TRUE(stage(L"ready-1", L"taken-1"));
-        ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG, IDC_RELEASE, IDC_VERSION, IDC_AUTO_INCREMENT}));
+        if (GetEnvironmentVariableW(L"KW_SHOT_ERRORS", nullptr, 0) == 0) {
+            ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG, IDC_RELEASE, IDC_VERSION, IDC_AUTO_INCREMENT}));
+        } else {
+            ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG}));
+            RECT frame;
+            GetWindowRect(window, &frame);
+            SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 160, frame.bottom - frame.top + 240,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            SendMessageW(GetDlgItem(window, IDC_EVENT_LOG), WM_KEYDOWN, VK_F8, 0);
+        }
         ASSERT_TRUE(stage(L"ready-2", L"taken-2"));
     }));
 }

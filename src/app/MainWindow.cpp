@@ -613,8 +613,8 @@ void MainWindow::ShowLogMenu(LPARAM position) {
     if (command == IDM_COPY_ALL_LINES) CopyAllLines();
     if (command == IDM_SAVE_LOG_AS) SaveLogAs();
     if (command == IDM_NEXT_ERROR || command == IDM_PREVIOUS_ERROR) {
-        // So that F8 goes on from there.
-        SetFocus(eventLog_.Handle());
+        // So that F8 goes on from there; the dialog's way, so the default button stays right.
+        SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(eventLog_.Handle()), TRUE);
         eventLog_.GoToError(command == IDM_NEXT_ERROR);
     }
 }

@@ -130,6 +130,12 @@
 #define IDS_DROP_ONE_PACKAGE        441
 #define IDS_DROP_DURING_RUN         442
 
+// The event log's error lines: moving between them, opening the file one names
+#define IDM_NEXT_ERROR              1800
+#define IDM_PREVIOUS_ERROR          1801
+#define IDS_ERR_OPEN_SOURCE         1802
+#define IDS_NO_PROGRAM_FOR_FILE     1803
+
 // ---- end of main window --------------------------------------------------------------------
 
 

@@ -68,6 +68,7 @@ bool MainWindow::OnInitDialog() {
     receiver_.Attach(window);
     packageList_.Attach(window, IDC_PACKAGE_LIST);
     targetList_.Attach(window, IDC_TARGET_LIST);
+    eventLog_.Attach(Item(IDC_EVENT_LOG));
 
     HMENU systemMenu = GetSystemMenu(window, FALSE);
     std::wstring about = LoadResourceString(IDS_ABOUTBOX);
@@ -171,6 +172,9 @@ bool MainWindow::OnCommand(int id, int code, HWND control) {
     case IDC_NEW_PACKAGE:
     case IDM_NEW_PACKAGE: OnNewPackage(); return true;
     case IDM_ABOUT: ShowAbout(); return true;
+    case IDC_EVENT_LOG:
+        if (code == LBN_DBLCLK) eventLog_.OpenSource(static_cast<int>(ListBox(control).Send(LB_GETCURSEL)), Handle());
+        return true;
     case IDC_EXIT:
     case IDM_EXIT_PROGRAM:
     case IDCANCEL: RequestExit(false); return true;
@@ -224,6 +228,15 @@ bool MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         return true;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(windowIcon_);
+        return true;
+    case WM_DRAWITEM:
+        if (wParam != IDC_EVENT_LOG) return false;
+        eventLog_.Draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        result = TRUE;
+        return true;
+    case WM_VKEYTOITEM:
+        if (reinterpret_cast<HWND>(lParam) != eventLog_.Handle()) return false;
+        result = eventLog_.OnKey(wParam);
         return true;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) != Item(IDC_EVENT_LOG)) return false;
@@ -611,11 +624,20 @@ void MainWindow::ShowLogMenu(LPARAM position) {
         GetWindowRect(Item(IDC_EVENT_LOG), &rect);
         at = {rect.left + 4, rect.top + 4};
     }
+    if (!eventLog_.AnyErrors()) {
+        EnableMenuItem(menu, IDM_NEXT_ERROR, MF_BYCOMMAND | MF_GRAYED);
+        EnableMenuItem(menu, IDM_PREVIOUS_ERROR, MF_BYCOMMAND | MF_GRAYED);
+    }
     UINT command = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, at.x, at.y, 0,
                                   Handle(), nullptr);
     DestroyMenu(menu);
     if (command == IDM_COPY_ALL_LINES) CopyAllLines();
     if (command == IDM_SAVE_LOG_AS) SaveLogAs();
+    if (command == IDM_NEXT_ERROR || command == IDM_PREVIOUS_ERROR) {
+        // So that F8 goes on from there; the dialog's way, so the default button stays right.
+        SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(eventLog_.Handle()), TRUE);
+        eventLog_.GoToError(command == IDM_NEXT_ERROR);
+    }
 }
 
 // ---- packages ------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "app/RecentPackages.h"
 #include "app/SettingsStore.h"
+#include "app/EventLogView.h"
 #include "controls/EmptyAwareListView.h"
 #include "engine/BuildController.h"
 #include "engine/LogReceiver.h"
@@ -95,6 +96,7 @@ public:
     // A save dialog, then the lines as UTF-8 with a byte-order mark, replacing the file in one
     // step. False when cancelled or failed (the failure is shown).
     bool SaveLogAs();
+    EventLogView& EventLog() { return eventLog_; }
 
 protected:
     bool OnInitDialog() override;
@@ -152,6 +154,7 @@ private:
     std::wstring hintText_;
     HICON windowIcon_ = nullptr;
 
+    EventLogView eventLog_;
     LogReceiver receiver_;
     int lastAppended_ = -1;
     HWND appendedTo_ = nullptr;

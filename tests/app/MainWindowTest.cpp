@@ -17,6 +17,7 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <shlobj.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <stdexcept>
+#include <set>
 
 using kw::ListView;
 using kwtest::FileExists;
@@ -436,6 +438,99 @@ TEST_F(MainWindowTest, EventLogScrollsForBuilderTextCopiesAndSavesItsLines) {
     EXPECT_EQ(kwtest::ListFolder(dir_.Path()).find(L"kwtmp"), std::wstring::npos);
 }
 
+// Answers ShellOpen with `answer` and remembers what it was asked to open.
+struct ScriptedShell : kw::LinkShell {
+    int ShellOpen(const std::wstring& address, int) override {
+        opened.push_back(address);
+        return answer;
+    }
+    bool ReadClassesRootDefault(const std::wstring&, std::wstring&) override { return false; }
+    int Exec(const std::wstring&, int) override { return 0; }
+    int answer = 42;
+    std::vector<std::wstring> opened;
+};
+
+TEST_F(MainWindowTest, ErrorLinesStandOutCanBeSteppedThroughAndOpenTheirFiles) {
+    using S = kw::LogLineStyle;
+    const std::pair<const wchar_t*, S> lines[] = {
+        {L"--------------------Configuration: Calc - Win32 Debug--------------------", S::Plain},
+        {L"C:\\Src\\Calc\\Calc.cpp(12) : error C2065: 'undeclaredValue' : undeclared identifier", S::Error},
+        {L"C:\\Src\\Calc\\Calc.cpp(40) : warning C4101: 'unused' : unreferenced local variable", S::Warning},
+        {L"Calc.obj : error LNK2001: unresolved external symbol _Foo@4", S::Error},
+        {L"  indented builder text", S::Plain},
+        {L"Summary: 2 targets, 1 succeeded, 1 failed, 0 not run.", S::Error},
+        {L"  Calc (Win32 Debug): failed: 1 error(s), 1 warning(s)", S::Error},
+        {L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.", S::Success},
+    };
+    Open();
+    ScriptedShell shell;
+    kw::EventLogView& view = window_->EventLog();
+    view.SetShell(shell);
+    kw::ListBox log(view.Handle());
+    EXPECT_EQ(view.GoToError(true), -1);  // an empty log: a beep
+    for (const auto& line : lines) kw::PostLogLine(line.first, H(), log.Handle());
+    ASSERT_TRUE(PumpUntil([&] { return log.Count() == 8; }));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(view.StyleAt(i), lines[i].second) << i;
+    EXPECT_EQ(window_->EventLogLines()[1], lines[1].first);
+
+    // Onwards from the selection, round the end; back from the first error to the last.
+    std::vector<int> visited;
+    auto key = [&](bool shift) {
+        BYTE keys[256] = {};
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        SendMessageW(log.Handle(), WM_KEYDOWN, VK_F8, 0);
+        keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        visited.push_back(static_cast<int>(log.Send(LB_GETCURSEL)));
+    };
+    for (int i = 0; i < 5; ++i) key(false);
+    key(true);
+    key(true);
+    EXPECT_EQ(visited, (std::vector<int>{1, 3, 5, 6, 1, 6, 5}));
+    EXPECT_EQ(view.GoToError(false), 3);
+    EXPECT_EQ(prompt_.beeps.size(), 1u);
+
+    // A double click opens the file a line names; a line naming none does nothing.
+    auto doubleClick = [&](int index) {
+        log.Send(LB_SETCURSEL, static_cast<WPARAM>(index));
+        SendMessageW(H(), WM_COMMAND, MAKEWPARAM(IDC_EVENT_LOG, LBN_DBLCLK), reinterpret_cast<LPARAM>(log.Handle()));
+    };
+    doubleClick(1);
+    doubleClick(3);
+    EXPECT_EQ(shell.opened, std::vector<std::wstring>{L"C:\\Src\\Calc\\Calc.cpp"});
+    EXPECT_TRUE(prompt_.messages.empty());
+    shell.answer = SE_ERR_NOASSOC;
+    doubleClick(2);
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(prompt_.messages[0].caption, L"Error");
+    EXPECT_EQ(prompt_.messages[0].text,
+              L"The file could not be opened.\n\nC:\\Src\\Calc\\Calc.cpp\nNo program is associated with files of this kind.");
+
+    // Drawn in its colour on the window's background, or in the highlight colours when selected.
+    kw::WindowDc screen(nullptr);
+    HDC dc = CreateCompatibleDC(screen.Get());
+    HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen.Get(), 200, 16));
+    auto colours = [&](int index, UINT state) {
+        DRAWITEMSTRUCT item = {ODT_LISTBOX, IDC_EVENT_LOG, static_cast<UINT>(index), ODA_DRAWENTIRE, state,
+                               log.Handle(), dc, {0, 0, 200, 16}, 0};
+        view.Draw(item);
+        std::set<COLORREF> seen;
+        for (int x = 0; x < 200; ++x) {
+            for (int y = 0; y < 16; ++y) seen.insert(GetPixel(dc, x, y));
+        }
+        return seen;
+    };
+    std::set<COLORREF> error = colours(1, 0), selected = colours(1, ODS_SELECTED), success = colours(7, 0);
+    DeleteObject(SelectObject(dc, old));
+    DeleteDC(dc);
+    EXPECT_TRUE(error.count(GetSysColor(COLOR_WINDOW)) && error.count(RGB(192, 0, 0)));
+    EXPECT_TRUE(selected.count(GetSysColor(COLOR_HIGHLIGHT)) && selected.count(GetSysColor(COLOR_HIGHLIGHTTEXT)));
+    EXPECT_EQ(selected.count(RGB(192, 0, 0)), 0u);
+    EXPECT_TRUE(success.count(RGB(0, 128, 0)));
+}
+
 // Once this thread's modal "Package Properties" dialog is up, a timer hands it to gDriveEditor.
 void (*gDriveEditor)(HWND editor) = nullptr;
 void CALLBACK DriveEditorWhenShown(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -797,13 +892,23 @@ struct ShotStages {
     }
 };
 
-// The window after start-up (1) and after a run (2).
+// The window after start-up (1) and after a run (2). With KW_SHOT_ERRORS set, the run builds
+// Debug only and the window grows so the whole log shows, its first error selected.
 TEST(MainWindowProcessTest, DISABLED_Screenshots) {
     ShotStages shots;
     ASSERT_TRUE(shots.Found());
     EXPECT_TRUE(DriveProgram(shots.package, [&](HWND window) {
         ASSERT_TRUE(shots.Stage(1));
-        ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG, IDC_RELEASE, IDC_VERSION, IDC_AUTO_INCREMENT}));
+        if (GetEnvironmentVariableW(L"KW_SHOT_ERRORS", nullptr, 0) == 0) {
+            ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG, IDC_RELEASE, IDC_VERSION, IDC_AUTO_INCREMENT}));
+        } else {
+            ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG}));
+            RECT frame;
+            GetWindowRect(window, &frame);
+            SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 160, frame.bottom - frame.top + 240,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            SendMessageW(GetDlgItem(window, IDC_EVENT_LOG), WM_KEYDOWN, VK_F8, 0);
+        }
         ASSERT_TRUE(shots.Stage(2));
     }));
 }

@@ -1,5 +1,5 @@
-// Run records: wall times in words, which log lines are errors, the JUnit file and the HTML report
-// read back with the XML parser, and putting them on disk.
+// Run records: wall times in words, which log lines are errors and where they point, the JUnit file
+// and the HTML report read back with the XML parser, and putting them on disk.
 #include <gtest/gtest.h>
 
 #include "common/SampleRecords.h"
@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <tuple>
 
 namespace kw {
 namespace {
@@ -65,7 +66,28 @@ TEST(RunRecord, ErrorAndWarningLinesOfTheBuilders) {
         {L"C:\\Src\\a.cpp(40) : warning C4101: 'unused' : unreferenced local variable", K::Warning},
         {L"LINK : warning LNK4098: defaultlib \"LIBC\" conflicts with use of other libs", K::Warning},
         {L"Tools.dll - 0 error(s), 3 warning(s)", K::Warning},
+        {L"NMAKE : fatal error U1077: 'cl.exe' : return code '0x2'", K::Error},
+        {L"cl : Command line error D2016 : '/ZI' and '/O2' command-line options are incompatible", K::Error},
+        {L"cl : Command line warning D4002 : ignoring unknown option '/Zq'", K::Warning},
+        {L"Error spawning cl.exe", K::Error},
         {L"Calc.exe - 0 error(s), 0 warning(s)", K::Plain},
+        {L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded.", K::Plain},
+        // The run's own lines.
+        {L"Could not start C:\\VS\\MSDEV98\\Bin\\MSDEV.exe: the file does not exist (error 2).", K::Error},
+        {L"MSDEV.exe crashed (exception 0xC0000005).", K::Error},
+        {L"vb6.exe timed out after 600 s and was stopped.", K::Error},
+        {L"MSDEV.exe ended with exit code 259.", K::Error},
+        {L"The run of vb6.exe failed: no memory for the log.", K::Error},
+        {L"Not stamped: C:\\Src\\Calc\\Calc.rc is read-only; the file is unchanged.", K::Error},
+        {L"No version line found in C:\\Src\\Calc\\Calc.rc; the file is unchanged.", K::Error},
+        {L"The run failed: out of memory; the remaining steps were skipped.", K::Error},
+        {L"Reports has no name or source folder; the Visual Basic builds end here.", K::Error},
+        {L"Summary: 3 targets, 1 succeeded, 1 failed, 1 not run.", K::Error},
+        {L"Summary: 2 targets, 1 succeeded, 0 failed, 1 not run.", K::Warning},
+        {L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.", K::Plain},
+        {L"Run stopped.", K::Warning},
+        {L"Project 'Letters' has no usable ProjectID; it is not run.", K::Warning},
+        {L"Building Reports ...", K::Plain},
         {L"error.cpp", K::Plain},
         {L"Compiling... errors.c", K::Plain},
         {L"mirror C2065: not a diagnostic", K::Plain},
@@ -74,6 +96,36 @@ TEST(RunRecord, ErrorAndWarningLinesOfTheBuilders) {
         {L"", K::Plain},
     };
     for (const auto& [line, kind] : cases) EXPECT_EQ(ClassifyLogLine(line), kind) << ToUtf8(line);
+}
+
+TEST(RunRecord, SourceLocationOfADiagnostic) {
+    const std::tuple<const wchar_t*, const wchar_t*, long> cases[] = {
+        {L"C:\\Src\\Calc\\CalcDlg.cpp(12) : error C2065: 'x' : undeclared identifier", L"C:\\Src\\Calc\\CalcDlg.cpp", 12},
+        {L"C:\\Program Files (x86)\\Src (2)\\a.cpp(3) : fatal error C1083: Cannot open include file: 'b.h'",
+         L"C:\\Program Files (x86)\\Src (2)\\a.cpp", 3},
+        {L"  C:\\Src\\a.cpp(40): warning C4101: 'unused' : unreferenced local variable", L"C:\\Src\\a.cpp", 40},
+        {L"Calc.rc(10) : error RC2135 : file not found: calc.ico", L"Calc.rc", 10},
+        {L"Compile Error in File 'C:\\Src\\Reports\\Main.frm', Line 12 : Variable not defined",
+         L"C:\\Src\\Reports\\Main.frm", 12},
+        // No place named.
+        {L"Calc.obj : error LNK2001: unresolved external symbol _Foo@4", nullptr, 0},
+        {L"LINK : fatal error LNK1104: cannot open file \"Calc.exe\"", nullptr, 0},
+        {L"        C:\\Src\\a.h(7) : see declaration of 'x'", nullptr, 0},
+        {L"C:\\Src\\a.cpp(x) : error C2065: 'x'", nullptr, 0},
+        {L"(12) : error C2065: 'x'", nullptr, 0},
+        {L"Compile Error in File '', Line 3 : Syntax error", nullptr, 0},
+        {L"Build of 'C:\\Src\\Reports\\Reports.exe' failed.", nullptr, 0},
+        {L"", nullptr, 0},
+    };
+    for (const auto& [line, path, number] : cases) {
+        std::wstring found = L"-";
+        long foundLine = -1;
+        bool named = FindSourceLocation(line, found, foundLine);
+        EXPECT_EQ(named, path != nullptr) << ToUtf8(line);
+        if (named && path) {
+            EXPECT_EQ(found + L"|" + std::to_wstring(foundLine), path + (L"|" + std::to_wstring(number)));
+        }
+    }
 }
 
 TEST(RunRecord, XmlTextKeepsMarkupOutAndShowsControlCharacters) {

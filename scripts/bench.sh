@@ -5,6 +5,8 @@ export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 . "$KW_ROOT/scripts/wine-env.sh"
 kw_build_all
 trap kw_stop_all EXIT
+# bench_window drives the main window: it needs a display.
+kw_start_xvfb
 kw_start_wine
 for b in "$KW_TREE"/bench/bench_*.exe; do
   [ -e "$b" ] || continue

@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <iterator>
+#include <optional>
 
 namespace kw {
 
@@ -33,6 +35,15 @@ constexpr size_t kCaptionNameChars = 54;
 // could not be posted must not leave the window running for ever.
 constexpr UINT_PTR kRunWatchTimer = 1;
 constexpr UINT kRunWatchIntervalMs = 500;
+
+// Held log text is shown in slices of about this long; then other messages get their turn.
+constexpr DWORD kLogSliceMs = 40;
+// Posted to itself to show the next slice of held log text.
+constexpr UINT WM_SHOW_HELD_LOG = WM_APP + 1;
+// The event log is drawn again at most this often while lines come in: turning a list box's
+// drawing back on costs tens of milliseconds under Wine, whatever the number of lines added.
+constexpr DWORD kLogRefreshMs = 100;
+constexpr UINT_PTR kLogRefreshTimer = 0x4B57;
 
 // The first `count` characters, never ending in the first half of a surrogate pair.
 std::wstring Prefix(const std::wstring& text, size_t count) {
@@ -190,7 +201,16 @@ bool MainWindow::OnCommand(int id, int code, HWND control) {
 
 bool MainWindow::OnNotify(int id, NMHDR* header, LRESULT& result) {
     result = 0;
-    return OnListNotify(id, header);
+    if (!OnListNotify(id, header)) return false;
+    // No LVN_DELETEITEM for each row of a list being emptied: nothing here listens for them.
+    if (header->code == LVN_DELETEALLITEMS) {
+        result = TRUE;
+        return true;
+    }
+    // Answering a notification as handled costs a trip to the window server (DWLP_MSGRESULT),
+    // and the lists notify for every row they gain: the rest are left to the default answer,
+    // which is the same 0.
+    return header->code == LVN_USERINPUT;
 }
 
 bool MainWindow::OnListNotify(int id, NMHDR* header) {
@@ -211,10 +231,24 @@ bool MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
     case WM_LOG_TEXT:
         OnLogText(wParam);
         return true;
+    case WM_SHOW_HELD_LOG:
+        ShowHeldLog();
+        return true;
     case WM_RUN_FINISHED:
+        // Log text taken off the queue ahead of it is shown first.
+        if (receiver_.NextHeld() != nullptr) {
+            runFinishedHeld_ = true;
+            return true;
+        }
         OnRunFinished();
+        RefreshLog();
         return true;
     case WM_TIMER:
+        if (wParam == kLogRefreshTimer) {
+            RefreshLog();
+            return true;
+        }
+        // A worker that ended without being able to say so still ends the run here.
         if (wParam != kRunWatchTimer) return false;
         if (running_ && runController_ && runController_->EndedUnannounced()) OnRunFinished();
         return true;
@@ -273,27 +307,87 @@ bool MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 
 // ---- target selection ----------------------------------------------------------------------
 
-int CALLBACK MainWindow::CompareProjectIds(LPARAM first, LPARAM second, LPARAM) {
-    return static_cast<int>(first) <= static_cast<int>(second) ? -1 : 1;
-}
+namespace {
 
-bool MainWindow::ContainsProject(HWND list, int projectId) {
-    ListView view(list);
-    for (int row = 0; row < view.Count(); ++row) {
-        if (static_cast<int>(view.ItemData(row)) == projectId) return true;
+// A row of a project list, as the Targets list is rebuilt from it.
+struct ListRow {
+    int projectId;
+    int image;
+    std::wstring text;
+    bool selected;
+};
+
+}  // namespace
+
+void MainWindow::CopyToTargets(const std::vector<int>& packageRows) {
+    ListView packages(Handle(), IDC_PACKAGE_LIST), targets(targetList_.Handle());
+    std::optional<EmptyAwareListView::Bypass> packagesDirect(std::in_place, packageList_),
+        targetsDirect(std::in_place, targetList_);
+    // The Targets list's numbers are read once and looked up by binary search: a row-by-row search
+    // per copied project costs ages on a large package.
+    std::vector<int> present;
+    const int targetCount = std::max(targets.Count(), 0);
+    present.reserve(static_cast<size_t>(targetCount));
+    for (int row = 0; row < targetCount; ++row) present.push_back(static_cast<int>(targets.ItemData(row)));
+    std::vector<int> lookup = present;
+    std::sort(lookup.begin(), lookup.end());
+
+    // The package rows not yet among the targets, each project once (its first row counts), read
+    // in one message each: name (as much as a target keeps), image and ProjectID.
+    std::vector<ListRow> added;
+    wchar_t text[kTargetNameChars + 1];
+    for (int row : packageRows) {
+        LVITEMW item = {};
+        item.mask = LVIF_PARAM | LVIF_IMAGE | LVIF_TEXT;
+        item.iItem = row;
+        item.pszText = text;
+        item.cchTextMax = static_cast<int>(kTargetNameChars + 1);
+        text[0] = L'\0';
+        if (!packages.Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) continue;
+        int id = static_cast<int>(item.lParam);
+        if (std::binary_search(lookup.begin(), lookup.end(), id)) continue;
+        const wchar_t* name = item.pszText != nullptr ? item.pszText : L"";
+        added.push_back({id, item.iImage, Prefix(name, kTargetNameChars), false});
     }
-    return false;
-}
+    const auto byId = [](const ListRow& a, const ListRow& b) { return a.projectId < b.projectId; };
+    std::stable_sort(added.begin(), added.end(), byId);
+    added.erase(std::unique(added.begin(), added.end(),
+                            [](const ListRow& a, const ListRow& b) { return a.projectId == b.projectId; }),
+                added.end());
+    const bool copied = !added.empty();
 
-bool MainWindow::CopyRow(int index, HWND source, HWND target) {
-    ListView from(source), to(target);
-    LVITEMW item = {};
-    item.mask = LVIF_PARAM | LVIF_IMAGE;
-    item.iItem = index;
-    if (!from.Send(LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return false;
-    int projectId = static_cast<int>(item.lParam);
-    if (ContainsProject(target, projectId)) return false;
-    return to.InsertRow(Prefix(from.RowText(index), kTargetNameChars), item.iImage, item.lParam, index) >= 0;
+    if (copied) {
+        const bool inOrder = std::is_sorted(present.begin(), present.end());
+        RedrawPause pause(targets.Handle());
+        if (inOrder && (present.empty() || added.front().projectId > present.back())) {
+            // All after the last target: appended as they are.
+            targets.Reserve(targetCount + static_cast<int>(added.size()));
+            int index = targetCount;
+            for (const ListRow& row : added) targets.InsertRow(row.text, row.image, row.projectId, index++);
+        } else {
+            // Otherwise the list is rebuilt once in order, keeping its rows' selection: rows put
+            // in the middle of a small-icon view would still be drawn after the others.
+            std::vector<ListRow> rows;
+            rows.reserve(present.size() + added.size());
+            for (int row = 0; row < targetCount; ++row) {
+                rows.push_back({present[static_cast<size_t>(row)], targets.Image(row), targets.RowText(row),
+                                targets.Selected(row)});
+            }
+            std::stable_sort(rows.begin(), rows.end(), byId);
+            std::vector<ListRow> merged;
+            merged.reserve(rows.size() + added.size());
+            std::merge(rows.begin(), rows.end(), added.begin(), added.end(), std::back_inserter(merged), byId);
+            targets.DeleteAll();
+            targets.Reserve(static_cast<int>(merged.size()));
+            int index = 0;
+            for (const ListRow& row : merged) targets.InsertRow(row.text, row.image, row.projectId, index++, row.selected);
+        }
+    }
+    packagesDirect.reset();
+    targetsDirect.reset();
+    if (copied) packageList_.ClearSelection();
+    UpdatePackageButtons();
+    UpdateTargetButtons();
 }
 
 void MainWindow::AddSelectedTargets() {
@@ -310,18 +404,6 @@ void MainWindow::AddAllTargets() {
     CopyToTargets(rows);
 }
 
-void MainWindow::CopyToTargets(const std::vector<int>& packageRows) {
-    ListView packages(Handle(), IDC_PACKAGE_LIST);
-    bool copied = false;
-    for (int row : packageRows) copied = CopyRow(row, packages.Handle(), targetList_.Handle()) || copied;
-    if (copied) {
-        ListView(targetList_.Handle()).SortByData(&CompareProjectIds, 0);
-        packageList_.ClearSelection();
-    }
-    UpdatePackageButtons();
-    UpdateTargetButtons();
-}
-
 void MainWindow::RemoveSelectedTargets() {
     ListView targets(targetList_.Handle());
     int selected = targets.SelectedCount();
@@ -329,10 +411,12 @@ void MainWindow::RemoveSelectedTargets() {
     if (selected == targets.Count()) {
         targets.DeleteAll();
     } else {
-        // From the end, so the rows still to visit keep their indexes.
-        for (int row = targets.Count() - 1; row >= 0; --row) {
-            if (targets.Selected(row)) targets.DeleteRow(row);
-        }
+        EmptyAwareListView::Bypass direct(targetList_);
+        RedrawPause pause(targets.Handle());
+        std::vector<int> rows;
+        for (int row = targets.NextSelected(-1); row >= 0; row = targets.NextSelected(row)) rows.push_back(row);
+        // From the end, so the rows still to delete keep their indexes.
+        for (auto row = rows.rbegin(); row != rows.rend(); ++row) targets.DeleteRow(*row);
     }
     UpdateTargetButtons();
 }
@@ -478,32 +562,139 @@ void MainWindow::ReleaseRun() { runController_.reset(); }
 // ---- event log -----------------------------------------------------------------------------
 
 void MainWindow::OnLogText(WPARAM wParam) {
-    const auto* record = reinterpret_cast<const LogText*>(wParam);
-    if (record == nullptr) return;
-    // System lines stay where they are put; builder text scrolls its newest line into view.
-    bool narrow = record->isWide == 0;
-    lastAppended_ = -1;
-    receiver_.Receive(wParam);
-    if (narrow && lastAppended_ > 0) ListBox(appendedTo_).SetTopIndex(lastAppended_);
+    // Every record queued behind this one comes off the queue with it, so the messages behind
+    // them (a close request, a click on Stop) wait for one slice of showing at most.
+    receiver_.Hold(wParam);
+    receiver_.HoldQueued();
+    ShowHeldLog();
+}
+
+void MainWindow::ShowHeldLog() {
+    showHeldPosted_ = false;
+    showingHeld_ = true;
+    const DWORD start = GetTickCount();
+    while (const LogText* next = receiver_.NextHeld()) {
+        // System lines stay where they are put; builder text scrolls its newest line into view.
+        const bool narrow = next->isWide == 0;
+        lastAppended_ = -1;
+        receiver_.ReceiveHeld();
+        if (narrow && lastAppended_ > 0 && logBatch_.listBox == appendedTo_) logBatch_.scrollTo = lastAppended_;
+        if (GetTickCount() - start >= kLogSliceMs && !showHeldPosted_) {
+            showHeldPosted_ = PostMessageW(Handle(), WM_SHOW_HELD_LOG, 0, 0) != FALSE;
+            if (showHeldPosted_) break;
+        }
+    }
+    showingHeld_ = false;
+    EndLogBatch();
+    if (receiver_.NextHeld() == nullptr && runFinishedHeld_) {
+        runFinishedHeld_ = false;
+        OnRunFinished();
+        RefreshLog();
+    }
 }
 
 void MainWindow::AppendLine(HWND listBox, const std::wstring& line) {
     if (!IsWindow(listBox)) return;
+    // A line on its own (not from held log text) is a batch of one.
+    const bool single = !showingHeld_;
+    if (logBatch_.listBox != listBox) {
+        EndLogBatch();
+        BeginLogBatch(listBox);
+    }
     ListBox box(listBox);
+    // Room is made in steps that double, not line by line.
+    if (logBatch_.isEventLog && logBatch_.count >= logRoom_) {
+        int more = std::max(logBatch_.count, 1024);
+        if (box.Reserve(more, more * 64)) logRoom_ = logBatch_.count + more;
+    }
     int index = box.AddLine(line);
     // A last line that could not be added leaves the view where it is.
     lastAppended_ = index;
-    if (index < 0) return;
-    appendedTo_ = listBox;
-    // The horizontal scroll bar scrolls as far as the widest line.
-    WindowDc dc(listBox);
-    if (dc.Get() == nullptr) return;
-    SelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(box.Send(WM_GETFONT)));
+    if (index >= 0) {
+        appendedTo_ = listBox;
+        logBatch_.count = index + 1;
+        logBatch_.widest = std::max(logBatch_.widest, logBatch_.widths.Of(line));
+    }
+    if (single) EndLogBatch();
+}
+
+void MainWindow::LineWidths::Reset(HWND window) {
+    if (dc_ != nullptr) {
+        if (oldFont_ != nullptr) SelectObject(dc_, oldFont_);
+        ReleaseDC(window_, dc_);
+    }
+    dc_ = nullptr;
+    oldFont_ = nullptr;
+    window_ = window;
+    tableRead_ = false;
+}
+
+int MainWindow::LineWidths::Of(const std::wstring& line) {
+    if (window_ == nullptr) return 0;
+    if (dc_ == nullptr) {
+        dc_ = GetDC(window_);
+        if (dc_ == nullptr) return 0;
+        if (auto font = reinterpret_cast<HGDIOBJ>(SendMessageW(window_, WM_GETFONT, 0, 0))) oldFont_ = SelectObject(dc_, font);
+        tableRead_ = GetCharWidth32W(dc_, 0, 255, table_) != FALSE;
+    }
+    if (tableRead_) {
+        int width = 0;
+        size_t i = 0;
+        for (; i < line.size() && line[i] < 256; ++i) width += table_[line[i]];
+        if (i == line.size()) return width;
+    }
     SIZE size = {};
-    if (GetTextExtentPoint32W(dc.Get(), line.c_str(), static_cast<int>(line.size()), &size)) {
-        int width = size.cx + 2 * GetSystemMetrics(SM_CXBORDER) + 4;
+    return GetTextExtentPoint32W(dc_, line.c_str(), static_cast<int>(line.size()), &size) ? size.cx : 0;
+}
+
+void MainWindow::BeginLogBatch(HWND listBox) {
+    logBatch_.listBox = listBox;
+    // Looked up once a batch: finding a dialog's control costs a trip to the window server under Wine.
+    logBatch_.isEventLog = listBox == Item(IDC_EVENT_LOG);
+    logBatch_.count = ListBox(listBox).Count();
+    logBatch_.widest = 0;
+    logBatch_.scrollTo = -1;
+    logBatch_.widths.Reset(listBox);
+    if (logUndrawn_ != listBox) {
+        RefreshLog();
+        SendMessageW(listBox, WM_SETREDRAW, FALSE, 0);
+        logUndrawn_ = listBox;
+    }
+}
+
+void MainWindow::EndLogBatch() {
+    HWND listBox = logBatch_.listBox;
+    if (listBox == nullptr) return;
+    logBatch_.listBox = nullptr;
+    logBatch_.widths.Reset(nullptr);
+    ListBox box(listBox);
+    // The horizontal scroll bar scrolls as far as the widest line.
+    if (logBatch_.widest > 0) {
+        int width = logBatch_.widest + 2 * GetSystemMetrics(SM_CXBORDER) + 4;
         if (width > box.HorizontalExtent()) box.SetHorizontalExtent(width);
     }
+    // The list box keeps its top line while it is not drawn; it is shown when drawn again.
+    if (logBatch_.scrollTo > 0) box.SetTopIndex(logBatch_.scrollTo);
+    if (GetTickCount() - logDrawnAt_ >= kLogRefreshMs) {
+        RefreshLog();
+    } else if (!logTimerSet_) {
+        logTimerSet_ = SetTimer(Handle(), kLogRefreshTimer, kLogRefreshMs, nullptr) != 0;
+        if (!logTimerSet_) RefreshLog();
+    }
+}
+
+void MainWindow::RefreshLog() {
+    if (logTimerSet_) KillTimer(Handle(), kLogRefreshTimer);
+    logTimerSet_ = false;
+    logDrawnAt_ = GetTickCount();
+    HWND listBox = logUndrawn_;
+    if (listBox == nullptr) return;
+    logUndrawn_ = nullptr;
+    if (!IsWindow(listBox)) return;
+    SendMessageW(listBox, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(listBox, nullptr, TRUE);
+    // Drawn now: a flood of log text keeps the queue from ever being empty enough to paint.
+    UpdateWindow(listBox);
 }
 
 void MainWindow::OnRunFinished() {
@@ -728,8 +919,13 @@ void MainWindow::FillPackageList() {
         ShowMessage(problem, IDS_CAPTION_ERROR, MB_OK);
         return;
     }
-    int index = 0;
-    for (const ProjectRow& row : rows) packages.InsertRow(row.name, row.kind, row.projectId, index++);
+    {
+        EmptyAwareListView::Bypass direct(packageList_);
+        RedrawPause pause(packages.Handle());
+        packages.Reserve(static_cast<int>(rows.size()));
+        int index = 0;
+        for (const ProjectRow& row : rows) packages.InsertRow(row.name, row.kind, row.projectId, index++);
+    }
     WriteControls();
 }
 

@@ -43,8 +43,6 @@ public:
     void ClearTargets();
     void UpdatePackageButtons();
     void UpdateTargetButtons();
-    // Orders the Targets list: -1 when first <= second, else 1; never equal.
-    static int CALLBACK CompareProjectIds(LPARAM first, LPARAM second, LPARAM sortValue);
 
     // ---- actions panel and run ----
     void EnableActions(bool on);
@@ -107,12 +105,16 @@ protected:
 
 private:
     bool OnListNotify(int id, NMHDR* header);
-    bool CopyRow(int index, HWND source, HWND target);
     // Copies these package rows into the Targets list (each project once, sorted by ProjectID).
     void CopyToTargets(const std::vector<int>& packageRows);
-    static bool ContainsProject(HWND list, int projectId);
     void OnLogText(WPARAM wParam);
+    // Shows held log text for one slice of time, and posts itself the rest.
+    void ShowHeldLog();
     void AppendLine(HWND listBox, const std::wstring& line);
+    void BeginLogBatch(HWND listBox);
+    void EndLogBatch();
+    // Draws the event log again if lines were added to it since it was last drawn.
+    void RefreshLog();
     void OnRunFinished();
     void ReleaseRun();
     void EnablePackageCommands(bool on);
@@ -158,6 +160,41 @@ private:
     LogReceiver receiver_;
     int lastAppended_ = -1;
     HWND appendedTo_ = nullptr;
+    bool showingHeld_ = false;
+    bool showHeldPosted_ = false;
+    // WM_RUN_FINISHED came while log text was still held: the run ends once that is shown.
+    bool runFinishedHeld_ = false;
+    // Lines the event log has room for.
+    int logRoom_ = 0;
+    // The list box whose drawing is off since lines were added to it, and when it was last drawn.
+    HWND logUndrawn_ = nullptr;
+    DWORD logDrawnAt_ = 0;
+    bool logTimerSet_ = false;
+
+    // Widths of lines in a list box's font, for its horizontal extent: a table of the first 256
+    // characters is read once per batch rather than the system asked about every line.
+    class LineWidths {
+    public:
+        ~LineWidths() { Reset(nullptr); }
+        void Reset(HWND window);
+        int Of(const std::wstring& line);
+
+    private:
+        HWND window_ = nullptr;
+        HDC dc_ = nullptr;
+        HGDIOBJ oldFont_ = nullptr;
+        bool tableRead_ = false;
+        INT table_[256] = {};
+    };
+    // The list box lines are being added to: drawn, scrolled and measured once per batch.
+    struct LogBatch {
+        HWND listBox = nullptr;
+        bool isEventLog = false;
+        int count = 0;
+        int widest = 0;
+        int scrollTo = -1;
+        LineWidths widths;
+    } logBatch_;
 
     // Sizes at the template size, in pixels: the window can't be made smaller; the event log and
     // Exit follow the bottom-right corner.

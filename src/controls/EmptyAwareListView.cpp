@@ -17,6 +17,14 @@ bool EmptyAwareListView::Attach(HWND listView) {
     return true;
 }
 
+EmptyAwareListView::Bypass::Bypass(EmptyAwareListView& list) : list_(list), window_(list.Handle()) {
+    list_.Unsubclass();
+}
+
+EmptyAwareListView::Bypass::~Bypass() {
+    if (window_ != nullptr && IsWindow(window_)) list_.Subclass(window_);
+}
+
 void EmptyAwareListView::SetHintState(int state) {
     if (state == hintState_) return;
     hintState_ = state;
@@ -26,10 +34,8 @@ void EmptyAwareListView::SetHintState(int state) {
 void EmptyAwareListView::ClearSelection() {
     ListView list(Handle());
     if (!list || list.SelectedCount() == 0) return;
-    // The count is read again on every pass: a selection change may make the owner change rows.
-    for (int row = 0; row < list.Count(); ++row) {
-        if (list.Selected(row)) list.SetSelected(row, false);
-    }
+    // One message for every row: a walk row by row costs a message per row of a large package.
+    list.SetSelected(-1, false);
 }
 
 void EmptyAwareListView::SelectRow(int index) {

@@ -42,10 +42,30 @@ void LogReceiver::Receive(WPARAM wParam) {
     detail::TakeLogText(logText);
 }
 
+void LogReceiver::Hold(WPARAM wParam) {
+    if (auto* logText = reinterpret_cast<LogText*>(wParam)) held_.push_back(logText);
+}
+
+void LogReceiver::HoldQueued() {
+    if (!window_) return;
+    MSG message;
+    while (PeekMessageW(&message, window_, WM_LOG_TEXT, WM_LOG_TEXT, PM_REMOVE)) Hold(message.wParam);
+}
+
+bool LogReceiver::ReceiveHeld() {
+    if (held_.empty()) return false;
+    LogText* logText = held_.front();
+    held_.pop_front();
+    Receive(reinterpret_cast<WPARAM>(logText));
+    return true;
+}
+
 void LogReceiver::Flush() { Show(tailListBox_, joiner_.Flush()); }
 
 void LogReceiver::Discard() {
     joiner_.Flush();
+    for (LogText* logText : held_) detail::TakeLogText(logText);
+    held_.clear();
     if (!window_) return;
     // A destroyed window's messages can't be picked out by its handle, so the queue is walked and
     // what belongs to others goes back.

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -34,10 +35,22 @@ public:
     // piece's unfinished last line waits for the next piece; a wide line or an empty narrow piece
     // (the builder ended) shows it first. A null record is ignored.
     void Receive(WPARAM wParam);
+    // Holds records to show later, in arrival order: this one (a WM_LOG_TEXT's wParam; null is
+    // ignored), then every WM_LOG_TEXT queued for the window. A window that takes a flood of them
+    // off its queue this way gets to the messages behind them (a close request, a click on Stop)
+    // without first showing all their text.
+    void Hold(WPARAM wParam);
+    void HoldQueued();
+    // The oldest record held, or null.
+    const LogText* NextHeld() const { return held_.empty() ? nullptr : held_.front(); }
+    // Shows the oldest record held as Receive does; false when none is held.
+    bool ReceiveHeld();
+
     // Shows an unfinished line held back from a narrow piece (call on WM_RUN_FINISHED and before
     // the receiver's window goes).
     void Flush();
-    // Removes and frees every WM_LOG_TEXT still queued for the window, without showing it.
+    // Removes and frees every record held and every WM_LOG_TEXT still queued for the window,
+    // without showing it.
     void Discard();
 
 private:
@@ -47,6 +60,7 @@ private:
     HWND window_ = nullptr;
     HWND tailListBox_ = nullptr;
     LogLineJoiner joiner_;  // the builder's log after its last CR LF so far
+    std::deque<LogText*> held_;
 };
 
 }  // namespace kw

@@ -28,9 +28,13 @@ std::wstring ListBox::Line(int index) const {
     return std::wstring(buffer.data(), static_cast<size_t>(got));
 }
 
-int ListView::InsertRow(const std::wstring& text, int image, LPARAM itemData, int index) const {
+int ListView::InsertRow(const std::wstring& text, int image, LPARAM itemData, int index, bool selected) const {
     LVITEMW item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    if (selected) {
+        item.mask |= LVIF_STATE;
+        item.state = item.stateMask = LVIS_SELECTED;
+    }
     item.iItem = index == INT_MAX ? Count() : index;
     item.pszText = const_cast<wchar_t*>(text.c_str());
     item.iImage = image;

@@ -44,6 +44,25 @@ protected:
     HWND window_ = nullptr;
 };
 
+// Turns a control's drawing off for its lifetime (WM_SETREDRAW), then on again with one repaint:
+// a control that redraws after every row it gains takes ages over thousands of them.
+class RedrawPause {
+public:
+    explicit RedrawPause(HWND window) : window_(window) {
+        if (window_) SendMessageW(window_, WM_SETREDRAW, FALSE, 0);
+    }
+    ~RedrawPause() {
+        if (!window_) return;
+        SendMessageW(window_, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(window_, nullptr, TRUE);
+    }
+    RedrawPause(const RedrawPause&) = delete;
+    RedrawPause& operator=(const RedrawPause&) = delete;
+
+private:
+    HWND window_;
+};
+
 class Button : public Window {
 public:
     using Window::Window;
@@ -69,6 +88,10 @@ public:
         return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())));
     }
     int Count() const { return static_cast<int>(Send(LB_GETCOUNT)); }
+    // Makes room for this many more lines (and bytes of their text) at once.
+    bool Reserve(int lines, int textBytes) const {
+        return Send(LB_INITSTORAGE, static_cast<WPARAM>(lines), static_cast<LPARAM>(textBytes)) != LB_ERRSPACE;
+    }
     std::wstring Line(int index) const;
     void Clear() const { Send(LB_RESETCONTENT); }
     int TopIndex() const { return static_cast<int>(Send(LB_GETTOPINDEX)); }
@@ -82,7 +105,10 @@ public:
     using Window::Window;
     int Count() const { return static_cast<int>(Send(LVM_GETITEMCOUNT)); }
     // Appends a row (or inserts it at index); returns its index or -1.
-    int InsertRow(const std::wstring& text, int image, LPARAM itemData, int index = INT_MAX) const;
+    int InsertRow(const std::wstring& text, int image, LPARAM itemData, int index = INT_MAX,
+                  bool selected = false) const;
+    // Makes room for this many rows at once.
+    void Reserve(int rows) const { Send(LVM_SETITEMCOUNT, static_cast<WPARAM>(rows)); }
     bool DeleteRow(int index) const { return Send(LVM_DELETEITEM, static_cast<WPARAM>(index)) != FALSE; }
     void DeleteAll() const { Send(LVM_DELETEALLITEMS); }
     std::wstring RowText(int index) const;

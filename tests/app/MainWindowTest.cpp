@@ -21,6 +21,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <memory>
@@ -529,6 +530,96 @@ TEST_F(MainWindowTest, ErrorLinesStandOutCanBeSteppedThroughAndOpenTheirFiles) {
     EXPECT_TRUE(selected.count(GetSysColor(COLOR_HIGHLIGHT)) && selected.count(GetSysColor(COLOR_HIGHLIGHTTEXT)));
     EXPECT_EQ(selected.count(RGB(192, 0, 0)), 0u);
     EXPECT_TRUE(success.count(RGB(0, 128, 0)));
+}
+
+// Messages sent to the windows in gCounted on this thread, while a hook is installed.
+std::vector<HWND> gCounted;
+long gSent = 0;
+LRESULT CALLBACK CountSent(int code, WPARAM wParam, LPARAM lParam) {
+    auto* message = reinterpret_cast<CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && std::find(gCounted.begin(), gCounted.end(), message->hwnd) != gCounted.end()) ++gSent;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainWindowTest, AddAllOnALargePackageTakesMessagesInProportionToItsRows) {
+    // 10,000 projects, none in order; one of them already a target, and selected there.
+    constexpr int kProjects = 10000;
+    std::vector<TestProject> projects;
+    for (int i = 0; i < kProjects; ++i) {
+        std::wstring id = std::to_wstring(i * 7919 % kProjects + 1);
+        projects.push_back({id, L"Project " + id});
+    }
+    Open(Package(projects));
+    ListView packages(H(), IDC_PACKAGE_LIST), targets(H(), IDC_TARGET_LIST);
+    ASSERT_EQ(packages.Count(), kProjects);
+    Select(IDC_PACKAGE_LIST, {packages.FindData(5000)});
+    Click(IDC_ADD_SELECTED);
+    Select(IDC_TARGET_LIST, {0});
+
+    gCounted = {packages.Handle(), targets.Handle()};
+    gSent = 0;
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, CountSent, nullptr, GetCurrentThreadId());
+    Click(IDC_ADD_ALL);
+    UnhookWindowsHookEx(hook);
+    // A search of the Targets list per copied row would take some fifty million.
+    EXPECT_LT(gSent, 4 * kProjects);
+
+    ASSERT_EQ(targets.Count(), kProjects);
+    std::vector<int> ids = Rows(IDC_TARGET_LIST);
+    for (int i = 0; i < kProjects; ++i) ASSERT_EQ(ids[i], i + 1) << "row " << i;
+    EXPECT_EQ(targets.RowText(kProjects - 1), L"Project 10000");
+    EXPECT_EQ(targets.Image(0), 1);
+    EXPECT_EQ(targets.SelectedCount(), 1);
+    EXPECT_TRUE(targets.Selected(4999));
+    EXPECT_EQ(packages.SelectedCount(), 0);
+    EXPECT_EQ(Enabled({IDC_ADD_SELECTED, IDC_ADD_ALL, IDC_REMOVE_SELECTED, IDC_START}), "-EEE");
+}
+
+TEST_F(MainWindowTest, AFloodOfBuilderLogLeavesTheWindowAnsweringAndShowsEveryLine) {
+    Open(FivePackage());
+    kw::ListBox log(Control(IDC_EVENT_LOG).Handle());
+    // 100,000 lines of 64 bytes, posted in 2 KB pieces as the runner reads them, a line cut
+    // between two pieces; then a click on ">>" and a line of the program's own.
+    constexpr int kLines = 100000;
+    std::string text;
+    for (int i = 1; i <= kLines; ++i) {
+        char line[80];
+        std::snprintf(line, sizeof line, "     generated line %010d of the flood, %27s\r\n", i, "padding");
+        text += line;
+    }
+    for (size_t at = 0; at < text.size(); at += 2048) {
+        ASSERT_TRUE(kw::PostLogText(text.data() + at, static_cast<std::uint32_t>(std::min<size_t>(2048, text.size() - at)),
+                                    false, H(), log.Handle()));
+    }
+    PostMessageW(H(), WM_COMMAND, MAKEWPARAM(IDC_ADD_ALL, BN_CLICKED), 0);
+    kw::PostLogLine(L"Summary", H(), log.Handle());
+
+    // The click is taken before all of the log is shown: one message at a time, to see when.
+    int shownAtClick = -1;
+    for (DWORD start = GetTickCount(); shownAtClick < 0 && GetTickCount() - start < 60000;) {
+        MSG message;
+        if (!PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+        if (ListView(H(), IDC_TARGET_LIST).Count() > 0) shownAtClick = log.Count();
+    }
+    EXPECT_GE(shownAtClick, 0);
+    EXPECT_LT(shownAtClick, kLines);
+    ASSERT_TRUE(PumpUntil([&] { return log.Count() == kLines + 1; }));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(log.Line(0), kw::FromUtf8(text.substr(0, text.find("\r\n"))));
+    EXPECT_EQ(log.Line(kLines - 1).substr(0, 30), L"     generated line 0000100000");
+    EXPECT_EQ(log.Line(kLines), L"Summary");
+    // Scrolled to the builder's last line (the program's own line does not scroll).
+    RECT client;
+    GetClientRect(log.Handle(), &client);
+    int perPage = client.bottom / static_cast<int>(log.Send(LB_GETITEMHEIGHT));
+    EXPECT_GE(log.TopIndex(), kLines - perPage - 1);
+    EXPECT_LE(log.TopIndex(), kLines - 1);
+    EXPECT_EQ(kw::LogTextInFlight(H()), 0);
 }
 
 // Once this thread's modal "Package Properties" dialog is up, a timer hands it to gDriveEditor.

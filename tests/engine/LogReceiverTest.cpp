@@ -10,6 +10,8 @@
 
 #include <process.h>
 
+#include <cstring>
+
 namespace kw {
 namespace {
 
@@ -92,6 +94,34 @@ TEST(LogReceiver, ShowsEveryLineWholeThroughTheWindow) {
     expected.insert(expected.end(), {L"Building Tool ...", L"tail of the next builder", L"and one more"});
     EXPECT_EQ(receiver.Lines(), expected);
     EXPECT_EQ(LogTextInFlight(window), 0);
+}
+
+TEST(LogReceiver, HeldRecordsKeepTheirOrderAndAreFreedOnceHoweverTheyEnd) {
+    MessageOnlyWindow window(nullptr, nullptr);
+    HWND w = window.Handle();
+    Lines shown;
+    for (bool discard : {true, false}) {
+        shown.clear();
+        {
+            LogReceiver receiver([&](HWND, const std::wstring& line) { shown.push_back(line); });
+            receiver.Attach(w);
+            for (const char* piece : {"one\r\ntw", "o\r\n", "three\r\n"}) {
+                PostLogText(piece, static_cast<std::uint32_t>(std::strlen(piece)), false, w, nullptr);
+            }
+            PostLogLine(L"four", w, nullptr);
+            receiver.HoldQueued();
+            EXPECT_EQ(LogTextInFlight(w), 4);  // held, not yet taken
+            MSG left;
+            EXPECT_FALSE(PeekMessageW(&left, w, WM_LOG_TEXT, WM_LOG_TEXT, PM_NOREMOVE));
+            ASSERT_NE(receiver.NextHeld(), nullptr);
+            EXPECT_EQ(receiver.NextHeld()->isWide, 0);
+            EXPECT_TRUE(receiver.ReceiveHeld() && receiver.ReceiveHeld());
+            EXPECT_EQ(shown, (Lines{L"one", L"two"}));
+            if (discard) receiver.Discard();
+        }
+        EXPECT_EQ(shown, (Lines{L"one", L"two"}));
+        EXPECT_EQ(LogTextInFlight(w), 0);
+    }
 }
 
 unsigned __stdcall PostThreePiecesPerBound(void* window) {

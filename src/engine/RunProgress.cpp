@@ -9,8 +9,9 @@ void PostProgress(const RunContext& run, int projectId, ActionSet step, Progress
 }
 
 void PostProgress(const RunContext& run, int projectId, ActionSet step, const StepOutcome& outcome) {
-    PostProgress(run, projectId, step,
-                 outcome.result == StepOutcome::Succeeded ? ProgressEvent::Succeeded : ProgressEvent::Failed);
+    // A step a stop cut short isn't a failure of the target.
+    const bool failed = outcome.result == StepOutcome::Failed || outcome.result == StepOutcome::NotStarted;
+    PostProgress(run, projectId, step, failed ? ProgressEvent::Failed : ProgressEvent::Succeeded);
 }
 
 RunProgress::RunProgress(const RunJob& job) {

@@ -28,7 +28,7 @@ enum class ProgressEvent : std::uint8_t { Started, Succeeded, Failed };
 
 // Posts and forgets: a lost notice costs only the caption's accuracy.
 void PostProgress(const RunContext& run, int projectId, ActionSet step, ProgressEvent event = ProgressEvent::Started);
-// The end of a step, failed unless it succeeded.
+// The end of a step: failed when it failed or its builder could not start.
 void PostProgress(const RunContext& run, int projectId, ActionSet step, const StepOutcome& outcome);
 
 class RunProgress {

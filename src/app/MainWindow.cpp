@@ -243,6 +243,9 @@ bool MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
         OnRunFinished();
         RefreshLog();
         return true;
+    case WM_RUN_PROGRESS:
+        OnRunProgress(wParam, lParam);
+        return true;
     case WM_TIMER:
         if (wParam == kLogRefreshTimer) {
             RefreshLog();
@@ -519,6 +522,7 @@ void MainWindow::OnStart() {
                                     MB_OK | MB_ICONERROR);
             return;
         }
+        progress_ = RunProgress(prepared.job);
         runController_ = std::make_unique<BuildController>();
         failed = runController_->StartRun(std::move(prepared.job), Handle(), Item(IDC_EVENT_LOG)) != 0;
     } catch (const std::exception& error) {
@@ -538,6 +542,8 @@ void MainWindow::OnStart() {
 
     running_ = true;
     runAutoIncrement_ = version_ != 0 && autoIncrement_ != 0;
+    idleCaption_ = Window(Handle()).Text();
+    taskbar_.Show(Handle(), 0, progress_.Planned(), false);
     SetTimer(Handle(), kRunWatchTimer, kRunWatchIntervalMs, nullptr);
     Window(Handle(), IDC_START).Enable(false);
     Window(Handle(), IDC_STOP).Enable(true);
@@ -720,12 +726,23 @@ void MainWindow::OnRunFinished() {
         WriteControls();
     }
     ReleaseRun();
+    if (running_) {
+        Window(Handle()).SetText(idleCaption_);
+        taskbar_.Clear(Handle());
+    }
     running_ = false;
     runAutoIncrement_ = false;
     Window(Handle(), IDC_START).Enable(true);
     Window(Handle(), IDC_STOP).Enable(false);
     EnablePackageCommands(true);
     if (exitPending_) End(0);
+}
+
+void MainWindow::OnRunProgress(WPARAM wParam, LPARAM lParam) {
+    if (!running_) return;
+    progress_.Note(wParam, lParam);
+    if (!progress_.Text().empty()) Window(Handle()).SetText(idleCaption_ + L" - " + progress_.Text());
+    taskbar_.Show(Handle(), progress_.Ended(), progress_.Planned(), progress_.AnyFailed());
 }
 
 void MainWindow::WaitForRunEnd() {

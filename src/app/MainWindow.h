@@ -5,10 +5,12 @@
 
 #include "app/RecentPackages.h"
 #include "app/SettingsStore.h"
+#include "app/TaskbarProgress.h"
 #include "app/EventLogView.h"
 #include "controls/EmptyAwareListView.h"
 #include "engine/BuildController.h"
 #include "engine/LogReceiver.h"
+#include "engine/RunProgress.h"
 #include "engine/RunSetup.h"
 #include "package/PackageDocument.h"
 #include "win/Dialog.h"
@@ -35,6 +37,8 @@ public:
     const std::wstring& PackagePath() const { return packagePath_; }
     // From a successful Start until WM_RUN_FINISHED has been handled.
     bool RunInProgress() const { return running_; }
+    // What the taskbar button shows (or would, where there is no taskbar list).
+    const TaskbarProgress& Taskbar() const { return taskbar_; }
 
     // ---- target selection ----
     void AddSelectedTargets();
@@ -116,6 +120,8 @@ private:
     // Draws the event log again if lines were added to it since it was last drawn.
     void RefreshLog();
     void OnRunFinished();
+    // The caption says where the run is, the taskbar button how far it has got.
+    void OnRunProgress(WPARAM wParam, LPARAM lParam);
     void ReleaseRun();
     void EnablePackageCommands(bool on);
     void ShowEditPackageControls();
@@ -143,6 +149,9 @@ private:
     bool running_ = false;
     bool runAutoIncrement_ = false;
     bool exitPending_ = false;
+    RunProgress progress_;
+    std::wstring idleCaption_;  // the caption before the run, given back at its end
+    TaskbarProgress taskbar_;
 
     int packageListId_ = 0;
     EmptyAwareListView packageList_;

@@ -2,6 +2,7 @@
 
 #include "engine/BuildCommands.h"
 #include "engine/ProcessRunner.h"
+#include "engine/RunProgress.h"
 #include "win/Text.h"
 
 namespace kw {
@@ -16,6 +17,7 @@ std::wstring CurrentLogPath(const RunJob& job) {
 }  // namespace
 
 StepOutcome BuildVisualCppTarget(const RunJob& job, const RunTarget& target, const RunContext& run, ActionSet mode) {
+    PostProgress(run, target.projectId, mode);
     const ProjectRecord& record = target.record;
     const std::wstring logPath = CurrentLogPath(job);
     BuildCommandInput input;
@@ -32,6 +34,7 @@ StepOutcome BuildVisualCppTarget(const RunJob& job, const RunTarget& target, con
     StepOutcome step = JudgeBuilder(result, std::move(what), L"IDE");
     step.started = started;
     step.ended = RunTimeNow();
+    PostProgress(run, target.projectId, mode, step);
     return step;
 }
 
@@ -44,12 +47,14 @@ StepOutcome BuildVisualBasicTarget(const RunJob& job, const RunTarget& target, c
     input.sourceFolder = record.sourceLocation;
     input.logPath = logPath;
     std::wstring commandLine = ComposeVisualBasicCommandLine(input);
+    PostProgress(run, target.projectId, kBasicStep);
     PostRunLine(run, L"Building " + record.name + L" ...");
     const RunTime started = RunTimeNow();
     BuilderResult result = RunBuilder(run, std::move(commandLine), record.sourceLocation, logPath);
     StepOutcome step = JudgeBuilder(result, L"", L"compiler");
     step.started = started;
     step.ended = RunTimeNow();
+    PostProgress(run, target.projectId, kBasicStep, step);
     return step;
 }
 
@@ -71,6 +76,7 @@ int BuildVisualBasicProjects(const RunJob& job, const RunContext& run, RunOutcom
             std::wstring name = record.name.empty() ? L"Project " + std::to_wstring(target->projectId) : record.name;
             PostRunLine(run, name + L" has no name or source folder; the Visual Basic builds end here.");
             StepOutcome failed{StepOutcome::Failed, L"", L"no name or source folder"};
+            PostProgress(run, target->projectId, kBasicStep, failed);
             outcome.Target(target->projectId, record.name).steps.push_back(failed);
             // Say so for every Visual Basic project the step leaves out.
             for (auto rest = target + 1; rest != job.targets.end(); ++rest) {

@@ -1,6 +1,7 @@
 #include "engine/StampVersions.h"
 
 #include "engine/ProcessRunner.h"
+#include "engine/RunProgress.h"
 #include "resource.h"
 #include "version/StampFile.h"
 #include "version/VersionRules.h"
@@ -56,6 +57,7 @@ int StampVersions(const RunJob& job, const RunContext& run, RunOutcome& outcome)
 
         StepOutcome step;
         step.started = RunTimeNow();
+        PostProgress(run, target.projectId, kStampStep);
         PostRunLine(run, VersionatingLine(title, path, kind, actions, numbers));
         StampResult result = StampFile(path, kind, actions, numbers);
         if (result.Stamped()) {
@@ -72,6 +74,7 @@ int StampVersions(const RunJob& job, const RunContext& run, RunOutcome& outcome)
             step.detail = std::wstring(L"version not stamped (") + ShortReason(result.failure) + L")";
         }
         step.ended = RunTimeNow();
+        PostProgress(run, target.projectId, kStampStep, step);
         targetOutcome.steps.push_back(std::move(step));
     }
     return 0;

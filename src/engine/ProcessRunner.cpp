@@ -150,6 +150,8 @@ void RunChild(ProcessRunRequest& request) {
     }
     GetExitCodeProcess(processHandle.Get(), &result.exitCode);
     processHandle.Reset();
+    // A stop that ended the builder's job can wake the wait through the process handle first.
+    if (!result.stopped && run.StopRequested() && result.exitCode == ERROR_CANCELLED) result.stopped = true;
 
     if (!result.stopped) sideCopyLeft |= ReadRemaining(request.logPath, readPosition, run, &result.log);
     result.log.Finish();

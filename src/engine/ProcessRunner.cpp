@@ -1,6 +1,7 @@
 #include "engine/ProcessRunner.h"
 
 #include "engine/LogText.h"
+#include "engine/StepLog.h"
 #include "win/AtomicFile.h"
 #include "win/Handles.h"
 #include "win/Text.h"
@@ -150,17 +151,33 @@ void RunChild(ProcessRunRequest& request) {
     }
     GetExitCodeProcess(processHandle.Get(), &result.exitCode);
     processHandle.Reset();
+    // A stop ends the builders itself, so the child may be seen to end before the stop is.
+    if (!result.stopped && result.exitCode == ERROR_CANCELLED && run.StopRequested()) result.stopped = true;
 
     if (!result.stopped) sideCopyLeft |= ReadRemaining(request.logPath, readPosition, run, &result.log);
     result.log.Finish();
     DeleteLogFiles(request.logPath, sideCopyLeft);
 }
 
+// What was posted is the step's own text: kept for the run's records too.
+void NoteStepText(StepLog& log, const void* text, std::uint32_t byteLength, bool isWide) {
+    if (isWide) {
+        log.AddLine(std::wstring_view(static_cast<const wchar_t*>(text), byteLength / sizeof(wchar_t)));
+    } else if (byteLength == 0) {
+        log.EndPieces();
+    } else {
+        log.AddPiece(std::string_view(static_cast<const char*>(text), byteLength));
+    }
+}
+
 }  // namespace
 
 bool PostRunText(const RunContext& run, const void* text, std::uint32_t byteLength, bool isWide) {
     for (;;) {
-        if (PostLogText(text, byteLength, isWide, run.window, run.listBox)) return true;
+        if (PostLogText(text, byteLength, isWide, run.window, run.listBox)) {
+            if (run.stepLog) NoteStepText(*run.stepLog, text, byteLength, isWide);
+            return true;
+        }
         if (!run.window || !IsWindow(run.window) || run.StopRequested()) return false;
         if (run.stopEvent) {
             WaitForSingleObject(run.stopEvent, 50);

@@ -76,6 +76,7 @@
 #define IDM_NEW_PACKAGE             32775
 #define IDM_COPY_ALL_LINES          32780
 #define IDM_SAVE_LOG_AS             32781
+#define IDM_SAVE_REPORT_AS          32782
 // The recent packages of the File menu, most recent first (RecentPackages::kLimit of them)
 #define IDM_RECENT_FIRST            32810
 #define IDM_RECENT_LAST             32817
@@ -126,6 +127,9 @@
 #define IDS_ERR_SAVE_LOG            405
 #define IDS_PACKAGE_CAPTION         406
 #define IDS_RUN_NOT_STARTED         407
+#define IDS_SAVE_REPORT_TITLE       408
+#define IDS_REPORT_FILES            409
+#define IDS_ERR_SAVE_REPORT         410
 #define IDS_RECENT_MISSING          440
 #define IDS_DROP_ONE_PACKAGE        441
 #define IDS_DROP_DURING_RUN         442

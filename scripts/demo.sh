@@ -47,8 +47,10 @@ fi
 echo "== kilnworks-cli show $package"
 "$KW_WINE" "$KW_TREE/kilnworks-cli.exe" show "$package"
 echo
-echo "== kilnworks-cli run $package --targets all --auto-increment --debug --release"
-"$KW_WINE" "$KW_TREE/kilnworks-cli.exe" run "$package" --targets all --auto-increment --debug --release
+report="$demo_win\\run-report.html"
+echo "== kilnworks-cli run $package --targets all --auto-increment --debug --release --report $report"
+"$KW_WINE" "$KW_TREE/kilnworks-cli.exe" run "$package" --targets all --auto-increment --debug --release --report "$report"
+echo "(the run's report, to open in a browser: $work/run-report.html)"
 echo
 echo "== version lines in the working copy after the run"
 for f in Calc/Calc.rc MathLib/MathLib.rc Reports/Reports.vbp; do

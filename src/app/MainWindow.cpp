@@ -4,7 +4,10 @@
 #include "app/WindowPlacement.h"
 #include "controls/AboutDialog.h"
 #include "editor/PackageEditor.h"
+#include "engine/HtmlReport.h"
 #include "engine/LogText.h"
+#include "engine/MakeRunRecord.h"
+#include "engine/RecordFile.h"
 #include "engine/RunSetup.h"
 #include "resource.h"
 #include "win/AtomicFile.h"
@@ -725,6 +728,8 @@ void MainWindow::OnRunFinished() {
         revision_ = FormatW(L"%u", stamped.revision);
         WriteControls();
     }
+    // Kept for "Save report as..." until the next run has ended.
+    if (running_ && runController_) lastRun_ = std::move(runController_);
     ReleaseRun();
     if (running_) {
         Window(Handle()).SetText(idleCaption_);
@@ -822,6 +827,29 @@ bool MainWindow::SaveLogAs() {
     return false;
 }
 
+bool MainWindow::SaveReportAs() {
+    if (!lastRun_) return false;
+    FileRequest request;
+    request.owner = Handle();
+    request.save = true;
+    request.title = LoadResourceString(IDS_SAVE_REPORT_TITLE);
+    request.filters = {{LoadResourceString(IDS_REPORT_FILES), L"*.html"}, {LoadResourceString(IDS_ALL_FILES), L"*.*"}};
+    request.defaultExtension = L"html";
+    request.flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+                    OFN_ENABLESIZING;
+    request.bufferChars = 1024;
+    std::wstring path;
+    if (!CurrentPrompt().ChooseFile(request, path)) return false;
+
+    std::wstring problem;
+    if (WriteRecordFile(path, HtmlReport(MakeRunRecord(lastRun_->Job(), lastRun_->Outcome())), problem) == 0) {
+        return true;
+    }
+    CurrentPrompt().Message(Handle(), LoadResourceString(IDS_ERR_SAVE_REPORT) + L"\n\n" + problem,
+                            LoadResourceString(IDS_CAPTION_ERROR), MB_OK | MB_ICONERROR);
+    return false;
+}
+
 void MainWindow::ShowLogMenu(LPARAM position) {
     HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_EVENTLOG_MENU));
     if (menu == nullptr) return;
@@ -836,11 +864,13 @@ void MainWindow::ShowLogMenu(LPARAM position) {
         EnableMenuItem(menu, IDM_NEXT_ERROR, MF_BYCOMMAND | MF_GRAYED);
         EnableMenuItem(menu, IDM_PREVIOUS_ERROR, MF_BYCOMMAND | MF_GRAYED);
     }
+    if (!CanSaveReport()) EnableMenuItem(menu, IDM_SAVE_REPORT_AS, MF_BYCOMMAND | MF_GRAYED);
     UINT command = TrackPopupMenu(GetSubMenu(menu, 0), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, at.x, at.y, 0,
                                   Handle(), nullptr);
     DestroyMenu(menu);
     if (command == IDM_COPY_ALL_LINES) CopyAllLines();
     if (command == IDM_SAVE_LOG_AS) SaveLogAs();
+    if (command == IDM_SAVE_REPORT_AS) SaveReportAs();
     if (command == IDM_NEXT_ERROR || command == IDM_PREVIOUS_ERROR) {
         // So that F8 goes on from there; the dialog's way, so the default button stays right.
         SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(eventLog_.Handle()), TRUE);

@@ -98,6 +98,11 @@ public:
     // A save dialog, then the lines as UTF-8 with a byte-order mark, replacing the file in one
     // step. False when cancelled or failed (the failure is shown).
     bool SaveLogAs();
+    // The last run that has ended, kept for its report; none before the first.
+    bool CanSaveReport() const { return lastRun_ != nullptr; }
+    // A save dialog, then the last run's HTML report, replacing the file in one step. False when
+    // there is no run yet, cancelled or failed (the failure is shown).
+    bool SaveReportAs();
     EventLogView& EventLog() { return eventLog_; }
 
 protected:
@@ -145,6 +150,7 @@ private:
     // The run, from a successful Start until WM_RUN_FINISHED (or its worker's end, should that
     // message be lost); its outcome is read from it then.
     std::unique_ptr<BuildController> runController_;
+    std::unique_ptr<BuildController> lastRun_;  // ended; holds the job and outcome of its run
     RunSetUp setUp_ = SetUpRun;
     bool running_ = false;
     bool runAutoIncrement_ = false;

@@ -18,8 +18,8 @@ void PrintUsage(bool asked) {
         DescribeOptions(RunOptionTable()) +
         L"exit codes (the highest that applies):\n"
         L"  0 every step of every target succeeded (show: the package was shown)\n"
-        L"  1 the package or the temporary folder could not be used\n"
-        L"  2 usage error, unknown target, or nothing to do\n"
+        L"  1 the package or the temporary folder could not be used, or a record file could not be written\n"
+        L"  2 usage error, unknown target, nothing to do, or a record file's folder can't take it\n"
         L"  3 a builder could not be started\n"
         L"  4 a target failed (errors, non-zero exit, crash, time-out, failed stamping) or was not run\n"
         L"  5 the run was stopped (Ctrl+C stops a run)\n";

@@ -2,8 +2,12 @@
 // drives it, with the event log printed to standard output line by line. The exit code says what
 // the run came to (RunExitCode).
 #include "engine/BuildController.h"
+#include "engine/HtmlReport.h"
+#include "engine/JunitReport.h"
 #include "engine/LogReceiver.h"
 #include "engine/LogText.h"
+#include "engine/MakeRunRecord.h"
+#include "engine/RecordFile.h"
 #include "engine/RunSetup.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
@@ -15,6 +19,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <utility>
 #include <vector>
@@ -36,6 +41,14 @@ std::atomic<BuildController*> gStoppable{nullptr};
 BOOL WINAPI OnConsoleControl(DWORD) {
     if (BuildController* controller = gStoppable.load()) controller->StopRun();
     return TRUE;
+}
+
+// Replaces the file in one step; a failure is said on standard error and keeps the old file.
+bool WriteRecord(const std::wstring& path, const std::string& bytes) {
+    std::wstring problem;
+    if (WriteRecordFile(path, bytes, problem) == 0) return true;
+    Err().WriteLine(problem);
+    return false;
 }
 
 struct ReceiverState {
@@ -65,6 +78,15 @@ int RunCommand(const Arguments& args) {
         case ParseResult::HelpAsked: PrintUsage(true); return kExitSucceeded;
         case ParseResult::Refused: return Fail(problem, kExitUsage);
         case ParseResult::Parsed: break;
+    }
+    // A record that can't be written is found out before anything is built.
+    const std::pair<const wchar_t*, const std::wstring*> records[] = {{L"--junit", &options.junitPath},
+                                                                      {L"--report", &options.reportPath}};
+    for (const auto& [option, path] : records) {
+        if (path->empty() || CanWriteRecordFile(*path, problem)) continue;
+        return Fail(L"kilnworks-cli: " + std::wstring(option) + L" " + Quoted(*path) + L" can't be written: " + problem +
+                        L".",
+                    kExitUsage);
     }
     std::wstring temporaryFolder;
     if (!ReadTemporaryFolder(temporaryFolder)) return Fail(LoadResourceString(IDS_NO_TEMP_FOLDER), kExitUnusable);
@@ -118,7 +140,14 @@ int RunCommand(const Arguments& args) {
     SetConsoleCtrlHandler(OnConsoleControl, FALSE);
     gStoppable = nullptr;
     controller.WaitForEnd(INFINITE);
-    return controller.Outcome().ExitCode();
+    int exitCode = controller.Outcome().ExitCode();
+    if (!options.junitPath.empty() || !options.reportPath.empty()) {
+        const RunRecord record = MakeRunRecord(controller.Job(), controller.Outcome());
+        bool written = options.junitPath.empty() || WriteRecord(options.junitPath, JunitXml(record));
+        written &= options.reportPath.empty() || WriteRecord(options.reportPath, HtmlReport(record));
+        if (!written) exitCode = std::max(exitCode, static_cast<int>(kExitUnusable));
+    }
+    return exitCode;
 }
 
 }  // namespace kw::cli

@@ -75,6 +75,12 @@ bool ApplyTimeout(RunOptions& options, const std::wstring& value) {
     return ParseBounded(value, 86400, options.timeoutSeconds) && options.timeoutSeconds != 0;
 }
 
+template <std::wstring RunOptions::*path>
+bool SetPath(RunOptions& options, const std::wstring& value) {
+    options.*path = value;
+    return !value.empty();
+}
+
 }  // namespace
 
 const std::vector<OptionSpec<RunOptions>>& RunOptionTable() {
@@ -87,6 +93,8 @@ const std::vector<OptionSpec<RunOptions>>& RunOptionTable() {
         {L"--set-version", L"A.B.C.D", L"set every target's version (four numbers of 0 to 65535)", ApplySetVersion},
         {L"--auto-increment", nullptr, L"increment every target's version", SetFlag<&RunOptions::autoIncrement>},
         {L"--timeout", L"SECONDS", L"stop a builder running longer (1 to 86400) and fail its target", ApplyTimeout},
+        {L"--junit", L"FILE", L"write the run as a JUnit XML file for a CI server", SetPath<&RunOptions::junitPath>},
+        {L"--report", L"FILE.html", L"write the run as an HTML report with a timeline", SetPath<&RunOptions::reportPath>},
     };
     return table;
 }

@@ -73,6 +73,11 @@ bool BuildController::WaitForEnd(DWORD ms) {
     return true;
 }
 
+const RunJob& BuildController::Job() const {
+    static const RunJob none;
+    return work_ ? work_->job : none;
+}
+
 bool BuildController::EndedUnannounced() const {
     return work_ && !work_->announced.load() && !Running();
 }
@@ -119,11 +124,13 @@ unsigned __stdcall BuildController::Worker(void* argument) {
             outcome.stopped = true;
             PostRunLine(run, L"Run stopped.");
         }
+        // The summary tells the wall time, so the run has ended before it.
+        outcome.ended = RunTimeNow();
         for (const std::wstring& line : outcome.SummaryLines()) PostRunLine(run, line);
     } catch (...) {
         // Out of memory for the summary itself: the run still ends.
     }
-    outcome.ended = RunTimeNow();
+    if (outcome.ended == 0) outcome.ended = RunTimeNow();
     work->announced = PostRunFinished(run.window);
     return 0;
 }

@@ -51,6 +51,8 @@ public:
 
     // What the last run came to. Complete once the worker has ended (WaitForEnd); empty before.
     const RunOutcome& Outcome() const { return outcome_; }
+    // The last run's job, as the worker had it; an empty job before the first.
+    const RunJob& Job() const;
 
 private:
     struct Work;

@@ -3,6 +3,7 @@
 #include "engine/BuildCommands.h"
 #include "engine/ProcessRunner.h"
 #include "engine/RunProgress.h"
+#include "engine/StepRecorder.h"
 #include "win/Text.h"
 
 namespace kw {
@@ -27,13 +28,13 @@ StepOutcome BuildVisualCppTarget(const RunJob& job, const RunTarget& target, con
     input.configuration = mode == ActionRelease ? record.releaseConfig : record.debugConfig;
     input.logPath = logPath;
     const bool rebuildAll = (job.actions & ActionRebuildAll) != 0;
-    const RunTime started = RunTimeNow();
-    BuilderResult result =
-        RunBuilder(run, ComposeVisualCppCommandLine(input, mode, rebuildAll), record.sourceLocation, logPath);
+    StepRecorder recorder(run, mode == ActionClean     ? StepKind::Clean
+                               : mode == ActionRelease ? StepKind::Release
+                                                       : StepKind::Debug);
+    BuilderResult result = RunBuilder(recorder.Run(), ComposeVisualCppCommandLine(input, mode, rebuildAll),
+                                      record.sourceLocation, logPath);
     std::wstring what = mode == ActionClean ? std::wstring(L"clean") : std::wstring(input.configuration);
-    StepOutcome step = JudgeBuilder(result, std::move(what), L"IDE");
-    step.started = started;
-    step.ended = RunTimeNow();
+    StepOutcome step = recorder.Finish(JudgeBuilder(result, std::move(what), L"IDE"));
     PostProgress(run, target.projectId, mode, step);
     return step;
 }
@@ -48,12 +49,10 @@ StepOutcome BuildVisualBasicTarget(const RunJob& job, const RunTarget& target, c
     input.logPath = logPath;
     std::wstring commandLine = ComposeVisualBasicCommandLine(input);
     PostProgress(run, target.projectId, kBasicStep);
-    PostRunLine(run, L"Building " + record.name + L" ...");
-    const RunTime started = RunTimeNow();
-    BuilderResult result = RunBuilder(run, std::move(commandLine), record.sourceLocation, logPath);
-    StepOutcome step = JudgeBuilder(result, L"", L"compiler");
-    step.started = started;
-    step.ended = RunTimeNow();
+    StepRecorder recorder(run, StepKind::VisualBasic);
+    PostRunLine(recorder.Run(), L"Building " + record.name + L" ...");
+    BuilderResult result = RunBuilder(recorder.Run(), std::move(commandLine), record.sourceLocation, logPath);
+    StepOutcome step = recorder.Finish(JudgeBuilder(result, L"", L"compiler"));
     PostProgress(run, target.projectId, kBasicStep, step);
     return step;
 }
@@ -74,15 +73,18 @@ int BuildVisualBasicProjects(const RunJob& job, const RunContext& run, RunOutcom
         // Checked before the kind: an unnamed or folderless project of any kind ends the step.
         if (record.name.empty() || record.sourceLocation.empty()) {
             std::wstring name = record.name.empty() ? L"Project " + std::to_wstring(target->projectId) : record.name;
-            PostRunLine(run, name + L" has no name or source folder; the Visual Basic builds end here.");
+            StepRecorder recorder(run, StepKind::VisualBasic);
+            PostRunLine(recorder.Run(), name + L" has no name or source folder; the Visual Basic builds end here.");
             StepOutcome failed{StepOutcome::Failed, L"", L"no name or source folder"};
-            PostProgress(run, target->projectId, kBasicStep, failed);
-            outcome.Target(target->projectId, record.name).steps.push_back(failed);
+            StepOutcome finished = recorder.Finish(std::move(failed));
+            PostProgress(run, target->projectId, kBasicStep, finished);
+            outcome.Target(target->projectId, record.name).steps.push_back(std::move(finished));
             // Say so for every Visual Basic project the step leaves out.
             for (auto rest = target + 1; rest != job.targets.end(); ++rest) {
                 if (rest->record.compilerKind != CompilerVB6) continue;
                 StepOutcome notRun{StepOutcome::NotRun, L"", L"not built: the Visual Basic builds ended early"};
-                outcome.Target(rest->projectId, rest->record.name).steps.push_back(notRun);
+                notRun.kind = StepKind::VisualBasic;
+                outcome.Target(rest->projectId, rest->record.name).steps.push_back(std::move(notRun));
             }
             return -1;
         }

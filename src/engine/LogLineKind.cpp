@@ -49,13 +49,18 @@ bool EndsWith(std::wstring_view text, std::wstring_view tail) {
 }  // namespace
 
 bool ReadRunSummary(std::wstring_view line, long& failed, long& notRun) {
-    // "Summary: 3 targets, 2 succeeded, 1 failed, 0 not run."
-    constexpr std::wstring_view kFailed = L" failed, ", kNotRun = L" not run.";
-    if (line.substr(0, 9) != L"Summary: " || !EndsWith(line, kNotRun)) return false;
-    size_t failedAt = line.rfind(kFailed);
+    // "Summary: 3 targets, 2 succeeded, 1 failed, 0 not run.", the run's wall time perhaps after
+    // "not run" (", in 4 min 12 s.").
+    constexpr std::wstring_view kFailed = L" failed, ", kNotRun = L" not run";
+    if (line.substr(0, 9) != L"Summary: " || line.back() != L'.') return false;
+    size_t notRunAt = line.rfind(kNotRun);
+    if (notRunAt == std::wstring_view::npos) return false;
+    std::wstring_view after = line.substr(notRunAt + kNotRun.size());
+    if (after != L"." && after.substr(0, 5) != L", in ") return false;
+    size_t failedAt = line.rfind(kFailed, notRunAt);
     if (failedAt == std::wstring_view::npos) return false;
     failed = NumberBefore(line, failedAt);
-    notRun = NumberBefore(line, line.size() - kNotRun.size());
+    notRun = NumberBefore(line, notRunAt);
     return failed >= 0 && notRun >= 0;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/ProcessRunner.h"
 
 #include "engine/LogText.h"
+#include "engine/StepLog.h"
 #include "win/AtomicFile.h"
 #include "win/Handles.h"
 #include "win/Text.h"
@@ -158,11 +159,25 @@ void RunChild(ProcessRunRequest& request) {
     DeleteLogFiles(request.logPath, sideCopyLeft);
 }
 
+// What was posted is the step's own text: kept for the run's records too.
+void NoteStepText(StepLog& log, const void* text, std::uint32_t byteLength, bool isWide) {
+    if (isWide) {
+        log.AddLine(std::wstring_view(static_cast<const wchar_t*>(text), byteLength / sizeof(wchar_t)));
+    } else if (byteLength == 0) {
+        log.EndPieces();
+    } else {
+        log.AddPiece(std::string_view(static_cast<const char*>(text), byteLength));
+    }
+}
+
 }  // namespace
 
 bool PostRunText(const RunContext& run, const void* text, std::uint32_t byteLength, bool isWide) {
     for (;;) {
-        if (PostLogText(text, byteLength, isWide, run.window, run.listBox)) return true;
+        if (PostLogText(text, byteLength, isWide, run.window, run.listBox)) {
+            if (run.stepLog) NoteStepText(*run.stepLog, text, byteLength, isWide);
+            return true;
+        }
         if (!run.window || !IsWindow(run.window) || run.StopRequested()) return false;
         if (run.stopEvent) {
             WaitForSingleObject(run.stopEvent, 50);

@@ -9,6 +9,8 @@
 
 namespace kw {
 
+class StepLog;
+
 struct RunContext {
     HWND window = nullptr;        // receiver of WM_LOG_TEXT and WM_RUN_FINISHED
     HWND listBox = nullptr;       // named in every LogText
@@ -16,6 +18,8 @@ struct RunContext {
     HANDLE jobObject = nullptr;   // every builder of the run goes in; null when none could be made
     ProcessLauncher* launcher = nullptr;  // null: the system's
     DWORD builderTimeoutMs = 0;   // 0: no limit
+    // The step's own copy of the context names where its lines are kept for the run's records.
+    StepLog* stepLog = nullptr;
 
     bool StopRequested() const { return stopEvent && WaitForSingleObject(stopEvent, 0) == WAIT_OBJECT_0; }
     ProcessLauncher& Launcher() const { return launcher ? *launcher : SystemProcessLauncher(); }

@@ -30,6 +30,8 @@ struct RunTarget {
 };
 
 struct RunJob {
+    std::wstring packageName;  // for the run's records
+    std::wstring packagePath;
     ActionSet actions = 0;
     VersionQuad version;  // the numbers to set; unused when incrementing
     std::wstring visualStudioFolder = kNotInstalled;

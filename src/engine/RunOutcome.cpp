@@ -87,6 +87,7 @@ StepOutcome JudgeBuilder(const BuilderResult& result, std::wstring what, const w
                                           : L"could not start the " + std::wstring(builderWord);
     } else if (result.timedOut) {
         step.detail = L"timed out";
+        step.timedOut = true;
     } else if (IsExceptionCode(result.exitCode)) {
         step.detail = FormatW(L"crashed (exception 0x%08lX)", static_cast<unsigned long>(result.exitCode));
     } else if (result.runnerFailed) {
@@ -99,6 +100,10 @@ StepOutcome JudgeBuilder(const BuilderResult& result, std::wstring what, const w
         step.detail = FormatW(L"exit code %lu", static_cast<unsigned long>(result.exitCode));
     } else {
         step.result = StepOutcome::Succeeded;
+    }
+    if (result.log.sawCounts) {
+        step.errors = result.log.errors;
+        step.warnings = result.log.warnings;
     }
     return step;
 }
@@ -124,6 +129,10 @@ TargetOutcome& RunOutcome::Target(int projectId, const std::wstring& name) {
     targets.back().projectId = projectId;
     targets.back().name = name;
     return targets.back();
+}
+
+long long RunOutcome::WallTimeMs() const {
+    return started != 0 && ended >= started ? static_cast<long long>((ended - started) / 10000) : 0;
 }
 
 int RunOutcome::ExitCode() const {
@@ -173,6 +182,7 @@ std::vector<std::wstring> RunOutcome::SummaryLines() const {
     std::vector<std::wstring> lines;
     lines.push_back(FormatW(L"Summary: %d %s, %d succeeded, %d failed, %d not run.", static_cast<int>(targets.size()),
                             targets.size() == 1 ? L"target" : L"targets", succeeded, failed, notRun));
+    if (started != 0 && ended >= started) lines.back() = WithWallTime(lines.back(), WallTimeMs());
     lines.insert(lines.end(), details.begin(), details.end());
     return lines;
 }

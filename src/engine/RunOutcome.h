@@ -2,6 +2,8 @@
 // the summary both front ends show and the console front end's exit code.
 #pragma once
 
+#include "engine/RunRecord.h"
+#include "engine/StepLog.h"
 #include "version/RunValues.h"
 
 #include <windows.h>
@@ -61,6 +63,11 @@ struct StepOutcome {
     std::wstring detail;  // why it failed, in a few words
     RunTime started = 0;  // 0 for a step that never began
     RunTime ended = 0;
+    StepKind kind = StepKind::Version;
+    int errors = -1;      // as the builder's log reported them; -1 when it said nothing
+    int warnings = -1;
+    bool timedOut = false;
+    StepLog log;          // the target's own lines of this step
 };
 
 struct TargetOutcome {
@@ -69,6 +76,7 @@ struct TargetOutcome {
     std::vector<StepOutcome> steps;
     std::wstring notRunReason;  // set for a target left out before the run
     bool warned = false;
+    std::wstring stampedVersion;  // the numbers its file holds after stamping ("1.4.0.13")
 
     enum Verdict { Succeeded, Failed, NotRun };
     Verdict Judge() const;
@@ -87,8 +95,10 @@ struct RunOutcome {
 
     TargetOutcome& Target(int projectId, const std::wstring& name);
     int ExitCode() const;
-    // "Summary: 3 targets, 2 succeeded, 1 failed, 0 not run." and one line per target that did
-    // not succeed.
+    // From the start to the end of the run; 0 until it has ended.
+    long long WallTimeMs() const;
+    // "Summary: 3 targets, 2 succeeded, 1 failed, 0 not run, in 4 min 12 s." (the wall time once
+    // the run has ended) and one line per target that did not succeed.
     std::vector<std::wstring> SummaryLines() const;
 };
 

@@ -231,6 +231,9 @@ PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const
         document.GetProjectResourceFile(id, target.resourceKind, target.resourceFile);
         job.targets.push_back(std::move(target));
     }
+    std::wstring major, minor, build, revision;
+    document.GetPackageInfo(job.packageName, major, minor, build, revision);
+    job.packagePath = document.Path();
     job.visualStudioFolder = environment.visualStudioFolder;
     job.visualStudioProblem = environment.visualStudioProblem;
     job.temporaryFolder = environment.temporaryFolder;

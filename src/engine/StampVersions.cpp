@@ -2,6 +2,7 @@
 
 #include "engine/ProcessRunner.h"
 #include "engine/RunProgress.h"
+#include "engine/StepRecorder.h"
 #include "resource.h"
 #include "version/StampFile.h"
 #include "version/VersionRules.h"
@@ -55,27 +56,33 @@ int StampVersions(const RunJob& job, const RunContext& run, RunOutcome& outcome)
         const CompilerKind kind = target.resourceKind;
         TargetOutcome& targetOutcome = outcome.Target(target.projectId, target.record.name);
 
+        StepRecorder recorder(run, StepKind::Version);
+        const RunContext& stepRun = recorder.Run();
         StepOutcome step;
-        step.started = RunTimeNow();
         PostProgress(run, target.projectId, kStampStep);
-        PostRunLine(run, VersionatingLine(title, path, kind, actions, numbers));
+        PostRunLine(stepRun, VersionatingLine(title, path, kind, actions, numbers));
         StampResult result = StampFile(path, kind, actions, numbers);
         if (result.Stamped()) {
-            for (const std::wstring& line : result.logLines) PostRunLine(run, line);
+            for (const std::wstring& line : result.logLines) PostRunLine(stepRun, line);
             outcome.anyStamped = true;
             outcome.lastStamped = result.written;
+            const VersionQuad& v = result.written;
+            // Project files carry three numbers, resource scripts four.
+            targetOutcome.stampedVersion = kind == CompilerVB6 ? FormatW(L"%u.%u.%u", v.major, v.minor, v.build)
+                                                               : FormatW(L"%u.%u.%u.%u", v.major, v.minor, v.build,
+                                                                         v.revision);
             for (const std::wstring& warning : DescribeStampWarnings(path, result)) {
-                PostRunLine(run, warning);
+                PostRunLine(stepRun, warning);
                 targetOutcome.warned = true;
             }
         } else {
-            PostRunLine(run, DescribeStampFailure(path, result));
+            PostRunLine(stepRun, DescribeStampFailure(path, result));
             step.result = StepOutcome::Failed;
             step.detail = std::wstring(L"version not stamped (") + ShortReason(result.failure) + L")";
         }
-        step.ended = RunTimeNow();
-        PostProgress(run, target.projectId, kStampStep, step);
-        targetOutcome.steps.push_back(std::move(step));
+        StepOutcome finished = recorder.Finish(std::move(step));
+        PostProgress(run, target.projectId, kStampStep, finished);
+        targetOutcome.steps.push_back(std::move(finished));
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include "cli/RunOptions.h"
 #include "common/RunSupport.h"
+#include "common/XmlRead.h"
 #include "engine/RunJob.h"
 #include "win/Text.h"
 
@@ -60,9 +61,10 @@ TEST_F(RunCommandTest, PrintsTheEventLogAndTheSummary) {
     };
     auto r = Run(L"--targets all --debug --release");
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err << "(VsCommonDir must lead to the stand-ins; scripts/test.sh sets it)";
-    EXPECT_EQ(r.out, calc("Debug") + calc("Release") + "Building Tool ...\r\nBuild of '" +
-                         kw::ToUtf8(projects_[1].folder) + "\\Tool.exe' succeeded.\r\n"
-                         "Summary: 2 targets, 2 succeeded, 0 failed, 0 not run.\r\n");
+    const std::string summary = "Summary: 2 targets, 2 succeeded, 0 failed, 0 not run, in ";
+    EXPECT_EQ(r.out.substr(0, r.out.rfind(summary)), calc("Debug") + calc("Release") + "Building Tool ...\r\nBuild of '" +
+                                                         kw::ToUtf8(projects_[1].folder) + "\\Tool.exe' succeeded.\r\n");
+    EXPECT_EQ(r.out.substr(r.out.size() - 5), " s.\r\n") << r.out;
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(kwtest::FileExists(projects_[0].folder + L"\\Release\\Calc.exe"));
 }
@@ -91,11 +93,10 @@ TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
         DWORD type = REG_SZ;   // of VsCommonDir, REG_NONE: none
         std::wstring folder = {};  // VsCommonDir, the stand-ins' when empty
     } cases[] = {
-        {L"--targets 2,2 --release", {}, 0, "\r\nSummary: 1 target, 1 succeeded, 0 failed, 0 not run.\r\n"},
+        {L"--targets 2,2 --release", {}, 0, "\r\nSummary: 1 target, 1 succeeded, 0 failed, 0 not run, in "},
         {L"--targets 2 --debug", {L"TEMP=", L"TMP=" + tmpOnly}, 0, "Calc.exe - 0 error(s), 0 warning(s)\r\n"},
         {L"--targets 3,4,2 --debug", {}, 4,
-         "Summary: 3 targets, 1 succeeded, 2 failed, 0 not run.\r\n  Fails (Win32 Debug): 1 error(s), 0 warning(s)\r\n"
-         "  Crashes (Win32 Debug): crashed (exception 0xC0000005)\r\n"},
+         " s.\r\n  Fails (Win32 Debug): 1 error(s), 0 warning(s)\r\n  Crashes (Win32 Debug): crashed (exception 0xC0000005)\r\n"},
         {L"--targets 5 --set-version 1.2.3.4", {}, 4, "; the file is unchanged.\r\n"},
         {L"--targets all --set-version 1.2.3.4 --debug", {}, 4,
          "Project 'Zero' has no usable ProjectID (0); it is not run.\r\n"
@@ -161,10 +162,88 @@ TEST_F(RunCommandTest, APackageCantForgeLinesOfOutput) {
     }
     // (A builder's own log may echo the name back with its line break: that is the builder's text.)
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[lines.size() - 4], "Summary: 3 targets, 0 succeeded, 3 failed, 0 not run.") << r.out;
+    EXPECT_EQ(lines[lines.size() - 4].rfind("Summary: 3 targets, 0 succeeded, 3 failed, 0 not run, in ", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("Calc\\u202Eexe.cod (Win32\\u2066 Debug): "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Building Tool\\u2028Line ..."), std::string::npos) << r.out;
     EXPECT_EQ(lines.back().rfind("  \\u2029Other\\r\\nSummary: 2 targets, 2 succeeded, 0 failed, 0 not run. (", 0), 0u);
+}
+
+// The run's records for a CI server: a success, a failure, a crash, a failed stamping and a project
+// left out, in a JUnit file read back with the XML parser, and a report; written again after a
+// time-out; a place that can't take them is refused before anything runs, and a file that can't
+// be replaced after the run is said so and kept.
+TEST_F(RunCommandTest, WritesTheRunsRecords) {
+    projects_ = {Project(L"1", L"Calc"), Project(L"2", L"Fails"), Project(L"3", L"Crashes"), Project(L"4", L"Plain"),
+                 Project(L"5", L"Tool", L"VB6"), Project(L"0", L"Zero")};
+    projects_[1].standIn = "result=fail\n";
+    projects_[2].standIn = "result=crash\n";
+    projects_[3].resource = "no version here\r\n";
+    Write();
+    const std::wstring out = dir_.File(L"out"), junit = out + L"\\kilnworks.xml", report = out + L"\\kilnworks.html";
+    const std::wstring records = L" --junit \"" + junit + L"\" --report \"" + report + L"\"";
+    const std::wstring calcRc = projects_[0].folder + L"\\Calc.rc";
+    const std::string calcBefore = kwtest::ReadBytes(calcRc);
+
+    auto refused = Run(L"--set-version 1.2.3.4 --debug" + records);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(refused.err, "kilnworks-cli: --junit '" + kw::ToUtf8(junit) + "' can't be written: the folder '" +
+                               kw::ToUtf8(out) + "' does not exist.\r\n");
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(kwtest::ReadBytes(calcRc), calcBefore) << "nothing was run";
+
+    CreateDirectoryW(out.c_str(), nullptr);
+    auto r = Run(L"--set-version 1.2.3.4 --debug" + records);
+    EXPECT_EQ(r.exitCode, 4) << r.out << r.err;
+    kwtest::XmlRead xml(junit);
+    ASSERT_TRUE(xml.Ok()) << kwtest::Narrow(xml.Error());
+    const std::wstring suite = L"/testsuites/testsuite";
+    EXPECT_EQ(xml.Text(suite + L"/@name"), L"Test");
+    EXPECT_EQ(xml.Text(suite + L"/@failures") + L" " + xml.Text(suite + L"/@errors") + L" " +
+                  xml.Text(suite + L"/@skipped"),
+              L"3 0 1");
+    const std::vector<std::wstring> names{L"Zero",          L"Calc (version)",   L"Calc (Win32 Debug)",
+                                          L"Fails (version)", L"Fails (Win32 Debug)", L"Crashes (version)",
+                                          L"Crashes (Win32 Debug)", L"Plain (version)", L"Plain (Win32 Debug)",
+                                          L"Tool (version)", L"Tool (Visual Basic)"};
+    EXPECT_EQ(xml.Texts(suite + L"/testcase/@name"), names);
+    EXPECT_EQ(xml.Count(suite + L"/testcase[@classname='Test']"), names.size());
+    for (const std::wstring& time : xml.Texts(suite + L"/testcase/@time")) {
+        EXPECT_GE(std::wcstod(time.c_str(), nullptr), 0.0) << kwtest::Narrow(time);
+    }
+    auto testcase = [&](const wchar_t* name) { return suite + L"/testcase[@name='" + name + L"']"; };
+    EXPECT_EQ(xml.Text(testcase(L"Fails (Win32 Debug)") + L"/failure/@message"), L"failed: 1 error(s), 0 warning(s)");
+    EXPECT_NE(xml.Text(testcase(L"Fails (Win32 Debug)") + L"/failure").find(L"Fails.exe - 1 error(s), 0 warning(s)\n"),
+              std::wstring::npos);
+    EXPECT_EQ(xml.Text(testcase(L"Crashes (Win32 Debug)") + L"/failure/@message"),
+              L"failed: crashed (exception 0xC0000005)");
+    EXPECT_NE(xml.Text(testcase(L"Crashes (Win32 Debug)") + L"/failure").find(L"MSDEV crashed (exception 0xC0000005).\n"),
+              std::wstring::npos);
+    EXPECT_EQ(xml.Text(testcase(L"Plain (version)") + L"/failure/@message"),
+              L"failed: version not stamped (no version line)");
+    EXPECT_EQ(xml.Text(testcase(L"Zero") + L"/skipped/@message"), L"not run: no usable ProjectID");
+    EXPECT_NE(xml.Text(testcase(L"Calc (Win32 Debug)") + L"/system-out").find(L"Calc.exe - 0 error(s), 0 warning(s)\n"),
+              std::wstring::npos);
+    kwtest::XmlRead html(report);
+    ASSERT_TRUE(html.Ok()) << kwtest::Narrow(html.Error());
+    EXPECT_EQ(html.Count(L"//h:table[@id='steps']/h:tbody/h:tr"), names.size());
+
+    // Timed out, and the report held open by another program: the JUnit file is new, the report
+    // the one before.
+    projects_[0].standIn = "hang=60000\n";
+    Write();
+    const std::string reportBefore = kwtest::ReadBytes(report);
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    r = Run(L"--targets 1 --debug --timeout 1" + records, {}, [&](DWORD) {
+        lock = CreateFileW(report.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    });
+    CloseHandle(lock);
+    EXPECT_EQ(r.exitCode, 4);
+    EXPECT_NE(r.err.find("Could not write '" + kw::ToUtf8(report) + "': "), std::string::npos) << r.err;
+    EXPECT_EQ(kwtest::ReadBytes(report), reportBefore);
+    kwtest::XmlRead timedOut(junit);
+    EXPECT_EQ(timedOut.Texts(L"//testcase/@name"), std::vector<std::wstring>{L"Calc (Win32 Debug)"});
+    EXPECT_EQ(timedOut.Text(L"//testcase/failure/@message"), L"timed out: after 1 s");
+    EXPECT_EQ(kwtest::ListFolder(out), L"kilnworks.html kilnworks.xml");
 }
 
 // (Ctrl+C takes the same StopRun as the engine's stop test; Wine can't send it between
@@ -204,7 +283,8 @@ TEST(RunOptions, ReadsEveryOptionAndRefusesTheRest) {
              {L"p", L"--set-version", L"1.2.3"}, {L"p", L"--set-version", L"1.2.3.65536"},
              {L"p", L"--set-version", L"1.2.3.-1"}, {L"p", L"--set-version", L"1.2. 3.4"},
              {L"p", L"--set-version", L"1.2.3.4", L"--auto-increment"}, {L"p", L"--timeout", L"0"},
-             {L"p", L"--timeout", L"1s"}, {L"p", L"--timeout", L"86401"}, {L"p", L"other.kwp"}}) {
+             {L"p", L"--timeout", L"1s"}, {L"p", L"--timeout", L"86401"}, {L"p", L"--junit", L""},
+             {L"p", L"--report"}, {L"p", L"other.kwp"}}) {
         EXPECT_EQ(kw::cli::ParseRunOptions(bad, options, problem), ParseResult::Refused)
             << kwtest::Narrow(bad.empty() ? L"" : bad.back());
         EXPECT_EQ(problem.rfind(L"kilnworks-cli: ", 0), 0u);

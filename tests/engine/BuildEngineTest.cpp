@@ -4,6 +4,7 @@
 
 #include "common/RunSupport.h"
 #include "engine/BuildController.h"
+#include "engine/MakeRunRecord.h"
 #include "engine/ProcessLauncher.h"
 #include "engine/RunSetup.h"
 #include "package/PackageDocument.h"
@@ -19,6 +20,19 @@ namespace {
 
 using kwtest::TestProject;
 using Lines = std::vector<std::wstring>;
+
+// The lines with the summary's wall time taken out ("..., 0 not run, in 0.4 s." -> "..., 0 not
+// run."), once seen to be there.
+Lines WithoutWallTime(Lines lines) {
+    for (std::wstring& line : lines) {
+        if (line.rfind(L"Summary: ", 0) != 0) continue;
+        const size_t in = line.rfind(L" not run, in ");
+        EXPECT_TRUE(in != std::wstring::npos && line.size() > in + 15 && line.substr(line.size() - 3) == L" s.")
+            << ToUtf8(line);
+        if (in != std::wstring::npos) line = line.substr(0, in) + L" not run.";
+    }
+    return lines;
+}
 
 // The runner's seam to the system, failing on request.
 struct FaultyLauncher : ProcessLauncher {
@@ -98,7 +112,7 @@ protected:
     Lines Summary() const {
         const Lines& lines = receiver_.Lines();
         auto first = [](const std::wstring& line) { return line.rfind(L"Summary: ", 0) == 0; };
-        return Lines(std::find_if(lines.begin(), lines.end(), first), lines.end());
+        return WithoutWallTime(Lines(std::find_if(lines.begin(), lines.end(), first), lines.end()));
     }
 
     // What each builder was asked to do, in order: "MSDEV <configuration>[ /REBUILD]",
@@ -189,7 +203,7 @@ TEST_F(EngineRunTest, RunsCanNotInterfere) {
         ASSERT_EQ(second.StartRun(std::move(stamp.job), otherReceiver.Window(), otherReceiver.ListBox()), 0);
         ASSERT_TRUE(otherReceiver.PumpUntilFinished());
     }
-    EXPECT_EQ(otherReceiver.Lines().back(), L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.");
+    EXPECT_EQ(WithoutWallTime(otherReceiver.Lines()).back(), L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.");
     ASSERT_TRUE(receiver_.PumpUntilFinished());
     EXPECT_TRUE(controller_->WaitForEnd(10000));
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV Slow - Win32 Debug"}));
@@ -241,7 +255,7 @@ TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     EXPECT_FALSE(Shows(L"Building Tool ..."));
     // An empty target list still ends.
     Run({projects[1]}, {}, ActionDebug | ActionRelease | ActionClean);
-    EXPECT_EQ(receiver_.Lines(), (Lines{L"Summary: 0 targets, 0 succeeded, 0 failed, 0 not run."}));
+    EXPECT_EQ(WithoutWallTime(receiver_.Lines()), (Lines{L"Summary: 0 targets, 0 succeeded, 0 failed, 0 not run."}));
 }
 
 TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {
@@ -274,7 +288,7 @@ TEST_F(EngineRunTest, BuildersThatCanNotStartSayWhy) {
     visualStudioFolder_ = L"<not installed>";
     Run({Project(1, L"Calc"), Project(2, L"Tool", L"VB6"), Project(3, L"Other", L"VB6")}, {1, 2, 3}, ActionDebug);
     EXPECT_TRUE(Invocations().empty());
-    EXPECT_EQ(receiver_.Lines(),
+    EXPECT_EQ(WithoutWallTime(receiver_.Lines()),
               (Lines{L"Could not start <not installed>\\MSDEV98\\Bin\\MSDEV: File not found (error 2).",
                      L"Building Tool ...", L"Could not start <not installed>\\..\\vb98\\vb6.exe: File not found (error 2).",
                      L"Building Other ...", L"Could not start <not installed>\\..\\vb98\\vb6.exe: File not found (error 2).",
@@ -293,6 +307,69 @@ TEST_F(EngineRunTest, TheBasicStepEndsAtAProjectWithoutFolder) {
     EXPECT_EQ(Invocations(), (Lines{L"MSDEV Calc - Win32 Debug", L"vb6 One.vbp"}));
     EXPECT_EQ(Summary(), (Lines{L"Summary: 4 targets, 2 succeeded, 1 failed, 1 not run.", L"  Two: no name or source folder",
                                 L"  Three: not built: the Visual Basic builds ended early"}));
+}
+
+// What the run's records are made of: every step of every kind notes when it began and ended
+// and keeps the target's own lines of it; a step the run never reached has no times.
+TEST_F(EngineRunTest, EveryStepNotesItsTimesAndItsOwnLines) {
+    std::vector<TestProject> projects = {Project(1, L"Calc"), Project(2, L"Broken"), Project(3, L"Tool", L"VB6"),
+                                         Project(4, L"Gone", L"VB6"), Project(5, L"Late", L"VB6")};
+    projects[1].resource = "no version here\r\n";
+    kwtest::WriteProjects(projects);
+    projects[3].folder.clear();
+    Run(projects, {1, 2, 3, 4, 5}, ActionSetVersion | ActionDebug | ActionClean);
+    const RunRecord record = MakeRunRecord(controller_->Job(), Outcome());
+    EXPECT_EQ(record.packageName, L"Test");
+    EXPECT_EQ(record.packagePath, dir_.File(L"test.kwp"));
+    EXPECT_EQ(record.actions, L"Debug, clean, set version 1.2.3.4");
+    EXPECT_EQ(record.summary.at(0).rfind(L"Summary: 5 targets, 2 succeeded, 2 failed, 1 not run, in ", 0), 0u);
+    std::vector<std::wstring> steps;
+    for (const TargetRecord& target : record.targets) {
+        for (const StepRecord& step : target.steps) {
+            const std::wstring name = StepDisplayName(target, step) + L": " + StepVerdictWords(step);
+            steps.push_back(name);
+            SCOPED_TRACE(ToUtf8(name));
+            if (step.verdict == StepRecord::NotRun) {
+                EXPECT_FALSE(step.Began());
+                continue;
+            }
+            ASSERT_TRUE(step.Began());
+            EXPECT_LE(step.endMs, record.durationMs);
+            EXPECT_FALSE(step.lines.empty());
+        }
+    }
+    EXPECT_EQ(steps, (Lines{L"Calc (version): succeeded", L"Calc (Win32 Debug): succeeded", L"Calc (clean): succeeded",
+                            L"Broken (version): failed: version not stamped (no version line)",
+                            L"Broken (Win32 Debug): succeeded", L"Broken (clean): succeeded",
+                            L"Tool (version): succeeded", L"Tool (Visual Basic): succeeded",
+                            L"Gone (version): failed: version not stamped (file missing)",
+                            L"Gone (Visual Basic): failed: no name or source folder", L"Late (version): succeeded",
+                            L"Late (Visual Basic): not run: not built: the Visual Basic builds ended early"}));
+    // Each step's lines are its own: the builder's log, the run's lines about that target.
+    const TargetRecord& calc = record.targets[0];
+    EXPECT_EQ(calc.stampedVersion, L"1.2.3.4");
+    EXPECT_EQ(calc.steps[1].lines.back(), L"Calc.exe - 0 error(s), 0 warning(s)");
+    EXPECT_EQ(calc.steps[1].errors, 0);
+    EXPECT_EQ(record.targets[2].steps[1].lines,
+              (Lines{L"Building Tool ...", L"Build of '" + projects[2].folder + L"\\Tool.exe' succeeded."}));
+    EXPECT_EQ(record.targets[2].stampedVersion, L"1.2.3");
+    EXPECT_EQ(record.targets[3].steps[1].lines,
+              Lines{L"Gone has no name or source folder; the Visual Basic builds end here."});
+    EXPECT_NE(record.targets[1].steps[0].lines.back().find(L"No version line found"), std::wstring::npos)
+        << ToUtf8(record.targets[1].steps[0].lines.back());
+}
+
+TEST(StepLog, KeepsTheHeadAndTheTailOfAFloodedLog) {
+    StepLog log(30, 12);
+    log.AddLine(L"Building X ...");
+    std::string piece;
+    for (int i = 0; i < 100000; ++i) piece += "line " + std::to_string(i) + "\r\n";
+    for (size_t at = 0; at < piece.size(); at += 2048) log.AddPiece(std::string_view(piece).substr(at, 2048));
+    log.AddPiece("cut in the mid");
+    log.AddPiece("dle");
+    log.EndPieces();
+    EXPECT_EQ(log.Lines(), (Lines{L"Building X ...", L"line 0", L"line 1", L"\x2026 99998 lines not kept",
+                                  L"cut in the middle"}));
 }
 
 TEST_F(EngineRunTest, FloodedLogIsDeliveredWhole) {
@@ -341,6 +418,19 @@ TEST_F(EngineRunTest, StopEndsTheBuildersTreeAndTheRun) {
     EXPECT_EQ(receiver_.Lines()[receiver_.Lines().size() - 4], L"Run stopped.");
     EXPECT_TRUE(controller_->WaitForEnd(10000));
     EXPECT_EQ(Outcome().ExitCode(), kExitStopped);
+    // Its record names every step it planned: the one the stop cut short, those it never reached.
+    const RunRecord record = MakeRunRecord(controller_->Job(), Outcome());
+    EXPECT_TRUE(record.stopped);
+    ASSERT_EQ(record.targets.size(), 2u);
+    std::vector<std::wstring> steps;
+    for (const TargetRecord& target : record.targets) {
+        for (const StepRecord& step : target.steps) steps.push_back(StepDisplayName(target, step) + L": " + StepVerdictWords(step));
+    }
+    EXPECT_EQ(steps, (Lines{L"Slow (Win32 Debug): stopped", L"Slow (Win32 Release): not run: the run was stopped",
+                            L"Later (Win32 Debug): not run: the run was stopped",
+                            L"Later (Win32 Release): not run: the run was stopped"}));
+    EXPECT_NE(std::find(record.targets[0].steps[0].lines.begin(), record.targets[0].steps[0].lines.end(), L"Helpers.cpp"),
+              record.targets[0].steps[0].lines.end());
     controller_->StopRun();  // no run: nothing happens
 }
 
@@ -359,7 +449,7 @@ TEST_F(EngineRunTest, SeamFailuresNeitherHangNorPass) {
         EXPECT_EQ(Summary(), Lines{L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run."}) << launcher.fault;
     }
     Run({Project(1, L"Calc")}, {1}, ActionDebug);
-    EXPECT_EQ(receiver_.Lines(), (Lines{L"The run of " + msdev_ + L" failed: std::bad_alloc.",
+    EXPECT_EQ(WithoutWallTime(receiver_.Lines()), (Lines{L"The run of " + msdev_ + L" failed: std::bad_alloc.",
                                         L"Summary: 1 target, 0 succeeded, 1 failed, 0 not run.",
                                         L"  Calc (Win32 Debug): the run of the IDE failed"}));
 }

@@ -85,6 +85,8 @@ TEST(RunRecord, ErrorAndWarningLinesOfTheBuilders) {
         {L"Summary: 3 targets, 1 succeeded, 1 failed, 1 not run.", K::Error},
         {L"Summary: 2 targets, 1 succeeded, 0 failed, 1 not run.", K::Warning},
         {L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.", K::Plain},
+        {L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run, in 4 min 12 s.", K::Error},
+        {L"Summary: 3 targets, 2 succeeded, 0 failed, 1 not run, in 0.4 s.", K::Warning},
         {L"Run stopped.", K::Warning},
         {L"Project 'Letters' has no usable ProjectID; it is not run.", K::Warning},
         {L"Building Reports ...", K::Plain},

@@ -56,8 +56,7 @@ TEST(Dependencies, APackageIsRefusedAtItsFirstProblemInPackageOrder) {
 }
 
 std::string WithDependencies(const std::string& id, const std::string& name, const std::string& text) {
-    std::string project = Project(id, name);
-    return project.replace(project.find("<Dependencies/>"), 15, "<Dependencies>" + text + "</Dependencies>");
+    return Project(id, name, "VC6", "", text);
 }
 
 class DependencyDocumentTest : public PackageTest {

@@ -8,7 +8,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "common/TestSupport.h"
 #include "controls/ControlsTestSupport.h"
 #include "win/Controls.h"
 #include "win/Dialog.h"

@@ -66,10 +66,7 @@ RunReceiver::RunReceiver() : receiver_([this](HWND, const std::wstring& line) { 
     receiver_.Attach(window_.Handle());
 }
 
-void RunReceiver::Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-}
+void RunReceiver::Pump() { kwtest::Pump(nullptr); }
 
 bool RunReceiver::PumpUntilFinished() {
     DWORD start = GetTickCount();

@@ -1,4 +1,4 @@
-// Helpers shared by the test programs: scratch folders and whole-file access.
+// Helpers shared by the test programs: scratch folders, whole-file access and the message pump.
 #pragma once
 
 #include <windows.h>
@@ -36,6 +36,9 @@ bool FileExists(const std::wstring& path);
 std::wstring ListFolder(const std::wstring& folder);
 
 std::string Narrow(const std::wstring& text);  // UTF-8, for messages
+
+// Dispatches everything queued for this thread, keys through the dialog manager of dialog.
+void Pump(HWND dialog = nullptr);
 
 // The folder of the running test program (the build folder).
 std::wstring ProgramFolder();

@@ -82,13 +82,4 @@ void TestHost::ExchangeControls(kw::Exchange direction) {
     ExchangeText(direction, kEdit, text);
 }
 
-void Pump(HWND dialog) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (dialog != nullptr && IsWindow(dialog) && IsDialogMessageW(dialog, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
 }  // namespace kwtest

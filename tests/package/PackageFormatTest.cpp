@@ -1,7 +1,5 @@
-// The text rules of package values, tested directly.
+// The text rules of package values, tested directly (the ProjectID is read by the number rules).
 #include <gtest/gtest.h>
-
-#include <climits>
 
 #include "package/PackageFormat.h"
 
@@ -27,16 +25,6 @@ TEST(PackageFormat, RegistrableAndCompilerTexts) {
     for (const auto& [text, kind] : kinds) EXPECT_EQ(CompilerKindFromText(text), kind) << text;
     EXPECT_STREQ(CompilerTextForStaging(CompilerVC6), L"VC6");
     EXPECT_STREQ(CompilerTextForStaging(CompilerUnknown), L"VB6");
-}
-
-TEST(PackageFormat, ProjectIdReadsLikeTheCRuntimeAndSaturates) {
-    const std::pair<const wchar_t*, int> cases[] = {
-        {L"7", 7}, {L"007", 7}, {L"  12abc", 12}, {L"-3", -3}, {L"+4", 4}, {L"abc", 0}, {L"", 0},
-        {L"99999999999", INT_MAX}, {L"-99999999999", INT_MIN},
-        // Only the first 19 characters count.
-        {L"                  5", 5}, {L"                   5", 0},
-    };
-    for (const auto& [text, id] : cases) EXPECT_EQ(ParseProjectId(text), id) << text;
 }
 
 TEST(PackageFormat, ProjectFilePathsTakenApart) {

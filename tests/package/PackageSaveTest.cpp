@@ -90,10 +90,7 @@ TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
         {"beyond windows-1252 as references",
          Encode(Laid(Declaration(L"windows-1252"), L"\r\n", L"  ", L"&#x65E5;&#x672C; &#x1F600; Caf\u00E9"), 1252), ""},
         {"flattened by an older save",
-         Encode(Declaration(L"windows-1252") + L"\r\n" + [] {
-             std::wstring flat = Laid(L"", L"", L"");
-             return flat;
-         }(), 1252),
+         Encode(Declaration(L"windows-1252") + L"\r\n" + Laid(L"", L"", L""), 1252),
          Encode(Laid(Declaration(L"windows-1252")), 1252)},
     };
     for (const Case& c : cases) {

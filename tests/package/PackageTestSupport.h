@@ -10,13 +10,14 @@
 
 namespace kwtest {
 
+// A project as this program writes it, with the given dependency text; extra goes at its end.
 inline std::string Project(const std::string& id, const std::string& name, const std::string& compiler = "VC6",
-                           const std::string& extra = "") {
+                           const std::string& extra = "", const std::string& dependencies = "") {
     return "<Project><ProjectID>" + id + "</ProjectID><Name>" + name + "</Name><SourceLocation>C:\\Src\\" + name +
            "</SourceLocation><Compiler>" + compiler +
            "</Compiler><DebugConfig>Win32 Debug</DebugConfig><ReleaseConfig>Win32 Release</ReleaseConfig>"
            "<ResourceFile>C:\\Src\\" + name + "\\" + name + ".rc</ResourceFile><Registrable>N</Registrable>"
-           "<Dependencies/>" + extra + "</Project>";
+           "<Dependencies>" + dependencies + "</Dependencies>" + extra + "</Project>";
 }
 
 inline std::string Package(const std::string& projects,

@@ -75,6 +75,10 @@ bool ApplyTimeout(RunOptions& options, const std::wstring& value) {
     return ParseBounded(value, 86400, options.timeoutSeconds) && options.timeoutSeconds != 0;
 }
 
+bool ApplyJobs(RunOptions& options, const std::wstring& value) {
+    return ParseBounded(value, kMaxParallelBuilds, options.jobs) && options.jobs != 0;
+}
+
 }  // namespace
 
 const std::vector<OptionSpec<RunOptions>>& RunOptionTable() {
@@ -87,6 +91,9 @@ const std::vector<OptionSpec<RunOptions>>& RunOptionTable() {
         {L"--set-version", L"A.B.C.D", L"set every target's version (four numbers of 0 to 65535)", ApplySetVersion},
         {L"--auto-increment", nullptr, L"increment every target's version", SetFlag<&RunOptions::autoIncrement>},
         {L"--timeout", L"SECONDS", L"stop a builder running longer (1 to 86400) and fail its target", ApplyTimeout},
+        {L"--with-dependencies", nullptr, L"also run every project the targets depend on",
+         SetFlag<&RunOptions::withDependencies>},
+        {L"--jobs", L"N", L"run up to N builders at once (1 to 64, default 1)", ApplyJobs},
     };
     return table;
 }

@@ -53,21 +53,23 @@ int StampVersions(const RunJob& job, const RunContext& run, RunOutcome& outcome)
         const std::wstring& path = target.resourceFile;
         const CompilerKind kind = target.resourceKind;
         TargetOutcome& targetOutcome = outcome.Target(target.projectId, target.record.name);
+        // Stamping goes one target at a time, but its lines are tagged like the builders' that follow.
+        const RunContext context = run.ForTarget(target.projectId, job.parallelBuilds > 1);
 
         StepOutcome step;
         step.started = RunTimeNow();
-        PostRunLine(run, VersionatingLine(title, path, kind, actions, numbers));
+        PostRunLine(context, VersionatingLine(title, path, kind, actions, numbers));
         StampResult result = StampFile(path, kind, actions, numbers);
         if (result.Stamped()) {
-            for (const std::wstring& line : result.logLines) PostRunLine(run, line);
+            for (const std::wstring& line : result.logLines) PostRunLine(context, line);
             outcome.anyStamped = true;
             outcome.lastStamped = result.written;
             for (const std::wstring& warning : DescribeStampWarnings(path, result)) {
-                PostRunLine(run, warning);
+                PostRunLine(context, warning);
                 targetOutcome.warned = true;
             }
         } else {
-            PostRunLine(run, DescribeStampFailure(path, result));
+            PostRunLine(context, DescribeStampFailure(path, result));
             step.result = StepOutcome::Failed;
             step.detail = std::wstring(L"version not stamped (") + ShortReason(result.failure) + L")";
         }

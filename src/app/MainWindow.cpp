@@ -132,6 +132,7 @@ bool MainWindow::OnInitDialog() {
     UpdateRecentMenu();
     parallelBuilds_ = std::to_wstring(ParallelBuildsSetting(settings_.ReadNumber(L"", kParallelBuildsValue).value_or(1)));
     SendMessageW(Item(IDC_PARALLEL_BUILDS), EM_SETLIMITTEXT, 2, 0);
+    SetDlgItemTextW(window, IDC_PARALLEL_BUILDS, parallelBuilds_.c_str());  // before anything reads the fields
     DragAcceptFiles(window, TRUE);
     // Explorer runs without elevation: let its drops reach an elevated window.
     ChangeWindowMessageFilterEx(window, WM_DROPFILES, MSGFLT_ALLOW, nullptr);

@@ -85,6 +85,15 @@ void RunStep(const RunJob& job, const RunContext& run, RunOutcome& outcome, cons
         outcome.Target(member.target->projectId, member.target->record.name).steps.push_back(member.result);
     };
 
+    // Should anything leave this function early, no builder's thread may outlive its member.
+    struct JoinAll {
+        std::vector<Member>& members;
+        ~JoinAll() {
+            for (Member& member : members)
+                if (member.thread.Valid()) WaitForSingleObject(member.thread.Get(), INFINITE);
+        }
+    } joinAll{members};
+
     size_t running = 0;
     for (;;) {
         if (!run.StopRequested()) {

@@ -182,7 +182,7 @@ PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const
     }
 
     // Only what the package lists can be a target.
-    for (int id : choices.targets) {
+    for (int id : std::set<int>(choices.targets.begin(), choices.targets.end())) {
         auto listed = [id](const ProjectRow& row) { return row.projectId == id; };
         if (std::none_of(rows.begin(), rows.end(), listed)) {
             return refuse(RunRefusal::UnknownTarget, L"Unknown target: " + std::to_wstring(id));
@@ -190,7 +190,9 @@ PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const
     }
     // Before anything is stamped or started: a run in a wrong order would be worse than none.
     std::vector<ProjectDependencies> declared;
-    if (document.GetDependencies(declared) != 0) return refuse(RunRefusal::Unusable, LoadResourceString(IDS_ERR_ENUMERATION));
+    if (document.GetDependencies(declared) != 0) {
+        return refuse(RunRefusal::Unusable, LoadResourceString(IDS_ERR_ENUMERATION));
+    }
     DependencyGraph graph;
     if (std::wstring problem = CheckDependencies(declared, graph); !problem.empty()) {
         return refuse(RunRefusal::Dependencies, problem);

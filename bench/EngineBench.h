@@ -55,21 +55,26 @@ inline std::vector<kwtest::Piece> NarrowArrivals(const Receiver& receiver) {
     return pieces;
 }
 
-// Runs the Debug build of every target through the engine and waits for its end. Seconds,
-// counted from the set-up; -1 when the run could not be set up or started.
+// Runs the Debug build of every target through the engine, up to parallelBuilds at once, and
+// waits for its end. Seconds, counted from the set-up; -1 when the run could not be set up or
+// started. What the run came to goes to outcome, if given.
 inline double RunThroughEngine(kw::PackageDocument& document, const std::wstring& temporaryFolder,
-                               const std::vector<int>& targets, Receiver& receiver) {
+                               const std::vector<int>& targets, Receiver& receiver, int parallelBuilds = 1,
+                               kw::RunOutcome* outcome = nullptr) {
     long long start = Ticks();
     receiver.Clear();
     kw::RunChoices choices;
     choices.targets = targets;
     choices.debug = true;
+    choices.parallelBuilds = parallelBuilds;
     kw::PreparedRun prepared = kw::SetUpRun(document, choices, kw::ReadRunEnvironment(temporaryFolder));
     if (prepared.refusal != kw::RunRefusal::None) return -1;
     kw::BuildController controller;
     if (controller.StartRun(std::move(prepared.job), receiver.Window(), nullptr) != 0) return -1;
     receiver.PumpUntilFinished();
-    return Seconds(Ticks() - start);
+    const double seconds = Seconds(Ticks() - start);
+    if (outcome && controller.WaitForEnd(INFINITE)) *outcome = controller.Outcome();
+    return seconds;
 }
 
 }  // namespace kwbench

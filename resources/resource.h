@@ -117,6 +117,8 @@
 #define IDC_SET_VERSION             1032
 #define IDC_AUTO_INCREMENT          1033
 #define IDC_STOP                    1050
+#define IDC_PARALLEL_LABEL          1060
+#define IDC_PARALLEL_BUILDS         1061
 
 // Strings of the main window
 #define IDS_RUN_IN_PROGRESS         400

@@ -7,7 +7,7 @@
 # editor on the demo package (editor) or on a new one (editor-new), or with the dependency list of
 # its first project open (editor-deps, Calc needing MathLib); or the main window's File menu with
 # recent packages, the demo laid out in C:\Kilnworks\Demo (main-recent).
-#   scripts/screenshot.sh about|lists|main|main-run|main-errors|main-progress|main-recent|editor|editor-new|editor-deps <out.png>
+#   scripts/screenshot.sh about|lists|main|main-run|main-errors|main-progress|main-parallel|main-recent|editor|editor-new|editor-deps <out.png>
 # Uses KW_BUILD like the other scripts; builds the preview program there if needed.
 set -euo pipefail
 export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,9 +15,9 @@ export KW_ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 
 what="${1:-}"
 out="${2:-}"
-case "$what" in about|lists|main|main-run|main-errors|main-progress|main-recent|editor|editor-new|editor-deps) ;; *) what="" ;; esac
+case "$what" in about|lists|main|main-run|main-errors|main-progress|main-parallel|main-recent|editor|editor-new|editor-deps) ;; *) what="" ;; esac
 if [ -z "$what" ] || [ -z "$out" ]; then
-  echo "usage: $0 about|lists|main|main-run|main-errors|main-progress|main-recent|editor|editor-new|editor-deps <out.png>" >&2
+  echo "usage: $0 about|lists|main|main-run|main-errors|main-progress|main-parallel|main-recent|editor|editor-new|editor-deps <out.png>" >&2
   exit 2
 fi
 out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
@@ -62,12 +62,12 @@ wait_for() {  # file what
   exit 1
 }
 
-if [ "$what" = main ] || [ "$what" = main-run ] || [ "$what" = main-errors ] || [ "$what" = main-progress ]; then
+if [ "$what" = main ] || [ "$what" = main-run ] || [ "$what" = main-errors ] || [ "$what" = main-progress ] || [ "$what" = main-parallel ]; then
   # A fresh working copy of the demo package: the run rewrites its version numbers.
   mkdir -p "$work/demo" "$work/shots"
   cp -r "$KW_ROOT/demo/." "$work/demo/"
   demo_win="$(kw_winpath "$work/demo")"
-  if [ "$what" = main-errors ] || [ "$what" = main-progress ]; then
+  if [ "$what" = main-errors ] || [ "$what" = main-progress ] || [ "$what" = main-parallel ]; then
     # Paths show in the builders' lines: lay the demo out where a Windows user would have it.
     demo_c="$WINEPREFIX/drive_c/Kilnworks/Demo"
     rm -rf "$demo_c"
@@ -79,7 +79,13 @@ if [ "$what" = main ] || [ "$what" = main-run ] || [ "$what" = main-errors ] || 
   fi
   if [ "$what" = main-progress ]; then
     for p in Calc MathLib Reports; do printf 'duration=4000\n' >"$demo_c/$p/standin.ini"; done
-  elif [ "$what" = main-errors ]; then
+  fi
+  if [ "$what" = main-parallel ]; then
+    # Slow enough for the two C++ builders' lines to take turns in the log.
+    printf 'delay=150\n' >"$demo_c/Calc/standin.ini"
+    printf 'delay=150\n' >"$demo_c/MathLib/standin.ini"
+  fi
+  if [ "$what" = main-errors ]; then
     printf 'result=fail\n' >"$demo_c/Calc/standin.ini"
     printf 'result=fail\n' >"$demo_c/Reports/standin.ini"
     printf '%s\\MathLib\\MathLibImpl.cpp(40) : warning C4101: '"'"'scale'"'"' : unreferenced local variable\r\n' \
@@ -91,6 +97,7 @@ if [ "$what" = main ] || [ "$what" = main-run ] || [ "$what" = main-errors ] || 
   # The window is driven from outside by control ids, as the end-to-end test does.
   if [ "$what" = main-errors ]; then export KW_SHOT_ERRORS=1; fi
   if [ "$what" = main-progress ]; then export KW_SHOT_PROGRESS=1; fi
+  if [ "$what" = main-parallel ]; then export KW_SHOT_PARALLEL=3; fi
   KW_SHOT_DIR="$(kw_winpath "$work/shots")" KW_SHOT_PACKAGE="$demo_win\\Demo.kwp" \
     "$KW_WINE" "$KW_TREE/test_app.exe" --gtest_also_run_disabled_tests --gtest_filter=MainWindowProcessTest.DISABLED_Screenshots </dev/null >"$work/driver.log" 2>&1 &
   preview_pid=$!
@@ -98,10 +105,12 @@ if [ "$what" = main ] || [ "$what" = main-run ] || [ "$what" = main-errors ] || 
   [ "$what" = main ] && photograph "$out"
   touch "$work/shots/taken-1"
   wait_for "$work/shots/ready-2" "the run"
-  [ "$what" = main-run ] || [ "$what" = main-errors ] || [ "$what" = main-progress ] && photograph "$out"
+  [ "$what" = main-run ] || [ "$what" = main-errors ] || [ "$what" = main-progress ] || [ "$what" = main-parallel ] && photograph "$out"
   touch "$work/shots/taken-2"
   wait "$preview_pid" || { cat "$work/driver.log" >&2; exit 1; }
   preview_pid=""
+  # The run remembered its Parallel builds setting; the next window starts from the default again.
+  "$KW_WINE" reg delete 'HKCU\Software\Kilnworks' /v ParallelBuilds /f </dev/null >/dev/null 2>&1 || true
 elif [ "$what" = main-recent ]; then
   # The demo where a Windows user keeps it, and a few more packages opened before it.
   drive_c="$WINEPREFIX/drive_c"

@@ -30,6 +30,12 @@ namespace kw {
 namespace {
 
 constexpr int kVersionFields[] = {IDC_MAJOR, IDC_MINOR, IDC_BUILD_NUMBER, IDC_REVISION};
+constexpr wchar_t kParallelBuildsValue[] = L"ParallelBuilds";
+
+int ParallelBuildsSetting(long long number) {
+    return static_cast<int>(std::clamp<long long>(number, 1, kMaxParallelBuilds));
+}
+
 // A row copied into the Targets list keeps at most this much of its name.
 constexpr size_t kTargetNameChars = 255;
 // The package caption shows at most this much of the package's name.
@@ -138,6 +144,9 @@ bool MainWindow::OnInitDialog() {
     RestoreWindowPlacement(window, settings_, minimumSize_);
     recent_.Load(settings_);
     UpdateRecentMenu();
+    parallelBuilds_ = std::to_wstring(ParallelBuildsSetting(settings_.ReadNumber(L"", kParallelBuildsValue).value_or(1)));
+    SendMessageW(Item(IDC_PARALLEL_BUILDS), EM_SETLIMITTEXT, 2, 0);
+    SetDlgItemTextW(window, IDC_PARALLEL_BUILDS, parallelBuilds_.c_str());  // before anything reads the fields
     DragAcceptFiles(window, TRUE);
     // Explorer runs without elevation: let its drops reach an elevated window.
     ChangeWindowMessageFilterEx(window, WM_DROPFILES, MSGFLT_ALLOW, nullptr);
@@ -163,6 +172,7 @@ void MainWindow::ExchangeControls(Exchange direction) {
     ExchangeText(direction, IDC_BUILD_NUMBER, buildNumber_);
     ExchangeText(direction, IDC_REVISION, revision_);
     ExchangeText(direction, IDC_TARGET_HINT, hintText_);
+    ExchangeText(direction, IDC_PARALLEL_BUILDS, parallelBuilds_);
 }
 
 // ---- routing -------------------------------------------------------------------------------
@@ -459,7 +469,8 @@ void MainWindow::UpdateTargetButtons() {
 // ---- actions panel -------------------------------------------------------------------------
 
 void MainWindow::EnableActions(bool on) {
-    for (int id : {IDC_ACTIONS_GROUP, IDC_BUILD_FRAME, IDC_BUILD, IDC_VERSION}) Window(Handle(), id).Enable(on);
+    for (int id : {IDC_ACTIONS_GROUP, IDC_BUILD_FRAME, IDC_BUILD, IDC_VERSION, IDC_PARALLEL_LABEL, IDC_PARALLEL_BUILDS})
+        Window(Handle(), id).Enable(on);
     Window(Handle(), IDC_START).Enable(on && !running_);
 }
 
@@ -515,6 +526,11 @@ void MainWindow::OnStart() {
         choices.autoIncrement = autoIncrement_ != 0;
         choices.numbers = VersionQuad{VersionFieldNumber(major_), VersionFieldNumber(minor_),
                                       VersionFieldNumber(buildNumber_), VersionFieldNumber(revision_)};
+        // Out of range is taken as the nearest it may be, shown so and remembered for next time.
+        choices.parallelBuilds = ParallelBuildsSetting(_wtoi(parallelBuilds_.c_str()));
+        parallelBuilds_ = std::to_wstring(choices.parallelBuilds);
+        SetDlgItemTextW(Handle(), IDC_PARALLEL_BUILDS, parallelBuilds_.c_str());
+        settings_.WriteNumber(L"", kParallelBuildsValue, static_cast<DWORD>(choices.parallelBuilds));
         PreparedRun prepared = setUp_(document_, choices, ReadRunEnvironment(application_.TemporaryFolder()));
         if (prepared.refusal == RunRefusal::NothingToDo) {
             ShowMessage(IDS_NO_ACTION, IDS_CAPTION_HINT, MB_OK);

@@ -169,6 +169,7 @@ private:
     int version_ = 0, setVersion_ = 0, autoIncrement_ = 0;
     std::wstring major_, minor_, buildNumber_, revision_;
     std::wstring hintText_;
+    std::wstring parallelBuilds_ = L"1";
     HICON windowIcon_ = nullptr;
 
     EventLogView eventLog_;

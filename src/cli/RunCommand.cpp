@@ -110,6 +110,8 @@ int RunCommand(const Arguments& args) {
     choices.autoIncrement = options.autoIncrement;
     choices.numbers = options.version;
     choices.builderTimeoutSeconds = options.timeoutSeconds;
+    choices.withDependencies = options.withDependencies;
+    choices.parallelBuilds = static_cast<int>(options.jobs);
     PreparedRun prepared = SetUpRun(document, choices, ReadRunEnvironment(temporaryFolder));
     if (prepared.refusal != RunRefusal::None) return Fail(prepared.message, prepared.ExitCode());
     // The job holds all the run needs of the package.

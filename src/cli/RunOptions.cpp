@@ -81,6 +81,10 @@ bool SetPath(RunOptions& options, const std::wstring& value) {
     return !value.empty();
 }
 
+bool ApplyJobs(RunOptions& options, const std::wstring& value) {
+    return ParseBounded(value, kMaxParallelBuilds, options.jobs) && options.jobs != 0;
+}
+
 }  // namespace
 
 const std::vector<OptionSpec<RunOptions>>& RunOptionTable() {
@@ -95,6 +99,9 @@ const std::vector<OptionSpec<RunOptions>>& RunOptionTable() {
         {L"--timeout", L"SECONDS", L"stop a builder running longer (1 to 86400) and fail its target", ApplyTimeout},
         {L"--junit", L"FILE", L"write the run as a JUnit XML file for a CI server", SetPath<&RunOptions::junitPath>},
         {L"--report", L"FILE.html", L"write the run as an HTML report with a timeline", SetPath<&RunOptions::reportPath>},
+        {L"--with-dependencies", nullptr, L"also run every project the targets depend on",
+         SetFlag<&RunOptions::withDependencies>},
+        {L"--jobs", L"N", L"run up to N builders at once (1 to 64, default 1)", ApplyJobs},
     };
     return table;
 }

@@ -42,6 +42,7 @@ int BuildController::StartRun(RunJob job, HWND window, HWND listBox) {
     work->context.jobObject = jobObject_.Get();
     work->context.launcher = launcher_;
     work->context.builderTimeoutMs = job.builderTimeoutSeconds * 1000;
+    work->context.jobPerBuilder = job.parallelBuilds > 1;
     work->job = std::move(job);
     ResetEvent(stopEvent_.Get());
 
@@ -127,6 +128,7 @@ unsigned __stdcall BuildController::Worker(void* argument) {
         // The summary tells the wall time, so the run has ended before it.
         outcome.ended = RunTimeNow();
         for (const std::wstring& line : outcome.SummaryLines()) PostRunLine(run, line);
+        if (job.parallelBuilds > 1) PostRunLine(run, ParallelBuildsLine(outcome, job.parallelBuilds));
     } catch (...) {
         // Out of memory for the summary itself: the run still ends.
     }

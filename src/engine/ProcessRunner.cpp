@@ -1,5 +1,6 @@
 #include "engine/ProcessRunner.h"
 
+#include "engine/LineTagger.h"
 #include "engine/LogText.h"
 #include "engine/StepLog.h"
 #include "win/AtomicFile.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cwchar>
 #include <exception>
+#include <memory>
 #include <vector>
 
 namespace kw {
@@ -17,7 +19,7 @@ namespace {
 
 // Posts the text of an open log file beyond readPosition: one piece, or everything.
 void PostFromFile(HANDLE file, std::uint32_t& readPosition, const RunContext& run, bool everything,
-                  BuildLogScanner* scanner) {
+                  BuildLogScanner* scanner, LineTagger* tagger) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size) || size.QuadPart <= readPosition) return;
     LARGE_INTEGER offset{};
@@ -30,6 +32,17 @@ void PostFromFile(HANDLE file, std::uint32_t& readPosition, const RunContext& ru
         // A narrow LogText ends at its first zero byte: a stray one in the log would silently cut
         // off the rest of the piece, so it is shown as a blank.
         std::replace(piece, piece + got, '\0', ' ');
+        if (tagger) {
+            // Taken in by the tagger whether or not its lines can go out: nobody takes them then.
+            const std::string lines = tagger->Feed(std::string_view(piece, got));
+            if (scanner) scanner->Feed(std::string_view(piece, got));
+            readPosition += got;
+            if (!lines.empty() && !PostRunText(run, lines.data(), static_cast<std::uint32_t>(lines.size()), false)) {
+                return;
+            }
+            if (!everything) return;
+            continue;
+        }
         // Only text that was posted counts as read; what couldn't be is read again next time.
         if (!PostRunText(run, piece, got, false)) return;
         if (scanner) scanner->Feed(std::string_view(piece, got));
@@ -41,7 +54,7 @@ void PostFromFile(HANDLE file, std::uint32_t& readPosition, const RunContext& ru
 // The builder may hold its log open for writing, so while it runs only a copy is ever opened.
 // True when a copy may have been left behind (its deletion failed).
 bool ReadThroughSideCopy(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
-                         bool everything, BuildLogScanner* scanner) {
+                         bool everything, BuildLogScanner* scanner, LineTagger* tagger = nullptr) {
     const std::wstring sideCopy = logPath + L"-2";
     if (!CopyFileW(logPath.c_str(), sideCopy.c_str(), FALSE)) {
         // No log yet: no copy was begun either.
@@ -51,7 +64,7 @@ bool ReadThroughSideCopy(const std::wstring& logPath, std::uint32_t& readPositio
     {
         FileHandle copy(CreateFileW(sideCopy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (copy.Valid()) PostFromFile(copy.Get(), readPosition, run, everything, scanner);
+        if (copy.Valid()) PostFromFile(copy.Get(), readPosition, run, everything, scanner, tagger);
     }
     return !DeleteFileW(sideCopy.c_str());
 }
@@ -64,16 +77,16 @@ void DeleteLogFiles(const std::wstring& logPath, bool sideCopyLeft = true) {
 }
 
 bool ReadRemaining(const std::wstring& logPath, std::uint32_t& readPosition, const RunContext& run,
-                   BuildLogScanner* scanner) {
+                   BuildLogScanner* scanner, LineTagger* tagger = nullptr) {
     // The builder has ended, so the log is read where it is; the copy (a few milliseconds a child
     // under Wine) is only needed when something else still holds the log without sharing it.
     FileHandle log(CreateFileW(logPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (log.Valid()) {
-        PostFromFile(log.Get(), readPosition, run, true, scanner);
+        PostFromFile(log.Get(), readPosition, run, true, scanner, tagger);
         return false;
     }
-    return ReadThroughSideCopy(logPath, readPosition, run, true, scanner);
+    return ReadThroughSideCopy(logPath, readPosition, run, true, scanner, tagger);
 }
 
 void RunChild(ProcessRunRequest& request) {
@@ -97,10 +110,16 @@ void RunChild(ProcessRunRequest& request) {
         result.stopped = true;
         return;
     }
+    // A job of the builder's own: ending it on a time-out leaves the builders beside it alone, and
+    // closing it (at the latest when this process dies) ends whatever the builder left running.
+    // One at a time, the run's job holds this builder's tree and nothing else, and costs less.
+    KernelHandle ownJob;
+    if (run.jobPerBuilder) ownJob = MakeKillOnCloseJob();
+    const HANDLE jobObject = ownJob.Valid() ? ownJob.Get() : run.jobObject;
     PROCESS_INFORMATION process{};
     const wchar_t* folder = request.workingFolder.empty() ? nullptr : request.workingFolder.c_str();
     // Suspended until it is in the run's job, so nothing it starts can escape a stop.
-    const DWORD flags = CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS | (run.jobObject ? CREATE_SUSPENDED : 0);
+    const DWORD flags = CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS | (jobObject ? CREATE_SUSPENDED : 0);
     if (!run.Launcher().StartProcess(request.commandLine, folder, flags, process)) {
         result.startError = GetLastError();
         result.startProblem = DescribeWin32Error(result.startError);
@@ -109,10 +128,9 @@ void RunChild(ProcessRunRequest& request) {
     KernelHandle processHandle(process.hProcess);
     KernelHandle mainThread(process.hThread);
     // Without the job (the system refused it) a stop ends the builder alone.
-    const bool inJob = run.jobObject && AssignProcessToJobObject(run.jobObject, processHandle.Get());
-    // Builders run one at a time, so the run's job holds this builder's tree and nothing else.
+    const bool inJob = jobObject && AssignProcessToJobObject(jobObject, processHandle.Get());
     auto endBuilder = [&] {
-        if (inJob) TerminateJobObject(run.jobObject, ERROR_CANCELLED);
+        if (inJob) TerminateJobObject(jobObject, ERROR_CANCELLED);
         else TerminateProcess(processHandle.Get(), ERROR_CANCELLED);
         WaitForSingleObject(processHandle.Get(), 10000);
     };
@@ -121,13 +139,15 @@ void RunChild(ProcessRunRequest& request) {
     // cut short. It goes before the builder starts, so that only what this builder writes is
     // shown, even when it ends without writing a log at all.
     DeleteFileW(request.logPath.c_str());
-    if (run.jobObject && ResumeThread(mainThread.Get()) == static_cast<DWORD>(-1)) endBuilder();
+    if (jobObject && ResumeThread(mainThread.Get()) == static_cast<DWORD>(-1)) endBuilder();
     mainThread.Reset();
 
     // Waiting on the handle rather than testing for STILL_ACTIVE: a child whose exit code happens
     // to be 259 still ends the wait, and the run goes on the moment the child has ended.
     std::uint32_t readPosition = 0;
     bool sideCopyLeft = false;
+    std::unique_ptr<LineTagger> tagger;
+    if (run.lineTag) tagger = std::make_unique<LineTagger>(run.lineTag);
     const HANDLE waits[] = {processHandle.Get(), run.stopEvent};
     const DWORD startTick = GetTickCount();
     for (;;) {
@@ -147,14 +167,21 @@ void RunChild(ProcessRunRequest& request) {
             endBuilder();
             break;
         }
-        sideCopyLeft |= ReadThroughSideCopy(request.logPath, readPosition, run, false, &result.log);
+        sideCopyLeft |= ReadThroughSideCopy(request.logPath, readPosition, run, false, &result.log, tagger.get());
     }
     GetExitCodeProcess(processHandle.Get(), &result.exitCode);
     processHandle.Reset();
     // A stop that ended the builder's job can wake the wait through the process handle first.
     if (!result.stopped && run.StopRequested() && result.exitCode == ERROR_CANCELLED) result.stopped = true;
 
-    if (!result.stopped) sideCopyLeft |= ReadRemaining(request.logPath, readPosition, run, &result.log);
+    if (!result.stopped) {
+        sideCopyLeft |= ReadRemaining(request.logPath, readPosition, run, &result.log, tagger.get());
+        // The builder has ended: its unfinished last line is a line of its own now.
+        if (tagger) {
+            const std::string tail = tagger->Flush();
+            if (!tail.empty()) PostRunText(run, tail.data(), static_cast<std::uint32_t>(tail.size()), false);
+        }
+    }
     result.log.Finish();
     DeleteLogFiles(request.logPath, sideCopyLeft);
 }
@@ -188,6 +215,10 @@ bool PostRunText(const RunContext& run, const void* text, std::uint32_t byteLeng
 }
 
 bool PostRunLine(const RunContext& run, std::wstring_view line) {
+    if (run.lineTag) {
+        const std::wstring tagged = std::to_wstring(run.lineTag) + L">" + std::wstring(line);
+        return PostRunText(run, tagged.data(), static_cast<std::uint32_t>(tagged.size() * sizeof(wchar_t)), true);
+    }
     return PostRunText(run, line.data(), static_cast<std::uint32_t>(line.size() * sizeof(wchar_t)), true);
 }
 
@@ -294,8 +325,9 @@ BuilderResult RunBuilder(const RunContext& run, std::wstring commandLine, const 
             DeleteLogFiles(logPath);
         }
     }
-    // Whatever the builder left unfinished in its log is a line of its own now.
-    if (request.result.started) PostRunText(run, "", 0, false);
+    // Whatever the builder left unfinished in its log is a line of its own now (a tagged log has
+    // none left: its runner ended it).
+    if (request.result.started && !run.lineTag) PostRunText(run, "", 0, false);
     PostOutcomeLine(request.result, ProgramOf(commandLine), run);
     return request.result;
 }

@@ -18,6 +18,8 @@ inline constexpr wchar_t kVisualStudioSetupKey[] = L"Software\\Microsoft\\Visual
 inline constexpr wchar_t kVisualStudioFolderValue[] = L"VsCommonDir";
 inline constexpr wchar_t kNotInstalled[] = L"<not installed>";
 inline constexpr int kVisualStudioFolderChars = 256;
+// A step waits on its running builders at once, and one wait takes at most 64 handles.
+inline constexpr int kMaxParallelBuilds = 64;
 
 // One target as the package described it when the run was set up.
 struct RunTarget {
@@ -27,6 +29,9 @@ struct RunTarget {
     // What the stamping step reads: the kind and file as GetProjectResourceFile gives them.
     CompilerKind resourceKind = CompilerUnknown;
     std::wstring resourceFile;
+    // The targets of this run it must wait for in every step (its dependencies, looking through
+    // projects that are not targets), ascending.
+    std::vector<int> dependencies;
 };
 
 struct RunJob {
@@ -38,6 +43,7 @@ struct RunJob {
     std::wstring visualStudioProblem;  // why the registry's folder was not taken, if it wasn't
     std::wstring temporaryFolder;
     DWORD builderTimeoutSeconds = 0;   // 0: builders run as long as they like
+    int parallelBuilds = 1;            // builders a step may run at once (1 to kMaxParallelBuilds)
     std::vector<RunTarget> targets;    // in run order
     // Projects the set-up left out, with the lines that say so; they head the outcome and the log.
     std::vector<TargetOutcome> notRun;

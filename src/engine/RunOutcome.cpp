@@ -187,4 +187,19 @@ std::vector<std::wstring> RunOutcome::SummaryLines() const {
     return lines;
 }
 
+std::wstring ParallelBuildsLine(const RunOutcome& outcome, int parallelBuilds) {
+    if (parallelBuilds <= 1) return {};
+    const unsigned long tenths = static_cast<unsigned long>(outcome.builderTime / 1000000);  // from 100 ns units
+    std::wstring took;
+    if (tenths < 600) {
+        took = FormatW(L"%lu.%lu s", tenths / 10, tenths % 10);
+    } else {
+        const unsigned long seconds = tenths / 10;
+        took = seconds < 3600 ? FormatW(L"%lu min %lu s", seconds / 60, seconds % 60)
+                              : FormatW(L"%lu h %lu min", seconds / 3600, seconds / 60 % 60);
+    }
+    return FormatW(L"Builds ran up to %d at a time; one after another they would have taken %s.", parallelBuilds,
+                   took.c_str());
+}
+
 }  // namespace kw

@@ -92,6 +92,7 @@ struct RunOutcome {
     VersionQuad lastStamped;
     RunTime started = 0;
     RunTime ended = 0;
+    RunTime builderTime = 0;  // every builder's time, added up
 
     TargetOutcome& Target(int projectId, const std::wstring& name);
     int ExitCode() const;
@@ -101,6 +102,10 @@ struct RunOutcome {
     // the run has ended) and one line per target that did not succeed.
     std::vector<std::wstring> SummaryLines() const;
 };
+
+// After the summary of a run with several builders at once: "Builds ran up to 4 at a time; one
+// after another they would have taken 4 min 10 s." Empty for one at a time.
+std::wstring ParallelBuildsLine(const RunOutcome& outcome, int parallelBuilds);
 
 // The outcome of one builder run, for the summary.
 StepOutcome JudgeBuilder(const BuilderResult& result, std::wstring what, const wchar_t* builderWord);

@@ -2,6 +2,7 @@
 
 #include "engine/BuildCommands.h"
 #include "engine/RunOutcome.h"
+#include "engine/TargetOrder.h"
 #include "package/PackageDocument.h"
 #include "resource.h"
 #include "win/AtomicFile.h"
@@ -157,7 +158,8 @@ RunEnvironment ReadRunEnvironment(const std::wstring& temporaryFolder) {
 int PreparedRun::ExitCode() const {
     switch (refusal) {
     case RunRefusal::None: return kExitSucceeded;
-    case RunRefusal::Unusable: return kExitUnusable;
+    case RunRefusal::Unusable:
+    case RunRefusal::Dependencies: return kExitUnusable;
     default: return kExitUsage;
     }
 }
@@ -180,13 +182,26 @@ PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const
     }
 
     // Only what the package lists can be a target.
-    const std::set<int> chosen(choices.targets.begin(), choices.targets.end());
-    for (int id : chosen) {
+    for (int id : std::set<int>(choices.targets.begin(), choices.targets.end())) {
         auto listed = [id](const ProjectRow& row) { return row.projectId == id; };
         if (std::none_of(rows.begin(), rows.end(), listed)) {
             return refuse(RunRefusal::UnknownTarget, L"Unknown target: " + std::to_wstring(id));
         }
     }
+    // Before anything is stamped or started: a run in a wrong order would be worse than none.
+    std::vector<ProjectDependencies> declared;
+    if (document.GetDependencies(declared) != 0) {
+        return refuse(RunRefusal::Unusable, LoadResourceString(IDS_ERR_ENUMERATION));
+    }
+    DependencyGraph graph;
+    if (std::wstring problem = CheckDependencies(declared, graph); !problem.empty()) {
+        return refuse(RunRefusal::Dependencies, problem);
+    }
+    const std::set<int> chosen = [&] {
+        if (!choices.withDependencies) return std::set<int>(choices.targets.begin(), choices.targets.end());
+        std::vector<int> all = WithDependencies(choices.targets, graph);
+        return std::set<int>(all.begin(), all.end());
+    }();
     RunJob& job = prepared.job;
     if (choices.debug) job.actions |= ActionDebug;
     if (choices.release) job.actions |= ActionRelease;
@@ -222,11 +237,19 @@ PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const
         job.notRun.push_back(std::move(rest));
     }
 
+    std::vector<int> targets;
+    for (int id : OrderTargets(usable))
+        if (chosen.count(id)) targets.push_back(id);
+    for (const MissingDependency& missing : MissingDependencies(targets, graph)) {
+        job.setupLines.push_back(MissingDependencyText(missing, graph));
+    }
+
     // The settings as they are now; the run never reads the package again.
-    for (int id : OrderTargets(usable)) {
-        if (!chosen.count(id)) continue;
+    const std::set<int> targetSet(targets.begin(), targets.end());
+    for (int id : OrderByDependencies(targets, graph)) {
         RunTarget target;
         target.projectId = id;
+        target.dependencies = TargetsWaitedFor(id, targetSet, graph);
         document.GetProjectSettings(id, target.record);
         document.GetProjectResourceFile(id, target.resourceKind, target.resourceFile);
         job.targets.push_back(std::move(target));
@@ -238,6 +261,7 @@ PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const
     job.visualStudioProblem = environment.visualStudioProblem;
     job.temporaryFolder = environment.temporaryFolder;
     job.builderTimeoutSeconds = choices.builderTimeoutSeconds;
+    job.parallelBuilds = std::clamp(choices.parallelBuilds, 1, kMaxParallelBuilds);
     return prepared;
 }
 

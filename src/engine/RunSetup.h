@@ -63,6 +63,8 @@ struct RunChoices {
     bool autoIncrement = false;  // ... and increments instead of setting
     VersionQuad numbers;         // to set; stored only with a version action
     DWORD builderTimeoutSeconds = 0;
+    bool withDependencies = false;  // add every project the targets depend on, however indirectly
+    int parallelBuilds = 1;         // builders a step may run at once, 1 to kMaxParallelBuilds
 };
 
 // Where the run takes place: the temporary folder and the Visual Studio folder.
@@ -81,6 +83,7 @@ enum class RunRefusal {
     Unusable,       // the temporary folder or the package's project list can't be used
     UnknownTarget,  // a chosen ProjectID names no project of the package
     NothingToDo,    // neither a build nor a version action ("No action was selected for execution.")
+    Dependencies,   // a dependency names no project, the project itself, or closes a circle
 };
 
 struct PreparedRun {
@@ -93,9 +96,12 @@ struct PreparedRun {
 };
 
 // The one set-up of a run, for both front ends. Refuses a temporary folder that can't be used, a
-// package whose projects can't be listed, a chosen ProjectID no project has, and a choice with
-// nothing to do. Otherwise the job: the actions and numbers, the environment, and the targets in
-// ascending ProjectID with a copy of each one's settings read now. A listed project of a chosen
+// package whose projects can't be listed, a chosen ProjectID no project has, dependencies that
+// can't be read, name a project the package does not have or go round in a circle (the message
+// is CheckDependencies'), and a choice with nothing to do. Otherwise the job: the actions and
+// numbers, the environment, and the targets (with every dependency when asked) each after the
+// targets it depends on, else in ascending ProjectID, with a copy of each one's settings read
+// now. A dependency that is not a target is named in a line once per target that needs it. A listed project of a chosen
 // ProjectID that the package can't find by it (a repeat, "007", "abc") is named in a line and
 // counted as not run; so is the rest of a project list that ends early, when every listed
 // project was chosen.

@@ -55,8 +55,10 @@ int StampVersions(const RunJob& job, const RunContext& run, RunOutcome& outcome)
         const std::wstring& path = target.resourceFile;
         const CompilerKind kind = target.resourceKind;
         TargetOutcome& targetOutcome = outcome.Target(target.projectId, target.record.name);
+        // Stamping goes one target at a time, but its lines are tagged like the builders' that follow.
+        const RunContext context = run.ForTarget(target.projectId, job.parallelBuilds > 1);
 
-        StepRecorder recorder(run, StepKind::Version);
+        StepRecorder recorder(context, StepKind::Version);
         const RunContext& stepRun = recorder.Run();
         StepOutcome step;
         PostProgress(run, target.projectId, kStampStep);

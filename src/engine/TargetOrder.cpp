@@ -7,32 +7,45 @@
 
 namespace kw {
 
+namespace {
+
+template <class IsTarget>
+std::vector<int> WaitedFor(int target, const IsTarget& isTarget, const DependencyGraph& graph) {
+    // A program that needs a skipped library still follows what that library needs.
+    std::set<int> seen, waited;
+    std::vector<int> open(graph.Needs(target).begin(), graph.Needs(target).end());
+    while (!open.empty()) {
+        int next = open.back();
+        open.pop_back();
+        if (next == target || !seen.insert(next).second) continue;
+        if (isTarget(next)) {
+            waited.insert(next);
+        } else {
+            const std::vector<int>& further = graph.Needs(next);
+            open.insert(open.end(), further.begin(), further.end());
+        }
+    }
+    return std::vector<int>(waited.begin(), waited.end());
+}
+
+}  // namespace
+
+std::vector<int> TargetsWaitedFor(int target, const std::set<int>& targets, const DependencyGraph& graph) {
+    return WaitedFor(target, [&targets](int id) { return targets.count(id) != 0; }, graph);
+}
+
 std::vector<int> OrderByDependencies(const std::vector<int>& targets, const DependencyGraph& graph) {
     std::map<int, size_t> position;
     for (size_t i = 0; i < targets.size(); ++i) position.emplace(targets[i], i);
 
-    // For every target the targets it must follow: its dependencies, looking through those that
-    // are not targets (a program that needs a skipped library still follows what that needs).
     std::vector<size_t> waitingFor(targets.size(), 0);
     std::vector<std::vector<size_t>> followers(targets.size());
     for (size_t i = 0; i < targets.size(); ++i) {
         if (position[targets[i]] != i) continue;  // a repeated number runs once, at its first place
-        std::set<int> seen;
-        std::vector<int> open(graph.Needs(targets[i]).begin(), graph.Needs(targets[i]).end());
-        while (!open.empty()) {
-            int next = open.back();
-            open.pop_back();
-            if (!seen.insert(next).second) continue;
-            auto target = position.find(next);
-            if (target != position.end()) {
-                if (target->second != i) {
-                    followers[target->second].push_back(i);
-                    ++waitingFor[i];
-                }
-            } else {
-                const std::vector<int>& further = graph.Needs(next);
-                open.insert(open.end(), further.begin(), further.end());
-            }
+        auto isTarget = [&position](int id) { return position.count(id) != 0; };
+        for (int dependency : WaitedFor(targets[i], isTarget, graph)) {
+            followers[position[dependency]].push_back(i);
+            ++waitingFor[i];
         }
     }
 

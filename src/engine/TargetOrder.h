@@ -4,6 +4,7 @@
 
 #include "package/Dependencies.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,10 @@ namespace kw {
 // projects that are not targets; otherwise in the order given. Without dependencies this is the
 // given order itself. The graph is free of circles (CheckDependencies).
 std::vector<int> OrderByDependencies(const std::vector<int>& targets, const DependencyGraph& graph);
+
+// The targets that target must wait for: its dependencies, looking through those that are not
+// targets to what they need in turn; ascending.
+std::vector<int> TargetsWaitedFor(int target, const std::set<int>& targets, const DependencyGraph& graph);
 
 // The targets and every project they depend on, however indirectly: ascending, each once.
 std::vector<int> WithDependencies(const std::vector<int>& targets, const DependencyGraph& graph);

@@ -362,6 +362,37 @@ TEST_F(MainWindowTest, AStartWhoseSetUpFailsSaysWhyAndLeavesTheWindowUsable) {
     ASSERT_TRUE(PumpUntil([&] { return !window_->RunInProgress(); }));
 }
 
+// Parallel: read at Start, kept within 1 to 64, remembered for the next window; a refusal of the
+// set-up (here: dependencies in a circle) is shown as it is.
+TEST_F(MainWindowTest, TheParallelSettingIsKeptInRangeAndRememberedAndARefusalIsShown) {
+    Open(FivePackage());
+    EXPECT_EQ(Control(IDC_PARALLEL_BUILDS).Text(), L"1");
+    int seen = 0;
+    window_->SetRunSetUp([&seen](kw::PackageDocument&, const kw::RunChoices& choices, const kw::RunEnvironment&) {
+        seen = choices.parallelBuilds;
+        kw::PreparedRun refused;
+        refused.refusal = kw::RunRefusal::Dependencies;
+        refused.message = L"Projects depend on each other in a circle: P7 -> P2 -> P7.";
+        return refused;
+    });
+    const std::pair<const wchar_t*, int> cases[] = {{L"3", 3}, {L"0", 1}, {L"", 1}, {L"99", 64}};
+    Click(IDC_ADD_ALL);
+    Click(IDC_BUILD);
+    Click(IDC_DEBUG);
+    for (const auto& [typed, taken] : cases) {
+        SetWindowTextW(Control(IDC_PARALLEL_BUILDS).Handle(), typed);
+        Click(IDC_START);
+        EXPECT_EQ(seen, taken) << kwtest::Narrow(typed);
+        EXPECT_EQ(Control(IDC_PARALLEL_BUILDS).Text(), std::to_wstring(taken));
+    }
+    ASSERT_EQ(prompt_.messages.size(), 4u);
+    EXPECT_EQ(prompt_.messages[0].text, L"Projects depend on each other in a circle: P7 -> P2 -> P7.");
+    EXPECT_EQ(prompt_.messages[0].caption, L"Error");
+    EXPECT_FALSE(window_->RunInProgress());
+    Open(FivePackage());
+    EXPECT_EQ(Control(IDC_PARALLEL_BUILDS).Text(), L"64");
+}
+
 // Both front ends set a run up the same way: a package with a repeated ProjectID shows the same
 // lines and summary in the window as in kilnworks-cli run.
 TEST_F(MainWindowTest, ARepeatedProjectIdShowsTheSameLinesAsTheConsole) {
@@ -1057,7 +1088,8 @@ struct ShotStages {
 
 // The window after start-up (1) and after a run (2). With KW_SHOT_ERRORS set, the run builds
 // Debug only and the window grows so the whole log shows, its first error selected; with
-// KW_SHOT_PROGRESS, (2) is taken during the run's third builder.
+// KW_SHOT_PROGRESS, (2) is taken during the run's third builder; with KW_SHOT_PARALLEL=N it
+// builds Debug with N builders at once.
 TEST(MainWindowProcessTest, DISABLED_Screenshots) {
     ShotStages shots;
     ASSERT_TRUE(shots.Found());
@@ -1071,7 +1103,15 @@ TEST(MainWindowProcessTest, DISABLED_Screenshots) {
             ASSERT_TRUE(PumpUntil([&] { return kw::Window(window, IDC_START).Enabled(); }));
             return;
         }
-        if (GetEnvironmentVariableW(L"KW_SHOT_ERRORS", nullptr, 0) == 0) {
+        wchar_t parallel[8] = {};
+        if (GetEnvironmentVariableW(L"KW_SHOT_PARALLEL", parallel, 8)) {
+            SendMessageW(GetDlgItem(window, IDC_PARALLEL_BUILDS), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(parallel));
+            ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG}));
+            RECT frame;
+            GetWindowRect(window, &frame);
+            SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 160, frame.bottom - frame.top + 240,
+                         SWP_NOMOVE | SWP_NOZORDER);
+        } else if (GetEnvironmentVariableW(L"KW_SHOT_ERRORS", nullptr, 0) == 0) {
             ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG, IDC_RELEASE, IDC_VERSION, IDC_AUTO_INCREMENT}));
         } else {
             ASSERT_TRUE(RunRemotely(window, {IDC_BUILD, IDC_DEBUG}));

@@ -65,7 +65,7 @@ TEST(CommandLine, NamesTheWrongWordOrThePackageAndWhy) {
         int exitCode;
         std::string line;        // in the line; whole when it ends in "\r\n"
     } cases[] = {
-        {L"run " + good + L" --jobs 4", 2, "kilnworks-cli: unknown option '--jobs'" + see},
+        {L"run " + good + L" --jobs 65", 2, "kilnworks-cli: invalid value '65' for '--jobs' (expected N)" + see},
         {L"run " + good + L" --debug --set-version 1.2.3", 2,
          "kilnworks-cli: invalid value '1.2.3' for '--set-version' (expected A.B.C.D)" + see},
         {L"run " + good + L" --targets 3,x", 2, "kilnworks-cli: invalid value '3,x' for '--targets'"},

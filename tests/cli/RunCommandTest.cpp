@@ -113,6 +113,7 @@ TEST_F(RunCommandTest, ExitCodesSayWhatHappened) {
          "The Visual Studio folder in the registry (VsCommonDir) is not a text value; it is not used.\r\n", REG_DWORD},
         {L"--targets 2 --debug", {L"KW_VS_FOLDER=" + standIn}, 0, "Calc.exe - 0 error(s), 0 warning(s)\r\n",
          REG_EXPAND_SZ, L"%KW_VS_FOLDER%"},
+        {L"--targets 2,3 --debug --jobs 2", {}, 4, "2>Calc.exe - 0 error(s), 0 warning(s)\r\n"},
         {L"--targets 9 --debug", {}, 2, "Unknown target: 9\r\n"},
         {L"--targets 2 --clean", {}, 2, "No action was selected for execution.\r\n"},
         {L"--debug", {L"TEMP=", L"TMP="}, 1, "Theres no folder configured for temporary files"},
@@ -270,13 +271,16 @@ TEST(RunOptions, ReadsEveryOptionAndRefusesTheRest) {
     kw::cli::RunOptions options;
     std::wstring problem;
     ASSERT_EQ(kw::cli::ParseRunOptions({L"p.kwp", L"--targets", L"3,-1", L"--rebuild-all", L"--set-version",
-                                        L"1.2.3.65535", L"--timeout", L"90"}, options, problem),
+                                        L"1.2.3.65535", L"--timeout", L"90", L"--jobs", L"64", L"--with-dependencies"},
+                                       options, problem),
               ParseResult::Parsed);
+    EXPECT_TRUE(options.jobs == 64u && options.withDependencies);
     EXPECT_EQ(options.targets, (std::vector<int>{3, -1}));
     EXPECT_TRUE(options.rebuildAll && options.setVersion && options.version.revision == 65535u);
     EXPECT_EQ(options.timeoutSeconds, 90u);
     ASSERT_EQ(kw::cli::ParseRunOptions({L"--auto-increment", L"--", L"-p.kwp"}, options, problem), ParseResult::Parsed);
     EXPECT_TRUE(options.allTargets && options.autoIncrement && options.package == L"-p.kwp");
+    EXPECT_TRUE(options.jobs == 1u && !options.withDependencies);
     for (std::vector<std::wstring> bad : std::vector<std::vector<std::wstring>>{
              {}, {L"--debug"}, {L"p", L"--frobnicate"}, {L"p", L"--targets"}, {L"p", L"--targets", L"x"},
              {L"p", L"--targets", L"1,,2"}, {L"p", L"--targets", L"0"}, {L"p", L"--targets", L"2147483648"},
@@ -284,7 +288,8 @@ TEST(RunOptions, ReadsEveryOptionAndRefusesTheRest) {
              {L"p", L"--set-version", L"1.2.3.-1"}, {L"p", L"--set-version", L"1.2. 3.4"},
              {L"p", L"--set-version", L"1.2.3.4", L"--auto-increment"}, {L"p", L"--timeout", L"0"},
              {L"p", L"--timeout", L"1s"}, {L"p", L"--timeout", L"86401"}, {L"p", L"--junit", L""},
-             {L"p", L"--report"}, {L"p", L"other.kwp"}}) {
+             {L"p", L"--report"}, {L"p", L"other.kwp"},
+             {L"p", L"--jobs", L"0"}, {L"p", L"--jobs", L"65"}, {L"p", L"--jobs", L"2x"}, {L"p", L"--jobs"}}) {
         EXPECT_EQ(kw::cli::ParseRunOptions(bad, options, problem), ParseResult::Refused)
             << kwtest::Narrow(bad.empty() ? L"" : bad.back());
         EXPECT_EQ(problem.rfind(L"kilnworks-cli: ", 0), 0u);

@@ -11,6 +11,8 @@
 #include "win/Text.h"
 
 #include <algorithm>
+#include <cwctype>
+#include <map>
 #include <cwchar>
 #include <sstream>
 #include <stdexcept>
@@ -83,6 +85,8 @@ protected:
         choices.autoIncrement = actions & ActionAutoIncrement;
         choices.numbers = VersionQuad{1, 2, 3, 4};
         choices.builderTimeoutSeconds = timeoutSeconds_;
+        choices.parallelBuilds = parallelBuilds_;
+        choices.withDependencies = withDependencies_;
         return choices;
     }
     RunEnvironment Environment() const {
@@ -138,6 +142,8 @@ protected:
     std::wstring visualStudioFolder_ = kwtest::StandInVisualStudioFolder();
     const std::wstring msdev_ = visualStudioFolder_ + L"\\MSDEV98\\Bin\\MSDEV";
     DWORD timeoutSeconds_ = 0;
+    int parallelBuilds_ = 1;
+    bool withDependencies_ = false;
     FaultyLauncher launcher_;
     std::unique_ptr<BuildController> controller_;
 };
@@ -160,6 +166,28 @@ TEST_F(EngineRunTest, SetUpCopiesTheChoicesNamesWhatItLeavesOutOrRefuses) {
     EXPECT_EQ(job.targets[1].resourceFile, projects[0].folder + L"\\Calc.rc");
     EXPECT_EQ(job.setupLines, Lines{L"Project 'Twin' has no usable ProjectID (2, as an earlier project's); it is not run."});
     EXPECT_EQ(job.visualStudioFolder, visualStudioFolder_);
+
+    // Dependencies that make no sense refuse the run before anything is stamped or started.
+    const struct {
+        const wchar_t *calc, *tool;
+        std::wstring message;
+    } dependencyRefusals[] = {
+        {L"9", L"", L"Project 'Calc' depends on 9, which the package does not have."},
+        {L"1", L"2", L"Projects depend on each other in a circle: Calc -> Tool -> Calc."},
+        {L"x", L"", L"Project 'Calc' lists its dependencies as 'x', which is not a list of project numbers separated by commas."},
+    };
+    for (const auto& r : dependencyRefusals) {
+        projects[0].dependencies = r.calc;
+        projects[1].dependencies = r.tool;
+        kwtest::WritePackage(dir_.File(L"bad.kwp"), projects);
+        PackageDocument bad;
+        ASSERT_EQ(bad.OpenPackage(dir_.File(L"bad.kwp")), 0);
+        PreparedRun refused = SetUpRun(bad, Choices({1}, ActionSetVersion | ActionDebug), Environment());
+        EXPECT_EQ(refused.refusal, RunRefusal::Dependencies);
+        EXPECT_EQ(refused.message, r.message);
+        EXPECT_EQ(refused.ExitCode(), kExitUnusable);
+        EXPECT_TRUE(refused.job.targets.empty() && refused.job.setupLines.empty());
+    }
 
     const std::wstring missing = dir_.File(L"missing");
     const struct {
@@ -256,6 +284,144 @@ TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     // An empty target list still ends.
     Run({projects[1]}, {}, ActionDebug | ActionRelease | ActionClean);
     EXPECT_EQ(WithoutWallTime(receiver_.Lines()), (Lines{L"Summary: 0 targets, 0 succeeded, 0 failed, 0 not run."}));
+}
+
+TEST_F(EngineRunTest, DependenciesOrderEveryStepAndAFailureLeavesItsDependentsOut) {
+    TestProject app = Project(1, L"App"), lib = Project(2, L"Lib"), tool = Project(3, L"Tool", L"VB6"),
+                other = Project(4, L"Other");
+    app.dependencies = L"2";
+    tool.dependencies = L"1";
+    Run({app, lib, tool, other}, {1, 2, 3, 4}, ActionDebug | ActionClean);
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Lib - Win32 Debug", L"MSDEV App - Win32 Debug", L"MSDEV Other - Win32 Debug",
+                                    L"vb6 Tool.vbp", L"MSDEV Lib.dsp /CLEAN", L"MSDEV App.dsp /CLEAN",
+                                    L"MSDEV Other.dsp /CLEAN"}));
+    EXPECT_EQ(Summary(), Lines{L"Summary: 4 targets, 4 succeeded, 0 failed, 0 not run."});
+
+    // A dependency that is not a target is said once and not built; --with-dependencies adds it.
+    Run({app, lib, other}, {1}, ActionDebug);
+    EXPECT_EQ(receiver_.Lines().front(), L"App needs Lib, which is not a target; it is not built.");
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV App - Win32 Debug"}));
+    withDependencies_ = true;
+    Run({app, lib, other}, {1}, ActionDebug);
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Lib - Win32 Debug", L"MSDEV App - Win32 Debug"}));
+    withDependencies_ = false;
+
+    lib.standIn += "result=fail\n";
+    Run({app, lib, other}, {1, 2, 4}, ActionDebug);
+    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Lib - Win32 Debug", L"MSDEV Other - Win32 Debug"}));
+    EXPECT_TRUE(Shows(L"App: not run: it needs Lib, which failed"));
+    EXPECT_EQ(Summary(), (Lines{L"Summary: 3 targets, 1 succeeded, 1 failed, 1 not run.",
+                                L"  Lib (Win32 Debug): 1 error(s), 0 warning(s)",
+                                L"  App (Win32 Debug): not run: it needs Lib, which failed"}));
+    EXPECT_EQ(Outcome().ExitCode(), kExitFailed);
+}
+
+// When each stand-in of a project folder started and ended (performance counter, microseconds).
+struct Span {
+    long long start = 0, end = 0;
+};
+Span ReadSpan(const std::wstring& folder) {
+    Span span;
+    std::istringstream in(kwtest::ReadBytes(folder + L"\\times.txt"));
+    std::string what, name;
+    long long at = 0;
+    while (in >> what >> name >> at) (what == "start" ? span.start : span.end) = at;
+    return span;
+}
+
+TEST_F(EngineRunTest, ParallelBuildsOverlapUpToTheLimitAndEveryTaggedLineIsWhole) {
+    parallelBuilds_ = 3;
+    std::vector<TestProject> projects;
+    for (int id = 1; id <= 5; ++id) {
+        projects.push_back(Project(id, L"P" + std::to_wstring(id), L"VC6",
+                                   "duration=900\ntimes=times.txt\nmirror=mirror.log\nflood=30000\nfloodms=600\n"));
+    }
+    projects[1].dependencies = L"1";
+    Run(projects, {1, 2, 3, 4, 5}, ActionDebug);
+    EXPECT_EQ(Summary().front(), L"Summary: 5 targets, 5 succeeded, 0 failed, 0 not run.");
+    EXPECT_EQ(Summary().back().rfind(L"Builds ran up to 3 at a time; one after another they would have taken ", 0), 0u)
+        << ToUtf8(Summary().back());
+
+    // The builders' own account: never more than three at once, at least two, and P2 after P1.
+    std::vector<std::pair<long long, int>> events;
+    std::vector<Span> spans;
+    for (const TestProject& project : projects) {
+        spans.push_back(ReadSpan(project.folder));
+        ASSERT_GT(spans.back().end, spans.back().start) << ToUtf8(project.name);
+        events.push_back({spans.back().start, +1});
+        events.push_back({spans.back().end, -1});
+    }
+    std::sort(events.begin(), events.end());  // an end before a start at the same moment
+    int running = 0, most = 0;
+    for (const auto& event : events) most = std::max(most, running += event.second);
+    EXPECT_LE(most, 3);
+    EXPECT_GE(most, 2);
+    EXPECT_GE(spans[1].start, spans[0].end);
+
+    // Every line before the summary names its target, and each target's lines are its log, whole
+    // and in order.
+    std::map<std::wstring, Lines> byTarget;
+    for (const std::wstring& line : receiver_.Lines()) {
+        if (line.rfind(L"Summary: ", 0) == 0) break;
+        size_t tag = line.find(L'>');
+        ASSERT_TRUE(tag != std::wstring::npos && tag > 0 && std::all_of(line.begin(), line.begin() + tag, iswdigit))
+            << ToUtf8(line);
+        byTarget[line.substr(0, tag)].push_back(line.substr(tag + 1));
+    }
+    for (const TestProject& project : projects) {
+        Lines mirrored;
+        std::istringstream in(kwtest::ReadBytes(project.folder + L"\\mirror.log"));
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) mirrored.push_back(FromUtf8(line));
+        }
+        EXPECT_GT(mirrored.size(), 100u);
+        EXPECT_TRUE(byTarget[project.id] == mirrored) << ToUtf8(project.name);
+    }
+}
+
+TEST_F(EngineRunTest, InAParallelRunATimeOutEndsOneBuilderAndAStopEndsThemAll) {
+    parallelBuilds_ = 2;
+    timeoutSeconds_ = 2;
+    std::vector<TestProject> projects = {Project(1, L"Slow", L"VC6", "hang=60000\n"),
+                                         Project(2, L"Quick", L"VC6", "duration=1000\n"),
+                                         Project(3, L"Next", L"VC6", "duration=1600\n")};
+    projects[2].dependencies = L"2";  // runs while Slow times out
+    Run(projects, {1, 2, 3}, ActionDebug);
+    EXPECT_TRUE(Shows(L"1>" + msdev_ + L" timed out after 2 s and was stopped."));
+    EXPECT_EQ(Summary().at(0), L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run.");
+    EXPECT_EQ(Summary().at(1), L"  Slow (Win32 Debug): timed out");
+
+    timeoutSeconds_ = 0;
+    parallelBuilds_ = 3;
+    projects.clear();
+    for (int id = 1; id <= 4; ++id) {
+        projects.push_back(Project(id, L"Hangs" + std::to_wstring(id), L"VC6", "hang=120000\nspawn=child.pid\n"));
+    }
+    ASSERT_EQ(Start(projects, {1, 2, 3, 4}, ActionDebug | ActionRelease), 0);
+    auto allStarted = [&] {
+        for (int i = 0; i < 3; ++i)
+            if (!kwtest::FileExists(projects[i].folder + L"\\child.pid")) return false;
+        return true;
+    };
+    for (int i = 0; i < 400 && !allStarted(); ++i) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        receiver_.Pump();
+    }
+    ASSERT_TRUE(allStarted());
+    controller_->StopRun();
+    ASSERT_TRUE(receiver_.PumpUntilFinished());
+    EXPECT_TRUE(controller_->WaitForEnd(10000));
+    for (int i = 0; i < 3; ++i) {
+        DWORD pid = std::wcstoul(FromUtf8(kwtest::ReadBytes(projects[i].folder + L"\\child.pid")).c_str(), nullptr, 10);
+        HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, pid);
+        EXPECT_TRUE(!child || WaitForSingleObject(child, 5000) == WAIT_OBJECT_0) << "a builder's child outlived the stop";
+        if (child) CloseHandle(child);
+    }
+    EXPECT_EQ(kwtest::ListFolder(temporaryFolder_), L"");
+    EXPECT_EQ(Invocations().size(), 3u) << "the fourth never started";
+    EXPECT_EQ(Summary().at(0), L"Summary: 4 targets, 0 succeeded, 0 failed, 4 not run.");
+    EXPECT_EQ(Outcome().ExitCode(), kExitStopped);
 }
 
 TEST_F(EngineRunTest, EveryFailureIsNamedInTheSummary) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/RunSupport.h"
+#include "engine/LineTagger.h"
 #include "engine/LogLines.h"
 #include "engine/LogText.h"
 #include "engine/ProcessRunner.h"
@@ -76,6 +77,34 @@ TEST(LogLineJoiner, LinesCutAnywhereArriveWhole) {
 }
 
 // A 6 KB log posted in 2 KB pieces (as the runner posts it) with wide lines between builders.
+// With several builders in one log, each builder's pieces leave its tagger as whole lines only.
+TEST(LineTagger, PiecesCutAnywhereLeaveAsWholeTaggedLines) {
+    const struct {
+        std::vector<std::string> pieces;
+        std::string out;  // everything fed, then the flush
+    } cases[] = {
+        {{"Compiling...\r\nCalc.cpp\r\n"}, "3>Compiling...\r\n3>Calc.cpp\r\n"},
+        {{"Comp", "iling...\r", "\nCalc", ".cpp"}, "3>Compiling...\r\n3>Calc.cpp\r\n"},
+        {{"\r\n\r\na\rb\nc\r\n"}, "3>a\rb\nc\r\n"},  // empty lines left out, lone CR and LF kept
+        {{"", ""}, ""},
+    };
+    for (const auto& c : cases) {
+        LineTagger tagger(3);
+        std::string out;
+        for (const std::string& piece : c.pieces) {
+            std::string lines = tagger.Feed(piece);
+            EXPECT_TRUE(lines.empty() || lines.substr(lines.size() - 2) == "\r\n");
+            out += lines;
+        }
+        EXPECT_EQ(out + tagger.Flush(), c.out);
+    }
+    // A log without line ends can't pile up: beyond the bound it goes out as a line of its own.
+    LineTagger tagger(12);
+    std::string out = tagger.Feed(std::string(LineTagger::kMaxPendingBytes + 1, 'x'));
+    EXPECT_EQ(out.size(), LineTagger::kMaxPendingBytes + 1 + 5);
+    EXPECT_EQ(out.substr(0, 3), "12>");
+}
+
 TEST(LogReceiver, ShowsEveryLineWholeThroughTheWindow) {
     kwtest::RunReceiver receiver;
     const std::string log = LongLog();

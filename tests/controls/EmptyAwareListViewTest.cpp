@@ -126,9 +126,9 @@ TEST(HintPaintingTest, OnlyHintStateMinusOnePaintsTheHintInsteadOfTheRows) {
 }
 
 TEST(ProjectImagesTest, ThreeSixteenPixelImagesThatListsShareAndNeverDestroy) {
-    HIMAGELIST raw = nullptr;
-    ASSERT_TRUE(kw::CreateProjectImages(raw));
-    kw::ImageListHandle images(raw);
+    kw::ImageListHandle images = kw::CreateProjectImages();
+    ASSERT_TRUE(images);
+    HIMAGELIST raw = images.Get();
     int cx = 0, cy = 0;
     ImageList_GetIconSize(raw, &cx, &cy);
     EXPECT_EQ(std::to_string(ImageList_GetImageCount(raw)) + " " + std::to_string(cx) + "x" + std::to_string(cy),

@@ -29,13 +29,6 @@ std::string Nested(int depth) {
 
 TEST(XmlScreening, RefusesDocumentTypesInEveryEncodingAndNestingBeyondTheLimit) {
     const std::string entity = "<!DOCTYPE Package [<!ENTITY e \"x\">]><Package><Name>&e;</Name><Projects/></Package>";
-    std::string bomb = "<!DOCTYPE Package [<!ENTITY a0 \"lol\">";
-    for (int i = 1; i < 12; ++i) {
-        bomb += "<!ENTITY a" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k) bomb += "&a" + std::to_string(i - 1) + ";";
-        bomb += "\">";
-    }
-    bomb += "]><Package><Name>&a11;</Name><CurrentVersion>1</CurrentVersion><Projects/></Package>";
     // Comments, CDATA, processing instructions, quoted '>' and self-closed elements don't nest.
     std::string noise;
     for (int i = 0; i < 300; ++i) noise += "<!-- <a> --><![CDATA[<a>]]><?pi <a>?><b c='>' d=\"/>\"/>";
@@ -46,15 +39,13 @@ TEST(XmlScreening, RefusesDocumentTypesInEveryEncodingAndNestingBeyondTheLimit) 
         std::string bytes;
         XmlScreen expected;
     } cases[] = {
-        {"plain", "<?xml version=\"1.0\"?><Package><Projects/></Package>", XmlScreen::Accepted},
-        {"internal entity", entity, XmlScreen::DocumentType},
+        {"internal entity (and so any entity bomb)", entity, XmlScreen::DocumentType},
         {"external entity", "<!DOCTYPE Package [<!ENTITY x SYSTEM \"file:///C:/secret.txt\">]><Package/>",
          XmlScreen::DocumentType},
         {"external DTD", "<!DOCTYPE Package SYSTEM \"file:///C:/secret.dtd\"><Package><Projects/></Package>",
          XmlScreen::DocumentType},
         {"lower case", "<?xml version=\"1.0\"?>\n<!doctype Package><Package><Projects/></Package>",
          XmlScreen::DocumentType},
-        {"entity bomb", bomb, XmlScreen::DocumentType},
         {"UTF-16 LE", "\xFF\xFE" + Wide(entity, false, 2), XmlScreen::DocumentType},
         {"UTF-16 BE", "\xFE\xFF" + Wide(entity, true, 2), XmlScreen::DocumentType},
         {"UTF-32 LE", std::string("\xFF\xFE\0\0", 4) + Wide(entity, false, 4), XmlScreen::DocumentType},

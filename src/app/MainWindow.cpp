@@ -54,14 +54,6 @@ constexpr UINT WM_SHOW_HELD_LOG = WM_APP + 1;
 constexpr DWORD kLogRefreshMs = 100;
 constexpr UINT_PTR kLogRefreshTimer = 0x4B57;
 
-// The first `count` characters, never ending in the first half of a surrogate pair.
-std::wstring Prefix(const std::wstring& text, size_t count) {
-    if (text.size() <= count) return text;
-    size_t cut = count;
-    if (cut > 0 && IS_HIGH_SURROGATE(text[cut - 1])) --cut;
-    return text.substr(0, cut);
-}
-
 }  // namespace
 
 MainWindow::MainWindow(Application& application, const std::wstring& packagePath)
@@ -99,19 +91,18 @@ bool MainWindow::OnInitDialog() {
 
     HINSTANCE instance = GetModuleHandleW(nullptr);
     windowIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_KILNWORKS), IMAGE_ICON, 16, 16, LR_SHARED));
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcon_));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcon_));
+    Window(window).SetIcon(windowIcon_, ICON_BIG);
+    Window(window).SetIcon(windowIcon_, ICON_SMALL);
 
-    HIMAGELIST images = nullptr;
-    if (CreateProjectImages(images)) projectImages_.Reset(images);
+    projectImages_ = CreateProjectImages();
     ListView(window, IDC_PACKAGE_LIST).SetImageList(projectImages_.Get());
     ListView(window, IDC_TARGET_LIST).SetImageList(projectImages_.Get());
 
     const std::pair<int, int> iconButtons[] = {
         {IDC_NEW_PACKAGE, IDI_NEW_PACKAGE}, {IDC_OPEN_PACKAGE, IDI_OPEN_PACKAGE}, {IDC_EDIT_PACKAGE, IDI_EDIT_PACKAGE}};
     for (const auto& [button, icon] : iconButtons) {
-        HANDLE image = LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 32, 32, LR_SHARED);
-        SendDlgItemMessageW(window, button, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(image));
+        Button(window, button).SetIcon(
+            static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(icon), IMAGE_ICON, 32, 32, LR_SHARED)));
     }
 
     const std::pair<int, unsigned> texts[] = {{IDC_TARGET_GROUP, IDS_TARGET_SELECTION},

@@ -1,9 +1,6 @@
 #include "cli/RunOptions.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <cwctype>
+#include "engine/RunJob.h"
 #include "win/Decimal.h"
 
 #include <cstdint>

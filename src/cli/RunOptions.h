@@ -2,7 +2,6 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "engine/RunSetup.h"
 #include "version/RunValues.h"
 
 #include <string>

@@ -41,25 +41,19 @@ int ShowCommand(const Arguments& args) {
     Out().WriteLine(L"Package: " + EscapeForDisplay(name));
     Out().WriteLine(L"Version: " + EscapeForDisplay(JoinVersionText(major, minor, build, revision)));
 
-    ProjectHandle handle;
-    int result = document.StartProjectEnumeration(handle);
+    std::vector<ProjectRow> rows;
+    bool complete = true;
+    int result = document.ListProjectRows(rows, complete);
     if (result == -1) {
         Out().WriteLine(LoadResourceString(IDS_HINT_NO_PROJECTS));
         return 0;
     }
     if (result != 0) return Fail(IDS_ERR_ENUMERATION);
 
-    while (result == 0) {
-        int projectId = 0;
-        std::wstring projectName;
-        CompilerKind kind = CompilerUnknown;
-        std::wstring idText;
-        if (document.GetProjectSummary(handle, projectId, projectName, kind) != 0 ||
-            document.GetProjectIdText(handle, idText) != 0) {
-            break;
-        }
+    for (const ProjectRow& row : rows) {
+        const int projectId = row.projectId;
         // The ProjectID as written: its number may not be what the text says (99999999999).
-        Out().WriteLine(EscapeForDisplay(idText) + L" " + KindText(kind) + L" " + EscapeForDisplay(projectName));
+        Out().WriteLine(EscapeForDisplay(row.idText) + L" " + KindText(row.kind) + L" " + EscapeForDisplay(row.name));
         ProjectRecord record;
         int settings = document.GetProjectSettings(projectId, record);
         if (settings != 0) {
@@ -80,7 +74,6 @@ int ShowCommand(const Arguments& args) {
                 Out().WriteLine(L"    Dependencies: " + ListDependencies(dependencies));
             }
         }
-        result = document.NextProject(handle);
     }
     return 0;
 }

@@ -109,17 +109,16 @@ void EmptyAwareListView::PaintHint() {
     EndPaint(list, &paint);
 }
 
-bool CreateProjectImages(HIMAGELIST& imageList) {
+ImageListHandle CreateProjectImages() {
     ImageListHandle images(ImageList_Create(16, 16, ILC_COLOR, 3, 4));
-    if (!images) return false;
+    if (!images) return images;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     for (UINT id : {IDI_PROJECT_UNKNOWN, IDI_PROJECT_VC6, IDI_PROJECT_VB6}) {
         // Icons from LoadIcon are shared and are not destroyed.
         HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(id));
-        if (icon == nullptr || ImageList_ReplaceIcon(images.Get(), -1, icon) < 0) return false;
+        if (icon == nullptr || ImageList_ReplaceIcon(images.Get(), -1, icon) < 0) return ImageListHandle();
     }
-    imageList = images.Release();
-    return true;
+    return images;
 }
 
 }  // namespace kw

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "win/Handles.h"
 #include "win/WindowSubclass.h"
 
 namespace kw {
@@ -61,7 +62,8 @@ private:
 };
 
 // The image list of the three project kinds (unknown, Visual C++ 6, Visual Basic 6), indexed by
-// CompilerKind: 16 x 16, no mask. The caller owns it and installs it as LVSIL_SMALL.
-bool CreateProjectImages(HIMAGELIST& imageList);
+// CompilerKind: 16 x 16, no mask; empty when it can't be made. Installed as LVSIL_SMALL, it must
+// outlive the lists that show it.
+ImageListHandle CreateProjectImages();
 
 }  // namespace kw

@@ -7,6 +7,7 @@
 
 #include "resource.h"
 #include "win/Controls.h"
+#include "win/Registry.h"
 #include "win/Text.h"
 #include "win/UserPrompt.h"
 
@@ -19,15 +20,6 @@ constexpr int kHelpCursorId = 106;
 // The longest command line the system starts, terminator included.
 constexpr size_t kCommandLineChars = 32767;
 
-std::wstring ExpandVariables(const std::wstring& text) {
-    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    if (needed == 0) return text;
-    std::vector<wchar_t> expanded(needed, L'\0');
-    DWORD written = ExpandEnvironmentStringsW(text.c_str(), expanded.data(), needed);
-    if (written == 0 || written > needed) return text;
-    return std::wstring(expanded.data(), written - 1);
-}
-
 class WindowsLinkShell : public LinkShell {
 public:
     int ShellOpen(const std::wstring& address, int showCommand) override {
@@ -36,27 +28,8 @@ public:
     }
 
     bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
-        RegKeyHandle opened;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, opened.Out()) != ERROR_SUCCESS) {
-            return false;
-        }
-        // Asked for its size first: a registered command line may be longer than a path.
-        DWORD type = 0;
-        DWORD bytes = 0;
-        if (RegQueryValueExW(opened.Get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
-        if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-        std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
-        bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        if (RegQueryValueExW(opened.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
-            ERROR_SUCCESS)
-            return false;
-        if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-        value.assign(buffer.data(), bytes / sizeof(wchar_t));
-        // The stored value may or may not carry its terminator.
-        while (!value.empty() && value.back() == L'\0') value.pop_back();
-        // "%ProgramFiles%\..." is only a command line once the variables are filled in.
-        if (type == REG_EXPAND_SZ) value = ExpandVariables(value);
-        return true;
+        // A registered command line may be longer than a path; "%ProgramFiles%\..." is expanded.
+        return ReadRegistryText(HKEY_CLASSES_ROOT, key.c_str(), nullptr, value) == RegistryText::Read;
     }
 
     int Exec(const std::wstring& command, int showCommand) override {

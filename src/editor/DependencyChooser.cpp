@@ -38,8 +38,7 @@ bool DependencyChooser::OnInitDialog() {
     ListView list(Item(IDC_DEPENDENCIES_LIST));
     list.Send(LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT,
               LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    HIMAGELIST images = nullptr;
-    if (CreateProjectImages(images)) images_.Reset(images);
+    images_ = CreateProjectImages();
     list.SetImageList(images_.Get(), LVSIL_SMALL);
     RECT client = {};
     GetClientRect(list.Handle(), &client);

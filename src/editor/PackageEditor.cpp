@@ -61,13 +61,6 @@ bool EndsSelection(int id) {
            id == IDC_EDITOR_BUILD || id == IDC_EDITOR_REVISION || id == IDOK;
 }
 
-// The first characters of text, never ending inside a surrogate pair.
-std::wstring Leading(const std::wstring& text, size_t count) {
-    if (text.size() <= count) return text;
-    if (count > 0 && IS_HIGH_SURROGATE(text[count - 1])) --count;
-    return text.substr(0, count);
-}
-
 // The open dialog does not open at all on an initial name it can't take (a quote, a wildcard):
 // the user would click "..." and see nothing. Such a name is not offered.
 bool UsableAsInitialName(const std::wstring& name) {
@@ -120,8 +113,7 @@ bool PackageEditor::OnInitDialog() {
     document_.GetPackageInfo(packageName_, versionParts_[0], versionParts_[1], versionParts_[2], versionParts_[3]);
 
     projects_.Attach(Handle(), IDC_EDITOR_PROJECTS);
-    HIMAGELIST images = nullptr;
-    if (CreateProjectImages(images)) projectImages_.Reset(images);
+    projectImages_ = CreateProjectImages();
     ListView(Item(IDC_EDITOR_PROJECTS)).SetImageList(projectImages_.Get(), LVSIL_SMALL);
     FillProjectList();
 
@@ -166,17 +158,11 @@ void PackageEditor::SetNotifyOnLeave(bool notify) {
 void PackageEditor::FillProjectList() {
     ListView list(Item(IDC_EDITOR_PROJECTS));
     projects_.DeleteAllRows();
-    ProjectHandle project;
+    std::vector<ProjectRow> rows;
+    bool complete = true;
+    document_.ListProjectRows(rows, complete);
     int index = 0;
-    for (int result = document_.StartProjectEnumeration(project); result == 0;
-         result = document_.NextProject(project)) {
-        int projectId = 0;
-        std::wstring name;
-        CompilerKind kind = CompilerUnknown;
-        if (document_.GetProjectSummary(project, projectId, name, kind) != 0) break;
-        list.InsertRow(name, kind, projectId, index++);
-    }
-    project.Reset();
+    for (const ProjectRow& row : rows) list.InsertRow(row.name, row.kind, row.projectId, index++);
 }
 
 void PackageEditor::ShowSelectedProject() {
@@ -374,11 +360,11 @@ void PackageEditor::OnRemoveProject() {
     ReadControls();
     int projectId = 0;
     if (!SelectedProjectId(projectId)) return;
-    std::wstring name = Leading(Window(Handle(), IDC_EDITOR_PROJECT_NAME).Text(), kQuestionNameChars);
+    std::wstring name = Prefix(Window(Handle(), IDC_EDITOR_PROJECT_NAME).Text(), kQuestionNameChars);
     std::wstring question = LoadResourceString(IDS_CONFIRM_REMOVE);
     size_t slot = question.find(L"%s");
     if (slot != std::wstring::npos) question.replace(slot, 2, name);
-    question = Leading(question, kQuestionChars);
+    question = Prefix(question, kQuestionChars);
     int answer = CurrentPrompt().Message(Handle(), question, LoadResourceString(IDS_CONFIRMATION),
                                          MB_YESNOCANCEL | MB_ICONQUESTION);
     if (answer != IDYES) return;
@@ -400,19 +386,16 @@ void PackageEditor::OnChooseDependencies() {
 
     std::vector<DependencyCandidate> candidates;
     std::vector<int> listed;
-    ProjectHandle project;
-    for (int result = document_.StartProjectEnumeration(project); result == 0;
-         result = document_.NextProject(project)) {
-        DependencyCandidate candidate;
-        if (document_.GetProjectSummary(project, candidate.projectId, candidate.name, candidate.kind) != 0) break;
+    std::vector<ProjectRow> rows;
+    bool complete = true;
+    document_.ListProjectRows(rows, complete);
+    for (const ProjectRow& row : rows) {
         // Only the first project with a number can be meant by it.
-        if (candidate.projectId == projectId ||
-            std::find(listed.begin(), listed.end(), candidate.projectId) != listed.end())
+        if (row.projectId == projectId || std::find(listed.begin(), listed.end(), row.projectId) != listed.end())
             continue;
-        listed.push_back(candidate.projectId);
-        candidates.push_back(std::move(candidate));
+        listed.push_back(row.projectId);
+        candidates.push_back(DependencyCandidate{row.projectId, row.name, row.kind});
     }
-    project.Reset();
 
     std::wstring text;
     std::vector<int> chosen;

@@ -1,5 +1,7 @@
 #include "engine/LogLines.h"
 
+#include "win/Text.h"
+
 #include <windows.h>
 
 namespace kw {
@@ -8,14 +10,7 @@ namespace {
 
 std::vector<std::wstring> SplitLines(std::string_view bytes, unsigned codePage) {
     std::vector<std::wstring> lines;
-    std::wstring buffer;
-    if (!bytes.empty()) {
-        int chars = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-        buffer.resize(static_cast<size_t>(chars > 0 ? chars : 0));
-        if (chars > 0) {
-            MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), buffer.data(), chars);
-        }
-    }
+    std::wstring buffer = Widen(codePage, bytes);
     std::wstring line;
     while (TakeNextLine(buffer, line)) lines.push_back(line);
     return lines;

@@ -4,10 +4,10 @@
 
 namespace kw {
 
-HANDLE ProcessLauncher::CreateDoneEvent() { return CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+KernelHandle ProcessLauncher::CreateDoneEvent() { return KernelHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr)); }
 
-HANDLE ProcessLauncher::StartRunnerThread(ThreadProcedure procedure, void* argument) {
-    return reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, procedure, argument, 0, nullptr));
+KernelHandle ProcessLauncher::StartRunnerThread(ThreadProcedure procedure, void* argument) {
+    return KernelHandle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, procedure, argument, 0, nullptr)));
 }
 
 BOOL ProcessLauncher::StartProcess(wchar_t* commandLine, const wchar_t* folder, DWORD flags,

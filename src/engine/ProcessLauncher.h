@@ -3,6 +3,8 @@
 // (BuildController::SetProcessLauncher).
 #pragma once
 
+#include "win/Handles.h"
+
 #include <windows.h>
 
 namespace kw {
@@ -12,10 +14,10 @@ public:
     using ThreadProcedure = unsigned(__stdcall*)(void*);
 
     virtual ~ProcessLauncher() = default;
-    // A manual-reset event, not signalled, unnamed; null on failure.
-    virtual HANDLE CreateDoneEvent();
-    // The runner thread, running at once; null on failure.
-    virtual HANDLE StartRunnerThread(ThreadProcedure procedure, void* argument);
+    // A manual-reset event, not signalled, unnamed; empty on failure.
+    virtual KernelHandle CreateDoneEvent();
+    // The runner thread, running at once; empty on failure.
+    virtual KernelHandle StartRunnerThread(ThreadProcedure procedure, void* argument);
     // CreateProcessW with no application name, no inheritance and the parent's environment.
     virtual BOOL StartProcess(wchar_t* commandLine, const wchar_t* folder, DWORD flags,
                               PROCESS_INFORMATION& process);

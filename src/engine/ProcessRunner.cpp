@@ -306,11 +306,11 @@ BuilderResult RunBuilder(const RunContext& run, std::wstring commandLine, const 
     request.run = &run;
 
     ProcessLauncher& launcher = run.Launcher();
-    KernelHandle done(launcher.CreateDoneEvent());
+    KernelHandle done = launcher.CreateDoneEvent();
     KernelHandle thread;
     if (done.Valid()) {
         request.done = done.Get();
-        thread.Reset(launcher.StartRunnerThread(RunProcess, &request));
+        thread = launcher.StartRunnerThread(RunProcess, &request);
     }
     if (!thread.Valid()) {
         // Nothing to wait on: run the child here instead of waiting for ever.

@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "win/AtomicFile.h"
 #include "win/Handles.h"
+#include "win/Registry.h"
 #include "win/Text.h"
 
 #include <windows.h>
@@ -70,20 +71,9 @@ unsigned ListProjects(PackageDocument& document, std::vector<ProjectRow>& rows, 
     rows.clear();
     std::wstring name, major, minor, build, revision;
     if (document.GetPackageInfo(name, major, minor, build, revision) != 0) return IDS_ERR_GETPACKAGEINFO;
-    ProjectHandle handle;
-    int result = document.StartProjectEnumeration(handle);
+    int result = document.ListProjectRows(rows, complete);
     if (result == -1) return IDS_HINT_NO_PROJECTS;
     if (result != 0) return IDS_ERR_ENUMERATION;
-    while (result == 0) {
-        ProjectRow row;
-        if (document.GetProjectSummary(handle, row.projectId, row.name, row.kind) != 0 ||
-            document.GetProjectIdText(handle, row.idText) != 0) {
-            complete = false;
-            break;
-        }
-        rows.push_back(std::move(row));
-        result = document.NextProject(handle);
-    }
     return 0;
 }
 
@@ -116,34 +106,14 @@ std::vector<int> OrderTargets(std::vector<int> targets) {
 RunEnvironment ReadRunEnvironment(const std::wstring& temporaryFolder) {
     RunEnvironment environment;
     environment.temporaryFolder = temporaryFolder;
-    RegKeyHandle key;
-    HKEY opened = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kVisualStudioSetupKey, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return environment;
-    }
-    key.Reset(opened);
     const std::wstring where = L"The Visual Studio folder in the registry (" + std::wstring(kVisualStudioFolderValue) + L")";
-    DWORD type = 0;
-    DWORD bytes = 0;
-    if (RegQueryValueExW(key.Get(), kVisualStudioFolderValue, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) {
-        return environment;
-    }
-    if (type != REG_SZ && type != REG_EXPAND_SZ) {
+    std::wstring folder;
+    switch (ReadRegistryText(HKEY_LOCAL_MACHINE, kVisualStudioSetupKey, kVisualStudioFolderValue, folder)) {
+    case RegistryText::Missing: return environment;
+    case RegistryText::NotText:
         environment.visualStudioProblem = where + L" is not a text value; it is not used.";
         return environment;
-    }
-    std::vector<wchar_t> value(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key.Get(), kVisualStudioFolderValue, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                         &bytes) != ERROR_SUCCESS) {
-        return environment;
-    }
-    value.back() = L'\0';
-    std::wstring folder(value.data());
-    if (type == REG_EXPAND_SZ) {
-        DWORD needed = ExpandEnvironmentStringsW(folder.c_str(), nullptr, 0);
-        std::vector<wchar_t> expanded(needed + 1, L'\0');
-        if (needed && ExpandEnvironmentStringsW(folder.c_str(), expanded.data(), needed + 1)) folder = expanded.data();
+    case RegistryText::Read: break;
     }
     if (folder.size() >= static_cast<size_t>(kVisualStudioFolderChars)) {
         environment.visualStudioProblem =

@@ -3,18 +3,15 @@
 #pragma once
 
 #include "engine/RunJob.h"
-#include "package/PackageFormat.h"
+#include "package/PackageDocument.h"
 #include "version/RunValues.h"
 
 #include <windows.h>
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kw {
-
-class PackageDocument;
 
 // TEMP, else TMP, whole whatever its length; an empty value counts as set. False when neither is.
 bool ReadTemporaryFolder(std::wstring& folder);
@@ -23,14 +20,6 @@ bool ReadTemporaryFolder(std::wstring& folder);
 // created in it, and its path leaves room for the log names. Otherwise the whole message:
 // "The folder for temporary files <path> can't be used: <reason>."
 std::wstring CheckTemporaryFolder(const std::wstring& folder);
-
-// One row of the package list.
-struct ProjectRow {
-    int projectId = 0;
-    std::wstring name;
-    CompilerKind kind = CompilerUnknown;
-    std::wstring idText;  // the ProjectID as the file writes it
-};
 
 // The package's projects as the package list shows them: GetPackageInfo, then the listing, which
 // ends at the first project that can't be summarised. 0, or the string-table id of the message

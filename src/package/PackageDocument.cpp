@@ -1,5 +1,8 @@
 #include "package/PackageDocument.h"
 
+#include "package/Msxml.h"
+#include "package/PackageWriter.h"
+#include "package/XmlScreening.h"
 #include "package/XmlSyntax.h"
 #include "win/AtomicFile.h"
 #include "win/Text.h"
@@ -10,6 +13,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kw {
@@ -19,9 +23,6 @@ namespace {
 // A package is small; anything beyond this is not one of ours and is refused before parsing.
 constexpr size_t kMaxPackageBytes = 256u << 20;
 
-// Far deeper than any package; the parser is told the same limit.
-constexpr int kMaxElementDepth = 256;
-
 // Where the numbers of the projects are, from the root.
 constexpr wchar_t kProjectIdPath[] = L"Projects/Project/ProjectID";
 
@@ -29,103 +30,6 @@ void SetString(Variant& v, std::wstring_view text) {
     VARIANT* raw = v.Out();
     raw->vt = VT_BSTR;
     raw->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-}
-
-// Whether raw file bytes carry a document type declaration, in any of the encodings an XML
-// parser would detect. Such files are refused before they reach the parser, so no entity is
-// ever expanded and no external file or DTD is ever fetched.
-bool HasDoctype(const std::string& bytes) {
-    static const char kMarker[] = "<!DOCTYPE";
-    const size_t n = sizeof(kMarker) - 1;
-    // The marker's characters `stride` bytes apart from start: one byte each in 8-bit text and
-    // UTF-8, every second byte in UTF-16 and every fourth in UTF-32. The zero bytes between are
-    // not looked at, so either byte order matches from the byte that holds the '<'.
-    auto matchesAt = [&](size_t start, size_t stride) {
-        for (size_t k = 0; k < n; ++k) {
-            size_t pos = start + k * stride;
-            if (pos >= bytes.size()) return false;
-            char c = bytes[pos];
-            char want = kMarker[k];
-            if (c != want && !(want >= 'A' && want <= 'Z' && c == want + ('a' - 'A'))) return false;
-        }
-        return true;
-    };
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '<') continue;
-        for (size_t stride : {1, 2, 4}) {
-            if (matchesAt(i, stride)) return true;
-        }
-    }
-    return false;
-}
-
-// The text as the parser will see it, one byte per character: ASCII as it is, anything else as
-// 'x'. UTF-16 and UTF-32 of either byte order are told apart by the first character, as a
-// parser does; everything else reads as 8-bit or UTF-8 text.
-std::string CharactersOf(const std::string& bytes) {
-    auto starts = [&](const char* prefix, size_t length) { return bytes.compare(0, length, prefix, length) == 0; };
-    size_t unit = 1;
-    size_t low = 0;  // offset of the byte that carries an ASCII character within a unit
-    if (starts("\0\0\xFE\xFF", 4) || starts("\0\0\0<", 4)) {
-        unit = 4, low = 3;
-    } else if (starts("\xFF\xFE\0\0", 4) || starts("<\0\0\0", 4)) {
-        unit = 4, low = 0;
-    } else if (starts("\xFE\xFF", 2) || starts("\0<", 2)) {
-        unit = 2, low = 1;
-    } else if (starts("\xFF\xFE", 2) || starts("<\0", 2)) {
-        unit = 2, low = 0;
-    }
-    if (unit == 1) return bytes;
-    std::string text;
-    text.reserve(bytes.size() / unit);
-    for (size_t i = 0; i + unit <= bytes.size(); i += unit) {
-        bool ascii = static_cast<unsigned char>(bytes[i + low]) < 0x80;
-        for (size_t k = 0; k < unit && ascii; ++k) ascii = k == low || bytes[i + k] == '\0';
-        text += ascii ? bytes[i + low] : 'x';
-    }
-    return text;
-}
-
-// Whether elements nest deeper than limit. Counted on the text itself, so a parser without a
-// depth limit of its own never sees such a file; comments, CDATA sections, processing
-// instructions and quoted attribute values are skipped, so nothing in them counts.
-bool NestsDeeperThan(const std::string& text, int limit) {
-    int depth = 0;
-    size_t i = 0;
-    auto skipPast = [&](const char* end) {
-        size_t found = text.find(end, i);
-        i = found == std::string::npos ? text.size() : found + std::strlen(end);
-    };
-    while ((i = text.find('<', i)) != std::string::npos) {
-        if (text.compare(i, 4, "<!--") == 0) {
-            skipPast("-->");
-        } else if (text.compare(i, 9, "<![CDATA[") == 0) {
-            skipPast("]]>");
-        } else if (text.compare(i, 2, "<?") == 0) {
-            skipPast("?>");
-        } else if (text.compare(i, 2, "</") == 0) {
-            --depth;
-            skipPast(">");
-        } else {
-            // A start tag: find its end outside quoted values; "/>" closes it at once.
-            char quote = 0;
-            size_t j = i + 1;
-            for (; j < text.size(); ++j) {
-                char c = text[j];
-                if (quote) {
-                    if (c == quote) quote = 0;
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '>') {
-                    break;
-                }
-            }
-            if (j >= text.size()) return false;
-            if (text[j - 1] != '/' && ++depth > limit) return true;
-            i = j + 1;
-        }
-    }
-    return false;
 }
 
 HRESULT SetProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value) {
@@ -229,8 +133,8 @@ bool StringValue(IXMLDOMNode* element, std::wstring& value) {
     return true;
 }
 
-}  // namespace
-
+// Element text: the value of the first child, which must carry a string. No child reads as "".
+// False when the text can't be read.
 bool ReadNodeText(IXMLDOMNode* element, std::wstring& text) {
     text.clear();
     if (!element) return false;
@@ -245,6 +149,7 @@ bool ReadNodeText(IXMLDOMNode* element, std::wstring& text) {
     return true;
 }
 
+// Replaces the first child's value, or adds a text child for a non-empty value.
 HRESULT WriteNodeText(IXMLDOMNode* element, const std::wstring& value) {
     if (!element) return E_POINTER;
     ComPtr<IXMLDOMNode> child;
@@ -265,9 +170,69 @@ HRESULT WriteNodeText(IXMLDOMNode* element, const std::wstring& value) {
     return element->appendChild(textNode.Get(), appended.GetAddressOf());
 }
 
+}  // namespace
+
+struct ProjectHandle::Node {
+    ComPtr<IXMLDOMNode> project;
+};
+
+struct PackageDocument::Impl {
+    void Release();
+    int OpenPackage(const std::wstring& path);
+    int FailOpen(OpenProblem problem, unsigned long error = 0);
+    // A load that failed: the parser's position and words, where it gives them.
+    void NoteParseError(IXMLDOMDocument2* document, const std::string& bytes);
+    // Lookups go through an index of the projects by ProjectID text, rebuilt by every operation
+    // that adds, removes or renumbers projects; reading never changes it.
+    void RebuildIndex();
+    ComPtr<IXMLDOMNode> FindProject(int projectId) const;
+    ComPtr<IXMLDOMNode> SelectChild(IXMLDOMNode* node, const wchar_t* name);
+    int SummaryOf(IXMLDOMNode* project, int& projectId, std::wstring& name, CompilerKind& kind);
+    HRESULT AppendValueElement(IXMLDOMNode* parent, const wchar_t* name, const std::wstring& value);
+    HRESULT AppendValueElement(IXMLDOMNode* parent, const wchar_t* name, const std::wstring& value,
+                               ComPtr<IXMLDOMNode>& created);
+    int CommitPendingChanges();
+    // The project's TempData, made when missing; a new one holds a copy of the project's values,
+    // so readers find the project unchanged in it.
+    ComPtr<IXMLDOMNode> Staging(IXMLDOMNode* project);
+    // The staged Dependencies text, else the stored one, else ""; false when it can't be read.
+    bool DependencyTextOf(IXMLDOMNode* project, std::wstring& text);
+    // Drops projectId from the Dependencies element below parent, if it names it.
+    HRESULT ForgetDependency(IXMLDOMNode* parent, int projectId);
+    std::wstring LastProjectIdText();
+
+    int GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor, std::wstring& build,
+                       std::wstring& revision);
+    int GetProjectSettings(int projectId, ProjectRecord& record);
+    int GetProjectResourceFile(int projectId, CompilerKind& compilerKind, std::wstring& resourceFile);
+    int GetProjectDependencyText(int projectId, std::wstring& text);
+    int GetDependencies(std::vector<ProjectDependencies>& projects);
+    int CreatePackage(const std::wstring& packageName);
+    int SetPackageInfo(const std::wstring& name, const std::wstring& major, const std::wstring& minor,
+                       const std::wstring& build, const std::wstring& revision);
+    int AddProject(const std::wstring& projectFilePath);
+    int RemoveProject(int projectId);
+    int SetProjectSettings(int projectId, const ProjectRecord& record);
+    int SetProjectDependencies(int projectId, const std::vector<int>& dependencies);
+    void DiscardPendingChanges();
+    int SavePackage();
+
+    std::wstring path_;
+    // Encoding, declaration and layout of the file, for saving it the same way.
+    PackageLayout layout_;
+    std::string addProjectDiagnostic_;
+    OpenFailure openFailure_;
+    ComPtr<IXMLDOMDocument2> document_;
+    ComPtr<IXMLDOMNode> root_;
+    ComPtr<IXMLDOMNode> projects_;
+    ComPtr<IXMLDOMNodeList> listing_;
+    // ProjectID text -> the first project (in document order) carrying it.
+    std::unordered_map<std::wstring, ComPtr<IXMLDOMNode>> projectsById_;
+};
+
 // ---- opening and reading ------------------------------------------------------------------
 
-void PackageDocument::Release() {
+void PackageDocument::Impl::Release() {
     projectsById_.clear();
     listing_.Reset();
     projects_.Reset();
@@ -275,9 +240,7 @@ void PackageDocument::Release() {
     document_.Reset();
 }
 
-void PackageDocument::ClosePackage() { Release(); }
-
-int PackageDocument::OpenPackage(const std::wstring& path) {
+int PackageDocument::Impl::OpenPackage(const std::wstring& path) {
     path_ = path;
     Release();
 
@@ -287,8 +250,11 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
     std::string bytes;
     if (DWORD error = ReadWholeFile(path, bytes, kMaxPackageBytes)) return FailOpen(OpenProblem::Unreadable, error);
     if (bytes.empty()) return FailOpen(OpenProblem::Empty);
-    if (HasDoctype(bytes)) return FailOpen(OpenProblem::DocumentType);
-    if (NestsDeeperThan(CharactersOf(bytes), kMaxElementDepth)) return FailOpen(OpenProblem::TooDeep);
+    switch (ScreenXml(bytes)) {
+        case XmlScreen::DocumentType: return FailOpen(OpenProblem::DocumentType);
+        case XmlScreen::TooDeep: return FailOpen(OpenProblem::TooDeep);
+        case XmlScreen::Accepted: break;
+    }
 
     ComPtr<IXMLDOMDocument2> document;
     if (FAILED(CreateDocument(document))) return -1;
@@ -345,13 +311,13 @@ int PackageDocument::OpenPackage(const std::wstring& path) {
     return 0;
 }
 
-int PackageDocument::FailOpen(OpenProblem problem, unsigned long error) {
+int PackageDocument::Impl::FailOpen(OpenProblem problem, unsigned long error) {
     openFailure_.problem = problem;
     openFailure_.error = error;
     return -1;
 }
 
-void PackageDocument::NoteParseError(IXMLDOMDocument2* document, const std::string& bytes) {
+void PackageDocument::Impl::NoteParseError(IXMLDOMDocument2* document, const std::string& bytes) {
     openFailure_.problem = OpenProblem::NotWellFormed;
     ComPtr<IXMLDOMParseError> error;
     long line = 0, column = 0;
@@ -370,7 +336,7 @@ void PackageDocument::NoteParseError(IXMLDOMDocument2* document, const std::stri
     FindXmlSyntaxError(text, openFailure_.line, openFailure_.column);
 }
 
-ComPtr<IXMLDOMNode> PackageDocument::SelectChild(IXMLDOMNode* node, const wchar_t* name) {
+ComPtr<IXMLDOMNode> PackageDocument::Impl::SelectChild(IXMLDOMNode* node, const wchar_t* name) {
     // The first child element of that name outside any namespace, as the XPath step `name`
     // finds it; walked directly, which costs a fraction of evaluating an expression.
     ComPtr<IXMLDOMNode> child;
@@ -393,7 +359,7 @@ ComPtr<IXMLDOMNode> PackageDocument::SelectChild(IXMLDOMNode* node, const wchar_
     return nullptr;
 }
 
-void PackageDocument::RebuildIndex() {
+void PackageDocument::Impl::RebuildIndex() {
     projectsById_.clear();
     if (!root_) return;
     // Every ProjectID of every project, in document order: the first project with a given text
@@ -411,13 +377,13 @@ void PackageDocument::RebuildIndex() {
     }
 }
 
-ComPtr<IXMLDOMNode> PackageDocument::FindProject(int projectId) const {
+ComPtr<IXMLDOMNode> PackageDocument::Impl::FindProject(int projectId) const {
     // The number is compared as text: "007" is not project 7.
     auto found = projectsById_.find(std::to_wstring(projectId));
     return found == projectsById_.end() ? ComPtr<IXMLDOMNode>() : found->second;
 }
 
-int PackageDocument::GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor,
+int PackageDocument::Impl::GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor,
                                     std::wstring& build, std::wstring& revision) {
     name.clear();
     major.clear();
@@ -452,10 +418,10 @@ int PackageDocument::GetPackageInfo(std::wstring& name, std::wstring& major, std
 
 int PackageDocument::StartProjectEnumeration(ProjectHandle& handle) {
     handle.Reset();
-    listing_.Reset();
-    if (!projects_) return -2;
-    if (FAILED(projects_->get_childNodes(listing_.GetAddressOf())) || !listing_) {
-        listing_.Reset();
+    impl_->listing_.Reset();
+    if (!impl_->projects_) return -2;
+    if (FAILED(impl_->projects_->get_childNodes(impl_->listing_.GetAddressOf())) || !impl_->listing_) {
+        impl_->listing_.Reset();
         return -2;
     }
     return NextProject(handle);
@@ -463,20 +429,18 @@ int PackageDocument::StartProjectEnumeration(ProjectHandle& handle) {
 
 int PackageDocument::NextProject(ProjectHandle& handle) {
     handle.Reset();
-    if (!listing_) return -2;
-    HRESULT hr = listing_->nextNode(handle.node_.GetAddressOf());
-    if (FAILED(hr)) {
-        handle.Reset();
-        return -2;
-    }
-    if (!handle.node_) {
-        listing_.Reset();
+    if (!impl_->listing_) return -2;
+    ComPtr<IXMLDOMNode> node;
+    if (FAILED(impl_->listing_->nextNode(node.GetAddressOf()))) return -2;
+    if (!node) {
+        impl_->listing_.Reset();
         return -1;
     }
+    handle.node_ = std::make_shared<ProjectHandle::Node>(ProjectHandle::Node{std::move(node)});
     return 0;
 }
 
-int PackageDocument::SummaryOf(IXMLDOMNode* project, int& projectId, std::wstring& name,
+int PackageDocument::Impl::SummaryOf(IXMLDOMNode* project, int& projectId, std::wstring& name,
                                CompilerKind& kind) {
     if (!project) return -2;
     ComPtr<IXMLDOMNode> staged = SelectChild(project, element::kTempData);
@@ -499,19 +463,38 @@ int PackageDocument::GetProjectSummary(const ProjectHandle& handle, int& project
     name.clear();
     projectId = 0;
     compilerKind = CompilerUnknown;
-    return SummaryOf(handle.node_.Get(), projectId, name, compilerKind);
+    return impl_->SummaryOf(handle.node_ ? handle.node_->project.Get() : nullptr, projectId, name, compilerKind);
 }
 
 int PackageDocument::GetProjectIdText(const ProjectHandle& handle, std::wstring& text) {
     text.clear();
-    IXMLDOMNode* project = handle.node_.Get();
+    IXMLDOMNode* project = handle.node_ ? handle.node_->project.Get() : nullptr;
     if (!project) return -2;
-    ComPtr<IXMLDOMNode> staged = SelectChild(project, element::kTempData);
-    ComPtr<IXMLDOMNode> node = SelectChild(staged ? staged.Get() : project, element::kProjectId);
+    ComPtr<IXMLDOMNode> staged = impl_->SelectChild(project, element::kTempData);
+    ComPtr<IXMLDOMNode> node = impl_->SelectChild(staged ? staged.Get() : project, element::kProjectId);
     return node && ReadNodeText(node.Get(), text) ? 0 : -2;
 }
 
-int PackageDocument::GetProjectSettings(int projectId, ProjectRecord& record) {
+int PackageDocument::ListProjectRows(std::vector<ProjectRow>& rows, bool& complete) {
+    rows.clear();
+    complete = true;
+    ProjectHandle handle;
+    int result = StartProjectEnumeration(handle);
+    if (result != 0) return result;
+    while (result == 0) {
+        ProjectRow row;
+        if (GetProjectSummary(handle, row.projectId, row.name, row.kind) != 0 ||
+            GetProjectIdText(handle, row.idText) != 0) {
+            complete = false;
+            break;
+        }
+        rows.push_back(std::move(row));
+        result = NextProject(handle);
+    }
+    return 0;
+}
+
+int PackageDocument::Impl::GetProjectSettings(int projectId, ProjectRecord& record) {
     record = ProjectRecord{};
     ComPtr<IXMLDOMNode> project = FindProject(projectId);
     if (!project) return -1;
@@ -542,7 +525,7 @@ int PackageDocument::GetProjectSettings(int projectId, ProjectRecord& record) {
     return 0;
 }
 
-int PackageDocument::GetProjectResourceFile(int projectId, CompilerKind& compilerKind,
+int PackageDocument::Impl::GetProjectResourceFile(int projectId, CompilerKind& compilerKind,
                                             std::wstring& resourceFile) {
     compilerKind = CompilerUnknown;
     resourceFile.clear();
@@ -557,7 +540,7 @@ int PackageDocument::GetProjectResourceFile(int projectId, CompilerKind& compile
     return 0;
 }
 
-bool PackageDocument::DependencyTextOf(IXMLDOMNode* project, std::wstring& text) {
+bool PackageDocument::Impl::DependencyTextOf(IXMLDOMNode* project, std::wstring& text) {
     text.clear();
     // A staged choice stands in for the stored one; a TempData without one leaves the stored text.
     ComPtr<IXMLDOMNode> node;
@@ -567,14 +550,14 @@ bool PackageDocument::DependencyTextOf(IXMLDOMNode* project, std::wstring& text)
     return !node || ReadNodeText(node.Get(), text);
 }
 
-int PackageDocument::GetProjectDependencyText(int projectId, std::wstring& text) {
+int PackageDocument::Impl::GetProjectDependencyText(int projectId, std::wstring& text) {
     text.clear();
     ComPtr<IXMLDOMNode> project = FindProject(projectId);
     if (!project) return -1;
     return DependencyTextOf(project.Get(), text) ? 0 : -1;
 }
 
-int PackageDocument::GetDependencies(std::vector<ProjectDependencies>& projects) {
+int PackageDocument::Impl::GetDependencies(std::vector<ProjectDependencies>& projects) {
     projects.clear();
     if (!projects_) return -2;
     ComPtr<IXMLDOMNodeList> children;
@@ -595,13 +578,13 @@ int PackageDocument::GetDependencies(std::vector<ProjectDependencies>& projects)
 
 // ---- editing and saving -------------------------------------------------------------------
 
-HRESULT PackageDocument::AppendValueElement(IXMLDOMNode* parent, const wchar_t* name,
+HRESULT PackageDocument::Impl::AppendValueElement(IXMLDOMNode* parent, const wchar_t* name,
                                             const std::wstring& value) {
     ComPtr<IXMLDOMNode> created;
     return AppendValueElement(parent, name, value, created);
 }
 
-HRESULT PackageDocument::AppendValueElement(IXMLDOMNode* parent, const wchar_t* name,
+HRESULT PackageDocument::Impl::AppendValueElement(IXMLDOMNode* parent, const wchar_t* name,
                                             const std::wstring& value, ComPtr<IXMLDOMNode>& created) {
     created.Reset();
     if (!document_ || !parent) return E_POINTER;
@@ -619,7 +602,7 @@ HRESULT PackageDocument::AppendValueElement(IXMLDOMNode* parent, const wchar_t* 
     return parent->appendChild(newElement.Get(), created.GetAddressOf());
 }
 
-int PackageDocument::CreatePackage(const std::wstring& packageName) {
+int PackageDocument::Impl::CreatePackage(const std::wstring& packageName) {
     path_.clear();
     Release();
 
@@ -651,7 +634,7 @@ int PackageDocument::CreatePackage(const std::wstring& packageName) {
     return 0;
 }
 
-int PackageDocument::SetPackageInfo(const std::wstring& name, const std::wstring& major,
+int PackageDocument::Impl::SetPackageInfo(const std::wstring& name, const std::wstring& major,
                                     const std::wstring& minor, const std::wstring& build,
                                     const std::wstring& revision) {
     if (!root_) return -1;
@@ -672,7 +655,7 @@ int PackageDocument::SetPackageInfo(const std::wstring& name, const std::wstring
     return -2;
 }
 
-std::wstring PackageDocument::LastProjectIdText() {
+std::wstring PackageDocument::Impl::LastProjectIdText() {
     // The largest number in use, so that hand-edited packages never get a number twice.
     int largest = 0;
     bool any = false;
@@ -692,7 +675,7 @@ std::wstring PackageDocument::LastProjectIdText() {
     return std::to_wstring(any && largest > 0 ? largest : 0);
 }
 
-int PackageDocument::AddProject(const std::wstring& projectFilePath) {
+int PackageDocument::Impl::AddProject(const std::wstring& projectFilePath) {
     addProjectDiagnostic_.clear();
     ProjectFileParts parts;
     int result = SplitProjectFilePath(projectFilePath, parts);
@@ -746,7 +729,7 @@ int PackageDocument::AddProject(const std::wstring& projectFilePath) {
     return last;
 }
 
-ComPtr<IXMLDOMNode> PackageDocument::Staging(IXMLDOMNode* project) {
+ComPtr<IXMLDOMNode> PackageDocument::Impl::Staging(IXMLDOMNode* project) {
     ComPtr<IXMLDOMNode> staged = SelectChild(project, element::kTempData);
     if (staged) return staged;
     if (FAILED(AppendValueElement(project, element::kTempData, L"", staged)) || !staged) return nullptr;
@@ -772,7 +755,7 @@ ComPtr<IXMLDOMNode> PackageDocument::Staging(IXMLDOMNode* project) {
     return staged;
 }
 
-int PackageDocument::SetProjectDependencies(int projectId, const std::vector<int>& dependencies) {
+int PackageDocument::Impl::SetProjectDependencies(int projectId, const std::vector<int>& dependencies) {
     ComPtr<IXMLDOMNode> project = FindProject(projectId);
     if (!project) return -1;
     std::wstring current;
@@ -790,7 +773,7 @@ int PackageDocument::SetProjectDependencies(int projectId, const std::vector<int
     return SUCCEEDED(hr) ? 0 : -1;
 }
 
-HRESULT PackageDocument::ForgetDependency(IXMLDOMNode* parent, int projectId) {
+HRESULT PackageDocument::Impl::ForgetDependency(IXMLDOMNode* parent, int projectId) {
     ComPtr<IXMLDOMNode> node = parent ? SelectChild(parent, element::kDependencies) : nullptr;
     std::wstring text;
     std::vector<int> ids;
@@ -802,7 +785,7 @@ HRESULT PackageDocument::ForgetDependency(IXMLDOMNode* parent, int projectId) {
     return WriteNodeText(node.Get(), FormatDependencies(ids));
 }
 
-int PackageDocument::RemoveProject(int projectId) {
+int PackageDocument::Impl::RemoveProject(int projectId) {
     ComPtr<IXMLDOMNode> project = FindProject(projectId);
     if (!project || !projects_) return -1;
     ComPtr<IXMLDOMNode> removed;
@@ -824,7 +807,7 @@ int PackageDocument::RemoveProject(int projectId) {
     }
 }
 
-int PackageDocument::SetProjectSettings(int projectId, const ProjectRecord& record) {
+int PackageDocument::Impl::SetProjectSettings(int projectId, const ProjectRecord& record) {
     ComPtr<IXMLDOMNode> project = FindProject(projectId);
     if (!project) return -1;
     ComPtr<IXMLDOMNode> staged = SelectChild(project.Get(), element::kTempData);
@@ -856,7 +839,7 @@ int PackageDocument::SetProjectSettings(int projectId, const ProjectRecord& reco
     return 0;
 }
 
-void PackageDocument::DiscardPendingChanges() {
+void PackageDocument::Impl::DiscardPendingChanges() {
     if (!projects_) return;
     ComPtr<IXMLDOMNodeList> children;
     if (FAILED(projects_->get_childNodes(children.GetAddressOf())) || !children) return;
@@ -870,7 +853,7 @@ void PackageDocument::DiscardPendingChanges() {
     }
 }
 
-int PackageDocument::CommitPendingChanges() {
+int PackageDocument::Impl::CommitPendingChanges() {
     if (!projects_) return -1;
     ComPtr<IXMLDOMNodeList> children;
     if (FAILED(projects_->get_childNodes(children.GetAddressOf())) || !children) return -1;
@@ -901,7 +884,7 @@ int PackageDocument::CommitPendingChanges() {
     return 0;
 }
 
-int PackageDocument::SavePackage() {
+int PackageDocument::Impl::SavePackage() {
     if (path_.empty()) return -1;
     // A commit that stopped half way must not reach the disk: the file keeps its old contents.
     // Either way it may have renumbered projects.
@@ -918,5 +901,50 @@ int PackageDocument::SavePackage() {
     if (ReplaceFileContents(path_, bytes) != 0) return -2;
     return 0;
 }
+
+// ---- the public face ----------------------------------------------------------------------
+
+PackageDocument::PackageDocument() : impl_(std::make_unique<Impl>()) {}
+PackageDocument::~PackageDocument() { impl_->Release(); }
+
+void PackageDocument::ClosePackage() { impl_->Release(); }
+bool PackageDocument::IsLoaded() const { return impl_->root_ != nullptr; }
+const OpenFailure& PackageDocument::LastOpenFailure() const { return impl_->openFailure_; }
+const std::wstring& PackageDocument::Path() const { return impl_->path_; }
+void PackageDocument::SetPath(const std::wstring& path) { impl_->path_ = path; }
+const std::string& PackageDocument::AddProjectDiagnostic() const { return impl_->addProjectDiagnostic_; }
+
+int PackageDocument::OpenPackage(const std::wstring& path) { return impl_->OpenPackage(path); }
+int PackageDocument::GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor,
+                                    std::wstring& build, std::wstring& revision) {
+    return impl_->GetPackageInfo(name, major, minor, build, revision);
+}
+int PackageDocument::GetProjectSettings(int projectId, ProjectRecord& record) {
+    return impl_->GetProjectSettings(projectId, record);
+}
+int PackageDocument::GetProjectResourceFile(int projectId, CompilerKind& compilerKind, std::wstring& resourceFile) {
+    return impl_->GetProjectResourceFile(projectId, compilerKind, resourceFile);
+}
+int PackageDocument::GetProjectDependencyText(int projectId, std::wstring& text) {
+    return impl_->GetProjectDependencyText(projectId, text);
+}
+int PackageDocument::GetDependencies(std::vector<ProjectDependencies>& projects) {
+    return impl_->GetDependencies(projects);
+}
+int PackageDocument::CreatePackage(const std::wstring& packageName) { return impl_->CreatePackage(packageName); }
+int PackageDocument::SetPackageInfo(const std::wstring& name, const std::wstring& major, const std::wstring& minor,
+                                    const std::wstring& build, const std::wstring& revision) {
+    return impl_->SetPackageInfo(name, major, minor, build, revision);
+}
+int PackageDocument::AddProject(const std::wstring& projectFilePath) { return impl_->AddProject(projectFilePath); }
+int PackageDocument::RemoveProject(int projectId) { return impl_->RemoveProject(projectId); }
+int PackageDocument::SetProjectSettings(int projectId, const ProjectRecord& record) {
+    return impl_->SetProjectSettings(projectId, record);
+}
+int PackageDocument::SetProjectDependencies(int projectId, const std::vector<int>& dependencies) {
+    return impl_->SetProjectDependencies(projectId, dependencies);
+}
+void PackageDocument::DiscardPendingChanges() { impl_->DiscardPendingChanges(); }
+int PackageDocument::SavePackage() { return impl_->SavePackage(); }
 
 }  // namespace kw

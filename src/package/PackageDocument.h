@@ -1,17 +1,16 @@
-// One package held in memory as an XML tree, with the file it came from.
+// One package held in memory as an XML tree, with the file it came from. The tree and its parser
+// stay inside; callers see plain values.
 //
 // Results: 0 success, negative failure, as each operation documents. No COM error and no
-// exception leaves this class. Not thread-safe: the worker thread of a run reads through it while
-// the user interface guarantees nobody changes it.
+// exception leaves this class. Not thread-safe: the user interface's thread alone uses it; a run
+// works on copies taken at its set-up.
 #pragma once
 
 #include "package/Dependencies.h"
 #include "package/PackageFormat.h"
-#include "package/PackageWriter.h"
-#include "win/Com.h"
 
+#include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace kw {
@@ -26,15 +25,24 @@ struct ProjectRecord {
     bool registrable = false;
 };
 
+// One row of a project listing, as the package list shows it.
+struct ProjectRow {
+    int projectId = 0;
+    std::wstring name;
+    CompilerKind kind = CompilerUnknown;
+    std::wstring idText;  // the ProjectID as the file writes it
+};
+
 // A counted reference to one child of Projects, handed out by a listing.
 class ProjectHandle {
 public:
     bool Empty() const { return node_ == nullptr; }
-    void Reset() { node_.Reset(); }
+    void Reset() { node_.reset(); }
 
 private:
     friend class PackageDocument;
-    ComPtr<IXMLDOMNode> node_;
+    struct Node;
+    std::shared_ptr<Node> node_;
 };
 
 // Why the last OpenPackage gave -1, for a message that names the cause.
@@ -49,8 +57,8 @@ struct OpenFailure {
 
 class PackageDocument {
 public:
-    PackageDocument() = default;
-    ~PackageDocument() { ClosePackage(); }
+    PackageDocument();
+    ~PackageDocument();
     PackageDocument(const PackageDocument&) = delete;
     PackageDocument& operator=(const PackageDocument&) = delete;
 
@@ -58,8 +66,8 @@ public:
     // 0 opened; -1 not opened (missing, unreadable, malformed, hostile, or no Projects).
     int OpenPackage(const std::wstring& path);
     void ClosePackage();
-    bool IsLoaded() const { return root_ != nullptr; }
-    const OpenFailure& LastOpenFailure() const { return openFailure_; }
+    bool IsLoaded() const;
+    const OpenFailure& LastOpenFailure() const;
 
     // 0 read; 1 nothing loaded; -2 no CurrentVersion; -1 failure.
     int GetPackageInfo(std::wstring& name, std::wstring& major, std::wstring& minor,
@@ -72,6 +80,9 @@ public:
                           CompilerKind& compilerKind);
     // The listed project's ProjectID as the file writes it. 0 read; -2 failure.
     int GetProjectIdText(const ProjectHandle& handle, std::wstring& text);
+    // The whole listing: a row per project until one can't be summarised (complete is then
+    // false). 0 listed; -1 no projects; -2 the listing failed.
+    int ListProjectRows(std::vector<ProjectRow>& rows, bool& complete);
     // 0 read; -1 project or element missing; -2 the summary failed.
     int GetProjectSettings(int projectId, ProjectRecord& record);
     // 0 read; -1 project or ResourceFile missing, or failure; -2 the summary failed.
@@ -85,8 +96,8 @@ public:
     int GetDependencies(std::vector<ProjectDependencies>& projects);
 
     // The file the package is saved to. Kept whole, whatever its length.
-    const std::wstring& Path() const { return path_; }
-    void SetPath(const std::wstring& path) { path_ = path; }
+    const std::wstring& Path() const;
+    void SetPath(const std::wstring& path);
 
     // ---- editing and saving ----
     // An empty package in memory named packageName (kNewPackageName when empty). 0 made; -1 failure.
@@ -98,7 +109,7 @@ public:
     int AddProject(const std::wstring& projectFilePath);
     // After AddProject failed in the XML library: the five-line report (Error, Code, Code meaning,
     // Source, Error Description), for the caller to print. Empty otherwise.
-    const std::string& AddProjectDiagnostic() const { return addProjectDiagnostic_; }
+    const std::string& AddProjectDiagnostic() const;
     // Also takes the number out of every other project's dependencies, unless another project
     // still carries it. 0 removed; -1 not found or failure.
     int RemoveProject(int projectId);
@@ -113,46 +124,8 @@ public:
     int SavePackage();
 
 private:
-    void Release();
-    int FailOpen(OpenProblem problem, unsigned long error = 0);
-    // A load that failed: the parser's position and words, where it gives them.
-    void NoteParseError(IXMLDOMDocument2* document, const std::string& bytes);
-    // Lookups go through an index of the projects by ProjectID text, rebuilt by every operation
-    // that adds, removes or renumbers projects; reading never changes it.
-    void RebuildIndex();
-    ComPtr<IXMLDOMNode> FindProject(int projectId) const;
-    ComPtr<IXMLDOMNode> SelectChild(IXMLDOMNode* node, const wchar_t* name);
-    int SummaryOf(IXMLDOMNode* project, int& projectId, std::wstring& name, CompilerKind& kind);
-    HRESULT AppendValueElement(IXMLDOMNode* parent, const wchar_t* name, const std::wstring& value);
-    HRESULT AppendValueElement(IXMLDOMNode* parent, const wchar_t* name, const std::wstring& value,
-                               ComPtr<IXMLDOMNode>& created);
-    int CommitPendingChanges();
-    // The project's TempData, made when missing; a new one holds a copy of the project's values,
-    // so readers find the project unchanged in it.
-    ComPtr<IXMLDOMNode> Staging(IXMLDOMNode* project);
-    // The staged Dependencies text, else the stored one, else ""; false when it can't be read.
-    bool DependencyTextOf(IXMLDOMNode* project, std::wstring& text);
-    // Drops projectId from the Dependencies element below parent, if it names it.
-    HRESULT ForgetDependency(IXMLDOMNode* parent, int projectId);
-    std::wstring LastProjectIdText();
-
-    std::wstring path_;
-    // Encoding, declaration and layout of the file, for saving it the same way.
-    PackageLayout layout_;
-    std::string addProjectDiagnostic_;
-    OpenFailure openFailure_;
-    ComPtr<IXMLDOMDocument2> document_;
-    ComPtr<IXMLDOMNode> root_;
-    ComPtr<IXMLDOMNode> projects_;
-    ComPtr<IXMLDOMNodeList> listing_;
-    // ProjectID text -> the first project (in document order) carrying it.
-    std::unordered_map<std::wstring, ComPtr<IXMLDOMNode>> projectsById_;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
-
-// Element text: the value of the first child, which must carry a string. No child reads as "".
-// Returns false when the text can't be read.
-bool ReadNodeText(IXMLDOMNode* element, std::wstring& text);
-// Replaces the first child's value, or adds a text child for a non-empty value.
-HRESULT WriteNodeText(IXMLDOMNode* element, const std::wstring& value);
 
 }  // namespace kw

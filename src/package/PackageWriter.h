@@ -3,7 +3,7 @@
 // writes UTF-8 under any declaration and flattens the layout), so the text is made here.
 #pragma once
 
-#include "win/Com.h"
+#include "package/Msxml.h"
 
 #include <string>
 

@@ -183,10 +183,6 @@ LineRewriter<Unit, Rules, Emit> MakeRewriter(Rules rules, Emit emit, std::vector
     return LineRewriter<Unit, Rules, Emit>(rules, emit, logLines);
 }
 
-bool IsSharingError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-}
-
 StampFailure OpenFailure(DWORD error) {
     if (IsSharingError(error)) return StampFailure::InUse;
     if (error == ERROR_FILE_NOT_FOUND) return StampFailure::Missing;

@@ -10,6 +10,13 @@ namespace kw {
 
 namespace {
 
+// Where the number part of a resource-script version line starts, and how it is written.
+struct ResourceVersionMarker {
+    size_t valueStart = 0;     // index (bytes or units) of the first character of the value
+    bool stringValue = false;  // "1.0.0.1\0" style; otherwise a FILEVERSION 1,0,0,1 statement
+    bool logIncrement = false; // the ProductVersion string value reports its new numbers
+};
+
 // ---- characters ---------------------------------------------------------------------------
 
 // UTF-16 lines: a surrogate pair is one character.
@@ -180,6 +187,15 @@ void ComposeVersionLine(std::basic_string<Unit>& line, size_t valueStart, bool s
     AppendAscii(line, stringValue ? "\\0\"\r\n" : "\r\n");
 }
 
+// Rewrites the value of a resource-script version line that starts at valueStart.
+//  - ActionSetVersion: the line becomes the text before the value start followed by the four
+//    numbers of version ("a,b,c,d" CR LF, or "a.b.c.d\0" quote CR LF for string values).
+//  - ActionAutoIncrement: the four numbers are read from the line (each stored into version as
+//    soon as it is read), build is raised by one and the line is rewritten as above. A line whose
+//    numbers are not all separated by the form's separator stays as it is.
+// A value start beyond the end of the line's text (inside or after its CR LF) leaves the line
+// unchanged, so lines are never split. Returns the " -> a.b.c.d" log line when logFlag is set and
+// the line was incremented; otherwise an empty string.
 template <typename Unit, typename Steps>
 std::wstring RewriteValue(std::basic_string<Unit>& line, size_t valueStart, bool stringValue, bool logFlag,
                           ActionSet actions, VersionQuad& version, const Steps& steps, LineReport* report) {
@@ -222,8 +238,12 @@ std::wstring RewriteValue(std::basic_string<Unit>& line, size_t valueStart, bool
     return FormatW(L" -> %u.%u.%u.%u", version.major, version.minor, version.build, version.revision);
 }
 
-// Only the first word of a line counts, so a marker mentioned in a comment, a string table entry
-// or a #define is left alone.
+// Recognises a resource-script version line by its first word, after any blanks and tabs:
+//  - a statement: FILEVERSION or PRODUCTVERSION; the value starts one character after the word;
+//  - a string value: VALUE, then the quoted name "FileVersion" or "ProductVersion" exactly, a
+//    comma and the opening quote of the value, which starts just after that quote.
+// Case-sensitive. A word merely mentioned later in a line (a comment, a string table entry, a
+// #define) makes no version line. False when the line is none of these.
 template <typename Unit, typename Steps>
 bool FindMarker(std::basic_string_view<Unit> line, const Steps& steps, ResourceVersionMarker& marker) {
     const auto& words = Words<Unit>::Get();
@@ -275,6 +295,9 @@ void ReplaceWithKey(std::basic_string<Unit>& line, const std::basic_string<Unit>
     AppendAscii(line, "\r\n");
 }
 
+// The Visual Basic project-file rules for one line: a line that starts with "MajorVer=",
+// "MinorVer=" or "RevisionVer=" (at its very first character, as project files have them).
+// Returns the " -> a.b.c" log line of an incremented RevisionVer, else empty.
 // A key counts only at the very start of its line, with its equals sign: the same word inside
 // another key's value ("Title=\"MajorVersionUtil\"") is the user's text.
 template <typename Unit>
@@ -372,42 +395,6 @@ size_t CharSteps::Next(std::string_view text, size_t pos) const {
 }
 
 // ---- public rules -------------------------------------------------------------------------
-
-bool FindResourceVersionMarker(std::string_view line, const CharSteps& steps, ResourceVersionMarker& marker) {
-    return FindMarker(line, steps, marker);
-}
-
-bool FindResourceVersionMarker(std::wstring_view line, ResourceVersionMarker& marker) {
-    return FindMarker(line, Utf16Steps{}, marker);
-}
-
-std::wstring RewriteVersionValue(std::string& line, size_t valueStart, bool stringValue, bool logFlag,
-                                 ActionSet actions, VersionQuad& version, const CharSteps& steps) {
-    return RewriteValue(line, valueStart, stringValue, logFlag, actions, version, steps, nullptr);
-}
-
-std::wstring RewriteVersionValue(std::wstring& line, size_t valueStart, bool stringValue, bool logFlag,
-                                 ActionSet actions, VersionQuad& version) {
-    return RewriteValue(line, valueStart, stringValue, logFlag, actions, version, Utf16Steps{}, nullptr);
-}
-
-std::wstring ApplyResourceScriptRules(std::string& line, ActionSet actions, VersionQuad& version,
-                                      const CharSteps& steps) {
-    return ResourceScriptRules(line, actions, version, steps);
-}
-
-std::wstring ApplyResourceScriptRules(std::wstring& line, ActionSet actions, VersionQuad& version) {
-    return ResourceScriptRules(line, actions, version, Utf16Steps{});
-}
-
-std::wstring ApplyProjectFileRules(std::string& line, ActionSet actions, VersionQuad& version,
-                                   const CharSteps&) {
-    return ProjectFileRules(line, actions, version);
-}
-
-std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, VersionQuad& version) {
-    return ProjectFileRules(line, actions, version);
-}
 
 std::wstring ApplyVersionRules(CompilerKind kind, std::string& line, ActionSet actions, VersionQuad& version,
                                const CharSteps& steps, LineReport* report) {

@@ -41,13 +41,6 @@ private:
     std::array<std::uint8_t, 256> length_{};
 };
 
-// Where the number part of a resource-script version line starts, and how it is written.
-struct ResourceVersionMarker {
-    size_t valueStart = 0;     // index (bytes or units) of the first character of the value
-    bool stringValue = false;  // "1.0.0.1\0" style; otherwise a FILEVERSION 1,0,0,1 statement
-    bool logIncrement = false; // the ProductVersion string value reports its new numbers
-};
-
 // What the rules met on the lines given to them. Flags are only ever set, so one report can
 // gather a whole file.
 struct LineReport {
@@ -59,42 +52,6 @@ struct LineReport {
     bool wroteVersion = false;
     VersionQuad written;
 };
-
-// Recognises a resource-script version line by its first word, after any blanks and tabs:
-//  - a statement: FILEVERSION or PRODUCTVERSION; the value starts one character after the word;
-//  - a string value: VALUE, then the quoted name "FileVersion" or "ProductVersion" exactly, a
-//    comma and the opening quote of the value, which starts just after that quote.
-// Case-sensitive. A word merely mentioned later in a line (a comment, a string table entry, a
-// #define) makes no version line. False when the line is none of these.
-bool FindResourceVersionMarker(std::string_view line, const CharSteps& steps, ResourceVersionMarker& marker);
-bool FindResourceVersionMarker(std::wstring_view line, ResourceVersionMarker& marker);
-
-// Rewrites the value of a resource-script version line that starts at valueStart.
-//  - ActionSetVersion: the line becomes the text before the value start followed by the four
-//    numbers of version ("a,b,c,d" CR LF, or "a.b.c.d\0" quote CR LF for string values).
-//  - ActionAutoIncrement: the four numbers are read from the line (each stored into version as
-//    soon as it is read), build is raised by one and the line is rewritten as above. A line whose
-//    numbers are not all separated by the form's separator stays as it is.
-// A value start beyond the end of the line's text (inside or after its CR LF) leaves the line
-// unchanged, so lines are never split. Returns the " -> a.b.c.d" log line when logFlag is set and
-// the line was incremented; otherwise an empty string.
-std::wstring RewriteVersionValue(std::string& line, size_t valueStart, bool stringValue, bool logFlag,
-                                 ActionSet actions, VersionQuad& version, const CharSteps& steps);
-std::wstring RewriteVersionValue(std::wstring& line, size_t valueStart, bool stringValue, bool logFlag,
-                                 ActionSet actions, VersionQuad& version);
-
-// The resource-script rules for one line: find the marker, rewrite the value. Returns the log
-// line to post, if any.
-std::wstring ApplyResourceScriptRules(std::string& line, ActionSet actions, VersionQuad& version,
-                                      const CharSteps& steps);
-std::wstring ApplyResourceScriptRules(std::wstring& line, ActionSet actions, VersionQuad& version);
-
-// The Visual Basic project-file rules for one line: a line that starts with "MajorVer=",
-// "MinorVer=" or "RevisionVer=" (at its very first character, as project files have them).
-// Returns the " -> a.b.c" log line of an incremented RevisionVer, else empty.
-std::wstring ApplyProjectFileRules(std::string& line, ActionSet actions, VersionQuad& version,
-                                   const CharSteps& steps);
-std::wstring ApplyProjectFileRules(std::wstring& line, ActionSet actions, VersionQuad& version);
 
 // The rules of a project kind: resource script for CompilerVC6, project file for CompilerVB6.
 // Other kinds have no rules; the caller refuses them before any line is read. report, when

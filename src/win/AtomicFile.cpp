@@ -13,11 +13,6 @@ namespace {
 constexpr int kShareRetries = 10;
 constexpr DWORD kShareRetryDelayMs = 50;
 
-bool IsSharingError(DWORD error) {
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED ||
-           error == ERROR_UNABLE_TO_REMOVE_REPLACED;
-}
-
 // Where the system (or the file system under the file) has no ReplaceFileW, a plain move does.
 bool IsReplaceUnsupported(DWORD error) {
     return error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
@@ -80,6 +75,11 @@ DWORD ReplaceKeepingFile(const std::wstring& tempPath, const std::wstring& targe
 
 }  // namespace
 
+bool IsSharingError(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE ||
+           error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
 bool IsReadOnlyFile(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
@@ -104,7 +104,9 @@ DWORD CommitReplacement(const std::wstring& tempPath, const std::wstring& target
                 replace = false;  // no ReplaceFileW here, or the target went away meanwhile
                 continue;
             }
-            if (!IsSharingError(error) || attempt + 1 >= kShareRetries) break;
+            // A file being deleted or scanned by another process refuses access for a moment too.
+            const bool passing = IsSharingError(error) || error == ERROR_ACCESS_DENIED;
+            if (!passing || attempt + 1 >= kShareRetries) break;
             Sleep(kShareRetryDelayMs);
         }
         if (error == 0) {

@@ -14,6 +14,10 @@ namespace kw {
 // root write such files.
 bool IsReadOnlyFile(const std::wstring& path);
 
+// Another process holds the file open, locked, mapped or still half replaced: worth a retry, and
+// for the user "in use" rather than "unreadable".
+bool IsSharingError(DWORD error);
+
 // Puts tempPath in target's place in one step, retrying briefly while another process holds
 // either file. An existing target is replaced with ReplaceFileW, so the file keeps its
 // attributes and security; a new one (or where ReplaceFileW is unavailable) is moved there

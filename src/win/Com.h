@@ -1,27 +1,16 @@
-// COM helpers: apartment scope, an owning BSTR, and the MSXML identifiers we need.
+// COM helpers: apartment scope, an owning BSTR and VARIANT, and ComPtr.
 #pragma once
 
 #include <windows.h>
-#include <msxml2.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
 #include <string>
 #include <string_view>
 
-// msxml2.h declares the interfaces but not their identifiers for __uuidof.
-#ifdef __CRT_UUID_DECL
-__CRT_UUID_DECL(IXMLDOMNode, 0x2933bf80, 0x7b36, 0x11d2, 0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60)
-#endif
-
 namespace kw {
 
 using Microsoft::WRL::ComPtr;
-
-// MSXML 3 "DOMDocument" and IXMLDOMDocument2. mingw-w64 has the declarations but no import
-// library carrying these GUIDs, so they are defined here once.
-extern const CLSID kClsidDomDocument;
-extern const IID kIidXmlDomDocument2;
 
 // CoInitialize for the lifetime of the object (single-threaded apartment).
 class ComApartment {

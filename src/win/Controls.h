@@ -36,6 +36,8 @@ public:
     Window Parent() const { return Window(GetParent(window_)); }
     HFONT Font() const { return reinterpret_cast<HFONT>(Send(WM_GETFONT)); }
     void SetFont(HFONT font, bool redraw) const { Send(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw ? TRUE : FALSE); }
+    // which: ICON_BIG or ICON_SMALL. The window does not own the icon.
+    void SetIcon(HICON icon, WPARAM which) const { Send(WM_SETICON, which, reinterpret_cast<LPARAM>(icon)); }
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const {
         return SendMessageW(window_, message, wParam, lParam);
     }
@@ -70,6 +72,8 @@ public:
     void SetChecked(bool checked) const { Send(BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED); }
     // A click as the user makes it: the parent gets BN_CLICKED.
     void Click() const { Send(BM_CLICK); }
+    // The button does not own the icon.
+    void SetIcon(HICON icon) const { Send(BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon)); }
 };
 
 class Edit : public Window {

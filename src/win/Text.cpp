@@ -10,15 +10,6 @@ namespace kw {
 
 namespace {
 
-std::wstring Widen(UINT codePage, std::string_view bytes) {
-    if (bytes.empty()) return {};
-    int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
-    return out;
-}
-
 std::string Narrow(UINT codePage, std::wstring_view text) {
     if (text.empty()) return {};
     int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -31,6 +22,21 @@ std::string Narrow(UINT codePage, std::wstring_view text) {
 }
 
 }  // namespace
+
+std::wstring Widen(unsigned codePage, std::string_view bytes) {
+    if (bytes.empty()) return {};
+    int n = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (n <= 0) return {};
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
+    return out;
+}
+
+std::wstring Prefix(const std::wstring& text, size_t count) {
+    if (text.size() <= count) return text;
+    if (count > 0 && IS_HIGH_SURROGATE(text[count - 1])) --count;
+    return text.substr(0, count);
+}
 
 std::string ToUtf8(std::wstring_view text) { return Narrow(CP_UTF8, text); }
 std::wstring FromUtf8(std::string_view bytes) { return Widen(CP_UTF8, bytes); }

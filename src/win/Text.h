@@ -10,9 +10,15 @@ namespace kw {
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view bytes);
 
+// 8-bit text in the given code page (CP_ACP, CP_UTF8, ...) to UTF-16; "" when it can't be read.
+std::wstring Widen(unsigned codePage, std::string_view bytes);
+
 // 8-bit text in the ANSI code page (resource scripts, builder logs) to UTF-16 and back.
 std::wstring FromAnsi(std::string_view bytes);
 std::string ToAnsi(std::wstring_view text);
+
+// The first count characters of text, never ending in the first half of a surrogate pair.
+std::wstring Prefix(const std::wstring& text, size_t count);
 
 // A string from the program's string table; empty when the entry is missing.
 std::wstring LoadResourceString(unsigned id);

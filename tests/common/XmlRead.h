@@ -2,7 +2,7 @@
 // check JUnit files and reports element by element.
 #pragma once
 
-#include "win/Com.h"
+#include "package/Msxml.h"
 
 #include <string>
 #include <vector>

@@ -127,9 +127,9 @@ TEST(HintPaintingTest, OnlyHintStateMinusOnePaintsTheHintInsteadOfTheRows) {
 
 // The lists share the one image list: going, they leave it to its owner.
 TEST(ProjectImagesTest, ListsShareTheImagesAndNeverDestroyThem) {
-    HIMAGELIST raw = nullptr;
-    ASSERT_TRUE(kw::CreateProjectImages(raw));
-    kw::ImageListHandle images(raw);
+    kw::ImageListHandle images = kw::CreateProjectImages();
+    ASSERT_TRUE(images);
+    HIMAGELIST raw = images.Get();
     {
         TestHost host;
         ASSERT_NE(host.Create(nullptr), nullptr);

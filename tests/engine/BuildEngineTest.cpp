@@ -39,9 +39,9 @@ Lines WithoutWallTime(Lines lines) {
 // The runner's seam to the system, failing on request.
 struct FaultyLauncher : ProcessLauncher {
     int fault = 0;  // 1: no done event, 2: no runner thread, 3: throws
-    HANDLE CreateDoneEvent() override { return fault == 1 ? nullptr : ProcessLauncher::CreateDoneEvent(); }
-    HANDLE StartRunnerThread(ThreadProcedure procedure, void* argument) override {
-        return fault == 2 ? nullptr : ProcessLauncher::StartRunnerThread(procedure, argument);
+    KernelHandle CreateDoneEvent() override { return fault == 1 ? KernelHandle() : ProcessLauncher::CreateDoneEvent(); }
+    KernelHandle StartRunnerThread(ThreadProcedure procedure, void* argument) override {
+        return fault == 2 ? KernelHandle() : ProcessLauncher::StartRunnerThread(procedure, argument);
     }
     BOOL StartProcess(wchar_t* commandLine, const wchar_t* folder, DWORD flags, PROCESS_INFORMATION& process) override {
         if (fault == 3) throw std::bad_alloc();

@@ -93,68 +93,32 @@ TEST_F(PackageDocumentTest, MissingAndHugeFilesAreRefusedAnyRootNameIsRead) {
     EXPECT_EQ(Open("<Other><Projects/></Other>"), 0);
 }
 
-std::string Wide(const std::string& text, bool bigEndian, size_t unit) {
-    std::string wide;
-    for (char c : text) {
-        std::string character(unit, '\0');
-        character[bigEndian ? unit - 1 : 0] = c;
-        wide += character;
-    }
-    return wide;
-}
-
-std::string Nested(int depth) {
-    std::string xml = "<Package><Name>n</Name><CurrentVersion>1</CurrentVersion><Projects/>";
-    for (int i = 0; i < depth; ++i) xml += "<a>";
-    for (int i = 0; i < depth; ++i) xml += "</a>";
-    return xml + "</Package>";
-}
-
 // Package files are untrusted: nothing in one may reach outside it or bring the program down.
 TEST_F(PackageDocumentTest, MalformedAndHostilePackagesAreRefusedAndLeakNothing) {
     Write("TOP-SECRET-4711", L"secret.txt");
     const std::string secret = "file:///" + Narrow(dir_.File(L"secret.txt"));
-    const std::string entity = "<!DOCTYPE Package [<!ENTITY e \"x\">]><Package><Name>&e;</Name><Projects/></Package>";
-    std::string bomb = "<!DOCTYPE Package [<!ENTITY a0 \"lol\">";
-    for (int i = 1; i < 12; ++i) {
-        bomb += "<!ENTITY a" + std::to_string(i) + " \"";
-        for (int k = 0; k < 10; ++k) bomb += "&a" + std::to_string(i - 1) + ";";
-        bomb += "\">";
-    }
-    bomb += "]><Package><Name>&a11;</Name><CurrentVersion>1</CurrentVersion><Projects/></Package>";
+    std::string deep = "<a/>";
+    for (int i = 0; i < 256; ++i) deep = "<a>" + deep + "</a>";
     const std::pair<const char*, std::string> cases[] = {
         {"empty", ""},
         {"binary", std::string("\x00\xff\xfe\x01\x02garbage", 12)},
         {"text", "just text"},
         {"no Projects", "<Package><Name>x</Name></Package>"},
         {"unclosed", "<Package><Projects></Package>"},
-        {"internal entity", entity},
+        // The screening refuses these before the parser sees them (its own table has the rest).
         {"external entity", "<!DOCTYPE Package [<!ENTITY x SYSTEM \"" + secret +
                                 "\">]><Package><Name>&x;</Name><CurrentVersion>1</CurrentVersion><Projects/></Package>"},
-        {"external DTD", "<!DOCTYPE Package SYSTEM \"" + secret + "\"><Package><Name>n</Name><Projects/></Package>"},
-        {"lower case", "<?xml version=\"1.0\"?>\n<!doctype Package><Package><Projects/></Package>"},
-        {"entity bomb", bomb},
-        {"UTF-16 LE", "\xFF\xFE" + Wide(entity, false, 2)},
-        {"UTF-16 BE", "\xFE\xFF" + Wide(entity, true, 2)},
-        {"UTF-32 LE", "\xFF\xFE\0\0" + Wide(entity, false, 4)},
-        {"UTF-32 BE without mark", Wide(entity, true, 4)},
-        {"100000 levels", Nested(100000)},
-        {"257 levels", Nested(256)},
-        {"257 levels in UTF-16", "\xFF\xFE" + Wide(Nested(256), false, 2)},
+        {"257 levels", "<Package><Projects/>" + deep + "</Package>"},
     };
     for (const auto& [what, xml] : cases) {
         EXPECT_EQ(Open(xml), -1) << what;
         EXPECT_EQ(Info(doc_), L"1||...") << what;
     }
-    // Comments, attributes, CDATA and self-closed elements are not ours, but harmless: they
-    // neither break reading nor count as nesting.
-    std::string noise;
-    for (int i = 0; i < 300; ++i) noise += "<!-- <a> --><![CDATA[<a>]]><?pi <a>?><b c='>' d=\"/>\"/>";
-    for (int i = 0; i < 200; ++i) noise = "<a>" + noise + "</a>";
+    // Comments, attributes and CDATA are not ours, but harmless.
     ASSERT_EQ(Open("<?xml version=\"1.0\" encoding=\"UTF-8\"?><!-- hand made --><Package a=\"1\">"
                    "<Name><![CDATA[<Tools & more>]]></Name><CurrentVersion>3.0.0.1</CurrentVersion>"
                    "<Projects><Project><ProjectID>1</ProjectID><Name>A&amp;B \"q\"</Name>"
-                   "<Compiler>VC6</Compiler></Project></Projects>" + noise + "</Package>"),
+                   "<Compiler>VC6</Compiler></Project></Projects><!-- <a> --><b c='>'/></Package>"),
               0);
     EXPECT_EQ(Info(doc_), L"0|<Tools & more>|3.0.0.1");
     EXPECT_EQ(Listing(doc_), L"1 A&B \"q\" 1;end -1");

@@ -2,7 +2,9 @@
 // markup, one element per line; an unchanged package saves to the same bytes every time.
 #include <windows.h>
 
+#include "package/Msxml.h"
 #include "package/PackageTestSupport.h"
+#include "package/PackageWriter.h"
 
 using namespace kw;
 using namespace kwtest;

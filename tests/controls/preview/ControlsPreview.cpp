@@ -37,8 +37,7 @@ protected:
     bool OnInitDialog() override {
         packages_.Attach(Handle(), 1002);
         targets_.Attach(Handle(), 1007);
-        HIMAGELIST images = nullptr;
-        if (kw::CreateProjectImages(images)) images_.Reset(images);
+        images_ = kw::CreateProjectImages();
         kw::ListView packages(packages_.Handle());
         packages.SetImageList(images_.Get());
         kw::ListView(targets_.Handle()).SetImageList(images_.Get());

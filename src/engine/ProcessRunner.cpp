@@ -150,6 +150,8 @@ void RunChild(ProcessRunRequest& request) {
     }
     GetExitCodeProcess(processHandle.Get(), &result.exitCode);
     processHandle.Reset();
+    // A stop ends the job itself: the builder may be gone before the wait sees the stop event.
+    if (!result.stopped && result.exitCode == ERROR_CANCELLED && run.StopRequested()) result.stopped = true;
 
     if (!result.stopped) sideCopyLeft |= ReadRemaining(request.logPath, readPosition, run, &result.log);
     result.log.Finish();

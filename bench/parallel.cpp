@@ -51,7 +51,7 @@ std::vector<Span> ReadSpans(const std::wstring& root) {
         Span span;
         std::string what, name;
         long long micros = 0;
-        while (in >> what >> name >> micros) (what == "start" ? span.start : span.end) = micros / 1e6;
+        while (in >> what >> name >> micros) (what == "start" ? span.start : span.end) = static_cast<double>(micros) / 1e6;
         spans.push_back(span);
     }
     return spans;

@@ -115,7 +115,7 @@ int wmain() {
     const double copyMs = Median(copyTimes) * 1000, flushedMs = Median(flushedTimes) * 1000,
                  stampMs = Median(stampTimes) * 1000;
     std::printf("resource script: %.1f MB, 8 version lines (%zu logged), median of %d rounds\n",
-                text.size() / (1024.0 * 1024.0), logLines, kRounds);
+                static_cast<double>(text.size()) / (1024.0 * 1024.0), logLines, kRounds);
     std::printf("%-28s %10.2f ms\n", "copy (CopyFileW)", copyMs);
     std::printf("%-28s %10.2f ms\n", "copy + flush", flushedMs);
     std::printf("%-28s %10.2f ms\n", "stamp (auto-increment)", stampMs);

@@ -48,15 +48,15 @@ void BuildLogScanner::Line(std::string_view line) {
     constexpr std::string_view kErrors = " error(s), ";
     if (EndsWith(line, kWarnings)) {
         size_t warningsEnd = line.size() - kWarnings.size();
-        long warnings = NumberBefore(line, warningsEnd);
+        long lineWarnings = NumberBefore(line, warningsEnd);
         size_t warningsStart = warningsEnd;
         while (warningsStart > 0 && line[warningsStart - 1] >= '0' && line[warningsStart - 1] <= '9') --warningsStart;
-        if (warnings >= 0 && warningsStart >= kErrors.size() &&
+        if (lineWarnings >= 0 && warningsStart >= kErrors.size() &&
             line.substr(warningsStart - kErrors.size(), kErrors.size()) == kErrors) {
-            long errors = NumberBefore(line, warningsStart - kErrors.size());
-            if (errors >= 0) {
-                this->errors += static_cast<int>(errors);
-                this->warnings += static_cast<int>(warnings);
+            long lineErrors = NumberBefore(line, warningsStart - kErrors.size());
+            if (lineErrors >= 0) {
+                errors += static_cast<int>(lineErrors);
+                warnings += static_cast<int>(lineWarnings);
                 sawCounts = true;
             }
         }

@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "common/RunSupport.h"
+#include "common/ScriptedPrompt.h"
 #include "engine/LogText.h"
 #include "engine/RunSettings.h"
 #include "resource.h"
@@ -113,7 +114,7 @@ protected:
     }
 
     kwtest::ScratchDir dir_{L"mw"};
-    kw::ScriptedPrompt prompt_;
+    kwtest::ScriptedPrompt prompt_;
     kw::ScopedPrompt scope_{prompt_};
     kw::Application application_;
     std::unique_ptr<kw::MainWindow> window_;

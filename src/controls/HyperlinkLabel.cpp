@@ -46,7 +46,7 @@ public:
         if (RegQueryValueExW(opened.Get(), nullptr, nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return false;
         if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
         std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
-        bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        bytes = static_cast<DWORD>(buffer.size()) * DWORD{sizeof(wchar_t)};
         if (RegQueryValueExW(opened.Get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
             ERROR_SUCCESS)
             return false;

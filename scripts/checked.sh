@@ -28,6 +28,9 @@ kw_build_tree "$KW_ARCH" "$KW_TREE" "${targets[@]}"
 trap kw_stop_all EXIT
 kw_start_xvfb
 kw_start_wine
+# A trap is a crash: let Wine's debugger print where and leave, not wait on a dialog for ever.
+"$KW_WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+  </dev/null >/dev/null 2>&1 || kw_fail "could not turn off Wine's crash dialog in $WINEPREFIX"
 
 cd "$KW_TREE"
 ctest --output-on-failure --timeout 600 "$@"

@@ -11,6 +11,7 @@
 #include "resource.h"
 #include "win/Com.h"
 #include "win/Controls.h"
+#include "common/ScriptedPrompt.h"
 #include "win/UserPrompt.h"
 
 #include <commctrl.h>
@@ -157,7 +158,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring logPackage =
         MakeVisualCppPackage(root + L"\\log", 1, "flood=" + std::to_string(64LL * logLines) + "\n");
 
-    kw::ScriptedPrompt prompt;
+    kwtest::ScriptedPrompt prompt;
     kw::ScopedPrompt promptScope(prompt);
     kw::Application application;
     application.SetTemporaryFolder(temporaryFolder);

@@ -161,7 +161,7 @@ elif [ "$what" = editor ] || [ "$what" = editor-new ] || [ "$what" = editor-deps
   wait_for "$work/ready" "the editor"
   photograph "$out"
 else
-  "$KW_WINE" "$KW_TREE/controls_preview.exe" "$what" "$(kw_winpath "$work/ready")" "$(kw_winpath "$work/done")" \
+  "$KW_WINE" "$KW_TREE/tools/controls_preview.exe" "$what" "$(kw_winpath "$work/ready")" "$(kw_winpath "$work/done")" \
     </dev/null >/dev/null 2>&1 &
   preview_pid=$!
   wait_for "$work/ready" "the preview"

@@ -64,6 +64,7 @@ LinkShell& SystemLinkShell() {
 
 HyperlinkLabel::HyperlinkLabel() : hoverColour_(GetSysColor(COLOR_HIGHLIGHT)), shell_(&SystemLinkShell()) {}
 
+// The base destructor cannot reach OnUnsubclassed; our clean-up runs from here.
 HyperlinkLabel::~HyperlinkLabel() { Unsubclass(); }
 
 bool HyperlinkLabel::Attach(HWND dialog, int id) { return Attach(GetDlgItem(dialog, id)); }

@@ -261,7 +261,7 @@ void RewriteBytes(HANDLE input, OutputFile& output, const CharSteps& steps, cons
         return ApplyVersionRules(pass.kind, line, pass.actions, pass.version, steps, &pass.report);
     };
     auto rewriter = MakeRewriter<char>(rules, emitBytes, pass.result.logLines);
-    if (std::memchr(start.data(), 0, start.size())) return pass.Fail(StampFailure::HoldsZeroBytes);
+    if (start.find('\0') != std::string::npos) return pass.Fail(StampFailure::HoldsZeroBytes);
     std::copy(start.begin(), start.end(), rewriter.Reserve(start.size()));
     rewriter.Commit(start.size());
 

@@ -151,6 +151,8 @@ LRESULT CALLBACK MessageOnlyWindow::WindowProc(HWND window, UINT message, WPARAM
         } catch (...) {
             handled = false;
         }
+        // The procedure sets handled through its reference; cppcheck does not see that.
+        // cppcheck-suppress knownConditionTrueFalse
         if (handled) return result;
     }
     return DefWindowProcW(window, message, wParam, lParam);

@@ -1,5 +1,5 @@
 // The one way the program shows message boxes, plays warning sounds and asks for files and
-// folders. The system prompt shows the real windows; tests install a ScriptedPrompt instead.
+// folders. The system prompt shows the real windows; tests install one that answers from a script.
 #pragma once
 
 #include <windows.h>
@@ -55,34 +55,6 @@ public:
 
 private:
     UserPrompt* previous_;
-};
-
-// Records every request and answers from a script; for tests. Message answers come from
-// messageAnswers in order, then IDOK (or IDYES when the box has no OK button). File and folder
-// requests are answered from fileAnswers / folderAnswers; an empty answer or none left means the
-// user cancelled.
-class ScriptedPrompt : public UserPrompt {
-public:
-    struct MessageRecord {
-        HWND owner;
-        std::wstring text;
-        std::wstring caption;
-        UINT type;
-    };
-
-    int Message(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override;
-    void Beep(UINT type) override;
-    bool ChooseFile(const FileRequest& request, std::wstring& path) override;
-    bool ChooseFolder(const FolderRequest& request, std::wstring& path) override;
-
-    std::vector<int> messageAnswers;
-    std::vector<std::wstring> fileAnswers;
-    std::vector<std::wstring> folderAnswers;
-
-    std::vector<MessageRecord> messages;
-    std::vector<UINT> beeps;
-    std::vector<FileRequest> fileRequests;
-    std::vector<FolderRequest> folderRequests;
 };
 
 // The double-0-terminated filter text the common dialogs take.

@@ -10,7 +10,7 @@ namespace {
 UINT_PTR SubclassId(const WindowSubclass* self) { return reinterpret_cast<UINT_PTR>(self); }
 }  // namespace
 
-WindowSubclass::~WindowSubclass() { Unsubclass(); }
+WindowSubclass::~WindowSubclass() { Release(); }
 
 bool WindowSubclass::Subclass(HWND window) {
     if (window == nullptr || !IsWindow(window) || window_ != nullptr) return false;
@@ -21,11 +21,15 @@ bool WindowSubclass::Subclass(HWND window) {
 }
 
 void WindowSubclass::Unsubclass() {
-    if (window_ == nullptr) return;
+    if (HWND window = Release()) OnUnsubclassed(window);
+}
+
+HWND WindowSubclass::Release() {
+    if (window_ == nullptr) return nullptr;
     HWND window = window_;
     RemoveWindowSubclass(window, &SubclassProc, SubclassId(this));
     window_ = nullptr;
-    OnUnsubclassed(window);
+    return window;
 }
 
 LRESULT WindowSubclass::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

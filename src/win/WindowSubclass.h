@@ -23,8 +23,10 @@ public:
     // Starts handling the control's messages; false when the window does not exist or is
     // already taken over by this object.
     bool Subclass(HWND window);
-    // Gives the control back to its own window procedure. Also happens when the window is
-    // destroyed and when this object is.
+    // Gives the control back to its own window procedure and calls OnUnsubclassed. Also happens
+    // when the window is destroyed. The base destructor only lets go of the window (the derived
+    // part is gone by then), so a class that overrides OnUnsubclassed calls Unsubclass() from its
+    // own destructor.
     void Unsubclass();
 
     HWND Handle() const { return window_; }
@@ -39,6 +41,9 @@ protected:
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR refData);
+    // Removes the subclass without calling anything virtual; the window it held, or null.
+    HWND Release();
+
     HWND window_ = nullptr;
 };
 

@@ -8,6 +8,7 @@
 #include "app/WindowPlacement.h"
 #include "common/RunSupport.h"
 #include "common/XmlRead.h"
+#include "common/ScriptedPrompt.h"
 #include "engine/LogText.h"
 #include "resource.h"
 #include "win/Controls.h"
@@ -134,7 +135,7 @@ protected:
     kwtest::ScratchDir dir_{L"mw"};
     kwtest::ScratchKey key_{L"MainWindow"};
     kw::SettingsStore settings_ = key_.Store();
-    kw::ScriptedPrompt prompt_;
+    kwtest::ScriptedPrompt prompt_;
     kw::ScopedPrompt scope_{prompt_};
     kw::Application application_;
     std::unique_ptr<kw::MainWindow> window_;

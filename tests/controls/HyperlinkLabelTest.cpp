@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/ScriptedPrompt.h"
 #include "common/TestSupport.h"
 #include "controls/AboutDialog.h"
 #include "controls/ControlsTestSupport.h"
@@ -126,7 +127,7 @@ protected:
     }
 
     FakeLinkShell shell_;
-    kw::ScriptedPrompt prompt_;
+    kwtest::ScriptedPrompt prompt_;
     kw::ScopedPrompt scope_{prompt_};
     HyperlinkLabel label_;
 };
@@ -275,7 +276,7 @@ TEST(AboutDialogTest, LinksToTheGuideBesideTheProgramStaysWhenItCannotBeOpenedAn
     kw::AboutDialog about;
     ASSERT_NE(about.Create(nullptr), nullptr) << "the tests need an X display";
     FakeLinkShell shell;
-    kw::ScriptedPrompt prompt;
+    kwtest::ScriptedPrompt prompt;
     kw::ScopedPrompt scope(prompt);
     about.Link().SetShell(shell);
     // The build puts the guide next to every program, this test program included.

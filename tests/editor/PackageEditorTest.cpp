@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/RunSupport.h"
+#include "common/ScriptedPrompt.h"
 #include "editor/PackageEditor.h"
 #include "package/PackageDocument.h"
 #include "resource.h"
@@ -154,7 +155,7 @@ protected:
 
     kwtest::ScratchDir dir_{L"editor"};
     std::wstring file_ = dir_.File(L"my suite.kwp");
-    kw::ScriptedPrompt prompt_;
+    kwtest::ScriptedPrompt prompt_;
     kw::ScopedPrompt scope_{prompt_};
     std::unique_ptr<kw::PackageDocument> document_ = std::make_unique<kw::PackageDocument>();
     std::unique_ptr<kw::PackageEditor> editor_;

@@ -594,6 +594,8 @@ void MainWindow::ShowHeldLog() {
         const bool narrow = next->isWide == 0;
         lastAppended_ = -1;
         receiver_.ReceiveHeld();
+        // The receiver's callback sets lastAppended_, which cppcheck can't see.
+        // cppcheck-suppress knownConditionTrueFalse
         if (narrow && lastAppended_ > 0 && logBatch_.listBox == appendedTo_) logBatch_.scrollTo = lastAppended_;
         if (GetTickCount() - start >= kLogSliceMs && !showHeldPosted_) {
             showHeldPosted_ = PostMessageW(Handle(), WM_SHOW_HELD_LOG, 0, 0) != FALSE;
@@ -782,6 +784,7 @@ std::vector<std::wstring> MainWindow::EventLogLines() const {
     ListBox log(Item(IDC_EVENT_LOG));
     std::vector<std::wstring> lines;
     int count = log.Count();
+    lines.reserve(static_cast<size_t>(count > 0 ? count : 0));
     for (int i = 0; i < count; ++i) lines.push_back(log.Line(i));
     return lines;
 }

@@ -27,7 +27,7 @@ std::optional<std::wstring> SettingsStore::ReadText(const std::wstring& section,
     if (type != REG_SZ || bytes > (kMaxTextChars + 1) * sizeof(wchar_t)) return std::nullopt;
     // The stored text need not end in a terminator, nor fill whole characters.
     std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    DWORD room = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    DWORD room = static_cast<DWORD>(text.size()) * DWORD{sizeof(wchar_t)};
     if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &room) !=
             ERROR_SUCCESS ||
         type != REG_SZ) {
@@ -62,7 +62,7 @@ bool OpenForWriting(HKEY root, const std::wstring& path, RegKeyHandle& key) {
 }
 
 bool SetText(HKEY key, const std::wstring& name, const std::wstring& value) {
-    auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+    auto bytes = static_cast<DWORD>(value.size() + 1) * DWORD{sizeof(wchar_t)};
     return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
            ERROR_SUCCESS;
 }

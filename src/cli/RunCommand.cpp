@@ -136,6 +136,8 @@ int RunCommand(const Arguments& args) {
     while (!state.finished && !controller.EndedUnannounced()) {
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 200, QS_ALLINPUT);
         MSG message;
+        // The receiver window sets state.finished while a message is dispatched.
+        // cppcheck-suppress knownConditionTrueFalse
         while (!state.finished && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     }
     logReceiver.Flush();

@@ -66,8 +66,8 @@ int ShowCommand(const Arguments& args) {
             Out().WriteLine(std::wstring(L"    Registrable: ") + (record.registrable ? L"Y" : L"N"));
         }
         std::wstring dependencyText;
-        std::vector<int> dependencies;
         if (document.GetProjectDependencyText(projectId, dependencyText) == 0) {
+            std::vector<int> dependencies;
             if (!ParseDependencies(dependencyText, dependencies)) {
                 Out().WriteLine(L"    Dependencies: '" + EscapeForDisplay(dependencyText) + L"' (not a list of project numbers)");
             } else if (!dependencies.empty()) {

@@ -4,6 +4,7 @@
 #include "engine/XmlText.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kw {
 
@@ -125,7 +126,7 @@ std::string Timeline(const RunRecord& record) {
     const int height = kTop + static_cast<int>(rows.size()) * kRow + kAxis;
     auto x = [&](long long ms) { return kLabel + plot * static_cast<double>(ms) / static_cast<double>(span); };
     auto num = [](double value) {
-        long long tenths = static_cast<long long>(value * 10 + 0.5);
+        long long tenths = std::llround(value * 10);
         return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
     };
 
@@ -137,8 +138,8 @@ std::string Timeline(const RunRecord& record) {
     const long long tick = TickSpacing(span);
     for (long long at = 0; at <= span; at += tick) {
         const std::string tx = num(x(at));
-        svg += "<line x1=\"" + tx + "\" y1=\"" + std::to_string(kTop - 4) + "\" x2=\"" + tx + "\" y2=\"" +
-               std::to_string(axisY) + "\"/>";
+        svg.append("<line x1=\"").append(tx).append("\" y1=\"").append(std::to_string(kTop - 4));
+        svg.append("\" x2=\"").append(tx).append("\" y2=\"").append(std::to_string(axisY)).append("\"/>");
         // The last label would be cut at the right edge if centred on its tick.
         const char* anchor = x(at) > kWidth - 40 ? "end" : "middle";
         svg += "<text class=\"axis\" x=\"" + tx + "\" y=\"" + std::to_string(axisY + 14) + "\" text-anchor=\"" +
@@ -148,7 +149,10 @@ std::string Timeline(const RunRecord& record) {
         const TargetRecord& target = record.targets[rows[row]];
         const int y = kTop + static_cast<int>(row) * kRow;
         std::wstring label = TargetDisplayName(target);
-        if (label.size() > 28) label = label.substr(0, 27) + L"\x2026";
+        if (label.size() > 28) {
+            label.resize(27);
+            label += L"\x2026";
+        }
         svg += "<text x=\"6\" y=\"" + std::to_string(y + kBar - 3) + "\">" + Text(label) + "</text>\n";
         for (const StepRecord& step : target.steps) {
             if (!step.Began()) continue;

@@ -505,7 +505,7 @@ int PackageDocument::Impl::GetProjectSettings(int projectId, ProjectRecord& reco
     ComPtr<IXMLDOMNode> source = SelectChild(project.Get(), element::kTempData);
     if (!source) source = project;
 
-    struct Field {
+    const struct Field {
         const wchar_t* name;
         std::wstring* target;
     } fields[] = {

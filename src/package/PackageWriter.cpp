@@ -4,10 +4,13 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace kw {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -368,13 +371,13 @@ int WriteWith(IXMLDOMNode* document, const PackageLayout& layout, const Encoding
 
 PackageLayout DetectPackageLayout(const std::string& bytes) {
     PackageLayout layout;
-    auto starts = [&](const char* prefix, size_t length) { return bytes.compare(0, length, prefix, length) == 0; };
+    auto starts = [&](std::string_view prefix) { return bytes.compare(0, prefix.size(), prefix) == 0; };
     size_t skip = 0;
-    if (starts("\xEF\xBB\xBF", 3)) {
+    if (starts("\xEF\xBB\xBF"sv)) {
         layout.byteOrderMark = true, skip = 3;
-    } else if (starts("\xFF\xFE", 2) || starts("\xFE\xFF", 2)) {
+    } else if (starts("\xFF\xFE"sv) || starts("\xFE\xFF"sv)) {
         layout.utf16 = layout.byteOrderMark = true, layout.bigEndian = bytes[0] == '\xFE', skip = 2;
-    } else if (starts("<\0", 2) || starts("\0<", 2)) {
+    } else if (starts("<\0"sv) || starts("\0<"sv)) {
         layout.utf16 = true, layout.bigEndian = bytes[0] == '\0';
     }
     // One byte per character, enough to read the declaration and the layout: UTF-16 characters

@@ -1,8 +1,11 @@
 #include "package/XmlScreening.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace kw {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -37,16 +40,16 @@ bool HasDoctype(const std::string& bytes) {
 }  // namespace
 
 std::string CharactersOf(const std::string& bytes) {
-    auto starts = [&](const char* prefix, size_t length) { return bytes.compare(0, length, prefix, length) == 0; };
+    auto starts = [&](std::string_view prefix) { return bytes.compare(0, prefix.size(), prefix) == 0; };
     size_t unit = 1;
     size_t low = 0;  // offset of the byte that carries an ASCII character within a unit
-    if (starts("\0\0\xFE\xFF", 4) || starts("\0\0\0<", 4)) {
+    if (starts("\0\0\xFE\xFF"sv) || starts("\0\0\0<"sv)) {
         unit = 4, low = 3;
-    } else if (starts("\xFF\xFE\0\0", 4) || starts("<\0\0\0", 4)) {
+    } else if (starts("\xFF\xFE\0\0"sv) || starts("<\0\0\0"sv)) {
         unit = 4, low = 0;
-    } else if (starts("\xFE\xFF", 2) || starts("\0<", 2)) {
+    } else if (starts("\xFE\xFF"sv) || starts("\0<"sv)) {
         unit = 2, low = 1;
-    } else if (starts("\xFF\xFE", 2) || starts("<\0", 2)) {
+    } else if (starts("\xFF\xFE"sv) || starts("<\0"sv)) {
         unit = 2, low = 0;
     }
     if (unit == 1) return bytes;

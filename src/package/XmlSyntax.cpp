@@ -193,7 +193,7 @@ private:
             } else if (At("<?")) {
                 ok = ProcessingInstruction();
             } else if (At("<!")) {
-                ok = Fail();
+                return Fail();  // a declaration inside the content
             } else if (t_[i_] == '<') {
                 ok = Element();
             } else if (t_[i_] == '&') {

@@ -30,7 +30,7 @@ RegistryText ReadRegistryText(HKEY root, const wchar_t* subKey, const wchar_t* n
     if (type != REG_SZ && type != REG_EXPAND_SZ) return RegistryText::NotText;
     // One character more than asked for: the stored value may lack its terminator.
     std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
-    bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    bytes = static_cast<DWORD>(buffer.size()) * DWORD{sizeof(wchar_t)};
     if (RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) !=
         ERROR_SUCCESS)
         return RegistryText::Missing;

@@ -155,6 +155,14 @@ bool RunAsSleeper(int argc, wchar_t** argv) {
 }
 
 void WriteJournal(const Settings& settings, const std::wstring& projectFolder) {
+    // The call goes into the journal first: whoever sees the spawned child's file finds it there.
+    if (!settings.journal.empty()) {
+        HANDLE file = OpenForWriting(settings.journal, OPEN_ALWAYS, FILE_APPEND_DATA);
+        if (file != INVALID_HANDLE_VALUE) {
+            WriteAll(file, Utf8(GetCommandLineW()) + "\r\n");
+            CloseHandle(file);
+        }
+    }
     if (!settings.spawn.empty()) {
         wchar_t self[MAX_PATH] = {};
         GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -172,11 +180,6 @@ void WriteJournal(const Settings& settings, const std::wstring& projectFolder) {
             CloseHandle(child.hProcess);
         }
     }
-    if (settings.journal.empty()) return;
-    HANDLE file = OpenForWriting(settings.journal, OPEN_ALWAYS, FILE_APPEND_DATA);
-    if (file == INVALID_HANDLE_VALUE) return;
-    WriteAll(file, Utf8(GetCommandLineW()) + "\r\n");
-    CloseHandle(file);
 }
 
 Log::Log(const std::wstring& path, const Settings& settings, const std::wstring& projectFolder)

@@ -18,6 +18,21 @@
 
 namespace kw {
 
+namespace {
+
+// No file name holds a control character, and a builder echoes its project's name and path into
+// its log, where a line break would become a line of the builder's own.
+bool HoldsControlCharacter(const ProjectRecord& record, const std::wstring& resourceFile) {
+    for (const std::wstring* text : {&record.name, &record.sourceLocation, &record.debugConfig, &record.releaseConfig,
+                                     &resourceFile}) {
+        for (wchar_t c : *text)
+            if (c < 0x20 || c == 0x7F) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool ReadTemporaryFolder(std::wstring& folder) {
     for (const wchar_t* name : {L"TEMP", L"TMP"}) {
         SetLastError(0);
@@ -208,8 +223,25 @@ PreparedRun SetUpRun(PackageDocument& document, const RunChoices& choices, const
     }
 
     std::vector<int> targets;
-    for (int id : OrderTargets(usable))
-        if (chosen.count(id)) targets.push_back(id);
+    for (int id : OrderTargets(usable)) {
+        if (!chosen.count(id)) continue;
+        ProjectRecord record;
+        CompilerKind kind = CompilerUnknown;
+        std::wstring resourceFile;
+        document.GetProjectSettings(id, record);
+        document.GetProjectResourceFile(id, kind, resourceFile);
+        if (HoldsControlCharacter(record, resourceFile)) {
+            job.setupLines.push_back(L"Project '" + record.name + L"' has a control character in its name, folder, "
+                                     L"configurations or resource file; it is not run.");
+            TargetOutcome notRun;
+            notRun.projectId = id;
+            notRun.name = record.name;
+            notRun.notRunReason = L"a control character in its settings";
+            job.notRun.push_back(std::move(notRun));
+            continue;
+        }
+        targets.push_back(id);
+    }
     for (const MissingDependency& missing : MissingDependencies(targets, graph)) {
         job.setupLines.push_back(MissingDependencyText(missing, graph));
     }

@@ -912,21 +912,14 @@ bool MainWindow::LoadPackage() {
     // Check boxes the user ticked without a handler must survive the WriteControls below.
     ReadControls();
     {
-        // Try the file on its own first: one that can't be read leaves the open package as it is.
-        PackageDocument trial;
-        if (trial.OpenPackage(packagePath_) != 0) {
+        // Read into a document of its own: a file that can't be read leaves the open package as it
+        // is; one that can takes its place without being read twice.
+        PackageDocument loaded;
+        if (loaded.OpenPackage(packagePath_) != 0) {
             ShowMessage(IDS_ERR_PARSE_PACKAGE, IDS_CAPTION_ERROR, MB_OK);
             return false;
         }
-    }
-    if (document_.OpenPackage(packagePath_) != 0) {
-        // The file changed between the two reads: show that nothing is loaded any more.
-        ShowMessage(IDS_ERR_PARSE_PACKAGE, IDS_CAPTION_ERROR, MB_OK);
-        ListView(Handle(), IDC_PACKAGE_LIST).DeleteAll();
-        FillPackageList();
-        UpdatePackageButtons();
-        ClearTargets();
-        return false;
+        document_.Swap(loaded);
     }
     FillPackageList();
     RememberPackage(packagePath_);

@@ -61,6 +61,9 @@ public:
     ~PackageDocument();
     PackageDocument(const PackageDocument&) = delete;
     PackageDocument& operator=(const PackageDocument&) = delete;
+    // Trades contents with other: a package read into a second document replaces this one in one
+    // step, without reading its file again.
+    void Swap(PackageDocument& other) noexcept { impl_.swap(other.impl_); }
 
     // ---- opening and reading ----
     // 0 opened; -1 not opened (missing, unreadable, malformed, hostile, or no Projects).

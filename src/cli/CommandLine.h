@@ -54,24 +54,24 @@ ParseResult ParseArguments(const Arguments& args, const std::vector<OptionSpec<O
             help = true;
             continue;
         }
-        const OptionSpec<Options>* spec = nullptr;
+        const OptionSpec<Options>* entry = nullptr;
         for (const OptionSpec<Options>& candidate : table) {
-            if (word == candidate.name) spec = &candidate;
+            if (word == candidate.name) entry = &candidate;
         }
-        if (!spec) {
+        if (!entry) {
             refuse(L"unknown option " + Quoted(word));
             continue;
         }
         std::wstring value;
-        if (spec->value) {
+        if (entry->value) {
             if (i + 1 >= args.size()) {
-                refuse(L"option " + Quoted(word) + L" needs a value (" + spec->value + L")");
+                refuse(L"option " + Quoted(word) + L" needs a value (" + entry->value + L")");
                 continue;
             }
             value = args[++i];
         }
-        if (!spec->apply(options, value)) {
-            refuse(L"invalid value " + Quoted(value) + L" for " + Quoted(word) + L" (expected " + spec->value + L")");
+        if (!entry->apply(options, value)) {
+            refuse(L"invalid value " + Quoted(value) + L" for " + Quoted(word) + L" (expected " + entry->value + L")");
         }
     }
     if (help) return ParseResult::HelpAsked;
@@ -100,15 +100,15 @@ ParseResult ParsePackageCommand(const wchar_t* command, const Arguments& args,
 // The usage lines of a table's options: "  --name VALUE   help", the helps in one column.
 template <class Options>
 std::wstring DescribeOptions(const std::vector<OptionSpec<Options>>& table) {
-    auto synopsis = [](const OptionSpec<Options>& spec) {
-        return std::wstring(spec.name) + (spec.value ? std::wstring(L" ") + spec.value : std::wstring());
+    auto synopsis = [](const OptionSpec<Options>& entry) {
+        return std::wstring(entry.name) + (entry.value ? std::wstring(L" ") + entry.value : std::wstring());
     };
     size_t width = 0;
-    for (const OptionSpec<Options>& spec : table) width = std::max(width, synopsis(spec).size());
+    for (const OptionSpec<Options>& entry : table) width = std::max(width, synopsis(entry).size());
     std::wstring lines;
-    for (const OptionSpec<Options>& spec : table) {
-        std::wstring left = synopsis(spec);
-        lines += L"  " + left + std::wstring(width - left.size() + 2, L' ') + spec.help + L"\n";
+    for (const OptionSpec<Options>& entry : table) {
+        std::wstring left = synopsis(entry);
+        lines += L"  " + left + std::wstring(width - left.size() + 2, L' ') + entry.help + L"\n";
     }
     return lines;
 }

@@ -27,6 +27,16 @@ StepKind StepKindOf(ActionSet mode) {
     return mode == ActionClean ? StepKind::Clean : mode == ActionRelease ? StepKind::Release : StepKind::Debug;
 }
 
+// What both builders' command lines are made of, for one target and its own log.
+BuildCommandInput CommandInputFor(const RunJob& job, const ProjectRecord& record, const std::wstring& logPath) {
+    BuildCommandInput input;
+    input.visualStudioFolder = job.visualStudioFolder;
+    input.projectName = record.name;
+    input.sourceFolder = record.sourceLocation;
+    input.logPath = logPath;
+    return input;
+}
+
 using BuildOne = std::function<StepOutcome(const RunTarget&, const RunContext&)>;
 using Describe = std::function<std::wstring(const RunTarget&)>;
 
@@ -169,12 +179,8 @@ void RunStep(const RunJob& job, const RunContext& run, RunOutcome& outcome, cons
 StepOutcome BuildVisualCppTarget(const RunJob& job, const RunTarget& target, const RunContext& run, ActionSet mode) {
     const ProjectRecord& record = target.record;
     const std::wstring logPath = CurrentLogPath(job);
-    BuildCommandInput input;
-    input.visualStudioFolder = job.visualStudioFolder;
-    input.projectName = record.name;
-    input.sourceFolder = record.sourceLocation;
+    BuildCommandInput input = CommandInputFor(job, record, logPath);
     input.configuration = mode == ActionRelease ? record.releaseConfig : record.debugConfig;
-    input.logPath = logPath;
     const bool rebuildAll = (job.actions & ActionRebuildAll) != 0;
     PostProgress(run, target.projectId, mode);
     StepRecorder recorder(run, StepKindOf(mode));
@@ -189,11 +195,7 @@ StepOutcome BuildVisualCppTarget(const RunJob& job, const RunTarget& target, con
 StepOutcome BuildVisualBasicTarget(const RunJob& job, const RunTarget& target, const RunContext& run) {
     const ProjectRecord& record = target.record;
     const std::wstring logPath = CurrentLogPath(job);
-    BuildCommandInput input;
-    input.visualStudioFolder = job.visualStudioFolder;
-    input.projectName = record.name;
-    input.sourceFolder = record.sourceLocation;
-    input.logPath = logPath;
+    const BuildCommandInput input = CommandInputFor(job, record, logPath);
     std::wstring commandLine = ComposeVisualBasicCommandLine(input);
     PostProgress(run, target.projectId, kBasicStep);
     StepRecorder recorder(run, StepKind::VisualBasic);

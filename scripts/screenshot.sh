@@ -24,7 +24,7 @@ out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
 
 kw_setup
 case "$what" in
-  main*) kw_build_tree "$KW_ARCH" "$KW_TREE" kilnworks test_app >/dev/null ;;
+  main*) kw_build_tree "$KW_ARCH" "$KW_TREE" kilnworks window_shots >/dev/null ;;
   editor*) kw_build_tree "$KW_ARCH" "$KW_TREE" test_editor >/dev/null ;;
   *) kw_build_tree "$KW_ARCH" "$KW_TREE" controls_preview >/dev/null ;;
 esac
@@ -95,11 +95,12 @@ if [ "$what" = main ] || [ "$what" = main-run ] || [ "$what" = main-errors ] || 
   sed "s|@DEMO@|$(printf %s "$demo_win" | sed 's/[\\&|]/\\&/g')|g" "$KW_ROOT/demo/Demo.kwp.in" > "$work/demo/Demo.kwp"
   rm -f "$work/demo/Demo.kwp.in"
   # The window is driven from outside by control ids, as the end-to-end test does.
-  if [ "$what" = main-errors ]; then export KW_SHOT_ERRORS=1; fi
-  if [ "$what" = main-progress ]; then export KW_SHOT_PROGRESS=1; fi
-  if [ "$what" = main-parallel ]; then export KW_SHOT_PARALLEL=3; fi
-  KW_SHOT_DIR="$(kw_winpath "$work/shots")" KW_SHOT_PACKAGE="$demo_win\\Demo.kwp" \
-    "$KW_WINE" "$KW_TREE/test_app.exe" --gtest_also_run_disabled_tests --gtest_filter=MainWindowProcessTest.DISABLED_Screenshots </dev/null >"$work/driver.log" 2>&1 &
+  mode=run
+  if [ "$what" = main-errors ]; then mode=errors; fi
+  if [ "$what" = main-progress ]; then mode=progress; fi
+  if [ "$what" = main-parallel ]; then mode=parallel=3; fi
+  "$KW_WINE" "$KW_TREE/tools/window-shots.exe" "$mode" "$(kw_winpath "$KW_TREE/kilnworks.exe")" "$demo_win\\Demo.kwp" \
+    "$(kw_winpath "$work/shots")" </dev/null >"$work/driver.log" 2>&1 &
   preview_pid=$!
   wait_for "$work/shots/ready-1" "the main window"
   [ "$what" = main ] && photograph "$out"
@@ -130,8 +131,8 @@ elif [ "$what" = main-recent ]; then
       </dev/null >/dev/null 2>&1
     n=$((n + 1))
   done
-  KW_SHOT_DIR="$(kw_winpath "$work/shots")" KW_SHOT_PACKAGE='C:\Kilnworks\Demo\Demo.kwp' \
-    "$KW_WINE" "$KW_TREE/test_app.exe" --gtest_also_run_disabled_tests --gtest_filter=MainWindowProcessTest.DISABLED_FileMenuScreenshot </dev/null >"$work/driver.log" 2>&1 &
+  "$KW_WINE" "$KW_TREE/tools/window-shots.exe" file-menu "$(kw_winpath "$KW_TREE/kilnworks.exe")" \
+    'C:\Kilnworks\Demo\Demo.kwp' "$(kw_winpath "$work/shots")" </dev/null >"$work/driver.log" 2>&1 &
   preview_pid=$!
   wait_for "$work/shots/ready-1" "the File menu"
   photograph "$out"

@@ -1,15 +1,12 @@
 // What the program remembers per user (the settings store, the recent packages, the window
-// placement) at the layer that owns each rule, and the release's one version number.
+// placement) at the layer that owns each rule.
 #include <gtest/gtest.h>
 
-#include "KilnworksVersion.h"
 #include "app/AppTestSupport.h"
 #include "app/RecentPackages.h"
 #include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
 #include "common/TestSupport.h"
-#include "controls/AboutDialog.h"
-#include "resource.h"
 #include "win/Handles.h"
 #include "win/Text.h"
 
@@ -59,6 +56,7 @@ TEST(SettingsStoreTest, ReadsBackWhatItWroteAndTakesDamagedValuesAsMissing) {
     EXPECT_FALSE(store.WriteText(L"", L"Huge", huge));
 }
 
+// The window over such a store is in the window's tests.
 TEST(SettingsStoreTest, AnAbsentOrUnwritableRegistryJustForgets) {
     ScratchKey scratch(L"unwritable");
     const SettingsStore stores[] = {SettingsStore(nullptr, L"Software\\Kilnworks"), scratch.UnwritableStore()};
@@ -69,10 +67,6 @@ TEST(SettingsStoreTest, AnAbsentOrUnwritableRegistryJustForgets) {
         EXPECT_FALSE(store.ReadText(L"", L"Name"));
         EXPECT_FALSE(kw::ReadPlacement(store));
         EXPECT_FALSE(kw::WritePlacement(store, {{0, 0, 10, 10}, false}));
-        RecentPackages recent;
-        recent.Load(store);
-        EXPECT_TRUE(recent.Paths().empty());
-        EXPECT_FALSE(recent.Save(store));
     }
 }
 
@@ -171,43 +165,6 @@ TEST(WindowPlacementTest, ASavedPlacementThatCantBeRightIsIgnored) {
         ASSERT_TRUE(store.WriteNumber(L"Window", d.side, d.value));
         EXPECT_EQ(kw::ReadPlacement(store).has_value(), &d == &damage[0]) << kwtest::Narrow(d.side) << d.value;
     }
-}
-
-// A text of a program's version resource, or with "numbers" its fixed file version.
-std::wstring VersionOf(const wchar_t* program, const std::wstring& item) {
-    std::wstring path = kwtest::ProgramFolder() + L"\\" + program;
-    DWORD ignored = 0, size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    std::vector<BYTE> data(size + 1);
-    void* value = nullptr;
-    UINT length = 0;
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return L"(none)";
-    if (item == L"numbers" && VerQueryValueW(data.data(), L"\\", &value, &length)) {
-        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-        return kw::FormatW(L"%u.%u.%u.%u", HIWORD(fixed->dwFileVersionMS), LOWORD(fixed->dwFileVersionMS),
-                           HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS));
-    }
-    if (!VerQueryValueW(data.data(), (L"\\StringFileInfo\\040904B0\\" + item).c_str(), &value, &length)) return L"(no " + item + L")";
-    return static_cast<const wchar_t*>(value);
-}
-
-TEST(ReleaseVersionTest, BothProgramsTheAboutBoxAndTheConsoleSayTheOneVersion) {
-    const std::wstring version = KW_VERSION_WTEXT;
-    for (const wchar_t* program : {L"kilnworks.exe", L"kilnworks-cli.exe"}) {
-        EXPECT_EQ(VersionOf(program, L"FileVersion"), version) << kwtest::Narrow(program);
-        EXPECT_EQ(VersionOf(program, L"ProductVersion"), version);
-        EXPECT_EQ(VersionOf(program, L"numbers"), version + L".0");
-        EXPECT_EQ(VersionOf(program, L"OriginalFilename"), program);
-    }
-    kwtest::Captured cli = kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" --version");
-    EXPECT_EQ(cli.exitCode, 0);
-    EXPECT_EQ(cli.out, "kilnworks-cli " KW_VERSION_TEXT "\r\n");
-
-    kw::AboutDialog about;
-    ASSERT_NE(about.Create(nullptr), nullptr);
-    wchar_t text[100] = {};
-    GetDlgItemTextW(about.Handle(), IDC_ABOUT_VERSION, text, 100);
-    EXPECT_EQ(std::wstring(text), L"Kilnworks Version " + version);
-    about.End(IDOK);
 }
 
 }  // namespace

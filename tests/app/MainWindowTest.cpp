@@ -295,6 +295,7 @@ TEST_F(MainWindowTest, TargetSelectionKeepsEachProjectOnceInAscendingOrder) {
         Click(IDC_ADD_ALL);
         EXPECT_EQ(Rows(IDC_TARGET_LIST), (Ids{2, 4, 5, 7, 9}));
     }
+    EXPECT_EQ(ListView(H(), IDC_TARGET_LIST).Image(4), 2);  // copied with its kind's image
     EXPECT_EQ(ListView(H(), IDC_TARGET_LIST).SelectedCount(), 1);
     EXPECT_TRUE(ListView(H(), IDC_TARGET_LIST).Selected(2));
     Select(IDC_TARGET_LIST, {1, 2});

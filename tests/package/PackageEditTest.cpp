@@ -49,6 +49,7 @@ TEST_F(PackageEditTest, StagedChangesAreReadAtOnceDroppedByDiscardAndCommittedBy
 
     ASSERT_EQ(doc_.SetProjectDependencies(2, {3}), 0);
     ASSERT_EQ(doc_.SetProjectDependencies(4, {1, 1}), 0);
+    EXPECT_EQ(Listing(doc_), L"1 MathLib 1;2 Calc 1;3 Util 1;4 Bare 1;end -1");  // staged copies list alike
     ProjectRecord record;
     ASSERT_EQ(doc_.GetProjectSettings(1, record), 0);
     record.name = L"Utility";

@@ -15,9 +15,8 @@ namespace {
 // The text as a file in the given form: a code page, or 1200 / 1201 for UTF-16 LE / BE with its mark.
 std::string Encode(const std::wstring& text, UINT codePage, bool byteOrderMark = false) {
     if (codePage == 1200 || codePage == 1201) return WideBytes(L"\uFEFF" + text, 2, codePage == 1201);
-    std::string bytes;
     int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    bytes.resize(n);
+    std::string bytes(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
     return (byteOrderMark ? "\xEF\xBB\xBF" : "") + bytes;
 }

@@ -7,6 +7,7 @@
 #include "package/XmlSyntax.h"
 
 #include <string>
+#include <tuple>
 
 using kw::XmlScreen;
 
@@ -31,25 +32,23 @@ TEST(XmlScreening, RefusesDocumentTypesInEveryEncodingAndNestingBeyondTheLimit) 
     for (int i = 0; i < 300; ++i) noise += "<!-- <a> --><![CDATA[<a>]]><?pi <a>?><b c='>' d=\"/>\"/>";
     for (int i = 0; i < 200; ++i) noise = "<a>" + noise + "</a>";
 
-    const std::pair<const char*, std::string> refused[] = {
-        {"internal entity (and so any entity bomb)", entity},
-        {"external entity", "<!DOCTYPE Package [<!ENTITY x SYSTEM \"file:///C:/secret.txt\">]><Package/>"},
-        {"external DTD", "<!DOCTYPE Package SYSTEM \"file:///C:/secret.dtd\"><Package><Projects/></Package>"},
-        {"lower case", "<?xml version=\"1.0\"?>\n<!doctype Package><Package><Projects/></Package>"},
-        {"UTF-16 LE", "\xFF\xFE" + Wide(entity, false, 2)},
-        {"UTF-16 BE", "\xFE\xFF" + Wide(entity, true, 2)},
-        {"UTF-32 LE", std::string("\xFF\xFE\0\0", 4) + Wide(entity, false, 4)},
-        {"UTF-32 BE without mark", Wide(entity, true, 4)},
+    const XmlScreen refused = XmlScreen::DocumentType, deep = XmlScreen::TooDeep, fine = XmlScreen::Accepted;
+    const std::tuple<const char*, std::string, XmlScreen> cases[] = {
+        {"internal entity (and so any entity bomb)", entity, refused},
+        {"external entity", "<!DOCTYPE Package [<!ENTITY x SYSTEM \"file:///C:/secret.txt\">]><Package/>", refused},
+        {"external DTD", "<!DOCTYPE Package SYSTEM \"file:///C:/secret.dtd\"><Package><Projects/></Package>", refused},
+        {"lower case", "<?xml version=\"1.0\"?>\n<!doctype Package><Package><Projects/></Package>", refused},
+        {"UTF-16 LE", "\xFF\xFE" + Wide(entity, false, 2), refused},
+        {"UTF-16 BE", "\xFE\xFF" + Wide(entity, true, 2), refused},
+        {"UTF-32 LE", std::string("\xFF\xFE\0\0", 4) + Wide(entity, false, 4), refused},
+        {"UTF-32 BE without mark", Wide(entity, true, 4), refused},
+        {"257 levels", Nested(256), deep},
+        {"257 levels in UTF-16", "\xFF\xFE" + Wide(Nested(256), false, 2), deep},
+        {"100000 levels", Nested(100000), deep},
+        {"256 levels", Nested(255), fine},
+        {"markup that does not nest", "<Package>" + noise + "</Package>", fine},
     };
-    for (const auto& [what, bytes] : refused) EXPECT_EQ(kw::ScreenXml(bytes), XmlScreen::DocumentType) << what;
-    const std::pair<const char*, std::string> deep[] = {
-        {"257 levels", Nested(256)},
-        {"257 levels in UTF-16", "\xFF\xFE" + Wide(Nested(256), false, 2)},
-        {"100000 levels", Nested(100000)},
-    };
-    for (const auto& [what, bytes] : deep) EXPECT_EQ(kw::ScreenXml(bytes), XmlScreen::TooDeep) << what;
-    EXPECT_EQ(kw::ScreenXml(Nested(255)), XmlScreen::Accepted);
-    EXPECT_EQ(kw::ScreenXml("<Package>" + noise + "</Package>"), XmlScreen::Accepted);
+    for (const auto& [what, bytes, screen] : cases) EXPECT_EQ(kw::ScreenXml(bytes), screen) << what;
 }
 
 TEST(XmlSyntax, PointsAtTheFirstMistake) {

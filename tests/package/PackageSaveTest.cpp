@@ -65,7 +65,8 @@ protected:
 // An unchanged package saves to the same bytes in its own encoding; an edit changes only its own
 // lines, and characters beyond the encoding become references.
 TEST_F(PackageSaveTest, SavesKeepTheEncodingAndEveryByteTheUserDidNotChange) {
-    // Line breaks, tabs and blanks in values survive as they were typed.
+    // The edit: line breaks, tabs and blanks survive as they were typed (a blank-only value as
+    // CDATA, where no reader drops it).
     std::wstring edited = Laid(Declaration(L"ISO-8859-1"), L"\r\n", L"  ", L"@");
     for (const auto& [from, to] :
          {std::pair<std::wstring, std::wstring>{L"@", L"&#x65E5;&#x672C; &amp; Caf\u00E9&#xD;\r\n\t&#x1F600;"},

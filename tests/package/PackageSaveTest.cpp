@@ -2,6 +2,7 @@
 // markup, one element per line; an unchanged package saves to the same bytes every time.
 #include <windows.h>
 
+#include "common/WideBytes.h"
 #include "package/Msxml.h"
 #include "package/PackageTestSupport.h"
 #include "package/PackageWriter.h"
@@ -13,45 +14,30 @@ namespace {
 
 // The text as a file in the given form: a code page, or 1200 / 1201 for UTF-16 LE / BE with its mark.
 std::string Encode(const std::wstring& text, UINT codePage, bool byteOrderMark = false) {
-    std::string bytes;
-    if (codePage == 1200 || codePage == 1201) {
-        std::wstring marked = L"\uFEFF" + text;
-        for (wchar_t c : marked) {
-            char low = static_cast<char>(c & 0xFF), high = static_cast<char>(c >> 8);
-            bytes += codePage == 1200 ? std::string{low, high} : std::string{high, low};
-        }
-        return bytes;
-    }
+    if (codePage == 1200 || codePage == 1201) return WideBytes(L"\uFEFF" + text, 2, codePage == 1201);
     int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    bytes.resize(n);
+    std::string bytes(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), &bytes[0], n, nullptr, nullptr);
     return (byteOrderMark ? "\xEF\xBB\xBF" : "") + bytes;
 }
 
-// A package in this program's layout, with a comment, an unknown element and an attribute of the
-// user's, and text beyond ASCII where users have it.
+// A package in this program's layout ("\t" one indent, "\n" one line break), with a comment, an
+// unknown element and an attribute of the user's, and text beyond ASCII where users have it.
 std::wstring Laid(const std::wstring& declaration, const std::wstring& nl = L"\r\n", const std::wstring& in = L"  ",
                   const std::wstring& name = L"Caf\u00E9") {
-    std::wstring d2 = in + in, d3 = d2 + in;
-    std::wstring text = declaration.empty() ? L"" : declaration + nl;
-    text += L"<!-- kept by hand -->" + nl + L"<Package>" + nl + in + L"<Name>" + name + L"</Name>" + nl + in +
-            L"<CurrentVersion>2.1.0.14</CurrentVersion>" + nl + in + L"<Projects>" + nl + d2 + L"<Project>" + nl;
-    const wchar_t* values[][2] = {
-        {L"ProjectID", L"1"},
-        {L"Name", L"R\u00E9sum\u00E9"},
-        {L"SourceLocation", L"C:\\Src\\R\u00E9sum\u00E9"},
-        {L"Compiler", L"VC6"},
-        {L"DebugConfig", L"Win32 Debug"},
-        {L"ReleaseConfig", L"Win32 Release"},
-        {L"ResourceFile", L"C:\\Src\\R\u00E9sum\u00E9\\R\u00E9sum\u00E9.rc"},
-        {L"Registrable", L"N"},
-        {L"Dependencies", L" 2 , 4 "},
-    };
-    for (auto& v : values) text += d3 + L"<" + v[0] + L">" + v[1] + L"</" + v[0] + L">" + nl;
-    text += d3 + L"<!-- owner: J\u00F6rg -->" + nl + d3 + L"<Extra xmlns:k=\"urn:k\" k:kind=\"a &amp; b\">x &lt; y</Extra>" + nl + d2 +
-            L"</Project>" + nl + d2 + L"<Project>" + nl + d3 + L"<ProjectID>2</ProjectID>" + nl + d3 +
-            L"<Name>Two</Name>" + nl + d3 + L"<Compiler>VB6</Compiler>" + nl + d3 + L"<Dependencies/>" + nl + d2 +
-            L"</Project>" + nl + in + L"</Projects>" + nl + L"</Package>" + nl;
+    const std::wstring r = L"R\u00E9sum\u00E9";
+    const std::wstring layout =
+        (declaration.empty() ? L"" : declaration + L"\n") + L"<!-- kept by hand -->\n<Package>\n\t<Name>" + name +
+        L"</Name>\n\t<CurrentVersion>2.1.0.14</CurrentVersion>\n\t<Projects>\n\t\t<Project>\n"
+        L"\t\t\t<ProjectID>1</ProjectID>\n\t\t\t<Name>" + r + L"</Name>\n\t\t\t<SourceLocation>C:\\Src\\" + r +
+        L"</SourceLocation>\n\t\t\t<Compiler>VC6</Compiler>\n\t\t\t<DebugConfig>Win32 Debug</DebugConfig>\n"
+        L"\t\t\t<ReleaseConfig>Win32 Release</ReleaseConfig>\n\t\t\t<ResourceFile>C:\\Src\\" + r + L"\\" + r +
+        L".rc</ResourceFile>\n\t\t\t<Registrable>N</Registrable>\n\t\t\t<Dependencies> 2 , 4 </Dependencies>\n"
+        L"\t\t\t<!-- owner: J\u00F6rg -->\n\t\t\t<Extra xmlns:k=\"urn:k\" k:kind=\"a &amp; b\">x &lt; y</Extra>\n"
+        L"\t\t</Project>\n\t\t<Project>\n\t\t\t<ProjectID>2</ProjectID>\n\t\t\t<Name>Two</Name>\n"
+        L"\t\t\t<Compiler>VB6</Compiler>\n\t\t\t<Dependencies/>\n\t\t</Project>\n\t</Projects>\n</Package>\n";
+    std::wstring text;
+    for (wchar_t c : layout) text += c == L'\n' ? nl : c == L'\t' ? in : std::wstring(1, c);
     return text;
 }
 
@@ -70,18 +56,29 @@ protected:
         std::string first = ReadBytes(path);
         PackageDocument reread;
         EXPECT_EQ(reread.OpenPackage(path), 0);
-        reread.SetPath(path);
         EXPECT_EQ(reread.SavePackage(), 0);
         EXPECT_EQ(ReadBytes(path), first) << "the second save differs";
         return first;
     }
 };
 
-TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
+// An unchanged package saves to the same bytes in its own encoding; an edit changes only its own
+// lines, and characters beyond the encoding become references.
+TEST_F(PackageSaveTest, SavesKeepTheEncodingAndEveryByteTheUserDidNotChange) {
+    // The edit: line breaks, tabs and blanks survive as they were typed (a blank-only value as
+    // CDATA, where no reader drops it).
+    std::wstring edited = Laid(Declaration(L"ISO-8859-1"), L"\r\n", L"  ", L"@");
+    for (const auto& [from, to] :
+         {std::pair<std::wstring, std::wstring>{L"@", L"&#x65E5;&#x672C; &amp; Caf\u00E9&#xD;\r\n\t&#x1F600;"},
+          {L"2.1.0.14", L"2.1.0.15"}, {L"Win32 Debug", L"Win32 \"Unicode\" Debug"},
+          {L"Win32 Release", L"<![CDATA[ \t ]]>"}}) {
+        edited.replace(edited.find(from), from.size(), to);
+    }
     struct Case {
         const char* label;
         std::string original;
         std::string saved;  // empty: the original bytes
+        bool edit = false;
     } cases[] = {
         {"windows-1252", Encode(Laid(Declaration(L"windows-1252")), 1252), ""},
         {"ISO-8859-1, LF, tabs", Encode(Laid(Declaration(L"ISO-8859-1"), L"\n", L"\t"), 28591), ""},
@@ -89,16 +86,22 @@ TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
         {"UTF-8 with mark, no declaration", Encode(Laid(L""), CP_UTF8, true), ""},
         {"UTF-16", Encode(Laid(Declaration(L"UTF-16")), 1200), ""},
         {"UTF-16 big-endian, no declaration", Encode(Laid(L"", L"\n"), 1201), ""},
-        {"beyond windows-1252 as references",
-         Encode(Laid(Declaration(L"windows-1252"), L"\r\n", L"  ", L"&#x65E5;&#x672C; &#x1F600; Caf\u00E9"), 1252), ""},
-        {"flattened by an older save",
-         Encode(Declaration(L"windows-1252") + L"\r\n" + Laid(L"", L"", L""), 1252),
+        {"flattened by an older save", Encode(Declaration(L"windows-1252") + L"\r\n" + Laid(L"", L"", L""), 1252),
          Encode(Laid(Declaration(L"windows-1252")), 1252)},
+        {"edited", Encode(Laid(Declaration(L"ISO-8859-1")), 28591), Encode(edited, 28591), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const std::wstring path = Write(c.original);
         ASSERT_EQ(doc_.OpenPackage(path), 0);
+        if (c.edit) {
+            ASSERT_EQ(doc_.SetPackageInfo(L"\u65E5\u672C & Caf\u00E9\r\n\t\U0001F600", L"2", L"1", L"0", L"15"), 0);
+            ProjectRecord record;
+            ASSERT_EQ(doc_.GetProjectSettings(1, record), 0);
+            record.debugConfig = L"Win32 \"Unicode\" Debug";
+            record.releaseConfig = L" \t ";
+            ASSERT_EQ(doc_.SetProjectSettings(1, record), 0);
+        }
         const std::wstring shown = Shown(doc_);
         EXPECT_NE(shown.find(L"|C:\\Src\\R\u00E9sum\u00E9|"), std::wstring::npos) << Narrow(shown);
         const std::string saved = SaveTwice(path);
@@ -107,33 +110,6 @@ TEST_F(PackageSaveTest, AnUnchangedPackageSavesToTheSameBytesInItsOwnEncoding) {
         ASSERT_EQ(reread.OpenPackage(path), 0);
         EXPECT_EQ(Shown(reread), shown);
     }
-}
-
-TEST_F(PackageSaveTest, AnEditChangesItsOwnLinesAndCharactersBeyondTheEncodingBecomeReferences) {
-    const std::string original = Encode(Laid(Declaration(L"ISO-8859-1")), 28591);
-    const std::wstring path = Write(original);
-    ASSERT_EQ(doc_.OpenPackage(path), 0);
-    ASSERT_EQ(doc_.SetPackageInfo(L"\u65E5\u672C & Caf\u00E9 \U0001F600", L"2", L"1", L"0", L"15"), 0);
-    ProjectRecord record;
-    ASSERT_EQ(doc_.GetProjectSettings(1, record), 0);
-    record.debugConfig = L"Win32 \"Unicode\" Debug";
-    ASSERT_EQ(doc_.SetProjectSettings(1, record), 0);
-    const std::wstring shown = Shown(doc_);
-    const std::string saved = SaveTwice(path);
-
-    // Only the three edited lines differ from the original.
-    std::wstring expected = Laid(Declaration(L"ISO-8859-1"), L"\r\n", L"  ",
-                                 L"&#x65E5;&#x672C; &amp; Caf\u00E9 &#x1F600;");
-    auto replace = [&](const std::wstring& from, const std::wstring& to) {
-        expected.replace(expected.find(from), from.size(), to);
-    };
-    replace(L"2.1.0.14", L"2.1.0.15");
-    replace(L"Win32 Debug", L"Win32 \"Unicode\" Debug");
-    EXPECT_EQ(saved, Encode(expected, 28591));
-    PackageDocument reread;
-    ASSERT_EQ(reread.OpenPackage(path), 0);
-    EXPECT_EQ(Shown(reread), shown);
-    EXPECT_EQ(Info(reread), L"0|\u65E5\u672C & Caf\u00E9 \U0001F600|2.1.0.15");
 }
 
 TEST_F(PackageSaveTest, NewPackagesAreDeclaredUtf8AndTextXmlCannotCarryIsRefusedWithTheFileKept) {
@@ -154,19 +130,7 @@ TEST_F(PackageSaveTest, NewPackagesAreDeclaredUtf8AndTextXmlCannotCarryIsRefused
     ASSERT_EQ(doc_.SetPackageInfo(L"bell\a", L"1", L"0", L"0", L"0"), 0);
     EXPECT_EQ(doc_.SavePackage(), -2);
     EXPECT_EQ(ReadBytes(doc_.Path()), saved);
-    // Line breaks, tabs and blanks in values survive as they were typed.
-    for (const wchar_t* name : {L"two\r\nlines\tand\ttabs", L" \t "}) {
-        ASSERT_EQ(doc_.SetPackageInfo(name, L"1", L"0", L"0", L"0"), 0);
-        ASSERT_EQ(doc_.SavePackage(), 0);
-        PackageDocument reread;
-        ASSERT_EQ(reread.OpenPackage(doc_.Path()), 0);
-        EXPECT_EQ(Info(reread), L"0|" + std::wstring(name) + L"|1.0.0.0");
-    }
 }
-
-}  // namespace
-
-namespace {
 
 // Where no reference can stand (a comment), or the declared name is unknown, the whole file
 // becomes UTF-8 and its declaration says so; text then needs no references.
@@ -174,8 +138,8 @@ TEST(PackageWriter, FallsBackToDeclaredUtf8WhereTheEncodingCannotCarryATextOrIsU
     ComPtr<IXMLDOMDocument2> document;
     ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(kClsidDomDocument, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
                                               reinterpret_cast<void**>(document.GetAddressOf())));
-    Bstr xml(L"<Package><!-- \u65E5 --><Name>\u65E5 \u00E9</Name><Projects/></Package>");
     VARIANT_BOOL loaded = VARIANT_FALSE;
+    Bstr xml(L"<Package><!-- \u65E5 --><Name>\u65E5 \u00E9</Name><Projects/></Package>");
     ASSERT_HRESULT_SUCCEEDED(document->loadXML(xml.Get(), &loaded));
     ASSERT_EQ(loaded, VARIANT_TRUE);
     ComPtr<IXMLDOMNode> node;
@@ -183,19 +147,16 @@ TEST(PackageWriter, FallsBackToDeclaredUtf8WhereTheEncodingCannotCarryATextOrIsU
 
     const std::string body = "<Package>\n\t<!-- \xE6\x97\xA5 -->\n\t<Name>\xE6\x97\xA5 \xC3\xA9</Name>\n\t<Projects/>\n"
                              "</Package>\n";
-    struct Case {
-        const char* file;
-        std::string saved;
-    } cases[] = {
+    const std::pair<const char*, std::string> cases[] = {
         {"<?xml version='1.0' encoding='windows-1252' standalone='yes'?>\n<Package>\n\t<Projects/>\n</Package>",
          "<?xml version='1.0' encoding='UTF-8' standalone='yes'?>\n" + body},
         {"<?xml version=\"1.0\" encoding=\"x-unknown\"?>\n\t<Package/>",
          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body},
     };
-    for (const Case& c : cases) {
+    for (const auto& [file, saved] : cases) {
         std::string bytes;
-        ASSERT_EQ(WritePackageText(node.Get(), DetectPackageLayout(c.file), bytes), 0);
-        EXPECT_EQ(bytes, c.saved);
+        ASSERT_EQ(WritePackageText(node.Get(), DetectPackageLayout(file), bytes), 0);
+        EXPECT_EQ(bytes, saved);
     }
 }
 

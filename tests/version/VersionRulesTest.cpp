@@ -2,8 +2,6 @@
 // holding double-byte and UTF-8 text (UTF-16 lines are in the file tests).
 #include <gtest/gtest.h>
 
-#include <climits>
-
 #include "version/VersionRules.h"
 
 using namespace kw;
@@ -25,13 +23,14 @@ std::string Report(const LineReport& r) {
 
 }  // namespace
 
-// Each line starts from the run's numbers 2.1.0.7; where given, what they are afterwards. The
-// report: v a version line, w a part above 65535 now in the file, r a number read that was
-// negative or too large for its part.
+// Each line starts from the run's numbers (2.1.0.7 unless given); where given, what they are
+// afterwards; "=" for a line left as it was. The report: v a version line, w a part above 65535
+// now in the file, r a number read that was negative or too large for its part.
 TEST(VersionRules, EachLineOnItsOwn) {
     const CompilerKind rc = CompilerVC6, vbp = CompilerVB6;
-    const ActionSet set = ActionSetVersion, increment = ActionAutoIncrement;
+    const ActionSet set = ActionSetVersion, inc = ActionAutoIncrement;
     const std::string value = "            VALUE ", ends = "\\0\"\r\n";
+    const VersionQuad big{70000, 0, 70000, 0};
     struct Case {
         CompilerKind kind;
         std::string before;
@@ -41,72 +40,68 @@ TEST(VersionRules, EachLineOnItsOwn) {
         std::wstring log = L"";
         const char* stored = nullptr;
         const CharSteps* steps = &kSingle;
+        VersionQuad from = {2, 1, 0, 7};
     } cases[] = {
         {rc, " FILEVERSION 1,0,0,1\r\n", set, " FILEVERSION 2,1,0,7\r\n", "v", L"", "2.1.0.7"},
         // Blanks and tabs before the word stay; what followed the numbers goes.
         {rc, "\t FILEVERSION  1, 0, 0, 1 // old\r\n", set, "\t FILEVERSION 2,1,0,7\r\n", "v"},
         {rc, "FILEVERSION\t1,0,0,1\r\n", set, "FILEVERSION\t2,1,0,7\r\n", "v"},
         {rc, "\tVALUE \"FileVersion\", \"1.0.0.1" + ends, set, "\tVALUE \"FileVersion\", \"2.1.0.7" + ends, "v"},
-        {rc, value + "\"ProductVersion\", \"1, 0, 0, 1" + ends, set, value + "\"ProductVersion\", \"2.1.0.7" + ends,
-         "v"},
         // The value starts after its opening quote, however the comma is spaced.
         {rc, "VALUE  \"FileVersion\",\"1.0.0.1" + ends, set, "VALUE  \"FileVersion\",\"2.1.0.7" + ends, "v"},
-        {rc, " PRODUCTVERSION 7,6,5,4 // x\r\n", increment, " PRODUCTVERSION 7,6,6,4\r\n", "v", L"", "7.6.6.4"},
-        {rc, value + "\"ProductVersion\", \"1.0.3.4" + ends, increment, value + "\"ProductVersion\", \"1.0.4.4" + ends,
+        {rc, " PRODUCTVERSION 7,6,5,4 // x\r\n", inc, " PRODUCTVERSION 7,6,6,4\r\n", "v", L"", "7.6.6.4"},
+        {rc, value + "\"ProductVersion\", \"1.0.3.4" + ends, inc, value + "\"ProductVersion\", \"1.0.4.4" + ends,
          "v", L" -> 1.0.4.4", "1.0.4.4"},
         // Build wraps at the top without carrying into revision.
-        {rc, " FILEVERSION 1,2,4294967295,4\r\n", increment, " FILEVERSION 1,2,0,4\r\n", "v", L"", "1.2.0.4"},
+        {rc, " FILEVERSION 1,2,4294967295,4\r\n", inc, " FILEVERSION 1,2,0,4\r\n", "v", L"", "1.2.0.4"},
         // A missing separator stops the rule; what was read stays stored.
-        {rc, value + "\"ProductVersion\", \"5, 6, 7, 8" + ends, increment,
-         value + "\"ProductVersion\", \"5, 6, 7, 8" + ends, "v", L"", "5.1.0.7"},
+        {rc, value + "\"ProductVersion\", \"5, 6, 7, 8" + ends, inc, "=", "v", L"", "5.1.0.7"},
         // Every line written is checked against 16 bits, and every number read against its range.
-        {rc, " FILEVERSION 1,0,65535,0\r\n", increment, " FILEVERSION 1,0,65536,0\r\n", "vw"},
-        {rc, " FILEVERSION 99999999999,-5,4294967295,-1\r\n", increment,
-         " FILEVERSION 4294967295,4294967291,0,4294967295\r\n", "vwr", L"", "4294967295.4294967291.0.4294967295"},
-        {rc, " FILEVERSION -0,0,0,0\r\n", increment, " FILEVERSION 0,0,1,0\r\n", "v"},
-        {rc, " FILEVERSION 1,-2\r\n", increment, " FILEVERSION 1,-2\r\n", "vr"},
+        {rc, " FILEVERSION 1,0,65535,0\r\n", inc, " FILEVERSION 1,0,65536,0\r\n", "vw"},
+        {rc, " FILEVERSION 99999999999,-5,4294967295,-1\r\n", inc,
+         " FILEVERSION 4294967295,4294967291,0,4294967295\r\n", "vwr"},
+        {rc, " FILEVERSION -0,0,0,0\r\n", inc, " FILEVERSION 0,0,1,0\r\n", "v"},
+        {rc, " FILEVERSION 1,-2\r\n", inc, "=", "vr"},
+        {rc, " FILEVERSION 70000,0,0,0\r\n", set, " FILEVERSION 2,1,0,7\r\n", "v"},
+        {rc, " FILEVERSION 1,0,0,1\r\n", set, " FILEVERSION 70000,0,70000,0\r\n", "vw", L"", nullptr, &kSingle, big},
         // Lines the rules leave alone.
-        {rc, " FILEVERSION 3,2\r\n", increment, " FILEVERSION 3,2\r\n", "v"},
-        {rc, " FILEVERSION\r\n", set, " FILEVERSION\r\n", "v"},  // value start in the CR LF
-        {rc, " FILEVERSION 1,0,0,1\r\n", ActionDebug, " FILEVERSION 1,0,0,1\r\n", "v", L"", "2.1.0.7"},
-        {rc, " FileVersion 1,0,0,1\r\n", set, " FileVersion 1,0,0,1\r\n", ""},
-        {rc, " FILEVERSIONS 1,0,0,1\r\n", set, " FILEVERSIONS 1,0,0,1\r\n", ""},
-        {rc, "// FILEVERSION 1,0,0,1\r\n", set, "// FILEVERSION 1,0,0,1\r\n", ""},
-        {rc, "#define VER_FILEVERSION 1,0,0,1\r\n", set, "#define VER_FILEVERSION 1,0,0,1\r\n", ""},
-        {rc, "    IDS_VER \"\\\"FileVersion\\\", \\\"1.0\"\r\n", set, "    IDS_VER \"\\\"FileVersion\\\", \\\"1.0\"\r\n", ""},
-        {rc, value + "\"fileversion\", \"1.0.0.1" + ends, set, value + "\"fileversion\", \"1.0.0.1" + ends, ""},
-        {rc, value + "\"FileVersions\", \"1.0.0.1" + ends, set, value + "\"FileVersions\", \"1.0.0.1" + ends, ""},
-        {rc, value + "\"Comments\", \"FileVersion 1.0" + ends, set, value + "\"Comments\", \"FileVersion 1.0" + ends, ""},
-        {rc, value + "\"FileVersion\", VER_STR\r\n", set, value + "\"FileVersion\", VER_STR\r\n", ""},
-        {rc, "BLOCK \"FileVersion\", \"1.0.0.1" + ends, set, "BLOCK \"FileVersion\", \"1.0.0.1" + ends, ""},
+        {rc, " FILEVERSION\r\n", set, "=", "v"},  // value start in the CR LF
+        {rc, " FILEVERSION 1,0,0,1\r\n", ActionDebug, "=", "v", L"", "2.1.0.7"},
+        {rc, " FileVersion 1,0,0,1\r\n", set, "=", ""},
+        {rc, " FILEVERSIONS 1,0,0,1\r\n", set, "=", ""},
+        {rc, "// FILEVERSION 1,0,0,1\r\n", set, "=", ""},
+        {rc, "    IDS_VER \"\\\"FileVersion\\\", \\\"1.0\"\r\n", set, "=", ""},
+        {rc, value + "\"fileversion\", \"1.0.0.1" + ends, set, "=", ""},
+        {rc, value + "\"FileVersions\", \"1.0.0.1" + ends, set, "=", ""},
+        {rc, value + "\"Comments\", \"FileVersion 1.0" + ends, set, "=", ""},
+        {rc, value + "\"FileVersion\", VER_STR\r\n", set, "=", ""},
+        {rc, "BLOCK \"FileVersion\", \"1.0.0.1" + ends, set, "=", ""},
         // The first word decides.
         {rc, " PRODUCTVERSION 3,0,0,0 FILEVERSION 1,0,0,1\r\n", set, " PRODUCTVERSION 2,1,0,7\r\n", "v"},
-        {rc, " FILEVERSION 70000,0,0,0\r\n", set, " FILEVERSION 2,1,0,7\r\n", "v"},
 
         {vbp, "MajorVer=1\r\n", set, "MajorVer=2\r\n", "v"},
         {vbp, "MinorVer=0\r\n", set, "MinorVer=1\r\n", "v"},
         {vbp, "RevisionVer=12\r\n", set, "RevisionVer=0\r\n", "v"},  // the third number
+        {vbp, "MajorVer=1\r\n", set, "MajorVer=70000\r\n", "vw", L"", nullptr, &kSingle, big},
+        {vbp, "RevisionVer=1\r\n", set, "RevisionVer=70000\r\n", "vw", L"", nullptr, &kSingle, big},
         // Incrementing reads major and minor after the key; the new revision is not stored.
-        {vbp, "MajorVer=1\r\n", increment, "MajorVer=1\r\n", "v", L"", "1.1.0.7"},
-        {vbp, "MinorVer= 4 \r\n", increment, "MinorVer= 4 \r\n", "v", L"", "2.4.0.7"},
-        {vbp, "RevisionVer=12\r\n", increment, "RevisionVer=13\r\n", "v", L" -> 2.1.13", "2.1.0.7"},
-        {vbp, "RevisionVer=65535\r\n", increment, "RevisionVer=65536\r\n", "vw", L" -> 2.1.65536"},
-        {vbp, "MajorVer=70000\r\n", increment, "MajorVer=70000\r\n", "vw", L"", "70000.1.0.7"},
-        {vbp, "MajorVer=-1\r\n", increment, "MajorVer=-1\r\n", "vwr", L"", "4294967295.1.0.7"},
-        {vbp, "RevisionVer=-1\r\n", increment, "RevisionVer=0\r\n", "vr", L" -> 2.1.0"},
+        {vbp, "MajorVer=1\r\n", inc, "=", "v", L"", "1.1.0.7"},
+        {vbp, "MinorVer= 4 \r\n", inc, "=", "v", L"", "2.4.0.7"},
+        {vbp, "RevisionVer=12\r\n", inc, "RevisionVer=13\r\n", "v", L" -> 2.1.13", "2.1.0.7"},
+        {vbp, "RevisionVer=65535\r\n", inc, "RevisionVer=65536\r\n", "vw", L" -> 2.1.65536"},
+        {vbp, "MajorVer=70000\r\n", inc, "=", "vw", L"", "70000.1.0.7"},
+        {vbp, "MajorVer=-1\r\n", inc, "=", "vwr", L"", "4294967295.1.0.7"},
+        {vbp, "RevisionVer=-1\r\n", inc, "RevisionVer=0\r\n", "vr", L" -> 2.1.0"},
         // Signed 32-bit arithmetic: the largest value wraps; beyond it the reading saturates.
-        {vbp, "RevisionVer=2147483647\r\n", increment, "RevisionVer=-2147483648\r\n", "vr", L" -> 2.1.-2147483648"},
-        {vbp, "RevisionVer=99999999999\r\n", increment, "RevisionVer=-2147483648\r\n", "vr", L" -> 2.1.-2147483648"},
+        {vbp, "RevisionVer=2147483647\r\n", inc, "RevisionVer=-2147483648\r\n", "vr", L" -> 2.1.-2147483648"},
+        {vbp, "RevisionVer=99999999999\r\n", inc, "RevisionVer=-2147483648\r\n", "vr", L" -> 2.1.-2147483648"},
         // Only a key at the start of its line, with its equals sign; the whole line is replaced.
         {vbp, "RevisionVer=4 'MajorVer\r\n", set, "RevisionVer=0\r\n", "v"},
-        {vbp, "Title=\"MajorVersionUtil\"\r\n", set, "Title=\"MajorVersionUtil\"\r\n", ""},
-        {vbp, "ExeName32=\"MinorVersionUtil.exe\"\r\n", set, "ExeName32=\"MinorVersionUtil.exe\"\r\n", ""},
-        {vbp, "VersionComments=\"RevisionVer=3\"\r\n", increment, "VersionComments=\"RevisionVer=3\"\r\n", ""},
-        {vbp, "  MajorVer=42\r\n", set, "  MajorVer=42\r\n", ""},
-        {vbp, "MajorVersion=1\r\n", set, "MajorVersion=1\r\n", ""},
-        {vbp, "MajorVer =1\r\n", set, "MajorVer =1\r\n", ""},
-        {vbp, "AutoIncrementVer=0\r\n", set, "AutoIncrementVer=0\r\n", ""},
-        {vbp, "majorver=1\r\n", set, "majorver=1\r\n", ""},
+        {vbp, "VersionComments=\"RevisionVer=3\"\r\n", inc, "=", ""},
+        {vbp, "  MajorVer=42\r\n", set, "=", ""},
+        {vbp, "MajorVersion=1\r\n", set, "=", ""},
+        {vbp, "MajorVer =1\r\n", set, "=", ""},
+        {vbp, "majorver=1\r\n", set, "=", ""},
         {vbp, "MajorVer=1\r\n", set | ActionDebug, "MajorVer=2\r\n", "v"},
 
         // An ideographic space (Shift-JIS 81 40) where the blank would be: counted in bytes, the
@@ -116,14 +111,14 @@ TEST(VersionRules, EachLineOnItsOwn) {
         {rc, " FILEVERSION\x81\x40" "1,0,0,1\r\n", set, " FILEVERSION\x81" "2,1,0,7\r\n", "v"},
         {rc, " FILEVERSION\xC2\xA0" "1,0,0,1\r\n", set, " FILEVERSION\xC2\xA0" "2,1,0,7\r\n", "v", L"", nullptr, &kUtf8},
         // 81 4D is one character whose second byte is 'M': no key there.
-        {vbp, "\x81" "MajorVer=1\r\n", set, "\x81" "MajorVer=1\r\n", "", L"", nullptr, &kShiftJis},
+        {vbp, "\x81" "MajorVer=1\r\n", set, "=", "", L"", nullptr, &kShiftJis},
     };
     for (const Case& c : cases) {
-        VersionQuad v{2, 1, 0, 7};
+        VersionQuad v = c.from;
         std::string line = c.before;
         LineReport report;
         EXPECT_EQ(ApplyVersionRules(c.kind, line, c.actions, v, *c.steps, &report), c.log) << c.before;
-        EXPECT_EQ(line, c.after) << c.before;
+        EXPECT_EQ(line, c.after == "=" ? c.before : c.after) << c.before;
         EXPECT_EQ(Report(report), c.report) << c.before;
         if (c.stored) {
             EXPECT_EQ(Quad(v), c.stored) << c.before;

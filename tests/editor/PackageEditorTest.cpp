@@ -162,7 +162,7 @@ protected:
     HWND dialog_ = nullptr;
 };
 
-TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicABlankClickClears) {
+TEST_F(PackageEditorTest, ARowShowsItsProjectUntilABlankClickOrLeavingForNameVersionOrSave) {
     Open(kThree);
     EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"Suite");
     EXPECT_EQ(Text(IDC_EDITOR_MAJOR) + L"." + Text(IDC_EDITOR_MINOR) + L"." + Text(IDC_EDITOR_BUILD) + L"." +
@@ -175,6 +175,7 @@ TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicA
     EXPECT_TRUE(Checked(IDC_EDITOR_VC6) && !Checked(IDC_EDITOR_VB6) && !Checked(IDC_EDITOR_REGISTER));
     EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE), L"C:\\Src\\Calc\\Calc.rc");
 
+    // An unknown kind ticks neither button and is stored as Visual Basic once a field is left.
     ClickRow(2);
     EXPECT_FALSE(Checked(IDC_EDITOR_VB6) || Checked(IDC_EDITOR_VC6));
     EXPECT_EQ(Settings(3).compilerKind, kw::CompilerUnknown);
@@ -187,10 +188,9 @@ TEST_F(PackageEditorTest, ARowShowsItsProjectAnUnknownKindIsStoredAsVisualBasicA
     ClickList(MAKELPARAM(client.right - 3, client.bottom - 3));
     EXPECT_EQ(Shown(), "0 - -");
     EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME) + Text(IDC_EDITOR_SOURCE_PATH), L"");
-}
 
-TEST_F(PackageEditorTest, LeavingTheListForNameVersionOrSaveDeselectsForOtherControlsItStays) {
-    Open(kThree);
+    // Leaving the list for the name, the version or "Save and close" deselects; for other controls
+    // the project stays shown.
     const struct { int target; bool keeps; } cases[] = {
         {IDC_EDITOR_PACKAGE_NAME, false},   {IDC_EDITOR_MAJOR, false},       {IDC_EDITOR_REVISION, false},
         {IDOK, false},                      {IDC_EDITOR_SOURCE_PATH, true},  {IDC_EDITOR_ADD_PROJECT, true},
@@ -268,17 +268,17 @@ TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheOwnedChoose
     EXPECT_EQ(prompt_.folderRequests[0].owner, dialog_);
 }
 
-TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAFailureIsReported) {
+TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberRemoveAsksAndCancelKeepsBoth) {
     // Numbers out of list order: the result of AddProject (3, the largest number) names no row.
-    Open({Project(L"3", L"Calc", L"VC6"), Project(L"1", L"Reports", L"VB6")});
+    const std::wstring longName(200, L'n');
+    Open({Project(L"3", longName, L"VC6"), Project(L"1", L"Reports", L"VB6")});
     Type(IDC_EDITOR_MAJOR, L"7");
     prompt_.fileAnswers = {L"C:\\Src\\Tools\\Tools.vbp", L"C:\\Src\\notes.txt", L""};
     Click(IDC_EDITOR_ADD_PROJECT);
-    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Calc/1/3", L"Reports/2/1", L"Tools/2/4"}));
+    EXPECT_EQ(Rows(), (std::vector<std::wstring>{longName + L"/1/3", L"Reports/2/1", L"Tools/2/4"}));
     EXPECT_EQ(Shown(), "4 pane remove");
     EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"Tools");
     EXPECT_EQ(Text(IDC_EDITOR_MAJOR), L"7");
-
     Click(IDC_EDITOR_ADD_PROJECT);
     ASSERT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(Said(0), L"Adding the project failed.|Error occured.|0");  // MB_OK
@@ -286,10 +286,9 @@ TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAFailureIsReported) 
     Click(IDC_EDITOR_ADD_PROJECT);  // cancelled: nothing happens
     EXPECT_EQ(prompt_.messages.size(), 1u);
     EXPECT_EQ(Rows().size(), 3u);
-}
 
-TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneIsRefreshed) {
-    Open({Project(L"1", std::wstring(200, L'n'), L"VC6"), Project(L"2", L"Reports", L"VB6")});
+    // Remove asks with the name cut to 180 characters; only Yes removes, and the pane is cleared.
+    prompt_.messages.clear();
     prompt_.messageAnswers = {IDNO, IDCANCEL, IDYES};
     for (size_t asked = 1; asked <= 3; ++asked) {
         ClickRow(0);
@@ -298,19 +297,17 @@ TEST_F(PackageEditorTest, RemoveAsksWithTheNameCutTo180OnlyYesRemovesAndThePaneI
     }
     EXPECT_EQ(Said(0), L"Do you really want to delete project '" + std::wstring(180, L'n') +
                            L"' from the package ?|Confirmation|" + std::to_wstring(MB_YESNOCANCEL | MB_ICONQUESTION));
-    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Reports/2/2"}));
+    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Reports/2/1", L"Tools/2/4"}));
     EXPECT_EQ(Shown(), "0 - -");
     EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"");
 
-    // Cancel keeps the removal, and an addition, in the open document.
-    prompt_.fileAnswers = {L"C:\\Src\\Util\\Util.dsp"};
-    Click(IDC_EDITOR_ADD_PROJECT);
+    // Cancel keeps the removal, and the addition, in the open document.
     SendMessageW(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump(dialog_);
     EXPECT_EQ(editor_->Result(), IDCANCEL);
     kw::ProjectRecord record;
-    EXPECT_EQ(document_->GetProjectSettings(1, record), -1);
-    EXPECT_EQ(Settings(3).name, L"Util");
+    EXPECT_EQ(document_->GetProjectSettings(3, record), -1);
+    EXPECT_EQ(Settings(4).name, L"Tools");
 }
 
 TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedAfterSetPackageInfo) {

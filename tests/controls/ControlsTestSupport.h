@@ -1,5 +1,5 @@
-// Helpers for the window tests: in-memory dialog templates and one host dialog with the controls
-// the tests work on.
+// Helpers for the window tests: one host dialog, built in memory, with the controls the tests
+// work on.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,19 +13,6 @@
 #include "win/Dialog.h"
 
 namespace kwtest {
-
-// A DLGTEMPLATE with its items, built in memory; hidden until a test shows it.
-class DialogTemplate {
-public:
-    DialogTemplate(const wchar_t* title, short width, short height);
-    DialogTemplate& Add(const wchar_t* className, const wchar_t* text, WORD id, DWORD style, short x, short y,
-                        short width, short height);
-    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-
-private:
-    void AddString(const wchar_t* text);
-    std::vector<WORD> words_;
-};
 
 // The host's controls: labels "Kilnworks home" (left-aligned), "" and "Right side" (right-aligned),
 // an edit field, a check box, a list box, and list views in small-icon and report view.

@@ -80,6 +80,7 @@ TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnceNothing
     host_.notifyIds.clear();
     Click(WM_RBUTTONDOWN, WM_RBUTTONUP, row);
     icons_.SelectRow(2);
+    ListView_SetItemState(list_, 0, LVIS_SELECTED, LVIS_SELECTED);
     icons_.ClearSelection();
     SendMessageW(list_, WM_MOUSEMOVE, 0, row);
     SendMessageW(list_, WM_CHAR, L'a', 0);

@@ -25,7 +25,7 @@ out="$(cd "$(dirname "$out")" && pwd)/$(basename "$out")"
 kw_setup
 case "$what" in
   main*) kw_build_tree "$KW_ARCH" "$KW_TREE" kilnworks window_shots >/dev/null ;;
-  editor*) kw_build_tree "$KW_ARCH" "$KW_TREE" test_editor >/dev/null ;;
+  editor*) kw_build_tree "$KW_ARCH" "$KW_TREE" editor_preview >/dev/null ;;
   *) kw_build_tree "$KW_ARCH" "$KW_TREE" controls_preview >/dev/null ;;
 esac
 
@@ -141,7 +141,7 @@ elif [ "$what" = main-recent ]; then
   preview_pid=""
   "$KW_WINE" reg delete 'HKCU\Software\Kilnworks' /f </dev/null >/dev/null 2>&1 || true
 elif [ "$what" = editor ] || [ "$what" = editor-new ] || [ "$what" = editor-deps ]; then
-  # The editor's test program shows it, on the demo package with a project selected (editor) or
+  # The preview program shows the editor, on the demo package with a project selected (editor) or
   # on a new empty package (editor-new). Only the paths show: give them a plain folder.
   KW_PREVIEW_PACKAGE=""
   KW_PREVIEW_DEPENDENCIES=""
@@ -156,8 +156,8 @@ elif [ "$what" = editor ] || [ "$what" = editor-new ] || [ "$what" = editor-deps
     KW_PREVIEW_DEPENDENCIES=1
   fi
   KW_PREVIEW_PACKAGE="$KW_PREVIEW_PACKAGE" KW_PREVIEW_DEPENDENCIES="$KW_PREVIEW_DEPENDENCIES" KW_PREVIEW_READY="$(kw_winpath "$work/ready")" \
-    KW_PREVIEW_DONE="$(kw_winpath "$work/done")" "$KW_WINE" "$KW_TREE/test_editor.exe" \
-    --gtest_also_run_disabled_tests --gtest_filter=EditorPreview.* </dev/null >/dev/null 2>&1 &
+    KW_PREVIEW_DONE="$(kw_winpath "$work/done")" "$KW_WINE" "$KW_TREE/tools/editor_preview.exe" \
+    </dev/null >/dev/null 2>&1 &
   preview_pid=$!
   wait_for "$work/ready" "the editor"
   photograph "$out"

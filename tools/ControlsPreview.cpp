@@ -5,12 +5,12 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "common/TestSupport.h"
 #include "controls/AboutDialog.h"
-#include "controls/ControlsTestSupport.h"
 #include "controls/EmptyAwareListView.h"
 #include "win/Com.h"
 #include "win/Controls.h"
@@ -18,15 +18,48 @@
 
 namespace {
 
+void AddString(std::vector<WORD>& words, const wchar_t* text) {
+    for (; *text; ++text) words.push_back(static_cast<WORD>(*text));
+    words.push_back(0);
+}
+
+void AddItem(std::vector<WORD>& words, const wchar_t* className, const wchar_t* text, WORD id, DWORD style,
+             std::initializer_list<WORD> rect) {
+    if (words.size() % 2 != 0) words.push_back(0);  // items start on a DWORD boundary
+    style |= WS_CHILD | WS_VISIBLE;
+    words.insert(words.end(), {LOWORD(style), HIWORD(style), 0, 0});
+    words.insert(words.end(), rect);
+    words.push_back(id);
+    AddString(words, className);
+    AddString(words, text);
+    words.push_back(0);
+    ++words[4];  // item count
+}
+
+// The lists window has no resource of its own: its template is built here, a heading over each list.
 const DLGTEMPLATE* ListsTemplate() {
-    static kwtest::DialogTemplate layout = [] {
-        kwtest::DialogTemplate t(L"Project lists", 270, 100);
-        DWORD style = WS_BORDER | WS_TABSTOP | LVS_SMALLICON | LVS_SHOWSELALWAYS;
-        t.Add(L"STATIC", L"Package", 1, SS_LEFT, 10, 6, 120, 8).Add(L"STATIC", L"Targets", 2, SS_LEFT, 140, 6, 120, 8);
-        t.Add(WC_LISTVIEWW, L"", 1002, style, 10, 16, 120, 81).Add(WC_LISTVIEWW, L"", 1007, style, 140, 16, 120, 81);
+    static const std::vector<WORD> words = [] {
+        DWORD style = WS_POPUP | WS_BORDER | DS_SETFONT;
+        std::vector<WORD> t = {LOWORD(style), HIWORD(style), 0, 0, 0, 10, 10, 270, 100, 0, 0};
+        AddString(t, L"Project lists");
+        t.push_back(8);
+        AddString(t, L"MS Sans Serif");
+        DWORD list = WS_BORDER | WS_TABSTOP | LVS_SMALLICON | LVS_SHOWSELALWAYS;
+        AddItem(t, L"STATIC", L"Package", 1, SS_LEFT, {10, 6, 120, 8});
+        AddItem(t, L"STATIC", L"Targets", 2, SS_LEFT, {140, 6, 120, 8});
+        AddItem(t, WC_LISTVIEWW, L"", 1002, list, {10, 16, 120, 81});
+        AddItem(t, WC_LISTVIEWW, L"", 1007, list, {140, 16, 120, 81});
         return t;
     }();
-    return layout.Get();
+    return reinterpret_cast<const DLGTEMPLATE*>(words.data());
+}
+
+void Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
 }
 
 class ListsWindow : public kw::Dialog {
@@ -72,13 +105,14 @@ int wmain(int argc, wchar_t** argv) {
     if (window->Create(nullptr) == nullptr) return 1;
     SetWindowPos(window->Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
     for (int i = 0; i < 10; ++i) {
-        kwtest::Pump();
+        Pump();
         Sleep(50);
     }
-    kwtest::WriteBytes(argv[2], "ready\n");
+    HANDLE ready = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
     // Give up after two minutes so a forgotten preview never lingers.
-    for (int i = 0; i < 2400 && !kwtest::FileExists(argv[3]); ++i) {
-        kwtest::Pump();
+    for (int i = 0; i < 2400 && GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES; ++i) {
+        Pump();
         Sleep(50);
     }
     return 0;

@@ -1,7 +1,8 @@
-// What kilnworks-cli says about how it was called and about packages it can't open, and the one
-// escaping every printed name goes through.
+// What kilnworks-cli says about how it was called, about packages it can't open and, by show,
+// about those it can; and the one escaping every printed name goes through.
 #include <gtest/gtest.h>
 
+#include "cli/RunOptions.h"
 #include "common/TestSupport.h"
 #include "win/Text.h"
 
@@ -32,8 +33,60 @@ TEST(EscapeForDisplay, KeepsTextReadableAndEveryLineWhole) {
     }
 }
 
+// The run command's option table: what each option takes, and the one line naming the first
+// mistake, its word shown safely.
+TEST(RunOptions, ReadsEveryOptionAndNamesTheFirstMistake) {
+    using kw::cli::ParseResult;
+    kw::cli::RunOptions options;
+    std::wstring problem;
+    ASSERT_EQ(kw::cli::ParseRunOptions({L"p.kwp", L"--targets", L"3,-1", L"--rebuild-all", L"--set-version",
+                                        L"1.2.3.65535", L"--timeout", L"86400", L"--jobs", L"64", L"--with-dependencies"},
+                                       options, problem),
+              ParseResult::Parsed);
+    EXPECT_TRUE(options.jobs == 64u && options.withDependencies);
+    EXPECT_EQ(options.targets, (std::vector<int>{3, -1}));
+    EXPECT_TRUE(options.rebuildAll && options.setVersion && options.version.revision == 65535u);
+    EXPECT_EQ(options.timeoutSeconds, 86400u);
+    ASSERT_EQ(kw::cli::ParseRunOptions({L"--auto-increment", L"--", L"-p.kwp"}, options, problem), ParseResult::Parsed);
+    EXPECT_TRUE(options.allTargets && options.autoIncrement && options.package == L"-p.kwp");
+    EXPECT_TRUE(options.jobs == 1u && !options.withDependencies);
+    EXPECT_EQ(kw::cli::ParseRunOptions({L"p", L"--jobs", L"65", L"-h"}, options, problem), ParseResult::HelpAsked);
+
+    const std::wstring targets = L"' for '--targets' (expected all|ID[,ID...])";
+    const std::wstring version = L"' for '--set-version' (expected A.B.C.D)";
+    const std::pair<std::vector<std::wstring>, std::wstring> refused[] = {
+        {{}, L"'run' needs a PACKAGE"},
+        {{L"--debug"}, L"'run' needs a PACKAGE"},
+        {{L"p", L"other.kwp"}, L"unexpected argument 'other.kwp'"},
+        {{L"p", L"--frob\u2028x", L"--jobs", L"0"}, L"unknown option '--frob\\u2028x'"},
+        {{L"p", L"--targets"}, L"option '--targets' needs a value (all|ID[,ID...])"},
+        {{L"p", L"--report"}, L"option '--report' needs a value (FILE.html)"},
+        {{L"p", L"--targets", L"3,x"}, L"invalid value '3,x" + targets},
+        {{L"p", L"--targets", L"1,,2"}, L"invalid value '1,,2" + targets},
+        {{L"p", L"--targets", L"0"}, L"invalid value '0" + targets},
+        {{L"p", L"--targets", L"2147483648"}, L"invalid value '2147483648" + targets},
+        {{L"p", L"--set-version", L"1.2.3"}, L"invalid value '1.2.3" + version},
+        {{L"p", L"--set-version", L"1.2.3.65536"}, L"invalid value '1.2.3.65536" + version},
+        {{L"p", L"--set-version", L"1.2.3.-1"}, L"invalid value '1.2.3.-1" + version},
+        {{L"p", L"--set-version", L"1.2. 3.4"}, L"invalid value '1.2. 3.4" + version},
+        {{L"p", L"--set-version", L"1.2.3.4", L"--auto-increment"},
+         L"'--set-version' and '--auto-increment' can't be used together"},
+        {{L"p", L"--timeout", L"0"}, L"invalid value '0' for '--timeout' (expected SECONDS)"},
+        {{L"p", L"--timeout", L"1s"}, L"invalid value '1s' for '--timeout' (expected SECONDS)"},
+        {{L"p", L"--timeout", L"86401"}, L"invalid value '86401' for '--timeout' (expected SECONDS)"},
+        {{L"p", L"--junit", L""}, L"invalid value '' for '--junit' (expected FILE)"},
+        {{L"p", L"--jobs", L"0"}, L"invalid value '0' for '--jobs' (expected N)"},
+        {{L"p", L"--jobs", L"65"}, L"invalid value '65' for '--jobs' (expected N)"},
+        {{L"p", L"--jobs", L"2x"}, L"invalid value '2x' for '--jobs' (expected N)"},
+    };
+    for (const auto& [args, what] : refused) {
+        EXPECT_EQ(kw::cli::ParseRunOptions(args, options, problem), ParseResult::Refused) << kwtest::Narrow(what);
+        EXPECT_EQ(problem, L"kilnworks-cli: " + what + L"; see 'kilnworks-cli --help'.");
+    }
+}
+
 TEST(CommandLine, HelpGoesToStandardOutputAndSucceeds) {
-    for (const wchar_t* help : {L"--help", L"-h", L"/?", L"run --help", L"show /?", L"run p.kwp --jobs 4 -h"}) {
+    for (const wchar_t* help : {L"--help", L"-h", L"/?", L"run --help", L"show /?", L"run p.kwp --jobs 65 -h"}) {
         kwtest::Captured r = Cli(help);
         EXPECT_EQ(r.exitCode, 0) << kwtest::Narrow(help);
         EXPECT_NE(r.out.find("usage: kilnworks-cli show PACKAGE\r\n"), std::string::npos) << kwtest::Narrow(help);
@@ -55,54 +108,38 @@ TEST(CommandLine, NamesTheWrongWordOrThePackageAndWhy) {
     };
     const std::wstring good = file(L"good.kwp", "<Package><Name>P</Name><CurrentVersion>1</CurrentVersion>"
                                                 "<Projects/></Package>");
-    const std::wstring locked = file(L"locked.kwp", "<Package><Projects/></Package>");
-    const std::string lockedPath = kwtest::Narrow(dir.File(L"locked.kwp"));
+    file(L"locked.kwp", "<Package><Projects/></Package>");
     HANDLE lock = CreateFileW(dir.File(L"locked.kwp").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    const std::string see = "; see 'kilnworks-cli --help'.\r\n";
+    const std::string see = "; see 'kilnworks-cli --help'.\r\n", cant = "kilnworks-cli: can't open the package '";
     struct Case {
         std::wstring arguments;  // for both commands when it starts with a package
         int exitCode;
         std::string line;        // in the line; whole when it ends in "\r\n"
     } cases[] = {
-        {L"run " + good + L" --jobs 65", 2, "kilnworks-cli: invalid value '65' for '--jobs' (expected N)" + see},
         {L"run " + good + L" --debug --set-version 1.2.3", 2,
          "kilnworks-cli: invalid value '1.2.3' for '--set-version' (expected A.B.C.D)" + see},
-        {L"run " + good + L" --targets 3,x", 2, "kilnworks-cli: invalid value '3,x' for '--targets'"},
-        {L"run " + good + L" --timeout 0", 2, "kilnworks-cli: invalid value '0' for '--timeout' (expected SECONDS)"},
-        {L"run " + good + L" --targets", 2, "kilnworks-cli: option '--targets' needs a value (all|ID[,ID...])" + see},
-        {L"run " + good + L" --set-version 1.2.3.4 --auto-increment", 2,
-         "kilnworks-cli: '--set-version' and '--auto-increment' can't be used together" + see},
-        {L"run --debug", 2, "kilnworks-cli: 'run' needs a PACKAGE" + see},
-        {L"run " + good + L" other.kwp", 2, "kilnworks-cli: unexpected argument 'other.kwp'" + see},
         {L"show " + good + L" --debug", 2, "kilnworks-cli: unknown option '--debug'" + see},
         {L"show", 2, "kilnworks-cli: 'show' needs a PACKAGE" + see},
         {L"frobnicate x", 2, "kilnworks-cli: unknown command 'frobnicate'" + see},
         {L"--jobs 4", 2, "kilnworks-cli: unknown option '--jobs'" + see},
-        {L"run \"" + dir.File(L"new\u202Eline") + L"\" --debug --frob\u2028x", 2,
-         "kilnworks-cli: unknown option '--frob\\u2028x'" + see},
         {L"\"" + dir.File(L"missing.kwp") + L"\"", 1,
-         "kilnworks-cli: can't open the package '" + kwtest::Narrow(dir.File(L"missing.kwp")) +
-             "': it does not exist.\r\n"},
-        {L"\"" + dir.File(L"no folder\\p.kwp") + L"\"", 1, "kilnworks-cli: can't open the package '"},
+         cant + kwtest::Narrow(dir.File(L"missing.kwp")) + "': it does not exist.\r\n"},
+        {L"\"" + dir.File(L"no folder\\p.kwp") + L"\"", 1, "p.kwp': it does not exist.\r\n"},
         {L"\"" + dir.Path() + L"\"", 1, "': it is a folder, not a file.\r\n"},
         {L"\"" + dir.File(L"locked.kwp") + L"\"", 1,
-         "kilnworks-cli: can't open the package '" + lockedPath + "': it can't be read: "},
+         cant + kwtest::Narrow(dir.File(L"locked.kwp")) + "': it can't be read: "},
         {file(L"empty's.kwp", ""), 1, "empty's.kwp': it is empty.\r\n"},
         {file(L"broken.kwp", "<Package>\r\n  <Name>P</Nam>\r\n</Package>"), 1,
-         "broken.kwp': it is not well-formed XML at line 2 column 12.\r\n"},
+         "broken.kwp': it is not well-formed XML at line 2 column 12"},
         {file(L"other.kwp", "<Other><Name>P</Name></Other>"), 1,
          "other.kwp': it is not a package: its document element has no Projects.\r\n"},
         {file(L"doctype.kwp", "<!DOCTYPE Package [<!ENTITY e 'x'>]><Package><Projects/></Package>"), 1,
          "doctype.kwp': it is not a package: it holds a document type declaration.\r\n"},
     };
     for (const Case& c : cases) {
-        std::vector<std::wstring> commands;
-        if (c.exitCode == 1) {
-            commands = {L"show " + c.arguments, L"run " + c.arguments + L" --debug"};
-        } else {
-            commands = {c.arguments};
-        }
+        std::vector<std::wstring> commands = {c.arguments};
+        if (c.exitCode == 1) commands = {L"show " + c.arguments, L"run " + c.arguments + L" --debug"};
         for (const std::wstring& command : commands) {
             kwtest::Captured r = Cli(command);
             SCOPED_TRACE(kwtest::Narrow(command) + "\n" + r.err);
@@ -113,6 +150,47 @@ TEST(CommandLine, NamesTheWrongWordOrThePackageAndWhy) {
         }
     }
     CloseHandle(lock);
+}
+
+TEST(ShowCommand, PrintsPackageAndEveryProjectInUtf8OrSaysWhyNot) {
+    kwtest::ScratchDir dir(L"show");
+    const std::wstring package = dir.File(L"my package.kwp");
+    struct Case {
+        std::string xml;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        // Control characters in a value can't start lines of their own. Dependencies as numbers,
+        // only under a project that has any; a text that doesn't read, quoted.
+        {"<Package><Name>Suite \xE2\x82\xAC&#13;&#10;Version: 9&#9;\xC2\x85</Name><CurrentVersion>1.2</CurrentVersion>"
+         "<Projects><Project><ProjectID>3</ProjectID><Name>\xC3\x9C" "ber</Name>"
+         "<SourceLocation>C:\\S p</SourceLocation>"
+         "<Compiler>VB6</Compiler><DebugConfig>D</DebugConfig><ReleaseConfig>R</ReleaseConfig>"
+         "<ResourceFile>C:\\S p\\x.vbp</ResourceFile><Registrable>yes</Registrable>"
+         "<Dependencies> 4 ,1, 2</Dependencies></Project>"
+         "<Project><ProjectID>4</ProjectID><Name>Half</Name><Compiler>cpp</Compiler><Dependencies>1,,x</Dependencies></Project>"
+         "<Project><ProjectID>5</ProjectID><Name>B</Name><Compiler>VC6</Compiler><Dependencies> </Dependencies></Project>"
+         // Reordering and line-separating characters are shown, not obeyed; the ProjectID as written.
+         "<Project><ProjectID>99999999999</ProjectID><Name>a\xE2\x80\xAE" "b\xE2\x80\xA8" "c</Name>"
+         "<Compiler>VC6</Compiler></Project></Projects></Package>",
+         0,
+         "Package: Suite \xE2\x82\xAC\\r\\nVersion: 9\\t\\u0085\r\nVersion: 1.2.0.0\r\n3 VB6 \xC3\x9C" "ber\r\n"
+         "    SourceLocation: C:\\S p\r\n    DebugConfig: D\r\n    ReleaseConfig: R\r\n"
+         "    ResourceFile: C:\\S p\\x.vbp\r\n    Registrable: Y\r\n    Dependencies: 1, 2, 4\r\n"
+         "4 ? Half\r\n    (settings unreadable: -1)\r\n    Dependencies: '1,,x' (not a list of project numbers)\r\n"
+         "5 VC6 B\r\n    (settings unreadable: -1)\r\n99999999999 VC6 a\\u202Eb\\u2028c\r\n    (settings unreadable: -1)\r\n",
+         ""},
+        {"<Package><Name>Empty</Name><CurrentVersion>1.0.0.0</CurrentVersion><Projects/></Package>", 0,
+         "Package: Empty\r\nVersion: 1.0.0.0\r\nHint: This package doesn't contain any project.\r\n", ""},
+        {"<Package><Name>x</Name><Projects/></Package>", 1, "", "Error while calling GetPackageInfo.\r\n"},
+    };
+    for (const Case& c : cases) {
+        kwtest::WriteBytes(package, c.xml);
+        kwtest::Captured r = Cli(L"show \"" + package + L"\"");
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.xml;
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.err, c.err);
+    }
 }
 
 }  // namespace

@@ -2,57 +2,58 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
 #include <stdexcept>
+#include <vector>
 
 #include "controls/EmptyAwareListView.h"
 #include "win/Controls.h"
 
 namespace kwtest {
 
-DialogTemplate::DialogTemplate(const wchar_t* title, short width, short height) {
-    // Hidden: Wine on a bare X server takes seconds to take a shown window down.
-    DWORD style = WS_POPUP | WS_BORDER | DS_SETFONT;
-    words_ = {LOWORD(style), HIWORD(style), 0, 0, 0, 10, 10, static_cast<WORD>(width), static_cast<WORD>(height),
-              0, 0};
-    AddString(title);
-    words_.push_back(8);
-    AddString(L"MS Sans Serif");
-}
-
-void DialogTemplate::AddString(const wchar_t* text) {
-    for (; *text; ++text) words_.push_back(static_cast<WORD>(*text));
-    words_.push_back(0);
-}
-
-DialogTemplate& DialogTemplate::Add(const wchar_t* className, const wchar_t* text, WORD id, DWORD style, short x,
-                                    short y, short width, short height) {
-    if (words_.size() % 2 != 0) words_.push_back(0);  // items start on a DWORD boundary
-    style |= WS_CHILD | WS_VISIBLE;
-    words_.insert(words_.end(), {LOWORD(style), HIWORD(style), 0, 0, static_cast<WORD>(x), static_cast<WORD>(y),
-                                 static_cast<WORD>(width), static_cast<WORD>(height), id});
-    AddString(className);
-    AddString(text);
-    words_.push_back(0);
-    ++words_[4];  // item count
-    return *this;
-}
-
 namespace {
-const DLGTEMPLATE* HostTemplate() {
-    static DialogTemplate layout = [] {
-        DialogTemplate t(L"Host", 280, 145);
-        DWORD list = WS_BORDER | WS_TABSTOP | LVS_SHOWSELALWAYS;
-        t.Add(L"STATIC", L"Kilnworks home", kLink, SS_LEFT, 10, 10, 150, 8);
-        t.Add(L"STATIC", L"", kEmptyLabel, SS_LEFT, 10, 25, 150, 8);
-        t.Add(L"STATIC", L"Right side", kRightLabel, SS_RIGHT, 10, 40, 150, 8);
-        t.Add(L"EDIT", L"", kEdit, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 170, 10, 60, 12);
-        t.Add(L"BUTTON", L"Build", kCheck, WS_TABSTOP | BS_AUTOCHECKBOX, 170, 25, 60, 12);
-        t.Add(L"LISTBOX", L"", kLines, WS_BORDER, 170, 40, 60, 12);
-        t.Add(WC_LISTVIEWW, L"", kIcons, list | LVS_SMALLICON, 10, 55, 120, 81);
-        return t.Add(WC_LISTVIEWW, L"", kReport, list | LVS_REPORT, 140, 55, 120, 81);
-    }();
-    return layout.Get();
+
+void AddString(std::vector<WORD>& words, const wchar_t* text) {
+    for (; *text; ++text) words.push_back(static_cast<WORD>(*text));
+    words.push_back(0);
 }
+
+// One control: its class, text, id, style and place in dialog units.
+void AddItem(std::vector<WORD>& words, const wchar_t* className, const wchar_t* text, WORD id, DWORD style,
+             std::initializer_list<WORD> rect) {
+    if (words.size() % 2 != 0) words.push_back(0);  // items start on a DWORD boundary
+    style |= WS_CHILD | WS_VISIBLE;
+    words.insert(words.end(), {LOWORD(style), HIWORD(style), 0, 0});
+    words.insert(words.end(), rect);
+    words.push_back(id);
+    AddString(words, className);
+    AddString(words, text);
+    words.push_back(0);
+    ++words[4];  // item count
+}
+
+const DLGTEMPLATE* HostTemplate() {
+    static const std::vector<WORD> words = [] {
+        // Hidden: Wine on a bare X server takes seconds to take a shown window down.
+        DWORD style = WS_POPUP | WS_BORDER | DS_SETFONT;
+        std::vector<WORD> t = {LOWORD(style), HIWORD(style), 0, 0, 0, 10, 10, 280, 145, 0, 0};
+        AddString(t, L"Host");
+        t.push_back(8);
+        AddString(t, L"MS Sans Serif");
+        DWORD list = WS_BORDER | WS_TABSTOP | LVS_SHOWSELALWAYS;
+        AddItem(t, L"STATIC", L"Kilnworks home", kLink, SS_LEFT, {10, 10, 150, 8});
+        AddItem(t, L"STATIC", L"", kEmptyLabel, SS_LEFT, {10, 25, 150, 8});
+        AddItem(t, L"STATIC", L"Right side", kRightLabel, SS_RIGHT, {10, 40, 150, 8});
+        AddItem(t, L"EDIT", L"", kEdit, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, {170, 10, 60, 12});
+        AddItem(t, L"BUTTON", L"Build", kCheck, WS_TABSTOP | BS_AUTOCHECKBOX, {170, 25, 60, 12});
+        AddItem(t, L"LISTBOX", L"", kLines, WS_BORDER, {170, 40, 60, 12});
+        AddItem(t, WC_LISTVIEWW, L"", kIcons, list | LVS_SMALLICON, {10, 55, 120, 81});
+        AddItem(t, WC_LISTVIEWW, L"", kReport, list | LVS_REPORT, {140, 55, 120, 81});
+        return t;
+    }();
+    return reinterpret_cast<const DLGTEMPLATE*>(words.data());
+}
+
 }  // namespace
 
 TestHost::TestHost() : Dialog(HostTemplate()) {}

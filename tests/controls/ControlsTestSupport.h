@@ -1,34 +1,18 @@
-// Helpers for the window tests: in-memory dialog templates, one host dialog with the controls the
-// tests work on, and a scripted LinkShell.
+// Helpers for the window tests: one host dialog, built in memory, with the controls the tests
+// work on.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "common/TestSupport.h"
-#include "controls/HyperlinkLabel.h"
 #include "win/Dialog.h"
 
 namespace kwtest {
-
-// A DLGTEMPLATE with its items, built in memory; hidden until a test shows it.
-class DialogTemplate {
-public:
-    DialogTemplate(const wchar_t* title, short width, short height);
-    DialogTemplate& Add(const wchar_t* className, const wchar_t* text, WORD id, DWORD style, short x, short y,
-                        short width, short height);
-    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-
-private:
-    void AddString(const wchar_t* text);
-    std::vector<WORD> words_;
-};
 
 // The host's controls: labels "Kilnworks home" (left-aligned), "" and "Right side" (right-aligned),
 // an edit field, a check box, a list box, and list views in small-icon and report view.
@@ -60,30 +44,6 @@ protected:
     void SetUp() override { ASSERT_NE(host_.Create(nullptr), nullptr) << "the tests need an X display"; }
     HWND Item(int id) const { return host_.Item(id); }
     TestHost host_;
-};
-
-// Records what a label asks of the system and answers from a script.
-class FakeLinkShell : public kw::LinkShell {
-public:
-    int ShellOpen(const std::wstring& address, int show) override {
-        opened.emplace_back(address, show);
-        return shellResult;
-    }
-    bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
-        if (keys.count(key) == 0) return false;
-        value = keys[key];
-        return true;
-    }
-    int Exec(const std::wstring& command, int show) override {
-        executed.emplace_back(command, show);
-        return execResult;
-    }
-
-    int shellResult = 42;
-    int execResult = 33;
-    std::map<std::wstring, std::wstring> keys;
-    std::vector<std::pair<std::wstring, int>> opened;
-    std::vector<std::pair<std::wstring, int>> executed;
 };
 
 }  // namespace kwtest

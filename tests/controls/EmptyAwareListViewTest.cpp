@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "controls/ControlsTestSupport.h"
@@ -53,8 +55,9 @@ protected:
     HWND list_ = nullptr;
 };
 
-// The parent is told after the list handled the input, so it sees the new selection.
-TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnce) {
+// The parent is told after the list handled the input, so it sees the new selection; right
+// clicks and what the program does tell it nothing.
+TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnceNothingElseDoes) {
     icons_.SelectRow(0);
     ListView_SetItemState(list_, 0, LVIS_FOCUSED, LVIS_FOCUSED);
     // Keys that change nothing are reported all the same.
@@ -62,8 +65,9 @@ TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnce) {
     EXPECT_EQ(host_.inputs, (std::vector<std::string>{"1106 1106 1 2", "1106 1106 1 0", "1106 1106 1 0"}));
     RECT client;
     GetClientRect(list_, &client);
+    const LPARAM row = CentreOfRow(list_, 2);
     const std::pair<LPARAM, const char*> cases[] = {
-        {CentreOfRow(list_, 2), "1106 1106 1 2"},
+        {row, "1106 1106 1 2"},
         {MAKELPARAM(client.right - 3, client.bottom - 3), "1106 1106 0 -1"},  // blank space
     };
     for (const auto& [where, input] : cases) {
@@ -72,10 +76,8 @@ TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnce) {
         Click(WM_LBUTTONDOWN, WM_LBUTTONUP, where);
         EXPECT_EQ(host_.inputs, std::vector<std::string>{input});
     }
-}
-
-TEST_F(EmptyAwareListViewTest, RightClicksAndProgrammaticSelectionProduceNoNotification) {
-    LPARAM row = CentreOfRow(list_, 1);
+    host_.inputs.clear();
+    host_.notifyIds.clear();
     Click(WM_RBUTTONDOWN, WM_RBUTTONUP, row);
     icons_.SelectRow(2);
     ListView_SetItemState(list_, 0, LVIS_SELECTED, LVIS_SELECTED);
@@ -109,35 +111,27 @@ TEST_F(EmptyAwareListViewTest, SelectRowSelectsOnlyThatRowAndFocusesTheListClear
 // The list's own painting asks its parent about custom drawing, the hint's does not. Shown, as
 // only a visible window paints; once only, as Wine on a bare X server takes seconds to take a
 // shown window down again. (Where the hint goes is checked by eye: scripts/screenshot.sh lists.)
-TEST(HintPaintingTest, OnlyHintStateMinusOnePaintsTheHintInsteadOfTheRows) {
-    TestHost host;
-    ASSERT_NE(host.Create(nullptr), nullptr) << "the tests need an X display";
-    kw::EmptyAwareListView list;
-    ASSERT_TRUE(list.Attach(host.Handle(), kIcons));
-    AddRows(list.Handle(), 3);
-    ShowWindow(host.Handle(), SW_SHOWNOACTIVATE);
-    for (int state : {kw::kHintOff, kw::kHintShown, 1, -2}) {
-        list.SetHintState(state);
-        host.notifyIds.clear();
-        RedrawWindow(list.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
-        Pump(host.Handle());
-        EXPECT_EQ(host.notifyIds.empty(), state == kw::kHintShown) << state;
-    }
-}
-
 // The lists share the one image list: going, they leave it to its owner.
-TEST(ProjectImagesTest, ListsShareTheImagesAndNeverDestroyThem) {
+TEST(HintPaintingTest, OnlyHintStateMinusOnePaintsTheHintAndTheListsNeverDestroyTheImages) {
     kw::ImageListHandle images = kw::CreateProjectImages();
     ASSERT_TRUE(images);
-    HIMAGELIST raw = images.Get();
     {
         TestHost host;
-        ASSERT_NE(host.Create(nullptr), nullptr);
-        kw::EmptyAwareListView icons, report;
-        ASSERT_TRUE(icons.Attach(host.Handle(), kIcons) && report.Attach(host.Handle(), kReport));
-        for (HWND list : {icons.Handle(), report.Handle()}) kw::ListView(list).SetImageList(raw);
+        ASSERT_NE(host.Create(nullptr), nullptr) << "the tests need an X display";
+        kw::EmptyAwareListView list, report;
+        ASSERT_TRUE(list.Attach(host.Handle(), kIcons) && report.Attach(host.Handle(), kReport));
+        for (HWND view : {list.Handle(), report.Handle()}) kw::ListView(view).SetImageList(images.Get());
+        AddRows(list.Handle(), 3);
+        ShowWindow(host.Handle(), SW_SHOWNOACTIVATE);
+        for (int state : {kw::kHintOff, kw::kHintShown, 1, -2}) {
+            list.SetHintState(state);
+            host.notifyIds.clear();
+            RedrawWindow(list.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            Pump(host.Handle());
+            EXPECT_EQ(host.notifyIds.empty(), state == kw::kHintShown) << state;
+        }
     }
-    EXPECT_EQ(ImageList_GetImageCount(raw), 3);
+    EXPECT_EQ(ImageList_GetImageCount(images.Get()), 3);
 }
 
 }  // namespace

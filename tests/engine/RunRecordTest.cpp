@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cwchar>
-#include <tuple>
 
 namespace kw {
 namespace {
@@ -49,83 +48,75 @@ TEST(RunRecord, ActionsInWords) {
     for (const auto& [actions, words] : cases) EXPECT_EQ(DescribeActions(actions, v), words) << int(actions);
 }
 
-TEST(RunRecord, ErrorAndWarningLinesOfTheBuilders) {
-    using K = LogLineKind;
-    const std::pair<const wchar_t*, K> cases[] = {
-        {L"C:\\Src\\Calc\\CalcDlg.cpp(12) : error C2065: 'x' : undeclared identifier", K::Error},
-        {L"C:\\Src\\a.cpp(3) : fatal error C1083: Cannot open include file: 'b.h'", K::Error},
-        {L"Calc.obj : error LNK2001: unresolved external symbol _Foo@4", K::Error},
-        {L"LINK : fatal error LNK1104: cannot open file \"Calc.exe\"", K::Error},
-        {L"Calc.rc(10) : error RC2135 : file not found: calc.ico", K::Error},
-        {L"Compile Error in File 'C:\\Src\\Reports\\Main.frm', Line 12 : Variable not defined", K::Error},
-        {L"Build of 'C:\\Src\\Reports\\Reports.exe' failed.", K::Error},
-        {L"Calc.exe - 2 error(s), 1 warning(s)", K::Error},
-        {L"Error executing cl.exe.", K::Error},
-        {L"Error: Project configuration \"Win32 Beta\" not found in Calc.dsp.", K::Error},
-        {L"Warning: Calc.rc now holds a version part above 65535; ...", K::Warning},
-        {L"C:\\Src\\a.cpp(40) : warning C4101: 'unused' : unreferenced local variable", K::Warning},
-        {L"LINK : warning LNK4098: defaultlib \"LIBC\" conflicts with use of other libs", K::Warning},
-        {L"Tools.dll - 0 error(s), 3 warning(s)", K::Warning},
-        {L"NMAKE : fatal error U1077: 'cl.exe' : return code '0x2'", K::Error},
-        {L"cl : Command line error D2016 : '/ZI' and '/O2' command-line options are incompatible", K::Error},
-        {L"cl : Command line warning D4002 : ignoring unknown option '/Zq'", K::Warning},
-        {L"Error spawning cl.exe", K::Error},
-        {L"Calc.exe - 0 error(s), 0 warning(s)", K::Plain},
-        {L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded.", K::Plain},
-        // The run's own lines.
-        {L"Could not start C:\\VS\\MSDEV98\\Bin\\MSDEV.exe: the file does not exist (error 2).", K::Error},
-        {L"MSDEV.exe crashed (exception 0xC0000005).", K::Error},
-        {L"vb6.exe timed out after 600 s and was stopped.", K::Error},
-        {L"MSDEV.exe ended with exit code 259.", K::Error},
-        {L"The run of vb6.exe failed: no memory for the log.", K::Error},
-        {L"Not stamped: C:\\Src\\Calc\\Calc.rc is read-only; the file is unchanged.", K::Error},
-        {L"No version line found in C:\\Src\\Calc\\Calc.rc; the file is unchanged.", K::Error},
-        {L"The run failed: out of memory; the remaining steps were skipped.", K::Error},
-        {L"Reports has no name or source folder; the Visual Basic builds end here.", K::Error},
-        {L"Summary: 3 targets, 1 succeeded, 1 failed, 1 not run.", K::Error},
-        {L"Summary: 2 targets, 1 succeeded, 0 failed, 1 not run.", K::Warning},
-        {L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.", K::Plain},
-        {L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run, in 4 min 12 s.", K::Error},
-        {L"Summary: 3 targets, 2 succeeded, 0 failed, 1 not run, in 0.4 s.", K::Warning},
-        {L"Run stopped.", K::Warning},
-        {L"Project 'Letters' has no usable ProjectID; it is not run.", K::Warning},
-        {L"Building Reports ...", K::Plain},
-        {L"error.cpp", K::Plain},
-        {L"Compiling... errors.c", K::Plain},
-        {L"mirror C2065: not a diagnostic", K::Plain},
-        {L"error handling is fine", K::Plain},
-        {L"--------------------Configuration: Calc - Win32 Debug--------------------", K::Plain},
-        {L"", K::Plain},
-    };
-    for (const auto& [line, kind] : cases) EXPECT_EQ(ClassifyLogLine(line), kind) << ToUtf8(line);
-}
-
-TEST(RunRecord, SourceLocationOfADiagnostic) {
-    const std::tuple<const wchar_t*, const wchar_t*, long> cases[] = {
-        {L"C:\\Src\\Calc\\CalcDlg.cpp(12) : error C2065: 'x' : undeclared identifier", L"C:\\Src\\Calc\\CalcDlg.cpp", 12},
-        {L"C:\\Program Files (x86)\\Src (2)\\a.cpp(3) : fatal error C1083: Cannot open include file: 'b.h'",
+// Which lines are errors or warnings, and the source place a diagnostic names (none: no path).
+TEST(RunRecord, ErrorAndWarningLinesOfTheBuildersAndWhereTheyPoint) {
+    const LogLineKind E = LogLineKind::Error, W = LogLineKind::Warning, P = LogLineKind::Plain;
+    const struct {
+        const wchar_t* line;
+        LogLineKind kind;
+        const wchar_t* path;
+        long number;
+    } cases[] = {
+        {L"C:\\Src\\Calc\\CalcDlg.cpp(12) : error C2065: 'x' : undeclared identifier", E, L"C:\\Src\\Calc\\CalcDlg.cpp", 12},
+        {L"C:\\Program Files (x86)\\Src (2)\\a.cpp(3) : fatal error C1083: Cannot open include file: 'b.h'", E,
          L"C:\\Program Files (x86)\\Src (2)\\a.cpp", 3},
-        {L"  C:\\Src\\a.cpp(40): warning C4101: 'unused' : unreferenced local variable", L"C:\\Src\\a.cpp", 40},
-        {L"Calc.rc(10) : error RC2135 : file not found: calc.ico", L"Calc.rc", 10},
-        {L"Compile Error in File 'C:\\Src\\Reports\\Main.frm', Line 12 : Variable not defined",
+        {L"C:\\Src\\a.cpp(40) : warning C4101: 'unused' : unreferenced local variable", W, L"C:\\Src\\a.cpp", 40},
+        {L"  C:\\Src\\a.cpp(40): warning C4101: 'unused' : unreferenced local variable", W, L"C:\\Src\\a.cpp", 40},
+        {L"Calc.rc(10) : error RC2135 : file not found: calc.ico", E, L"Calc.rc", 10},
+        {L"Compile Error in File 'C:\\Src\\Reports\\Main.frm', Line 12 : Variable not defined", E,
          L"C:\\Src\\Reports\\Main.frm", 12},
-        // No place named.
-        {L"Calc.obj : error LNK2001: unresolved external symbol _Foo@4", nullptr, 0},
-        {L"LINK : fatal error LNK1104: cannot open file \"Calc.exe\"", nullptr, 0},
-        {L"        C:\\Src\\a.h(7) : see declaration of 'x'", nullptr, 0},
-        {L"C:\\Src\\a.cpp(x) : error C2065: 'x'", nullptr, 0},
-        {L"(12) : error C2065: 'x'", nullptr, 0},
-        {L"Compile Error in File '', Line 3 : Syntax error", nullptr, 0},
-        {L"Build of 'C:\\Src\\Reports\\Reports.exe' failed.", nullptr, 0},
-        {L"", nullptr, 0},
+        {L"Calc.obj : error LNK2001: unresolved external symbol _Foo@4", E},
+        {L"LINK : fatal error LNK1104: cannot open file \"Calc.exe\"", E},
+        {L"        C:\\Src\\a.h(7) : see declaration of 'x'", P},
+        {L"C:\\Src\\a.cpp(x) : error C2065: 'x'", E},
+        {L"(12) : error C2065: 'x'", E},
+        {L"Compile Error in File '', Line 3 : Syntax error", E},
+        {L"Build of 'C:\\Src\\Reports\\Reports.exe' failed.", E},
+        {L"Calc.exe - 2 error(s), 1 warning(s)", E},
+        {L"Error executing cl.exe.", E},
+        {L"Error: Project configuration \"Win32 Beta\" not found in Calc.dsp.", E},
+        {L"Warning: Calc.rc now holds a version part above 65535; ...", W},
+        {L"LINK : warning LNK4098: defaultlib \"LIBC\" conflicts with use of other libs", W},
+        {L"Tools.dll - 0 error(s), 3 warning(s)", W},
+        {L"NMAKE : fatal error U1077: 'cl.exe' : return code '0x2'", E},
+        {L"cl : Command line error D2016 : '/ZI' and '/O2' command-line options are incompatible", E},
+        {L"cl : Command line warning D4002 : ignoring unknown option '/Zq'", W},
+        {L"Error spawning cl.exe", E},
+        {L"Calc.exe - 0 error(s), 0 warning(s)", P},
+        {L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded.", P},
+        // The run's own lines.
+        {L"Could not start C:\\VS\\MSDEV98\\Bin\\MSDEV.exe: the file does not exist (error 2).", E},
+        {L"MSDEV.exe crashed (exception 0xC0000005).", E},
+        {L"vb6.exe timed out after 600 s and was stopped.", E},
+        {L"MSDEV.exe ended with exit code 259.", E},
+        {L"The run of vb6.exe failed: no memory for the log.", E},
+        {L"Not stamped: C:\\Src\\Calc\\Calc.rc is read-only; the file is unchanged.", E},
+        {L"No version line found in C:\\Src\\Calc\\Calc.rc; the file is unchanged.", E},
+        {L"The run failed: out of memory; the remaining steps were skipped.", E},
+        {L"Reports has no name or source folder; the Visual Basic builds end here.", E},
+        {L"Summary: 3 targets, 1 succeeded, 1 failed, 1 not run.", E},
+        {L"Summary: 2 targets, 1 succeeded, 0 failed, 1 not run.", W},
+        {L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.", P},
+        {L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run, in 4 min 12 s.", E},
+        {L"Summary: 3 targets, 2 succeeded, 0 failed, 1 not run, in 0.4 s.", W},
+        {L"Run stopped.", W},
+        {L"Project 'Letters' has no usable ProjectID; it is not run.", W},
+        {L"Building Reports ...", P},
+        {L"error.cpp", P},
+        {L"Compiling... errors.c", P},
+        {L"mirror C2065: not a diagnostic", P},
+        {L"error handling is fine", P},
+        {L"--------------------Configuration: Calc - Win32 Debug--------------------", P},
+        {L"", P},
     };
-    for (const auto& [line, path, number] : cases) {
-        std::wstring found = L"-";
-        long foundLine = -1;
-        bool named = FindSourceLocation(line, found, foundLine);
-        EXPECT_EQ(named, path != nullptr) << ToUtf8(line);
-        if (named && path) {
-            EXPECT_EQ(found + L"|" + std::to_wstring(foundLine), path + (L"|" + std::to_wstring(number)));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ToUtf8(c.line));
+        EXPECT_EQ(ClassifyLogLine(c.line), c.kind);
+        std::wstring path = L"-";
+        long number = -1;
+        EXPECT_EQ(FindSourceLocation(c.line, path, number), c.path != nullptr);
+        if (c.path) {
+            EXPECT_EQ(path + L"|" + std::to_wstring(number), c.path + (L"|" + std::to_wstring(c.number)));
         }
     }
 }

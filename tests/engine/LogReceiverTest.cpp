@@ -12,6 +12,7 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kw {
@@ -98,24 +99,60 @@ TEST(LogLineJoiner, DoubleByteCharactersCutAnywhereArriveWhole) {
     }
 }
 
-TEST(LogReceiver, ShowsEveryLineWholeThroughTheWindow) {
-    kwtest::RunReceiver receiver;
-    const std::string log = LongLog();
-    HWND window = receiver.Window();
-    for (size_t at = 0; at < log.size(); at += kLogPieceBytes) {
-        std::string piece = log.substr(at, kLogPieceBytes);
-        PostLogText(piece.data(), static_cast<std::uint32_t>(piece.size()), false, window, receiver.ListBox());
+// A growing log read the way the runner reads it while the builder runs: in pieces of at most
+// 2048 bytes, each shown as whole lines; a wide line between builders shows the unfinished tail
+// first.
+TEST(LogReceiver, ShowsTheRunnersPiecesAsWholeLines) {
+    kwtest::ScratchDir dir(L"pace");
+    const std::wstring log = dir.File(L"1412.log");
+    std::uint32_t position = 0;
+    HWND gone;
+    {
+        kwtest::RunReceiver receiver;
+        gone = receiver.Window();
+        RunContext run;
+        run.window = receiver.Window();
+        run.listBox = receiver.ListBox();
+        ReadNewLogText(log, position, run);  // no log yet
+        kwtest::WriteBytes(log, "Compiling...\r\nCa");
+        ReadNewLogText(log, position, run);
+        ReadNewLogText(log, position, run);  // nothing new
+        // A zero byte would end a narrow text early; it is posted as a blank.
+        std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + LongLog();
+        kwtest::WriteBytes(log, text);
+        std::vector<size_t> sizes, expected{16};
+        for (size_t at = 16; at < text.size(); at += kLogPieceBytes) {
+            expected.push_back(std::min<size_t>(kLogPieceBytes, text.size() - at));
+        }
+        for (size_t i = 0; i < expected.size(); ++i) ReadNewLogText(log, position, run);
+        PostLogLine(L"Building Tool ...", run.window, run.listBox);
+        PostLogText("tail of the next builder", 24, false, run.window, run.listBox);
+        PostLogEnd(run.window, run.listBox);
+        PostLogText("and one more", 12, false, run.window, run.listBox);
+        PostRunFinished(run.window);
+        ASSERT_TRUE(receiver.PumpUntilFinished());
+        for (const kwtest::Piece& piece : receiver.Pieces()) {
+            if (!piece.wide) sizes.push_back(piece.bytes.size());
+        }
+        sizes.resize(expected.size());
+        EXPECT_EQ(sizes, expected);
+        EXPECT_EQ(position, text.size());
+        text[22] = ' ';
+        Lines lines = WholeLines(text);
+        lines.insert(lines.end(), {L"Building Tool ...", L"tail of the next builder", L"and one more"});
+        EXPECT_EQ(receiver.Lines(), lines);
+        EXPECT_EQ(LogTextInFlight(run.window), 0);
+        EXPECT_FALSE(receiver.ForeignListBox());
     }
-    PostLogLine(L"Building Tool ...", window, receiver.ListBox());  // shows the unfinished tail first
-    PostLogText("tail of the next builder", 24, false, window, receiver.ListBox());
-    PostLogEnd(window, receiver.ListBox());
-    PostLogText("and one more", 12, false, window, receiver.ListBox());
-    PostRunFinished(window);
-    ASSERT_TRUE(receiver.PumpUntilFinished());
-    Lines expected = WholeLines(log);
-    expected.insert(expected.end(), {L"Building Tool ...", L"tail of the next builder", L"and one more"});
-    EXPECT_EQ(receiver.Lines(), expected);
-    EXPECT_EQ(LogTextInFlight(window), 0);
+    // The side copy is gone, the log itself is left to the runner.
+    EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
+    EXPECT_TRUE(kwtest::FileExists(log));
+    // Nobody to receive: the rest is dropped, nothing stays behind.
+    position = 0;
+    RunContext nobody;
+    nobody.window = gone;
+    ReadRemainingLogText(log, position, nobody);
+    EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 
 TEST(LogReceiver, HeldRecordsKeepTheirOrderAndAreFreedOnceHoweverTheyEnd) {

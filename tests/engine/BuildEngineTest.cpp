@@ -315,8 +315,15 @@ TEST_F(EngineRunTest, AMixedRunGivesEveryTargetItsOutcome) {
                                 L"  Gone: version not stamped (file missing)",
                                 L"  Late: not built: the Visual Basic builds ended early"}));
     EXPECT_EQ(Outcome().ExitCode(), kExitFailed);
+    // No builder for a target whose dependency failed, nor after the Visual Basic builds ended.
+    const Lines calls = Invocations();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), L"vb6 Report Tool.vbp"), 1);
+    for (const wchar_t* never : {L"MSDEV Needs - Win32 Debug", L"vb6 Late.vbp"}) {
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), never), 0) << ToUtf8(never);
+    }
 
     const RunRecord record = MakeRunRecord(controller_->Job(), Outcome());
+    EXPECT_EQ(WithoutWallTime(record.summary), Summary());
     EXPECT_EQ(record.packageName + L"|" + record.packagePath + L"|" + record.actions,
               L"Test|" + dir_.File(L"test.kwp") + L"|Debug, clean, set version 1.2.3.4");
     // The record names every planned step: version, build and clean of each Visual C++ target,

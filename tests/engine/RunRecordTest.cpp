@@ -269,6 +269,7 @@ TEST_F(RecordFileTest, TimelineBarsFollowTheClock) {
     EXPECT_GT(number(bar(L"Network") + L"@x"), number(bar(L"Storage") + L"@x") + number(bar(L"Storage") + L"@width") - 1);
     EXPECT_LT(number(bar(L"Network") + L"@x"), number(bar(L"Core") + L"@x") + number(bar(L"Core") + L"@width"));
     EXPECT_EQ(html.Text(bar(L"Viewer") + L"@class"), L"failed");
+    EXPECT_EQ(html.Text(L"//h:div[@id='verdict']/@class"), L"verdict failed");
 }
 
 TEST_F(RecordFileTest, UnwritablePlacesAreRefusedBeforeTheRun) {

@@ -1,5 +1,6 @@
-// The one receiver of WM_LOG_TEXT: lines split at CR LF, pieces joined whole (CR LF and double-byte
-// characters cut between pieces included), every record freed once, and the throttle.
+// Log text on its way to the event log: lines split at CR LF and joined whole however the pieces
+// were cut (double-byte characters included), tagged lines of parallel builders, and the one
+// receiver of WM_LOG_TEXT that frees every record once and throttles its posters.
 #include <gtest/gtest.h>
 
 #include "common/RunSupport.h"
@@ -11,6 +12,7 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kw {
@@ -25,14 +27,45 @@ Lines Split(std::wstring buffer) {
     return lines;
 }
 
-TEST(TakeNextLine, OnlyCrLfSeparatesAndEmptyLinesAreSkipped) {
-    const std::pair<const wchar_t*, Lines> cases[] = {
-        {L"a\r\n\r\nb", {L"a", L"b"}},        {L"first\r\nsecond\r\n", {L"first", L"second"}},
-        {L"\r\n\r\nlate", {L"late"}},          {L"Compiling...", {L"Compiling..."}},
-        {L"\r\n\r\n\r\n", {}},                 {L"", {}},
-        {L"a\rb\nc\r\nd", {L"a\rb\nc", L"d"}}, {L"\n\r", {L"\n\r"}},
+// One rule for the wide lines the run posts, a builder's pieces joined for the event log, and the
+// tagged lines of a parallel run: only the pair CR LF ends a line, empty lines are left out, a
+// lone CR or LF stays inside its line, and text after the last pair is a line of its own.
+TEST(LogLines, OnlyCrLfEndsALineWhereverThePiecesAreCut) {
+    const std::pair<std::string, Lines> cases[] = {
+        {"a\r\n\r\nb", {L"a", L"b"}},        {"first\r\nsecond\r\n", {L"first", L"second"}},
+        {"\r\n\r\nlate", {L"late"}},          {"Compiling...", {L"Compiling..."}},
+        {"\r\n\r\n\r\n", {}},                 {"", {}},
+        {"a\rb\nc\r\nd", {L"a\rb\nc", L"d"}}, {"\n\r", {L"\n\r"}},
     };
-    for (const auto& [text, expected] : cases) EXPECT_EQ(Split(text), expected) << ToUtf8(text);
+    for (const auto& [text, expected] : cases) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(Split(FromUtf8(text)), expected);
+        std::string tagged;
+        for (const std::wstring& line : expected) tagged += "3>" + ToUtf8(line) + "\r\n";
+        for (size_t piece : {size_t{1}, size_t{2}, size_t{64}}) {
+            LogLineJoiner joiner;
+            LineTagger tagger(3);
+            Lines joined;
+            std::string out;
+            for (size_t at = 0; at < text.size(); at += piece) {
+                for (const std::wstring& line : joiner.Feed(text.substr(at, piece))) joined.push_back(line);
+                std::string lines = tagger.Feed(text.substr(at, piece));
+                EXPECT_TRUE(lines.empty() || lines.substr(lines.size() - 2) == "\r\n") << "whole lines only";
+                out += lines;
+            }
+            for (const std::wstring& line : joiner.Flush()) joined.push_back(line);
+            EXPECT_FALSE(joiner.Pending());
+            EXPECT_EQ(joined, expected) << piece;
+            EXPECT_EQ(out + tagger.Flush(), tagged) << piece;
+        }
+    }
+    // A log without line ends can't pile up: beyond the bound it goes out as a line of its own.
+    Lines flood = LogLineJoiner().Feed(std::string(LogLineJoiner::kMaxPendingBytes + 10, 'y'));
+    ASSERT_EQ(flood.size(), 1u);
+    EXPECT_EQ(flood[0].size(), LogLineJoiner::kMaxPendingBytes + 10);
+    std::string out = LineTagger(12).Feed(std::string(LineTagger::kMaxPendingBytes + 1, 'x'));
+    EXPECT_EQ(out.size(), LineTagger::kMaxPendingBytes + 1 + 5);
+    EXPECT_EQ(out.substr(0, 3), "12>");
 }
 
 // Shift-JIS text: double-byte characters whose second byte is '\\' or an ASCII letter get cut
@@ -53,7 +86,7 @@ Lines WholeLines(const std::string& log, unsigned codePage = CP_ACP) {
     return Split(text);
 }
 
-TEST(LogLineJoiner, LinesCutAnywhereArriveWhole) {
+TEST(LogLineJoiner, DoubleByteCharactersCutAnywhereArriveWhole) {
     const std::string log = LongLog();
     for (size_t piece : {size_t{1}, size_t{2}, size_t{7}, size_t{2048}}) {
         LogLineJoiner joiner(932);  // Shift-JIS
@@ -64,65 +97,62 @@ TEST(LogLineJoiner, LinesCutAnywhereArriveWhole) {
         for (const std::wstring& line : joiner.Flush()) lines.push_back(line);
         EXPECT_EQ(lines, WholeLines(log, 932)) << piece;
     }
-    // A CR LF pair cut in two separates the lines; nothing stays behind after a flush.
-    LogLineJoiner joiner;
-    EXPECT_EQ(joiner.Feed("abc\r"), Lines{});
-    EXPECT_EQ(joiner.Feed("\ndef"), Lines{L"abc"});
-    EXPECT_EQ(joiner.Flush(), Lines{L"def"});
-    EXPECT_FALSE(joiner.Pending());
-    // A log without line ends can't pile up.
-    Lines flood = joiner.Feed(std::string(LogLineJoiner::kMaxPendingBytes + 10, 'y'));
-    ASSERT_EQ(flood.size(), 1u);
-    EXPECT_EQ(flood[0].size(), LogLineJoiner::kMaxPendingBytes + 10);
 }
 
-// A 6 KB log posted in 2 KB pieces (as the runner posts it) with wide lines between builders.
-// With several builders in one log, each builder's pieces leave its tagger as whole lines only.
-TEST(LineTagger, PiecesCutAnywhereLeaveAsWholeTaggedLines) {
-    const struct {
-        std::vector<std::string> pieces;
-        std::string out;  // everything fed, then the flush
-    } cases[] = {
-        {{"Compiling...\r\nCalc.cpp\r\n"}, "3>Compiling...\r\n3>Calc.cpp\r\n"},
-        {{"Comp", "iling...\r", "\nCalc", ".cpp"}, "3>Compiling...\r\n3>Calc.cpp\r\n"},
-        {{"\r\n\r\na\rb\nc\r\n"}, "3>a\rb\nc\r\n"},  // empty lines left out, lone CR and LF kept
-        {{"", ""}, ""},
-    };
-    for (const auto& c : cases) {
-        LineTagger tagger(3);
-        std::string out;
-        for (const std::string& piece : c.pieces) {
-            std::string lines = tagger.Feed(piece);
-            EXPECT_TRUE(lines.empty() || lines.substr(lines.size() - 2) == "\r\n");
-            out += lines;
+// A growing log read the way the runner reads it while the builder runs: in pieces of at most
+// 2048 bytes, each shown as whole lines; a wide line between builders shows the unfinished tail
+// first.
+TEST(LogReceiver, ShowsTheRunnersPiecesAsWholeLines) {
+    kwtest::ScratchDir dir(L"pace");
+    const std::wstring log = dir.File(L"1412.log");
+    std::uint32_t position = 0;
+    HWND gone;
+    {
+        kwtest::RunReceiver receiver;
+        gone = receiver.Window();
+        RunContext run;
+        run.window = receiver.Window();
+        run.listBox = receiver.ListBox();
+        ReadNewLogText(log, position, run);  // no log yet
+        kwtest::WriteBytes(log, "Compiling...\r\nCa");
+        ReadNewLogText(log, position, run);
+        ReadNewLogText(log, position, run);  // nothing new
+        // A zero byte would end a narrow text early; it is posted as a blank.
+        std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + LongLog();
+        kwtest::WriteBytes(log, text);
+        std::vector<size_t> sizes, expected{16};
+        for (size_t at = 16; at < text.size(); at += kLogPieceBytes) {
+            expected.push_back(std::min<size_t>(kLogPieceBytes, text.size() - at));
         }
-        EXPECT_EQ(out + tagger.Flush(), c.out);
+        for (size_t i = 0; i < expected.size(); ++i) ReadNewLogText(log, position, run);
+        PostLogLine(L"Building Tool ...", run.window, run.listBox);
+        PostLogText("tail of the next builder", 24, false, run.window, run.listBox);
+        PostLogEnd(run.window, run.listBox);
+        PostLogText("and one more", 12, false, run.window, run.listBox);
+        PostRunFinished(run.window);
+        ASSERT_TRUE(receiver.PumpUntilFinished());
+        for (const kwtest::Piece& piece : receiver.Pieces()) {
+            if (!piece.wide) sizes.push_back(piece.bytes.size());
+        }
+        sizes.resize(expected.size());
+        EXPECT_EQ(sizes, expected);
+        EXPECT_EQ(position, text.size());
+        text[22] = ' ';
+        Lines lines = WholeLines(text);
+        lines.insert(lines.end(), {L"Building Tool ...", L"tail of the next builder", L"and one more"});
+        EXPECT_EQ(receiver.Lines(), lines);
+        EXPECT_EQ(LogTextInFlight(run.window), 0);
+        EXPECT_FALSE(receiver.ForeignListBox());
     }
-    // A log without line ends can't pile up: beyond the bound it goes out as a line of its own.
-    LineTagger tagger(12);
-    std::string out = tagger.Feed(std::string(LineTagger::kMaxPendingBytes + 1, 'x'));
-    EXPECT_EQ(out.size(), LineTagger::kMaxPendingBytes + 1 + 5);
-    EXPECT_EQ(out.substr(0, 3), "12>");
-}
-
-TEST(LogReceiver, ShowsEveryLineWholeThroughTheWindow) {
-    kwtest::RunReceiver receiver;
-    const std::string log = LongLog();
-    HWND window = receiver.Window();
-    for (size_t at = 0; at < log.size(); at += kLogPieceBytes) {
-        std::string piece = log.substr(at, kLogPieceBytes);
-        PostLogText(piece.data(), static_cast<std::uint32_t>(piece.size()), false, window, receiver.ListBox());
-    }
-    PostLogLine(L"Building Tool ...", window, receiver.ListBox());  // shows the unfinished tail first
-    PostLogText("tail of the next builder", 24, false, window, receiver.ListBox());
-    PostLogEnd(window, receiver.ListBox());
-    PostLogText("and one more", 12, false, window, receiver.ListBox());
-    PostRunFinished(window);
-    ASSERT_TRUE(receiver.PumpUntilFinished());
-    Lines expected = WholeLines(log);
-    expected.insert(expected.end(), {L"Building Tool ...", L"tail of the next builder", L"and one more"});
-    EXPECT_EQ(receiver.Lines(), expected);
-    EXPECT_EQ(LogTextInFlight(window), 0);
+    // The side copy is gone, the log itself is left to the runner.
+    EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
+    EXPECT_TRUE(kwtest::FileExists(log));
+    // Nobody to receive: the rest is dropped, nothing stays behind.
+    position = 0;
+    RunContext nobody;
+    nobody.window = gone;
+    ReadRemainingLogText(log, position, nobody);
+    EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 
 TEST(LogReceiver, HeldRecordsKeepTheirOrderAndAreFreedOnceHoweverTheyEnd) {
@@ -186,13 +216,11 @@ TEST(LogReceiver, ThrottleWaitsForTheReceiverAndForgetsAGoneOne) {
     EXPECT_EQ(LogTextInFlight(gone), 0);
     receiver.Pump();
     EXPECT_EQ(receiver.Lines().back(), L"x");
-}
-
-TEST(PostLogText, NoWindowIsNoDelivery) {
+    // No window is no delivery, and nothing goes to this thread's own queue, where nobody would free it.
     EXPECT_FALSE(PostLogText("x", 1, false, nullptr, nullptr));
     EXPECT_FALSE(PostLogLine(L"Building Tool ...", nullptr, nullptr));
     EXPECT_FALSE(PostRunFinished(nullptr));
-    MSG message;  // nothing went to this thread's own queue, where nobody would free it
+    MSG message;
     EXPECT_FALSE(PeekMessageW(&message, reinterpret_cast<HWND>(-1), WM_RUN_FINISHED, WM_LOG_TEXT, PM_REMOVE));
 }
 

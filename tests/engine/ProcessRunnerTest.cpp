@@ -1,5 +1,4 @@
-// The process runner: log capture in pieces while the child runs and in full after it has ended,
-// and builders that never start.
+// The process runner: builders that never start, and one that leaves no log of its own.
 #include <gtest/gtest.h>
 
 #include "common/RunSupport.h"
@@ -18,45 +17,6 @@ std::vector<size_t> PieceSizes(const RunReceiver& receiver) {
         if (!piece.wide) sizes.push_back(piece.bytes.size());
     }
     return sizes;
-}
-
-// (What is left after the child's end, and large logs, the engine's runs deliver whole.)
-TEST(ReadLogText, PostsInPiecesOf2048BytesWhileAnyoneReceives) {
-    kwtest::ScratchDir dir(L"pace");
-    std::wstring log = dir.File(L"1412.log");
-    std::uint32_t position = 0;
-    HWND gone;
-    {
-        RunReceiver receiver;
-        gone = receiver.Window();
-        RunContext run;
-        run.window = receiver.Window();
-        run.listBox = receiver.ListBox();
-        auto read = [&] { ReadNewLogText(log, position, run); };
-        read();  // no log yet
-        kwtest::WriteBytes(log, "Compiling...\r\nCa");
-        read();
-        read();  // nothing new
-        // A zero byte would end a narrow text early; it is posted as a blank.
-        std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + std::string(5000, 'x');
-        kwtest::WriteBytes(log, text);
-        for (int i = 0; i < 4; ++i) read();
-        receiver.Pump();
-        EXPECT_EQ(PieceSizes(receiver), (std::vector<size_t>{16, 2048, 2048, 913}));
-        EXPECT_EQ(position, text.size());
-        text[22] = ' ';
-        EXPECT_EQ(receiver.NarrowBytes(), text);
-        EXPECT_FALSE(receiver.ForeignListBox());
-    }
-    // The side copy is gone, the log itself is left to the runner.
-    EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
-    EXPECT_TRUE(kwtest::FileExists(log));
-    // Nobody to receive: the rest is dropped, nothing stays behind.
-    position = 0;
-    RunContext nobody;
-    nobody.window = gone;
-    ReadRemainingLogText(log, position, nobody);
-    EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 
 // A child run the way a build step runs one, in a stand-in project folder.

@@ -60,7 +60,7 @@ protected:
         return receiver_.Lines();
     }
 
-    const std::wstring title_ = LoadResourceString(119) + L" ";
+    const std::wstring title_ = L"Versionating ";
     kwtest::ScratchDir dir_{L"step"};
     const std::wstring rc_ = dir_.File(L"Calc.rc"), vbp_ = dir_.File(L"Tool.vbp");
     PackageDocument document_;
@@ -68,16 +68,15 @@ protected:
     RunOutcome outcome_;
 };
 
+// Which files are stamped and what the event log says of each is the step's; how a file is
+// rewritten, and that a refused one keeps every byte, is the rewrite's own (its tests).
 TEST_F(StampVersionsTest, SetLogsTheNumbersOncePerTargetAndWarnsAbove16Bits) {
-    EXPECT_EQ(title_, L"Versionating ");
+    const std::wstring above = L" now holds a version part above 65535; the resource compiler keeps only 16 bits of each part.";
     EXPECT_EQ(Run({1, 2}, ActionSetVersion, VersionQuad{70000, 1, 0, 7}),
-              (Lines{title_ + rc_ + L" -> 70000.1.0.7",
-                     L"Warning: " + rc_ + L" now holds a version part above 65535; the resource compiler "
-                     L"keeps only 16 bits of each part.", title_ + vbp_ + L" -> 70000.1.0",
-                     L"Warning: " + vbp_ + L" now holds a version part above 65535; the resource compiler "
-                     L"keeps only 16 bits of each part."}));
+              (Lines{title_ + rc_ + L" -> 70000.1.0.7", L"Warning: " + rc_ + above, title_ + vbp_ + L" -> 70000.1.0",
+                     L"Warning: " + vbp_ + above}));
     EXPECT_NE(ReadBytes(rc_).find(" FILEVERSION 70000,1,0,7\r\n PRODUCTVERSION 70000,1,0,7\r\n"), std::string::npos);
-    EXPECT_EQ(ReadBytes(vbp_), "Type=Exe\r\nMajorVer=70000\r\nMinorVer=1\r\nRevisionVer=0\r\nName=\"Tool\"\r\n");
+    EXPECT_NE(ReadBytes(vbp_).find("MajorVer=70000\r\nMinorVer=1\r\nRevisionVer=0\r\n"), std::string::npos);
     EXPECT_TRUE(outcome_.targets.at(0).warned && outcome_.targets.at(1).warned);
     EXPECT_EQ(outcome_.ExitCode(), kExitSucceeded);
 
@@ -90,22 +89,19 @@ TEST_F(StampVersionsTest, SetLogsTheNumbersOncePerTargetAndWarnsAbove16Bits) {
     EXPECT_EQ(quad(outcome_.lastStamped), L"70000.1.2.7");  // the script before it read 7
 }
 
-TEST_F(StampVersionsTest, FailedTargetsSayWhyKeepEveryByteAndFailTheirStep) {
+TEST_F(StampVersionsTest, EveryFailedTargetSaysWhyAndFailsItsStep) {
     const std::wstring& tool = vbp_;
     const std::wstring other = dir_.File(L"Other.vbp"), held = dir_.File(L"Held.rc");
     const std::wstring kept = dir_.File(L"Kept.rc"), gone = dir_.File(L"Gone.rc"), odd = dir_.File(L"Odd.rc");
-    WriteBytes(tool, "MajorVer=1\r\n");
     ASSERT_TRUE(SetFileAttributesW(tool.c_str(), FILE_ATTRIBUTE_READONLY));
     WriteBytes(other, "Type=Exe\n MajorVer=1\n");  // LF line ends: no version line is seen
-    WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
-    GetFileAttributesExW(other.c_str(), GetFileExInfoStandard, &before);
-    // The user's own file named like the temporary one stays as it is, read-only or not.
+    // The user's own file named like the temporary one stays as it is.
     WriteBytes(kept + L".new", "mine");
-    SetFileAttributesW((kept + L".new").c_str(), FILE_ATTRIBUTE_READONLY);
     HANDLE lock = CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     Lines lines = Run({3, 2, 4, 99, 5, 6, 7, 1}, ActionAutoIncrement);
     CloseHandle(lock);
+    SetFileAttributesW(tool.c_str(), FILE_ATTRIBUTE_NORMAL);
     const std::wstring unchanged = L"; the file is unchanged.";
     EXPECT_EQ(lines, (Lines{title_ + gone + L" ...", L"Not stamped: " + gone + L" does not exist.",
                             title_ + tool + L" ...", L"Not stamped: " + tool + L" is read-only" + unchanged,
@@ -119,14 +115,8 @@ TEST_F(StampVersionsTest, FailedTargetsSayWhyKeepEveryByteAndFailTheirStep) {
                             title_ + kept + L" ...",
                             L"Not stamped: " + kept + L".new already exists and is kept" + unchanged,
                             title_ + rc_ + L" ...", L" -> 1.0.4.4"}));
-    EXPECT_EQ(ReadBytes(tool), "MajorVer=1\r\n");
-    EXPECT_EQ(ReadBytes(other), "Type=Exe\n MajorVer=1\n");
-    GetFileAttributesExW(other.c_str(), GetFileExInfoStandard, &after);
-    EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
     EXPECT_EQ(ReadBytes(kept + L".new"), "mine");
-    EXPECT_EQ(ReadBytes(held) + ReadBytes(kept), std::string(kScript) + kScript);
-    EXPECT_EQ(kwtest::ListFolder(dir_.Path()),
-              L"Calc.rc Held.rc Kept.rc Kept.rc.new Odd.rc Other.vbp Tool.vbp suite.kwp");
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"Calc.rc Held.rc Kept.rc Kept.rc.new Odd.rc Other.vbp Tool.vbp suite.kwp");
     Lines summary = outcome_.SummaryLines();
     EXPECT_EQ(Lines(summary.begin() + 1, summary.end()),
               (Lines{L"  Gone: version not stamped (file missing)", L"  Tool: version not stamped (read-only)",
@@ -135,7 +125,6 @@ TEST_F(StampVersionsTest, FailedTargetsSayWhyKeepEveryByteAndFailTheirStep) {
                      L"  Other: version not stamped (no version line)", L"  Held: version not stamped (in use)",
                      L"  Kept: version not stamped (.new file exists)"}));
     EXPECT_EQ(outcome_.ExitCode(), kExitFailed);
-    SetFileAttributesW(tool.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

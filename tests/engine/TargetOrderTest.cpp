@@ -1,8 +1,7 @@
 // The order of a run's targets by their dependencies, the targets --with-dependencies adds, the
-// dependencies a run leaves out; and the stand-in builders' own account of when they ran.
+// dependencies a run leaves out.
 #include <gtest/gtest.h>
 
-#include "common/RunSupport.h"
 #include "engine/TargetOrder.h"
 
 #include <sstream>
@@ -57,41 +56,6 @@ TEST(TargetOrder, WithDependenciesAddsEveryProjectNeededAndMissingOnesAreNamedOn
                                                 L"P2 needs P4, which is not a target; it is not built.",
                                                 L"P5 needs P6, which is not a target; it is not built."}));
     EXPECT_TRUE(MissingDependencies({1, 2, 3, 4}, graph).empty());
-}
-
-// duration= holds a builder that long, asleep; times= lets a test see when it ran.
-TEST(StandIn, DurationIsSleptAndTheTimesFileSaysWhenItRan) {
-    kwtest::ScratchDir dir(L"standin times");
-    const std::wstring times = dir.File(L"times.txt");
-    kwtest::TestProject project{L"1", L"Calc", L"VC6", dir.File(L"Calc")};
-    project.standIn = "duration=400\r\ntimes=" + kwtest::Narrow(times) + "\r\n";
-    kwtest::WriteProjects({project});
-    const std::wstring command = L"\"" + kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV.exe\" \"" +
-                                 project.folder + L"\\Calc.dsp\" /MAKE \"Calc - Win32 Debug\" /OUT \"" +
-                                 dir.File(L"Calc.log") + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION child{};
-    std::wstring line = command;
-    ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
-    ASSERT_EQ(WaitForSingleObject(child.hProcess, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(child.hProcess, &exitCode);
-    FILETIME created, ended, kernel, user;
-    GetProcessTimes(child.hProcess, &created, &ended, &kernel, &user);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    EXPECT_EQ(exitCode, 0u);
-    auto hundredNs = [](FILETIME t) { return (static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
-    EXPECT_LT(hundredNs(kernel) + hundredNs(user), 2000000) << "it slept, it did not spin";
-
-    std::istringstream in(kwtest::ReadBytes(times));
-    std::string what[2], name[2];
-    long long at[2] = {};
-    in >> what[0] >> name[0] >> at[0] >> what[1] >> name[1] >> at[1];
-    EXPECT_EQ(what[0] + " " + name[0] + " " + what[1] + " " + name[1], "start Calc end Calc");
-    EXPECT_GE(at[1] - at[0], 390000) << "microseconds";
-    EXPECT_LT(at[1] - at[0], 5000000);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Writes the sample run records as report and JUnit files, to look at them in a browser:
 //   report_preview OUTFOLDER  ->  sequential.html, parallel.html, mixed.html,
 //                                  sequential.xml
-#include "common/SampleRecords.h"
+#include "SampleRecords.h"
 #include "engine/HtmlReport.h"
 #include "engine/JunitReport.h"
 #include "engine/RecordFile.h"

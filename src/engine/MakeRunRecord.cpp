@@ -57,6 +57,8 @@ StepRecord RecordOf(const StepOutcome& step, const RunOutcome& outcome, const Ru
         // A step that had begun was cut short by the stop.
         record.verdict = began ? StepRecord::Stopped : StepRecord::NotRun;
         if (began && record.verdictText == L"stopped") record.verdictText.clear();
+        // The summary's detail already says "not run: ..."; the verdict words add that themselves.
+        if (record.verdictText.rfind(L"not run: ", 0) == 0) record.verdictText.erase(0, 9);
         break;
     }
     record.errors = step.errors;

@@ -2,7 +2,7 @@
 // and the HTML report read back with the XML parser, and putting them on disk.
 #include <gtest/gtest.h>
 
-#include "common/SampleRecords.h"
+#include "SampleRecords.h"
 #include "common/TestSupport.h"
 #include "common/XmlRead.h"
 #include "engine/HtmlReport.h"

@@ -99,23 +99,21 @@ TEST(CommandLine, NamesTheWrongWordOrThePackageAndWhy) {
     file(L"locked.kwp", "<Package><Projects/></Package>");
     HANDLE lock = CreateFileW(dir.File(L"locked.kwp").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    const std::string see = "; see 'kilnworks-cli --help'.\r\n", cant = "kilnworks-cli: can't open the package '";
-    // Arguments starting with a package are given to both commands; the line is found in standard
-    // error, whole when it ends in "\r\n".
+    const std::string see = "; see 'kilnworks-cli --help'.\r\n";
+    // Mistakes are named before the package is looked at. Arguments starting with a package are
+    // given to both commands. The line is found in standard error, whole when it ends in "\r\n".
     const struct { std::wstring arguments; int exitCode; std::string line; } cases[] = {
-        // Mistakes are named before the package is looked at.
         {L"run missing.kwp --debug --set-version 1.2.3", 2,
          "kilnworks-cli: invalid value '1.2.3' for '--set-version' (expected A.B.C.D)" + see},
         {L"show missing.kwp --debug", 2, "kilnworks-cli: unknown option '--debug'" + see},
         {L"show", 2, "kilnworks-cli: 'show' needs a PACKAGE" + see},
         {L"frobnicate x", 2, "kilnworks-cli: unknown command 'frobnicate'" + see},
         {L"--jobs 4", 2, "kilnworks-cli: unknown option '--jobs'" + see},
-        {L"\"" + dir.File(L"missing.kwp") + L"\"", 1,
-         cant + kwtest::Narrow(dir.File(L"missing.kwp")) + "': it does not exist.\r\n"},
+        {L"\"" + dir.File(L"missing.kwp") + L"\"", 1, "missing.kwp': it does not exist.\r\n"},
         {L"\"" + dir.File(L"no folder\\p.kwp") + L"\"", 1, "p.kwp': it does not exist.\r\n"},
         {L"\"" + dir.Path() + L"\"", 1, "': it is a folder, not a file.\r\n"},
         {L"\"" + dir.File(L"locked.kwp") + L"\"", 1,
-         cant + kwtest::Narrow(dir.File(L"locked.kwp")) + "': it can't be read: "},
+         "kilnworks-cli: can't open the package '" + kwtest::Narrow(dir.File(L"locked.kwp")) + "': it can't be read: "},
         {file(L"empty's.kwp", ""), 1, "empty's.kwp': it is empty.\r\n"},
         {file(L"broken.kwp", "<Package>\r\n  <Name>P</Nam>\r\n</Package>"), 1,
          "broken.kwp': it is not well-formed XML at line 2 column 12"},

@@ -5,12 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
-#include <shlobj.h>
 
-#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "common/RunSupport.h"
 #include "common/ScriptedPrompt.h"
@@ -18,13 +14,12 @@
 #include "package/PackageDocument.h"
 #include "resource.h"
 #include "win/Controls.h"
-#include "win/UserPrompt.h"
 
 namespace {
 
 using kw::WindowText;
-using kwtest::Pump;
 using kwtest::TestProject;
+using Lines = std::vector<std::wstring>;
 
 TestProject Project(const wchar_t* id, const std::wstring& name, const wchar_t* compiler) {
     return {id, name, compiler, L"C:\\Src\\" + name};
@@ -33,45 +28,23 @@ TestProject Project(const wchar_t* id, const std::wstring& name, const wchar_t* 
 const std::vector<TestProject> kThree = {Project(L"1", L"Calc", L"VC6"), Project(L"2", L"Reports", L"VB6"),
                                          Project(L"3", L"Odd", L"Pascal")};
 
-// The dependency list, shown modally over the editor: a timer finds it, runs the script on it and
+// The dependency list comes up modal over the editor: a timer finds it, keeps what it shows (its
+// title, then each row as "name:1" when ticked or "name:0"), flips the ticks of the given rows and
 // presses one of its buttons.
-struct ModalScript {
-    HWND owner = nullptr;
-    std::function<void(HWND)> act;
-    int button = IDOK;
-    HWND seen = nullptr;
-};
+struct ModalScript { HWND owner; std::vector<int> flip; int button; Lines seen; };
 ModalScript* gScript = nullptr;
 
-BOOL CALLBACK FindOwned(HWND window, LPARAM found) {
-    if (GetWindow(window, GW_OWNER) != gScript->owner || !IsWindowVisible(window)) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
-void CALLBACK OnScriptTimer(HWND, UINT, UINT_PTR timer, DWORD) {
-    if (!gScript || gScript->seen) return;
-    HWND chooser = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindOwned, reinterpret_cast<LPARAM>(&chooser));
-    if (!chooser) return;
-    gScript->seen = chooser;
-    KillTimer(nullptr, timer);
-    if (gScript->act) gScript->act(chooser);
+void CALLBACK OnScriptTimer(HWND, UINT, UINT_PTR, DWORD) {
+    HWND chooser = GetActiveWindow();
+    if (!gScript || !gScript->seen.empty() || GetWindow(chooser, GW_OWNER) != gScript->owner) return;
+    kw::ListView list(GetDlgItem(chooser, IDC_DEPENDENCIES_LIST));
+    gScript->seen = {WindowText(chooser)};
+    for (int i = 0; i < list.Count(); ++i)
+        gScript->seen.push_back(list.RowText(i) + (ListView_GetCheckState(list.Handle(), i) ? L":1" : L":0"));
+    for (int row : gScript->flip)
+        ListView_SetCheckState(list.Handle(), row, ListView_GetCheckState(list.Handle(), row) ? FALSE : TRUE);
     SendMessageW(chooser, WM_COMMAND, MAKEWPARAM(gScript->button, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(chooser, gScript->button)));
-}
-
-// The rows of the dependency list as "name:1" (ticked) or "name:0".
-std::vector<std::wstring> Ticks(HWND chooser) {
-    kw::ListView list(GetDlgItem(chooser, IDC_DEPENDENCIES_LIST));
-    std::vector<std::wstring> rows;
-    for (int i = 0; i < list.Count(); ++i)
-        rows.push_back(list.RowText(i) + (ListView_GetCheckState(list.Handle(), i) ? L":1" : L":0"));
-    return rows;
-}
-
-void Tick(HWND chooser, int row, bool ticked) {
-    ListView_SetCheckState(GetDlgItem(chooser, IDC_DEPENDENCIES_LIST), row, ticked ? TRUE : FALSE);
 }
 
 class PackageEditorTest : public testing::Test {
@@ -88,55 +61,62 @@ protected:
         if (!editor_) editor_ = std::make_unique<kw::PackageEditor>(*document_, owner);
         dialog_ = editor_->CreateModeless();
         ASSERT_NE(dialog_, nullptr) << "the tests need an X display";
-        Pump(dialog_);
+        kwtest::Pump(dialog_);
     }
 
     HWND Item(int id) const { return GetDlgItem(dialog_, id); }
     std::wstring Text(int id) const { return WindowText(Item(id)); }
     void Type(int id, const std::wstring& text) { SetWindowTextW(Item(id), text.c_str()); }
-    void Focus(int id) { SetFocus(Item(id)); Pump(dialog_); }
-    void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0); Pump(dialog_); }
+    void Focus(int id) { SetFocus(Item(id)); kwtest::Pump(dialog_); }
+    void Click(int id) { SendMessageW(Item(id), BM_CLICK, 0, 0); kwtest::Pump(dialog_); }
     bool Checked(int id) const { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
     bool Enabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
-    void Key(WPARAM key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); Pump(dialog_); }
-    // A left click as the list gets it (the button-up queued first ends its drag detection).
-    void ClickList(LPARAM where) {
-        PostMessageW(Item(IDC_EDITOR_PROJECTS), WM_LBUTTONUP, 0, where);
-        SendMessageW(Item(IDC_EDITOR_PROJECTS), WM_LBUTTONDOWN, MK_LBUTTON, where);
-        Pump(dialog_);
-    }
+    void Key(WPARAM key) { PostMessageW(GetFocus(), WM_KEYDOWN, key, 0); kwtest::Pump(dialog_); }
+    // A left click on a row, or for -1 on the blank corner, as the list gets it (the button-up queued
+    // first ends its drag detection).
     void ClickRow(int row) {
+        HWND list = Item(IDC_EDITOR_PROJECTS);
         RECT rect = {};
-        ListView_GetItemRect(Item(IDC_EDITOR_PROJECTS), row, &rect, LVIR_LABEL);
-        ClickList(MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2));
+        GetClientRect(list, &rect);
+        LPARAM where = MAKELPARAM(rect.right - 3, rect.bottom - 3);
+        if (row >= 0 && ListView_GetItemRect(list, row, &rect, LVIR_LABEL))
+            where = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+        PostMessageW(list, WM_LBUTTONUP, 0, where);
+        SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, where);
+        kwtest::Pump(dialog_);
     }
-    // The project shown, then whether the settings pane (ids 1035 to 1049) and "Remove project" are
-    // enabled: "2 pane remove" or "0 - -", "mixed" for a pane only partly enabled.
+    // The project shown; whether the settings pane (ids 1035 to 1049 and "Dependencies...") and
+    // "Remove project" are enabled; the kind and Register ticked: "2 pane remove VB6 registered" or
+    // "0 - -", "mixed" for a pane only partly enabled.
     std::string Shown() const {
-        int enabled = 0, id = 0;
+        int enabled = Enabled(IDC_EDITOR_DEPENDENCIES) ? 1 : 0, id = 0;
         for (int i = IDC_EDITOR_PROJECT_LABEL; i <= IDC_EDITOR_RELEASE_LABEL; ++i) enabled += Enabled(i) ? 1 : 0;
         return std::to_string(editor_->SelectedProjectId(id) ? id : 0) +
-               (enabled == 15 ? " pane" : enabled == 0 ? " -" : " mixed") +
-               (Enabled(IDC_EDITOR_REMOVE_PROJECT) ? " remove" : " -");
+               (enabled == 16 ? " pane" : enabled == 0 ? " -" : " mixed") +
+               (Enabled(IDC_EDITOR_REMOVE_PROJECT) ? " remove" : " -") + (Checked(IDC_EDITOR_VC6) ? " VC6" : "") +
+               (Checked(IDC_EDITOR_VB6) ? " VB6" : "") + (Checked(IDC_EDITOR_REGISTER) ? " registered" : "");
     }
-    // Clicks "Dependencies..." and lets script handle the list; false when no list came up.
-    bool ChooseDependencies(ModalScript script) {
-        script.owner = dialog_;
+    // Clicks "Dependencies..." and has the list handled; what it showed, nothing when none came up.
+    Lines ChooseDependencies(const std::vector<int>& flip = {}, int button = IDOK) {
+        ModalScript script{dialog_, flip, button, {}};
         gScript = &script;
         UINT_PTR timer = SetTimer(nullptr, 0, 20, OnScriptTimer);
         Click(IDC_EDITOR_DEPENDENCIES);
         KillTimer(nullptr, timer);
         gScript = nullptr;
-        return script.seen != nullptr;
+        return script.seen;
     }
     std::wstring Dependencies(int projectId) {
         std::wstring text;
         return document_->GetProjectDependencyText(projectId, text) == 0 ? text : L"<failed>";
     }
-    // The i-th message shown, as "text|caption|type".
-    std::wstring Said(size_t i) const {
-        const auto& m = prompt_.messages.at(i);
-        return m.text + L"|" + m.caption + L"|" + std::to_wstring(m.type);
+    // Every message shown, as "text|caption|type", marked when the editor does not own it.
+    Lines Said() const {
+        Lines said;
+        for (const auto& m : prompt_.messages)
+            said.push_back(m.text + L"|" + m.caption + L"|" + std::to_wstring(m.type) +
+                           (m.owner == dialog_ ? L"" : L"|not owned"));
+        return said;
     }
     kw::ProjectRecord Settings(int projectId) {
         kw::ProjectRecord record;
@@ -144,9 +124,9 @@ protected:
         return record;
     }
     // Each row as "label/image/item data".
-    std::vector<std::wstring> Rows() const {
+    Lines Rows() const {
         kw::ListView list(Item(IDC_EDITOR_PROJECTS));
-        std::vector<std::wstring> rows;
+        Lines rows;
         for (int i = 0; i < list.Count(); ++i)
             rows.push_back(list.RowText(i) + L"/" + std::to_wstring(list.Image(i)) + L"/" +
                            std::to_wstring(list.ItemData(i)));
@@ -162,30 +142,26 @@ protected:
     HWND dialog_ = nullptr;
 };
 
-TEST_F(PackageEditorTest, ARowShowsItsProjectUntilABlankClickOrLeavingForNameVersionOrSave) {
+TEST_F(PackageEditorTest, ARowShowsItsProjectUntilABlankClickOrLeavingForNameVersionOrSaveItsControlsCommit) {
     Open(kThree);
-    EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"Suite");
-    EXPECT_EQ(Text(IDC_EDITOR_MAJOR) + L"." + Text(IDC_EDITOR_MINOR) + L"." + Text(IDC_EDITOR_BUILD) + L"." +
-                  Text(IDC_EDITOR_REVISION), L"1.4.0.27");
-    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Calc/1/1", L"Reports/2/2", L"Odd/0/3"}));
+    EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME) + L" " + Text(IDC_EDITOR_MAJOR) + L"." + Text(IDC_EDITOR_MINOR) + L"." +
+                  Text(IDC_EDITOR_BUILD) + L"." + Text(IDC_EDITOR_REVISION), L"Suite 1.4.0.27");
+    EXPECT_EQ(Rows(), (Lines{L"Calc/1/1", L"Reports/2/2", L"Odd/0/3"}));
     EXPECT_EQ(Shown(), "0 - -");
 
     ClickRow(0);
-    EXPECT_EQ(Shown(), "1 pane remove");
-    EXPECT_TRUE(Checked(IDC_EDITOR_VC6) && !Checked(IDC_EDITOR_VB6) && !Checked(IDC_EDITOR_REGISTER));
+    EXPECT_EQ(Shown(), "1 pane remove VC6");
     EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE), L"C:\\Src\\Calc\\Calc.rc");
 
     // An unknown kind ticks neither button and is stored as Visual Basic once a field is left.
     ClickRow(2);
-    EXPECT_FALSE(Checked(IDC_EDITOR_VB6) || Checked(IDC_EDITOR_VC6));
+    EXPECT_EQ(Shown(), "3 pane remove");
     EXPECT_EQ(Settings(3).compilerKind, kw::CompilerUnknown);
     Focus(IDC_EDITOR_DEBUG_CONFIG);
     Focus(IDC_EDITOR_RELEASE_CONFIG);
     EXPECT_EQ(Settings(3).compilerKind, kw::CompilerVB6);
 
-    RECT client;
-    GetClientRect(Item(IDC_EDITOR_PROJECTS), &client);
-    ClickList(MAKELPARAM(client.right - 3, client.bottom - 3));
+    ClickRow(-1);
     EXPECT_EQ(Shown(), "0 - -");
     EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME) + Text(IDC_EDITOR_SOURCE_PATH), L"");
 
@@ -199,13 +175,84 @@ TEST_F(PackageEditorTest, ARowShowsItsProjectUntilABlankClickOrLeavingForNameVer
         ClickRow(1);
         ASSERT_EQ(GetFocus(), Item(IDC_EDITOR_PROJECTS));
         Focus(c.target);
-        EXPECT_EQ(Shown(), c.keeps ? "2 pane remove" : "0 - -") << c.target;
+        EXPECT_EQ(Shown(), c.keeps ? "2 pane remove VB6" : "0 - -") << c.target;
     }
+
+    // The kind buttons stay exclusive; they, the box and the owned choosers commit at once.
+    ClickRow(1);
+    Type(IDC_EDITOR_PACKAGE_NAME, L"Typed name");  // typed, not yet saved: no push may undo it
+    Click(IDC_EDITOR_VC6);
+    EXPECT_EQ(Shown(), "2 pane remove VC6");
+    EXPECT_EQ(Settings(2).compilerKind, kw::CompilerVC6);
+    Click(IDC_EDITOR_VB6);
+    Click(IDC_EDITOR_REGISTER);
+    EXPECT_EQ(Shown(), "2 pane remove VB6 registered");
+    EXPECT_TRUE(Settings(2).compilerKind == kw::CompilerVB6 && Settings(2).registrable);
+    ClickRow(0);
+    ClickRow(1);
+    EXPECT_EQ(Shown(), "2 pane remove VB6 registered");  // shown back as stored
+
+    // The first choice is cancelled; the open dialog would refuse to open on a name with quotes.
+    prompt_.fileAnswers = {L"", L"C:\\Other Folder\\Re'ports.rc"};
+    prompt_.folderAnswers = {L"C:\\Source \"Tree\""};
+    Click(IDC_EDITOR_CHOOSE_RESOURCE);
+    Click(IDC_EDITOR_CHOOSE_RESOURCE);
+    Click(IDC_EDITOR_CHOOSE_SOURCE);
+    EXPECT_EQ(Settings(2).resourceFile + L"|" + Settings(2).sourceLocation,
+              L"C:\\Other Folder\\Re'ports.rc|C:\\Source \"Tree\"");
+    EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE) + L"|" + Text(IDC_EDITOR_PACKAGE_NAME),
+              L"C:\\Other Folder\\Re'ports.rc|Typed name");
+    Type(IDC_EDITOR_RESOURCE_FILE, L"C:\\\"quoted\".rc");
+    Click(IDC_EDITOR_CHOOSE_RESOURCE);
+    ASSERT_EQ(prompt_.fileRequests.size(), 3u);
+    EXPECT_EQ(prompt_.fileRequests[1].initialName + L"|" + prompt_.fileRequests[2].initialName,
+              L"C:\\Src\\Reports\\Reports.vbp|");
+    EXPECT_TRUE(prompt_.fileRequests[0].owner == dialog_ && prompt_.folderRequests.at(0).owner == dialog_);
 }
 
-TEST_F(PackageEditorTest, TypingThenClickingAnotherRowCommitsToTheProjectShownEscapeDropsItEnterSavesIt) {
-    for (bool save : {false, true}) {
-        Open(kThree);
+TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberAndRemoveAsks) {
+    // Numbers out of list order: the result of AddProject (3, the largest number) names no row.
+    const std::wstring longName(200, L'n');
+    Open({Project(L"3", longName, L"VC6"), Project(L"1", L"Reports", L"VB6")});
+    Type(IDC_EDITOR_MAJOR, L"7");
+    prompt_.fileAnswers = {L"C:\\Src\\Tools\\Tools.vbp", L"C:\\Src\\notes.txt", L""};
+    Click(IDC_EDITOR_ADD_PROJECT);
+    EXPECT_EQ(Rows(), (Lines{longName + L"/1/3", L"Reports/2/1", L"Tools/2/4"}));
+    EXPECT_EQ(Shown(), "4 pane remove VB6");
+    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME) + L"|" + Text(IDC_EDITOR_MAJOR), L"Tools|7");
+    Click(IDC_EDITOR_ADD_PROJECT);  // not a project: said once
+    Click(IDC_EDITOR_ADD_PROJECT);  // cancelled: nothing happens
+
+    // Remove asks with the name cut to 180 characters; only Yes removes, and the pane is cleared.
+    prompt_.messageAnswers = {IDOK, IDNO, IDCANCEL, IDYES};  // the first: adding failed
+    for (int i = 0; i < 3; ++i) {
+        ClickRow(0);
+        Click(IDC_EDITOR_REMOVE_PROJECT);
+    }
+    const std::wstring asked = L"Do you really want to delete project '" + std::wstring(180, L'n') +
+                               L"' from the package ?|Confirmation|35";  // MB_YESNOCANCEL | MB_ICONQUESTION
+    EXPECT_EQ(Said(), (Lines{L"Adding the project failed.|Error occured.|0", asked, asked, asked}));  // MB_OK
+    EXPECT_EQ(Rows(), (Lines{L"Reports/2/1", L"Tools/2/4"}));
+    EXPECT_EQ(Shown(), "0 - -");
+    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"");
+}
+
+// Typed settings commit to the project shown when another row is clicked or the field is left;
+// Escape drops what is staged, Enter saves it, typed and not left too. A save that fails is said
+// and the window stays; SavePackage is only tried once SetPackageInfo succeeded, and it commits
+// what is staged even when it can't write.
+TEST_F(PackageEditorTest, TypedSettingsCommitToTheProjectShownEscapeDropsThemEnterSavesThemOrSaysWhyNot) {
+    // result: how the window ended, 0 when it stays with the failure said.
+    const struct { const char* what; WPARAM key; const wchar_t* version; bool readOnly; int result; bool committed; }
+        cases[] = {{"escape", VK_ESCAPE, L"1.4.0.27", false, IDCANCEL, false},
+                   {"enter", VK_RETURN, L"1.4.0.27", false, IDOK, true},
+                   {"no CurrentVersion", VK_RETURN, L"", false, 0, false},
+                   {"read-only file", VK_RETURN, L"1.4.0.27", true, 0, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Open(kThree, c.version);
+        if (c.readOnly) SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_READONLY);
+        prompt_.messages.clear();
         ClickRow(0);
         Focus(IDC_EDITOR_SOURCE_PATH);
         Type(IDC_EDITOR_SOURCE_PATH, L"D:\\New Calc");
@@ -219,149 +266,35 @@ TEST_F(PackageEditorTest, TypingThenClickingAnotherRowCommitsToTheProjectShownEs
         // Typed, not left: Escape drops it, also as the field loses the focus when the window goes.
         Type(IDC_EDITOR_DEBUG_CONFIG, L"Typed, not left");
         Type(IDC_EDITOR_REVISION, L"x");
-        Key(save ? VK_RETURN : VK_ESCAPE);
-        ASSERT_TRUE(editor_->Ended());
-        EXPECT_EQ(editor_->Result(), save ? IDOK : IDCANCEL);
-        EXPECT_EQ(Settings(1).name, save ? L"Calculator" : L"Calc");
-        EXPECT_EQ(Settings(2).debugConfig, save ? L"Typed, not left" : L"Win32 Debug");
-        const std::string xml = kwtest::ReadBytes(file_);
-        EXPECT_EQ(xml.find("<SourceLocation>D:\\New Calc</SourceLocation>") != std::string::npos, save) << xml;
-        EXPECT_EQ(xml.find("<DebugConfig>Typed, not left</DebugConfig>") != std::string::npos, save);
-        EXPECT_EQ(xml.find("<CurrentVersion>1.4.0.x</CurrentVersion>") != std::string::npos, save);
-    }
-    EXPECT_TRUE(prompt_.messages.empty());
-}
-
-TEST_F(PackageEditorTest, KindButtonsStayExclusiveAndTheyTheBoxAndTheOwnedChoosersCommit) {
-    Open(kThree);
-    ClickRow(1);
-    Type(IDC_EDITOR_PACKAGE_NAME, L"Typed name");  // typed, not yet saved: no push may undo it
-    Click(IDC_EDITOR_VC6);
-    EXPECT_TRUE(Checked(IDC_EDITOR_VC6) && !Checked(IDC_EDITOR_VB6));
-    EXPECT_EQ(Settings(2).compilerKind, kw::CompilerVC6);
-    Click(IDC_EDITOR_VB6);
-    EXPECT_FALSE(Checked(IDC_EDITOR_VC6));
-    EXPECT_EQ(Settings(2).compilerKind, kw::CompilerVB6);
-    Click(IDC_EDITOR_REGISTER);
-    EXPECT_TRUE(Settings(2).registrable);
-    ClickRow(0);
-    ClickRow(1);
-    EXPECT_TRUE(Checked(IDC_EDITOR_REGISTER) && Checked(IDC_EDITOR_VB6));  // shown back as stored
-
-    prompt_.fileAnswers = {L"", L"C:\\Other Folder\\Re'ports.rc"};
-    prompt_.folderAnswers = {L"C:\\Source \"Tree\""};
-    Click(IDC_EDITOR_CHOOSE_RESOURCE);  // cancelled
-    EXPECT_EQ(Settings(2).resourceFile, L"C:\\Src\\Reports\\Reports.vbp");
-    Click(IDC_EDITOR_CHOOSE_RESOURCE);
-    EXPECT_EQ(Settings(2).resourceFile, L"C:\\Other Folder\\Re'ports.rc");
-    EXPECT_EQ(Text(IDC_EDITOR_RESOURCE_FILE), L"C:\\Other Folder\\Re'ports.rc");
-    Click(IDC_EDITOR_CHOOSE_SOURCE);
-    EXPECT_EQ(Settings(2).sourceLocation, L"C:\\Source \"Tree\"");
-    EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"Typed name");
-    Type(IDC_EDITOR_RESOURCE_FILE, L"C:\\\"quoted\".rc");  // the open dialog would refuse to open on it
-    Click(IDC_EDITOR_CHOOSE_RESOURCE);
-    ASSERT_EQ(prompt_.fileRequests.size(), 3u);
-    EXPECT_EQ(prompt_.fileRequests[0].initialName, L"C:\\Src\\Reports\\Reports.vbp");
-    EXPECT_EQ(prompt_.fileRequests[2].initialName, L"");
-    EXPECT_EQ(prompt_.fileRequests[0].owner, dialog_);
-    ASSERT_EQ(prompt_.folderRequests.size(), 1u);
-    EXPECT_EQ(prompt_.folderRequests[0].owner, dialog_);
-}
-
-TEST_F(PackageEditorTest, AddSelectsTheNewProjectByItsNumberRemoveAsksAndCancelKeepsBoth) {
-    // Numbers out of list order: the result of AddProject (3, the largest number) names no row.
-    const std::wstring longName(200, L'n');
-    Open({Project(L"3", longName, L"VC6"), Project(L"1", L"Reports", L"VB6")});
-    Type(IDC_EDITOR_MAJOR, L"7");
-    prompt_.fileAnswers = {L"C:\\Src\\Tools\\Tools.vbp", L"C:\\Src\\notes.txt", L""};
-    Click(IDC_EDITOR_ADD_PROJECT);
-    EXPECT_EQ(Rows(), (std::vector<std::wstring>{longName + L"/1/3", L"Reports/2/1", L"Tools/2/4"}));
-    EXPECT_EQ(Shown(), "4 pane remove");
-    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"Tools");
-    EXPECT_EQ(Text(IDC_EDITOR_MAJOR), L"7");
-    Click(IDC_EDITOR_ADD_PROJECT);
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(Said(0), L"Adding the project failed.|Error occured.|0");  // MB_OK
-    EXPECT_EQ(prompt_.messages[0].owner, dialog_);
-    Click(IDC_EDITOR_ADD_PROJECT);  // cancelled: nothing happens
-    EXPECT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(Rows().size(), 3u);
-
-    // Remove asks with the name cut to 180 characters; only Yes removes, and the pane is cleared.
-    prompt_.messages.clear();
-    prompt_.messageAnswers = {IDNO, IDCANCEL, IDYES};
-    for (size_t asked = 1; asked <= 3; ++asked) {
-        ClickRow(0);
-        Click(IDC_EDITOR_REMOVE_PROJECT);
-        ASSERT_EQ(prompt_.messages.size(), asked);
-    }
-    EXPECT_EQ(Said(0), L"Do you really want to delete project '" + std::wstring(180, L'n') +
-                           L"' from the package ?|Confirmation|" + std::to_wstring(MB_YESNOCANCEL | MB_ICONQUESTION));
-    EXPECT_EQ(Rows(), (std::vector<std::wstring>{L"Reports/2/1", L"Tools/2/4"}));
-    EXPECT_EQ(Shown(), "0 - -");
-    EXPECT_EQ(Text(IDC_EDITOR_PROJECT_NAME), L"");
-
-    // Cancel keeps the removal, and the addition, in the open document.
-    SendMessageW(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
-    Pump(dialog_);
-    EXPECT_EQ(editor_->Result(), IDCANCEL);
-    kw::ProjectRecord record;
-    EXPECT_EQ(document_->GetProjectSettings(3, record), -1);
-    EXPECT_EQ(Settings(4).name, L"Tools");
-}
-
-TEST_F(PackageEditorTest, AFailedSaveIsReportedTheDialogStaysAndSaveIsOnlyTriedAfterSetPackageInfo) {
-    const struct {
-        const char* what;
-        bool withVersion;  // without a CurrentVersion SetPackageInfo fails; with one, the read-only file fails
-        bool committed;    // whether SavePackage ran (it commits staged changes even when the write fails)
-    } cases[] = {{"no CurrentVersion", false, false}, {"read-only file", true, true}};
-    for (const auto& c : cases) {
-        Open(kThree, c.withVersion ? L"1.4.0.27" : L"");
-        std::string before = kwtest::ReadBytes(file_);
-        if (c.withVersion) SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_READONLY);
-        prompt_.messages.clear();
-        ClickRow(0);
-        Focus(IDC_EDITOR_PROJECT_NAME);
-        Type(IDC_EDITOR_PROJECT_NAME, L"Staged");
-        Click(IDOK);
-        ASSERT_EQ(prompt_.messages.size(), 1u) << c.what;
-        EXPECT_EQ(Said(0), L"Failure while saving the data.|Error occured.|0") << c.what;
-        EXPECT_FALSE(editor_->Ended()) << c.what;
+        Key(c.key);
         SetFileAttributesW(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        EXPECT_EQ(kwtest::ReadBytes(file_), before) << c.what;
+        EXPECT_EQ(editor_->Ended() ? editor_->Result() : 0, c.result);
+        EXPECT_EQ(Said(), c.result ? Lines{} : Lines{L"Failure while saving the data.|Error occured.|0"});
+        const bool saved = kwtest::ReadBytes(file_).find(">1.4.0.x</CurrentVersion>") != std::string::npos;
+        EXPECT_EQ(saved, c.result == IDOK);
         document_->DiscardPendingChanges();
-        EXPECT_EQ(Settings(1).name, c.committed ? L"Staged" : L"Calc") << c.what;
+        EXPECT_EQ(Settings(1).name, c.committed ? L"Calculator" : L"Calc");
+        EXPECT_EQ(Settings(2).debugConfig, c.committed ? L"Typed, not left" : L"Win32 Debug");
     }
 }
 
-TEST_F(PackageEditorTest, NewPackageFromThePromptToTheFileOnDisk) {
+TEST_F(PackageEditorTest, ANewPackageIsNamedInTheOwnersPromptAndNotWrittenBeforeItIsSaved) {
     HWND owner = CreateWindowW(L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     editor_ = std::make_unique<kw::PackageEditor>(*document_, owner);
-    std::wstring longPath = dir_.Path() + L"\\" + std::wstring(250, L'p') + L".kwp";
-    std::wstring path = dir_.File(L"new 'suite' #1.kwp");
-    prompt_.fileAnswers = {L"", longPath, path, L"C:\\Src\\Calc\\Calc.dsp"};
-    EXPECT_EQ(editor_->PromptNewPackageFile(), -1);
-    EXPECT_FALSE(document_->IsLoaded());
+    const std::wstring longPath = dir_.File(std::wstring(250, L'p') + L".kwp");
+    const std::wstring path = dir_.File(L"new 'suite' #1.kwp");
+    prompt_.fileAnswers = {L"", longPath, path};
+    EXPECT_TRUE(editor_->PromptNewPackageFile() == -1 && !document_->IsLoaded());  // cancelled
     EXPECT_EQ(editor_->PromptNewPackageFile(), 0);
     EXPECT_EQ(document_->Path(), longPath);  // kept whole
     EXPECT_EQ(editor_->PromptNewPackageFile(), 0);
-    EXPECT_EQ(prompt_.fileRequests[0].owner, owner);
-    EXPECT_TRUE(prompt_.fileRequests[0].flags & OFN_OVERWRITEPROMPT);
+    EXPECT_TRUE(prompt_.fileRequests[0].owner == owner && (prompt_.fileRequests[0].flags & OFN_OVERWRITEPROMPT));
     EXPECT_FALSE(kwtest::FileExists(path));
 
     Show(owner);
     EXPECT_EQ(GetWindow(dialog_, GW_OWNER), owner);
-    EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME), L"<insert a name here>");
-    EXPECT_EQ(Text(IDC_EDITOR_MAJOR) + Text(IDC_EDITOR_REVISION), L"10");
-    EXPECT_EQ(Shown(), "0 - -");
-    Type(IDC_EDITOR_PACKAGE_NAME, L"Fresh");
-    Click(IDC_EDITOR_ADD_PROJECT);
-    Click(IDOK);
-    EXPECT_EQ(editor_->Result(), IDOK);
-    const std::string xml = kwtest::ReadBytes(path);  // how it is laid out is the package writer's
-    EXPECT_NE(xml.find("<Name>Fresh</Name>"), std::string::npos) << xml;
-    EXPECT_NE(xml.find("<Name>Calc</Name>"), std::string::npos);
+    EXPECT_EQ(Text(IDC_EDITOR_PACKAGE_NAME) + L"|" + Text(IDC_EDITOR_MAJOR) + Text(IDC_EDITOR_REVISION),
+              L"<insert a name here>|10");
     editor_.reset();
     DestroyWindow(owner);
 }
@@ -375,59 +308,38 @@ TEST_F(PackageEditorTest, DependenciesAreChosenStagedAndRefusedWhenTheyMakeNoSen
     projects[2].dependencies = L"x";
     Open(projects);
     const std::string before = kwtest::ReadBytes(file_);
-    EXPECT_FALSE(Enabled(IDC_EDITOR_DEPENDENCIES)) << "no project shown";
-    ClickRow(1);
-    ASSERT_TRUE(Enabled(IDC_EDITOR_DEPENDENCIES));
 
     // The list's Cancel changes nothing; its OK stages the ticks; the editor's Cancel forgets them.
-    std::wstring title;
-    std::vector<std::wstring> ticks;
-    ASSERT_TRUE(ChooseDependencies({nullptr, [&](HWND chooser) {
-        title = WindowText(chooser);
-        ticks = Ticks(chooser);
-        Tick(chooser, 1, true);
-    }, IDCANCEL}));
-    EXPECT_EQ(title, L"Dependencies of 'Reports'");
-    EXPECT_EQ(ticks, (std::vector<std::wstring>{L"Calc:1", L"Odd:0"}));
+    ClickRow(1);
+    EXPECT_EQ(ChooseDependencies({1}, IDCANCEL), (Lines{L"Dependencies of 'Reports'", L"Calc:1", L"Odd:0"}));
     EXPECT_EQ(Dependencies(2), L" 1 ");
-    ASSERT_TRUE(ChooseDependencies({nullptr, [](HWND chooser) { Tick(chooser, 1, true); }}));
+    ChooseDependencies({1});
     EXPECT_EQ(Dependencies(2), L"1,3");
     Click(IDCANCEL);
     EXPECT_EQ(Dependencies(2), L" 1 ");
 
-    // The unreadable text is named before the list replaces it, and by "Save and close".
-    editor_.reset();
-    Show(nullptr);
+    // The unreadable text is named before the list replaces it, and by "Save and close"; chosen
+    // again with nothing ticked, it is none.
+    Open(projects);
     ClickRow(2);
-    ASSERT_TRUE(ChooseDependencies({nullptr, [&](HWND chooser) { ticks = Ticks(chooser); }, IDCANCEL}));
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(prompt_.messages[0].text,
-              L"Project 'Odd' lists its dependencies as 'x', which is not a list of project numbers separated by commas.");
-    EXPECT_EQ(ticks, (std::vector<std::wstring>{L"Calc:0", L"Reports:0"}));
+    EXPECT_EQ(ChooseDependencies({}, IDCANCEL), (Lines{L"Dependencies of 'Odd'", L"Calc:0", L"Reports:0"}));
     Click(IDOK);
-    ASSERT_EQ(prompt_.messages.size(), 2u);
-    EXPECT_EQ(prompt_.messages[1].text, prompt_.messages[0].text);
-    ASSERT_TRUE(ChooseDependencies({}));  // named again; OK with nothing ticked: none
+    ChooseDependencies();
     EXPECT_EQ(Dependencies(3), L"");
 
     // A circle keeps the dialog open and the file as it was; broken, it saves.
     Click(IDOK);
-    ASSERT_EQ(prompt_.messages.size(), 4u);
-    EXPECT_EQ(Said(3), L"Projects depend on each other in a circle: Calc -> Reports -> Calc.|Error occured.|0");
+    const std::wstring odd = L"Project 'Odd' lists its dependencies as 'x', which is not a list of project numbers "
+                             L"separated by commas.|Error occured.|0";
+    EXPECT_EQ(Said(), (Lines{odd, odd, odd,
+                             L"Projects depend on each other in a circle: Calc -> Reports -> Calc.|Error occured.|0"}));
     EXPECT_FALSE(editor_->Ended());
     EXPECT_EQ(kwtest::ReadBytes(file_), before);
     ClickRow(1);
-    ASSERT_TRUE(ChooseDependencies({nullptr, [](HWND chooser) {
-        Tick(chooser, 0, false);
-        Tick(chooser, 1, true);
-    }}));
+    ChooseDependencies({0, 1});
     Click(IDOK);
     ASSERT_TRUE(editor_->Ended());
-    kw::PackageDocument reread;
-    ASSERT_EQ(reread.OpenPackage(file_), 0);
-    std::wstring saved;
-    reread.GetProjectDependencyText(2, saved);
-    EXPECT_EQ(saved, L"3");
+    EXPECT_EQ(Dependencies(2), L"3");
 }
 
 }  // namespace

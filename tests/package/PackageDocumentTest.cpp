@@ -4,6 +4,8 @@
 
 #include "package/PackageTestSupport.h"
 
+#include <tuple>
+
 using namespace kw;
 using namespace kwtest;
 
@@ -30,12 +32,8 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
               0);
     EXPECT_EQ(Listing(doc_),
               L"2 Util 1;1 Report 2;3 Odd 0;7 Seven 1;4 First 1;4 Second 1;10 A 1;11 B 1;end -2");
-    // "Settings" as far as given; "result kind file" of the resource file the stamping step reads.
-    const struct {
-        int id;
-        const wchar_t* settings;
-        const wchar_t* resource;
-    } cases[] = {
+    // id, "Settings" as far as given, "result kind file" of the resource file the stamping step reads.
+    const std::tuple<int, const wchar_t*, const wchar_t*> cases[] = {
         {1, L"0|Report|2|C:\\Src\\Report|Win32 Debug|Win32 Release|C:\\Src\\Report\\Report.rc|N",
          L"0 2 C:\\Src\\Report\\Report.rc"},
         {9, L"-1||0|||||N", L"-1 0 "},
@@ -48,21 +46,17 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
         // Staged values come first, except for the resource file the stamping step reads.
         {13, L"0|Staged|2|D:\\New|D|R|D:\\New\\Staged.vbp|Y", L"0 2 C:\\Src\\Orig\\Orig.rc"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Settings(doc_, c.id).rfind(c.settings, 0), 0u) << c.id << ": " << Narrow(Settings(doc_, c.id));
+    for (const auto& [id, settings, resource] : cases) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(Settings(doc_, id).rfind(settings, 0), 0u) << Narrow(Settings(doc_, id));
         CompilerKind kind;
         std::wstring file;
-        const int result = doc_.GetProjectResourceFile(c.id, kind, file);
-        EXPECT_EQ(std::to_wstring(result) + L" " + std::to_wstring(kind) + L" " + file, c.resource) << c.id;
+        const int result = doc_.GetProjectResourceFile(id, kind, file);
+        EXPECT_EQ(std::to_wstring(result) + L" " + std::to_wstring(kind) + L" " + file, resource);
     }
     // The second of two with one number comes to light once the first is gone.
     ASSERT_EQ(doc_.RemoveProject(4), 0);
     EXPECT_EQ(Settings(doc_, 4).rfind(L"0|Second", 0), 0u);
-    ProjectHandle empty;
-    int id = 0;
-    std::wstring name;
-    CompilerKind kind;
-    EXPECT_EQ(doc_.GetProjectSummary(empty, id, name, kind), -2);
 }
 
 // The head is read only where its elements are. Package files are untrusted: nothing in one may

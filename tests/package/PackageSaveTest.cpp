@@ -108,8 +108,12 @@ TEST_F(PackageSaveTest, SavesKeepTheEncodingAndEveryByteTheUserDidNotChange) {
 }
 
 TEST_F(PackageSaveTest, NewPackagesAreDeclaredUtf8AndTextXmlCannotCarryIsRefusedWithTheFileKept) {
+    // Named relative to the current folder, the file is created and then replaced there.
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir_.Path().c_str()));
     ASSERT_EQ(doc_.CreatePackage(L"Caf\u00E9"), 0);
-    doc_.SetPath(dir_.File(L"new.kwp"));
+    doc_.SetPath(L"new.kwp");
     ASSERT_EQ(doc_.AddProject(L"C:\\Src\\A b\\A b.dsp"), 0);
     const std::string saved = SaveTwice(doc_.Path());
     EXPECT_EQ(saved,
@@ -125,6 +129,7 @@ TEST_F(PackageSaveTest, NewPackagesAreDeclaredUtf8AndTextXmlCannotCarryIsRefused
     ASSERT_EQ(doc_.SetPackageInfo(L"bell\a", L"1", L"0", L"0", L"0"), 0);
     EXPECT_EQ(doc_.SavePackage(), -2);
     EXPECT_EQ(ReadBytes(doc_.Path()), saved);
+    SetCurrentDirectoryW(previous);
 }
 
 // Where no reference can stand (a comment), or the declared name is unknown, the whole file

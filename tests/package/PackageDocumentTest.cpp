@@ -23,7 +23,7 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
                                "</ReleaseConfig><ResourceFile>D:\\New\\Staged.vbp</ResourceFile><Registrable>Y"
                                "</Registrable></TempData>";
     ASSERT_EQ(Open(Package(Project("2", "Util") + Project("1", "Report", "VB6") + Project("3", "O&amp;\"d\"", "vc6") +
-                           Project("007", "Seven") + Project("4", "First") + Project("4", "Second") +
+                           Project("007", "Seven", "VC6 ") + Project("4", "First") + Project("4", "Second") +
                            "<Project><ProjectID>10</ProjectID><Name>A</Name>" + bare +
                            "<Project><ProjectID>11</ProjectID><Name>B</Name><Compiler>VC6</Compiler>"
                            "<SourceLocation>x</SourceLocation></Project><Project><ProjectID><b>5</b></ProjectID>"
@@ -31,7 +31,7 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
                            Project("13", "Orig", "VC6", staged))),
               0);
     EXPECT_EQ(Listing(doc_),
-              L"2 Util 1;1 Report 2;3 O&\"d\" 0;7 Seven 1;4 First 1;4 Second 1;10 A 1;11 B 1;end -2");
+              L"2 Util 1;1 Report 2;3 O&\"d\" 0;7 Seven 0;4 First 1;4 Second 1;10 A 1;11 B 1;end -2");
     // id, "Settings" as far as given, "result kind file" of the resource file the stamping step reads.
     const std::tuple<int, const wchar_t*, const wchar_t*> cases[] = {
         {1, L"0|Report|2|C:\\Src\\Report|Win32 Debug|Win32 Release|C:\\Src\\Report\\Report.rc|N",

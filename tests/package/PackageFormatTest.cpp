@@ -18,13 +18,10 @@ TEST(PackageFormat, VersionTextSplitsIntoFourPartsAndJoinsAsItIs) {
     EXPECT_EQ(JoinVersionText(L"1", L"", L"0", L"0"), L"1..0.0");
 }
 
-TEST(PackageFormat, RegistrableAndCompilerTexts) {
+// Compiler texts, matched as they stand (case and blanks counting), are rows of the document's listing.
+TEST(PackageFormat, RegistrableTexts) {
     for (const wchar_t* yes : {L"Y", L"y", L"yes", L"1", L"0", L"No", L" N"}) EXPECT_TRUE(RegistrableFromText(yes)) << yes;
     for (const wchar_t* no : {L"N", L"n", L""}) EXPECT_FALSE(RegistrableFromText(no)) << no;
-    // Case-sensitive, nothing trimmed (staging writes everything but VC6 as VB6: the edit tests).
-    const std::pair<const wchar_t*, CompilerKind> kinds[] = {
-        {L"VC6", CompilerVC6}, {L"VB6", CompilerVB6}, {L"vc6", CompilerUnknown}, {L"VC6 ", CompilerUnknown}, {L"", CompilerUnknown}};
-    for (const auto& [text, kind] : kinds) EXPECT_EQ(CompilerKindFromText(text), kind) << text;
 }
 
 TEST(PackageFormat, ProjectFilePathsTakenApart) {

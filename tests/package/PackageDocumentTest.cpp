@@ -40,9 +40,7 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
         {7, L"-1|", L"-1 0 "},  // "007" is not "7"
         {4, L"0|First|", L"0 1 C:\\Src\\First\\First.rc"},
         {5, L"-2|Nested", L"-2 1 "},  // found by its number, but its summary can't be read
-        {10, L"0|A|1|||||N", L"0 1 "},
-        {11, L"-1|", L"-1 1 "},
-        {12, L"-2|", L"-2 0 "},
+        {10, L"0|A|1|||||N", L"0 1 "},  {11, L"-1|", L"-1 1 "},  {12, L"-2|", L"-2 0 "},
         // Staged values come first, except for the resource file the stamping step reads.
         {13, L"0|Staged|2|D:\\New|D|R|D:\\New\\Staged.vbp|Y", L"0 2 C:\\Src\\Orig\\Orig.rc"},
     };
@@ -63,8 +61,7 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
 // reach outside it or bring the program down, and a failed open leaves the document empty.
 TEST_F(PackageDocumentTest, ReadsTheHeadAndRefusesMissingHugeMalformedAndHostilePackages) {
     EXPECT_EQ(Info(doc_), L"1||...");  // nothing loaded
-    Write("TOP-SECRET-4711", L"secret.txt");
-    const std::string secret = "file:///" + Narrow(dir_.File(L"secret.txt"));
+    const std::string secret = "file:///" + Narrow(Write("TOP-SECRET-4711", L"secret.txt"));
     const std::wstring refused = L"1||...";
     const std::pair<std::string, std::wstring> cases[] = {
         {Package(""), L"0|Tools|2.1.0.14"},
@@ -94,9 +91,8 @@ TEST_F(PackageDocumentTest, ReadsTheHeadAndRefusesMissingHugeMalformedAndHostile
     // Far larger than any package: refused before anything is read (a sparse file, so cheap).
     HANDLE huge = CreateFileW(dir_.File(L"huge.kwp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(huge, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER size;
-    size.QuadPart = 3ll << 30;
-    SetFilePointerEx(huge, size, nullptr, FILE_BEGIN);
+    LONG high = 1;  // 4 GiB
+    SetFilePointer(huge, 0, &high, FILE_BEGIN);
     SetEndOfFile(huge);
     CloseHandle(huge);
     EXPECT_EQ(doc_.OpenPackage(dir_.File(L"huge.kwp")), -1);

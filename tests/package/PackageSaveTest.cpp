@@ -48,8 +48,7 @@ std::wstring Shown(PackageDocument& doc) { return Info(doc) + Listing(doc) + Set
 
 class PackageSaveTest : public PackageTest {
 protected:
-    // Saves the open package, reads it back as it was shown, and saves that again; the bytes of
-    // the first save, or "<failed>".
+    // Saves, reads back what was shown, and saves again; the bytes of the first save, or "<failed>".
     std::string SaveTwice(const std::wstring& path) {
         if (doc_.SavePackage() != 0) return "<failed>";
         std::string first = ReadBytes(path);

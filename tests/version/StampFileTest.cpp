@@ -106,9 +106,7 @@ TEST_F(StampFileTest, OnlyTheNumbersChangeWhereverTheChunksEnd) {
     };
     for (const Case& c : cases) {
         for (size_t chunk = 1; chunk <= 18; ++chunk) {
-            StampOptions options;
-            if (chunk < 18) options.chunkSize = chunk;
-            options.ansiSteps = c.steps;
+            const StampOptions options{chunk < 18 ? chunk : StampOptions{}.chunkSize, c.steps};
             version_ = {2, 1, 0, 7};
             SCOPED_TRACE(std::string(c.what) + ", chunk " + std::to_string(chunk));
             WriteBytes(path_, c.before);

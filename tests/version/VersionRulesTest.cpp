@@ -69,18 +69,16 @@ TEST(VersionRules, EachLineOnItsOwn) {
         {rc, " FILEVERSION\r\n", set, "=", "v"},  // value start in the CR LF
         {rc, " FILEVERSION 1,0,0,1\r\n", ActionDebug, "=", "v", L"", "2.1.0.7"},
         {rc, " FileVersion 1,0,0,1\r\n", set, "=", ""},     {rc, " FILEVERSIONS 1,0,0,1\r\n", set, "=", ""},
-        {rc, "// FILEVERSION 1,0,0,1\r\n", set, "=", ""},
+        {rc, "// FILEVERSION 1,0,0,1\r\n", set, "=", ""}, {rc, value + "\"FileVersion\", VER_STR\r\n", set, "=", ""},
         {rc, "    IDS_VER \"\\\"FileVersion\\\", \\\"1.0\"\r\n", set, "=", ""},
         {rc, value + "\"fileversion\", \"1.0.0.1" + ends, set, "=", ""},
         {rc, value + "\"FileVersions\", \"1.0.0.1" + ends, set, "=", ""},
         {rc, value + "\"Comments\", \"FileVersion 1.0" + ends, set, "=", ""},
-        {rc, value + "\"FileVersion\", VER_STR\r\n", set, "=", ""},
         {rc, "BLOCK \"FileVersion\", \"1.0.0.1" + ends, set, "=", ""},
         // The first word decides.
         {rc, " PRODUCTVERSION 3,0,0,0 FILEVERSION 1,0,0,1\r\n", set, " PRODUCTVERSION 2,1,0,7\r\n", "v"},
 
-        {vbp, "MajorVer=1\r\n", set, "MajorVer=2\r\n", "v"},
-        {vbp, "MinorVer=0\r\n", set, "MinorVer=1\r\n", "v"},
+        {vbp, "MajorVer=1\r\n", set, "MajorVer=2\r\n", "v"}, {vbp, "MinorVer=0\r\n", set, "MinorVer=1\r\n", "v"},
         {vbp, "RevisionVer=12\r\n", set, "RevisionVer=0\r\n", "v"},  // the third number
         {vbp, "MajorVer=1\r\n", set, "MajorVer=70000\r\n", "vw", L"", nullptr, &kSingle, big},
         {vbp, "RevisionVer=1\r\n", set, "RevisionVer=70000\r\n", "vw", L"", nullptr, &kSingle, big},
@@ -135,13 +133,10 @@ TEST(NumberRules, EachFieldReadsTheHardCasesByItsOwnRule) {
         const char* target;      // the whole text, signed 32-bit
         const char* part;        // digits only, at most 65535
     } cases[] = {
-        {L"", 0, 0, 0, "-", "-"},
-        {L"   ", 0, 0, 0, "-", "-"},
-        {L" \t7", 7, 7, 7, "-", "-"},
-        {L"+5", 5, 5, 5, "5", "-"},
+        {L"", 0, 0, 0, "-", "-"},          {L"   ", 0, 0, 0, "-", "-"},
+        {L" \t7", 7, 7, 7, "-", "-"},      {L"+5", 5, 5, 5, "5", "-"},
         {L"-5", -5, 4294967291u, -5, "-5", "-"},
-        {L"007", 7, 7, 7, "7", "7"},
-        {L"12abc", 12, 12, 12, "-", "-"},
+        {L"007", 7, 7, 7, "7", "7"},       {L"12abc", 12, 12, 12, "-", "-"},
         {L"65535", 65535, 65535, 65535, "65535", "65535"},
         {L"65536", 65536, 65536, 65536, "65536", "-"},
         {L"2147483647", INT32_MAX, 2147483647u, INT32_MAX, "2147483647", "-"},

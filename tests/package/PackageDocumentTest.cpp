@@ -30,14 +30,12 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
                            "<Name>Nested</Name>" + bare + "<Project><ProjectID>12</ProjectID><Name>C</Name></Project>" +
                            Project("13", "Orig", "VC6", staged))),
               0);
-    EXPECT_EQ(Listing(doc_),
-              L"2 Util 1;1 Report 2;3 O&\"d\" 0;7 Seven 0;4 First 1;4 Second 1;10 A 1;11 B 1;end -2");
+    EXPECT_EQ(Listing(doc_), L"2 Util 1;1 Report 2;3 O&\"d\" 0;7 Seven 0;4 First 1;4 Second 1;10 A 1;11 B 1;end -2");
     // id, "Settings" as far as given, "result kind file" of the resource file the stamping step reads.
     const std::tuple<int, const wchar_t*, const wchar_t*> cases[] = {
         {1, L"0|Report|2|C:\\Src\\Report|Win32 Debug|Win32 Release|C:\\Src\\Report\\Report.rc|N",
          L"0 2 C:\\Src\\Report\\Report.rc"},
-        {9, L"-1||0|||||N", L"-1 0 "},
-        {7, L"-1|", L"-1 0 "},  // "007" is not "7"
+        {9, L"-1||0|||||N", L"-1 0 "},  {7, L"-1|", L"-1 0 "},  // "007" is not "7"
         {4, L"0|First|", L"0 1 C:\\Src\\First\\First.rc"},
         {5, L"-2|Nested", L"-2 1 "},  // found by its number, but its summary can't be read
         {10, L"0|A|1|||||N", L"0 1 "},  {11, L"-1|", L"-1 1 "},  {12, L"-2|", L"-2 0 "},
@@ -45,12 +43,11 @@ TEST_F(PackageDocumentTest, ListsInDocumentOrderAndLooksUpByTheNumbersText) {
         {13, L"0|Staged|2|D:\\New|D|R|D:\\New\\Staged.vbp|Y", L"0 2 C:\\Src\\Orig\\Orig.rc"},
     };
     for (const auto& [id, settings, resource] : cases) {
-        SCOPED_TRACE(id);
-        EXPECT_EQ(Settings(doc_, id).rfind(settings, 0), 0u) << Narrow(Settings(doc_, id));
+        EXPECT_EQ(Settings(doc_, id).rfind(settings, 0), 0u) << id << ": " << Narrow(Settings(doc_, id));
         CompilerKind kind;
         std::wstring file;
         const int result = doc_.GetProjectResourceFile(id, kind, file);
-        EXPECT_EQ(std::to_wstring(result) + L" " + std::to_wstring(kind) + L" " + file, resource);
+        EXPECT_EQ(std::to_wstring(result) + L" " + std::to_wstring(kind) + L" " + file, resource) << id;
     }
     // The second of two with one number comes to light once the first is gone.
     ASSERT_EQ(doc_.RemoveProject(4), 0);

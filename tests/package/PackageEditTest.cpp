@@ -110,9 +110,16 @@ TEST_F(PackageEditTest, NumbersNeverRepeatAndARemovedOneLeavesEveryDependency) {
     EXPECT_EQ(Listing(doc_), L"2 Calc 1;3 Twin 1;4 Odd 1;6 D 1;7 E 1;end -1");
 }
 
-// Beyond MAX_PATH, through folders with blanks, beside files of the user's named as a temporary
-// file might be.
+// The old file stays and no user file is touched: beyond MAX_PATH, through folders with blanks,
+// beside files of the user's named as a temporary file might be.
 TEST_F(PackageEditTest, FailedSavesLeaveTheOldFileAndNoTemporaryFileAndNoUserFileIsTouched) {
+    // Staged settings that can't be committed (an element where the text belongs).
+    const std::string staged = Package("<Project><ProjectID>1</ProjectID><Name>A</Name><TempData><Name><b/></Name>"
+                                       "</TempData></Project>");
+    ASSERT_EQ(Open(staged), 0);
+    EXPECT_EQ(doc_.SavePackage(), -2);
+    EXPECT_EQ(ReadBytes(doc_.Path()), staged);
+
     std::wstring folder = dir_.Path();
     while (folder.size() < 280) {
         folder += L"\\a-long-folder-name-with blanks";
@@ -123,12 +130,12 @@ TEST_F(PackageEditTest, FailedSavesLeaveTheOldFileAndNoTemporaryFileAndNoUserFil
     WriteBytes(path, original);
     WriteBytes(path + L".kwtmp", "mine");
     WriteBytes(path + L".new", "mine");
-    ASSERT_EQ(doc_.CreatePackage(), 0);
-    EXPECT_EQ(doc_.SavePackage(), -1);  // no path yet
     ASSERT_EQ(doc_.OpenPackage(path), 0);
     EXPECT_EQ(doc_.Path(), path);
+    // A control character can't be written as XML 1.0 at all.
+    ASSERT_EQ(doc_.SetPackageInfo(L"bell\a", L"2", L"0", L"3", L"4"), 0);
+    EXPECT_EQ(doc_.SavePackage(), -2);
     ASSERT_EQ(doc_.SetPackageInfo(L"New", L"2", L"0", L"3", L"4"), 0);
-
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ(doc_.SavePackage(), -2) << "read-only";
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -140,15 +147,6 @@ TEST_F(PackageEditTest, FailedSavesLeaveTheOldFileAndNoTemporaryFileAndNoUserFil
     EXPECT_EQ(doc_.SavePackage(), -2) << "folder gone";
     EXPECT_EQ(ReadBytes(path), original);
     EXPECT_EQ(ListFolder(folder), listed);
-
-    // Staged settings that can't be committed (an element where the text belongs).
-    const std::string staged = Package("<Project><ProjectID>1</ProjectID><Name>A</Name><TempData><Name><b/></Name>"
-                                       "</TempData></Project>");
-    PackageDocument other;
-    ASSERT_EQ(other.OpenPackage(Write(staged, L"staged.kwp")), 0);
-    ASSERT_EQ(other.SetPackageInfo(L"New", L"2", L"0", L"0", L"0"), 0);
-    EXPECT_EQ(other.SavePackage(), -2);
-    EXPECT_EQ(ReadBytes(dir_.File(L"staged.kwp")), staged);
 
     // Once the file can be written the save goes through, and the user's files are as they were.
     doc_.SetPath(path);

@@ -11,8 +11,7 @@
 #include <tuple>
 
 using namespace kw;
-using kwtest::ReadBytes;
-using kwtest::WriteBytes;
+using namespace kwtest;
 
 namespace {
 

@@ -58,8 +58,7 @@ TEST(VersionRules, EachLineOnItsOwn) {
         {rc, " FILEVERSION 1,2,4294967295,4\r\n", inc, " FILEVERSION 1,2,0,4\r\n", "v", L"", "1.2.0.4"},
         // A missing separator stops the rule; what was read stays stored.
         {rc, value + "\"ProductVersion\", \"5, 6, 7, 8" + ends, inc, "=", "v", L"", "5.1.0.7"},
-        // Every line written is checked against 16 bits, and every number read against its range
-        // (the file tests have a line failing both).
+        // Lines written are checked against 16 bits, numbers read against their range (both: the file tests).
         {rc, " FILEVERSION 1,0,65535,0\r\n", inc, " FILEVERSION 1,0,65536,0\r\n", "vw"},
         {rc, " FILEVERSION -0,0,0,0\r\n", inc, " FILEVERSION 0,0,1,0\r\n", "v"},
         {rc, " FILEVERSION 1,-2\r\n", inc, "=", "vr"},

@@ -34,14 +34,12 @@ inline std::wstring Info(kw::PackageDocument& doc) {
 
 // "id name kind;" per project as the main window lists them, then the result that ended the listing.
 inline std::wstring Listing(kw::PackageDocument& doc) {
-    std::wstring rows;
+    std::wstring rows, name;
     kw::ProjectHandle handle;
+    int id = 0;
+    kw::CompilerKind kind;
     int result = doc.StartProjectEnumeration(handle);
-    while (result == 0) {
-        int id = 0;
-        std::wstring name;
-        kw::CompilerKind kind;
-        if ((result = doc.GetProjectSummary(handle, id, name, kind)) != 0) break;
+    while (result == 0 && (result = doc.GetProjectSummary(handle, id, name, kind)) == 0) {
         rows += std::to_wstring(id) + L" " + name + L" " + std::to_wstring(kind) + L";";
         result = doc.NextProject(handle);
     }

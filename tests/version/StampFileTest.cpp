@@ -7,11 +7,11 @@
 #include "common/TestSupport.h"
 #include "common/WideBytes.h"
 #include "version/StampFile.h"
-#include "win/AtomicFile.h"
+
+#include <tuple>
 
 using namespace kw;
-using kwtest::ReadBytes;
-using kwtest::WriteBytes;
+using namespace kwtest;
 
 namespace {
 
@@ -35,15 +35,6 @@ std::string Utf16(const std::wstring& text, bool bigEndian) {
 
 class StampFileTest : public ::testing::Test {
 protected:
-    // Writes bytes, stamps them, and returns what the file holds afterwards.
-    std::string Stamp(const std::string& bytes, CompilerKind kind, ActionSet actions, StampResult& result,
-                      const StampOptions& options = {}) {
-        WriteBytes(path_, bytes);
-        result = StampFile(path_, kind, actions, version_, options);
-        EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"Calc.rc") << "nothing may stay behind";
-        return ReadBytes(path_);
-    }
-
     kwtest::ScratchDir dir_{L"stamp"};
     std::wstring path_ = dir_.File(L"Calc.rc");
     VersionQuad version_;
@@ -114,88 +105,61 @@ TEST_F(StampFileTest, OnlyTheNumbersChangeWhereverTheChunksEnd) {
     };
     for (const Case& c : cases) {
         for (size_t chunk = 1; chunk <= 18; ++chunk) {
-            StampOptions options;
-            if (chunk < 18) options.chunkSize = chunk;
-            options.ansiSteps = c.steps;
+            const StampOptions options{chunk < 18 ? chunk : StampOptions{}.chunkSize, c.steps};
             version_ = {2, 1, 0, 7};
-            StampResult r;
             SCOPED_TRACE(std::string(c.what) + ", chunk " + std::to_string(chunk));
-            EXPECT_EQ(Stamp(c.before, c.kind, c.actions, r, options), c.after);
+            WriteBytes(path_, c.before);
+            const StampResult r = StampFile(path_, c.kind, c.actions, version_, options);
+            EXPECT_EQ(ReadBytes(path_), c.after);
+            EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"Calc.rc") << "nothing may stay behind";
             EXPECT_EQ(r.failure, c.failure);
             EXPECT_EQ(r.logLines, c.log);
             EXPECT_EQ(DescribeStampWarnings(path_, r), c.warnings);
-            if (r.Stamped()) {
-                EXPECT_EQ(r.encoding, c.encoding);
-            } else {
-                EXPECT_EQ(version_.major, 2u) << "a file left unchanged hands on no numbers";
-            }
+            EXPECT_EQ(r.Stamped() ? r.encoding : c.encoding, c.encoding);
+            EXPECT_TRUE(r.Stamped() || version_.major == 2) << "a file left unchanged hands on no numbers";
         }
     }
 }
 
-TEST_F(StampFileTest, RefusedFilesKeepEveryByteAndTheirAttributes) {
+// Refused files keep every byte and their attributes; a replaced file keeps its attributes too,
+// marked as changed for backups as any written file is.
+TEST_F(StampFileTest, FilesKeepTheirAttributesAndRefusedOnesEveryByte) {
     const std::string before = Script("1,0,0,1", "1.0.0.1");
     const std::wstring temporary = TemporaryPathFor(path_);
-    const DWORD readOnly = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+    const DWORD hidden = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, readOnly = hidden | FILE_ATTRIBUTE_READONLY;
     using F = StampFailure;
     // Someone writing the file while letting us read; someone reading it while letting nobody
     // delete or rename it, so it reads fine but can't be replaced; a read-only file; a folder
     // where the temporary file would go.
-    const struct {
-        const char* what;
-        DWORD access, share, attributes;
-        StampFailure failure, orFailure;
-    } cases[] = {
+    const std::tuple<const char*, DWORD, DWORD, DWORD, StampFailure, StampFailure> cases[] = {
         {"writer", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, 0, F::InUse, F::NotReplaced},
         {"no delete", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, F::InUse, F::NotReplaced},
         {"read-only", 0, 0, readOnly, F::ReadOnly, F::ReadOnly},
         {"temporary is a folder", 0, 0, 0, F::TemporaryExists, F::TemporaryExists},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& [what, access, share, attributes, failure, orFailure] : cases) {
+        SCOPED_TRACE(what);
         WriteBytes(path_, before);
-        if (c.attributes) SetFileAttributesW(path_.c_str(), c.attributes);
-        if (c.failure == F::TemporaryExists) CreateDirectoryW(temporary.c_str(), nullptr);
+        if (attributes) SetFileAttributesW(path_.c_str(), attributes);
+        if (failure == F::TemporaryExists) CreateDirectoryW(temporary.c_str(), nullptr);
         HANDLE held = INVALID_HANDLE_VALUE;
-        if (c.access) held = CreateFileW(path_.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
-        version_ = {};
+        if (access) held = CreateFileW(path_.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr);
         const StampResult r = StampFile(path_, CompilerVC6, ActionAutoIncrement, version_);
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
         RemoveDirectoryW(temporary.c_str());
-        EXPECT_TRUE(r.failure == c.failure || r.failure == c.orFailure) << static_cast<int>(r.failure);
+        EXPECT_TRUE(r.failure == failure || r.failure == orFailure) << static_cast<int>(r.failure);
         EXPECT_TRUE(r.logLines.empty());
         EXPECT_EQ(version_.build, 0u) << "a file left unchanged hands on no numbers";
-        EXPECT_EQ(GetFileAttributesW(path_.c_str()) & readOnly, c.attributes);
+        EXPECT_EQ(GetFileAttributesW(path_.c_str()) & readOnly, attributes);
         SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
         EXPECT_EQ(ReadBytes(path_), before);
         EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"Calc.rc");
-        if (r.failure == F::TemporaryExists) {
-            EXPECT_NE(DescribeStampFailure(path_, r).find(temporary), std::wstring::npos);
-        }
     }
     EXPECT_EQ(StampFile(dir_.File(L"Vanished\\Calc.rc"), CompilerVC6, ActionSetVersion, version_).failure,
               F::FolderMissing);
-}
 
-// A replaced file keeps the attributes it had, and a target may not exist yet or be named
-// relative to the current folder.
-TEST_F(StampFileTest, ReplacedFilesKeepTheirAttributes) {
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    WriteBytes(path_, " FILEVERSION 1,0,0,1\r\n");
-    ASSERT_TRUE(SetFileAttributesW(path_.c_str(), kept));
-    ASSERT_TRUE(StampFile(path_, CompilerVC6, ActionSetVersion, version_).Stamped());
-    // Marked as changed for backups, as any written file is.
-    EXPECT_EQ(GetFileAttributesW(path_.c_str()) & (kept | FILE_ATTRIBUTE_ARCHIVE), kept | FILE_ATTRIBUTE_ARCHIVE);
-    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-
-    wchar_t previous[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryW(dir_.Path().c_str()));
-    WriteBytes(dir_.File(L"a.tmp"), "new");
-    WriteBytes(dir_.File(L"b.tmp"), "newer");
-    EXPECT_EQ(CommitReplacement(L"a.tmp", L"New.kwp"), 0u);  // created
-    EXPECT_EQ(CommitReplacement(L"b.tmp", L"New.kwp"), 0u);  // replaced
-    SetCurrentDirectoryW(previous);
-    EXPECT_EQ(ReadBytes(dir_.File(L"New.kwp")), "newer");
-    EXPECT_EQ(kwtest::ListFolder(dir_.Path()), L"Calc.rc New.kwp");
+    ASSERT_TRUE(SetFileAttributesW(path_.c_str(), hidden));
+    ASSERT_TRUE(StampFile(path_, CompilerVC6, ActionAutoIncrement, version_).Stamped());
+    EXPECT_EQ(GetFileAttributesW(path_.c_str()) & (readOnly | FILE_ATTRIBUTE_ARCHIVE), hidden | FILE_ATTRIBUTE_ARCHIVE);
+    EXPECT_EQ(ReadBytes(path_), Script("1,0,1,1", "1.0.1.1"));
 }

@@ -9,7 +9,6 @@
 #include "app/WindowPlacement.h"
 #include "common/RunSupport.h"
 #include "common/ScriptedPrompt.h"
-#include "common/XmlRead.h"
 #include "engine/LogText.h"
 #include "resource.h"
 #include "win/Controls.h"
@@ -21,11 +20,10 @@
 #include <commdlg.h>
 #include <shlobj.h>
 #include <shellapi.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
+#include <regex>
 #include <set>
 #include <stdexcept>
 
@@ -39,27 +37,6 @@ using Ids = std::vector<int>;
 using Strings = std::vector<std::wstring>;
 
 namespace {
-
-// A run's lines with the summary's wall time cut out, as it differs from run to run.
-std::string WithoutWallTime(std::string text) {
-    for (size_t at = text.find(" not run, in "); at != std::string::npos; at = text.find(" not run, in ", at + 1)) {
-        const size_t end = text.find(" s.", at);
-        if (end != std::string::npos) text.replace(at + 8, end + 3 - (at + 8), ".");
-    }
-    return text;
-}
-
-// Processes of this name now running.
-int CountProcesses(const wchar_t* exeName) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry = {sizeof(entry)};
-    int count = 0;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (lstrcmpiW(entry.szExeFile, exeName) == 0) ++count;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
 
 // The File menu's entries from the top, a separator as "-".
 Strings FileMenu(HWND window) {
@@ -91,19 +68,16 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override { application_.SetTemporaryFolder(dir_.Path()); }
 
+    // A package of version 1.2.3.4.
     std::wstring Package(const std::vector<TestProject>& projects, const std::wstring& name = L"P",
                          const wchar_t* file = L"p.kwp") {
-        kwtest::WritePackage(dir_.File(file), projects, name, L"1.0.0.0");
+        kwtest::WritePackage(dir_.File(file), projects, name);
         return dir_.File(file);
     }
     // ProjectIDs 7, 2, 5, 9, 4 in package order; 9 is Basic, 4 of no known kind.
     std::wstring FivePackage(const std::wstring& name = L"Five") {
-        std::vector<TestProject> projects;
-        for (int id : {7, 2, 5, 9, 4}) {
-            std::wstring text = std::to_wstring(id);
-            projects.push_back({text, L"P" + text, id == 9 ? L"VB6" : id == 4 ? L"XX" : L"VC6"});
-        }
-        return Package(projects, name);
+        return Package({{L"7", L"P7"}, {L"2", L"P2"}, {L"5", L"P5"}, {L"9", L"P9", L"VB6"}, {L"4", L"P4", L"XX"}},
+                       name);
     }
     void Open(const std::wstring& package = std::wstring()) {
         window_.reset();  // the one before has saved its placement before the next reads it
@@ -113,7 +87,9 @@ protected:
     }
     HWND H() const { return window_->Handle(); }
     kw::Window Control(int id) const { return kw::Window(H(), id); }
-    void Click(int id) const { kw::Button(H(), id).Click(); }
+    void Click(std::initializer_list<int> ids) const {
+        for (int id : ids) kw::Button(H(), id).Click();
+    }
     void Command(int id) const { SendMessageW(H(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     // "E" for each enabled control, "-" for each disabled one.
     std::string Enabled(std::initializer_list<int> ids) const {
@@ -121,29 +97,21 @@ protected:
         for (int id : ids) flags += Control(id).Enabled() ? 'E' : '-';
         return flags;
     }
-    // ">>", the check boxes in order, Start; with wait, true once the run has finished.
-    bool RunAll(std::initializer_list<int> checks, bool wait = true) const {
-        Click(IDC_ADD_ALL);
-        for (int id : checks) Click(id);
-        Click(IDC_START);
-        return !wait || RunEnded();
-    }
-    bool RunEnded() const { return PumpUntil([&] { return !window_->RunInProgress(); }); }
     bool Greyed(int menuId) const { return GetMenuState(GetMenu(H()), menuId, MF_BYCOMMAND) & MF_GRAYED; }
     bool EditShown() const { return Control(IDC_EDIT_PACKAGE).Style() & WS_VISIBLE; }
     std::wstring Group() const { return Control(IDC_PACKAGE_GROUP).Text(); }
-    std::wstring Fields() const {
-        return Control(IDC_MAJOR).Text() + L"." + Control(IDC_MINOR).Text() + L"." +
-               Control(IDC_BUILD_NUMBER).Text() + L"." + Control(IDC_REVISION).Text();
-    }
-    Ids Rows(int list) const {
+    // The ProjectIDs of the list's rows, or with selected, the indexes of its selected rows.
+    Ids Rows(int list, bool selected = false) const {
         Ids ids;
         ListView view(H(), list);
-        for (int i = 0; i < view.Count(); ++i) ids.push_back(static_cast<int>(view.ItemData(i)));
+        for (int i = 0; i < view.Count(); ++i) {
+            if (!selected) ids.push_back(static_cast<int>(view.ItemData(i)));
+            else if (view.Selected(i)) ids.push_back(i);
+        }
         return ids;
     }
     // Selects the rows, then presses a key in the list, so the window hears of it as of the user's.
-    void Select(int list, std::initializer_list<int> rows) const {
+    void Select(int list, const Ids& rows) const {
         for (int row : rows) ListView(H(), list).SetSelected(row, true);
         SendMessageW(Control(list).Handle(), WM_KEYDOWN, VK_SHIFT, 0);
     }
@@ -177,8 +145,7 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     EXPECT_EQ(Enabled({IDC_OPEN_PACKAGE, IDC_NEW_PACKAGE, IDC_EXIT, IDC_START, IDC_STOP, IDC_ADD_ALL,
                        IDC_ACTIONS_GROUP, IDC_BUILD, IDC_VERSION, IDC_MAJOR}),
               "EEE-------");
-    EXPECT_FALSE(EditShown());
-    EXPECT_TRUE(Greyed(IDM_EDIT_PACKAGE));
+    EXPECT_TRUE(!EditShown() && Greyed(IDM_EDIT_PACKAGE));
 
     // A 60-character name is cut in the caption; rows in package order with their kinds' images.
     Open(FivePackage(std::wstring(60, L'N')));
@@ -187,83 +154,73 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{7, 2, 5, 9, 4}));
     ListView packages(H(), IDC_PACKAGE_LIST);
     EXPECT_EQ(packages.RowText(3), L"P9");
-    EXPECT_EQ(std::to_string(packages.Image(2)) + std::to_string(packages.Image(3)) + std::to_string(packages.Image(4)),
-              "120");
-    EXPECT_EQ(Fields(), L"1.0.0.0");
+    EXPECT_EQ((Ids{packages.Image(2), packages.Image(3), packages.Image(4)}), (Ids{1, 2, 0}));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(Control(IDC_MAJOR + i).Text(), std::to_wstring(i + 1));
     EXPECT_EQ(Enabled({IDC_EDIT_PACKAGE, IDC_ADD_ALL, IDC_ADD_SELECTED}), "EE-");
-    EXPECT_TRUE(EditShown());
-    EXPECT_FALSE(Greyed(IDM_EDIT_PACKAGE));
+    EXPECT_TRUE(EditShown() && !Greyed(IDM_EDIT_PACKAGE));
     EXPECT_EQ(Said(), L"");
 
-    Click(IDC_ADD_ALL);
+    Click({IDC_ADD_ALL});
     WriteBytes(dir_.File(L"bad.kwp"), "<Package><Name>Broken");
     AnswerFiles({dir_.File(L"bad.kwp"), Package({}, L"Empty", L"empty.kwp"),
                  Package({{L"1", L"A"}, {L"2", L"B"}, {L"3", L"C", L""}, {L"4", L"D"}}, L"Cut", L"cut.kwp")});
     Command(IDM_OPEN_PACKAGE);
     EXPECT_EQ(Said(), L"Error: Error while parsing the package file.");
     EXPECT_EQ(Group(), cut);
-    EXPECT_EQ(Rows(IDC_PACKAGE_LIST).size(), 5u);
-    EXPECT_EQ(Rows(IDC_TARGET_LIST).size(), 5u);
+    EXPECT_EQ(Rows(IDC_PACKAGE_LIST).size() + Rows(IDC_TARGET_LIST).size(), 10u);
     std::wstring name, a, b, c, d;
     EXPECT_EQ(window_->Document().GetPackageInfo(name, a, b, c, d), 0);
     EXPECT_EQ(name, std::wstring(60, L'N'));
 
     // A package without projects: the hint, the empty list, and the targets of the old one gone.
-    Click(IDC_OPEN_PACKAGE);
+    Click({IDC_OPEN_PACKAGE});
     EXPECT_EQ(Said(), L"Hint: Hint: This package doesn't contain any project.");
     EXPECT_EQ(Group(), L"Package: Empty");
-    EXPECT_TRUE(Rows(IDC_PACKAGE_LIST).empty());
-    EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
+    EXPECT_TRUE(Rows(IDC_PACKAGE_LIST).empty() && Rows(IDC_TARGET_LIST).empty());
     EXPECT_EQ(Enabled({IDC_ADD_ALL, IDC_ACTIONS_GROUP}), "--");
     EXPECT_EQ(window_->PackagePath(), dir_.File(L"empty.kwp"));
 
     // A project that can't be listed (no Compiler) ends the list there without a word.
-    Click(IDC_OPEN_PACKAGE);
+    Click({IDC_OPEN_PACKAGE});
     EXPECT_EQ(Said(), L"");
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{1, 2}));
 }
 
-// The window is never smaller than its template. Every way of closing an idle window ends it and
-// saves its place for the next one (where a saved place goes on the screens there are is
-// FitToWorkAreas' rule); with a registry it cannot write, it works the same and just forgets.
+// Closing an idle window in any way ends it and saves its place for the next one; with a registry
+// it cannot write, the window works the same and just forgets.
 TEST_F(MainWindowTest, EveryWayOfClosingSavesThePlaceTheNextWindowComesBackTo) {
-    auto normal = [&] {
+    auto placedAt = [&](const RECT& expected) {
         WINDOWPLACEMENT placement = {sizeof(placement)};
         GetWindowPlacement(H(), &placement);
-        return placement.rcNormalPosition;
+        return EqualRect(&placement.rcNormalPosition, &expected) != FALSE;
     };
     Open();
-    const RECT first = normal();
-    const int width = first.right - first.left, height = first.bottom - first.top;
+    RECT first = {};
+    GetWindowRect(H(), &first);
+    const SIZE size = {first.right - first.left, first.bottom - first.top};
     MINMAXINFO limits = {};
     SendMessageW(H(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-    EXPECT_EQ(limits.ptMinTrackSize.x, width);
-    EXPECT_EQ(limits.ptMinTrackSize.y, height);
-    const RECT moved = {40, 30, 40 + width + 100, 30 + height + 60};
-    SetWindowPos(H(), nullptr, moved.left, moved.top, width + 100, height + 60, SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(limits.ptMinTrackSize.x == size.cx && limits.ptMinTrackSize.y == size.cy);  // never below the template
+    const RECT moved = {40, 30, 40 + size.cx + 100, 30 + size.cy + 60};
+    SetWindowPos(H(), nullptr, moved.left, moved.top, size.cx + 100, size.cy + 60, SWP_NOZORDER | SWP_NOACTIVATE);
     for (int way : {IDC_EXIT, IDM_EXIT_PROGRAM, IDCANCEL, IDOK}) {
+        SCOPED_TRACE(way);
         Command(way);
-        EXPECT_FALSE(IsWindow(H())) << way;
-        EXPECT_TRUE(window_->Ended()) << way;
+        EXPECT_TRUE(!IsWindow(H()) && window_->Ended());
         Open();
-        RECT now = normal();
-        EXPECT_TRUE(EqualRect(&now, &moved)) << way;
+        EXPECT_TRUE(placedAt(moved));
     }
-    // Maximised: back maximised, and saved so again.
     ASSERT_TRUE(kw::WritePlacement(settings_, {moved, true}));
     for (int start = 0; start < 2; ++start) {
         Open();
-        RECT now = normal();
-        EXPECT_TRUE(IsZoomed(H()) && EqualRect(&now, &moved)) << start;
+        EXPECT_TRUE(IsZoomed(H()) && placedAt(moved)) << "back maximised, and saved so again";
         Command(IDC_EXIT);
     }
-    // Saved far off any screen and too small: back on the screen at the template's size.
-    ASSERT_TRUE(kw::WritePlacement(settings_, {{6000, 5000, 6100, 5050}, false}));
+    // Saved far off any screen and too small: where that goes is FitToWorkAreas' rule.
+    const RECT offScreen = {6000, 5000, 6100, 5050};
+    ASSERT_TRUE(kw::WritePlacement(settings_, {offScreen, false}));
     Open();
-    RECT now = normal(), screen = kw::CurrentWorkAreas().at(0), inside = {};
-    EXPECT_EQ(now.right - now.left, width);
-    EXPECT_EQ(now.bottom - now.top, height);
-    EXPECT_TRUE(IntersectRect(&inside, &now, &screen) && EqualRect(&inside, &now));
+    EXPECT_TRUE(placedAt(kw::FitToWorkAreas(offScreen, size, kw::CurrentWorkAreas())));
 
     settings_ = key_.UnwritableStore();
     Open(FivePackage());
@@ -275,50 +232,47 @@ TEST_F(MainWindowTest, EveryWayOfClosingSavesThePlaceTheNextWindowComesBackTo) {
     EXPECT_EQ(Said(), L"");
 }
 
-TEST_F(MainWindowTest, TargetSelectionKeepsEachProjectOnceInAscendingOrder) {
+// Each project is a target once, in ascending order; the actions panel follows its check boxes.
+TEST_F(MainWindowTest, TargetsAndTheActionsPanel) {
     Open(FivePackage());
-    Select(IDC_PACKAGE_LIST, {0, 1, 2});  // 7, 2, 5
-    Click(IDC_ADD_SELECTED);
-    EXPECT_EQ(Rows(IDC_TARGET_LIST), (Ids{2, 5, 7}));
-    EXPECT_EQ(ListView(H(), IDC_PACKAGE_LIST).SelectedCount(), 0);
-    EXPECT_EQ(Enabled({IDC_ADD_SELECTED, IDC_ADD_ALL, IDC_START}), "-EE");
-
-    // A project that is already a target: nothing copied, its row stays selected.
-    Select(IDC_PACKAGE_LIST, {1});
-    Click(IDC_ADD_SELECTED);
-    EXPECT_EQ(Rows(IDC_TARGET_LIST), (Ids{2, 5, 7}));
-    EXPECT_TRUE(ListView(H(), IDC_PACKAGE_LIST).Selected(1));
-
-    // ">>" sorts the rest in around a selected target, which stays selected.
-    Select(IDC_TARGET_LIST, {1});
-    for (int press = 0; press < 2; ++press) {
-        Click(IDC_ADD_ALL);
-        EXPECT_EQ(Rows(IDC_TARGET_LIST), (Ids{2, 4, 5, 7, 9}));
+    // Enabled flags of ">", Start, "<", clear, the actions group, Build and Version after each step.
+    const struct {
+        int list;
+        Ids select;
+        int button;
+        Ids targets, selectedPackages, selectedTargets;
+        const char* enabled;
+    } steps[] = {
+        {IDC_PACKAGE_LIST, {0, 1, 2}, IDC_ADD_SELECTED, {2, 5, 7}, {}, {}, "-E-EEEE"},
+        // Already a target: nothing copied, its row stays selected.
+        {IDC_PACKAGE_LIST, {1}, IDC_ADD_SELECTED, {2, 5, 7}, {1}, {}, "EE-EEEE"},
+        // ">>" sorts the rest in around a selected target, which stays selected; twice is as once.
+        {IDC_TARGET_LIST, {1}, IDC_ADD_ALL, {2, 4, 5, 7, 9}, {}, {2}, "-EEEEEE"},
+        {IDC_TARGET_LIST, {}, IDC_ADD_ALL, {2, 4, 5, 7, 9}, {}, {2}, "-EEEEEE"},
+        {IDC_TARGET_LIST, {1, 2}, IDC_REMOVE_SELECTED, {2, 7, 9}, {}, {}, "-E-EEEE"},
+        {IDC_TARGET_LIST, {0, 1, 2}, IDC_REMOVE_SELECTED, {}, {}, {}, "-------"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(&step - steps);
+        Select(step.list, step.select);
+        Click({step.button});
+        EXPECT_EQ(Rows(IDC_TARGET_LIST), step.targets);
+        EXPECT_EQ(Rows(IDC_PACKAGE_LIST, true), step.selectedPackages);
+        EXPECT_EQ(Rows(IDC_TARGET_LIST, true), step.selectedTargets);
+        EXPECT_EQ(Enabled({IDC_ADD_SELECTED, IDC_START, IDC_REMOVE_SELECTED, IDC_CLEAR_TARGETS, IDC_ACTIONS_GROUP,
+                           IDC_BUILD, IDC_VERSION}),
+                  step.enabled);
     }
-    EXPECT_EQ(ListView(H(), IDC_TARGET_LIST).Image(4), 2);  // copied with its kind's image
-    EXPECT_EQ(ListView(H(), IDC_TARGET_LIST).SelectedCount(), 1);
-    EXPECT_TRUE(ListView(H(), IDC_TARGET_LIST).Selected(2));
-    Select(IDC_TARGET_LIST, {1, 2});
-    Click(IDC_REMOVE_SELECTED);
-    EXPECT_EQ(Rows(IDC_TARGET_LIST), (Ids{2, 7, 9}));
-    EXPECT_EQ(ListView(H(), IDC_TARGET_LIST).SelectedCount(), 0);
-    Select(IDC_TARGET_LIST, {0, 1, 2});
-    Click(IDC_REMOVE_SELECTED);
-    EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
-    EXPECT_EQ(Enabled({IDC_ACTIONS_GROUP, IDC_START, IDC_BUILD, IDC_VERSION, IDC_REMOVE_SELECTED, IDC_CLEAR_TARGETS}),
-              "------");
-}
 
-TEST_F(MainWindowTest, ActionsPanelFollowsItsCheckBoxes) {
-    Open(FivePackage());
-    Click(IDC_ADD_ALL);
+    Click({IDC_ADD_ALL});
+    EXPECT_EQ(ListView(H(), IDC_TARGET_LIST).Image(4), 2);  // copied with its kind's image
     // Enabled flags of Debug, Clean, set:, Auto, the major field; then checked Debug, set:, Auto.
     auto state = [&] {
         std::string s = Enabled({IDC_DEBUG, IDC_CLEAN, IDC_SET_VERSION, IDC_AUTO_INCREMENT, IDC_MAJOR}) + ' ';
         for (int id : {IDC_DEBUG, IDC_SET_VERSION, IDC_AUTO_INCREMENT}) s += kw::Button(H(), id).Checked() ? 'X' : '.';
         return s;
     };
-    const struct { int click; const char* after; } steps[] = {
+    const struct { int click; const char* after; } clicks[] = {
         {0, "----- ..."},
         {IDC_BUILD, "EE--- ..."},
         {IDC_DEBUG, "EE--- X.."},
@@ -330,9 +284,9 @@ TEST_F(MainWindowTest, ActionsPanelFollowsItsCheckBoxes) {
         {IDC_SET_VERSION, "--EEE XX."},
         {IDC_VERSION, "----E XX."},  // the fields keep what set: gave them
     };
-    for (const auto& step : steps) {
-        if (step.click) Click(step.click);
-        EXPECT_EQ(state(), step.after) << "after clicking " << step.click;
+    for (const auto& click : clicks) {
+        if (click.click) Click({click.click});
+        EXPECT_EQ(state(), click.after) << "after clicking " << click.click;
     }
 }
 
@@ -342,37 +296,34 @@ TEST_F(MainWindowTest, ActionsPanelFollowsItsCheckBoxes) {
 TEST_F(MainWindowTest, StartSaysWhyARunCantStartAndKeepsParallelBuildsInRange) {
     Open(FivePackage());
     EXPECT_EQ(Control(IDC_PARALLEL_BUILDS).Text(), L"1");
-    RunAll({IDC_BUILD, IDC_CLEAN}, false);
+    Click({IDC_ADD_ALL, IDC_BUILD, IDC_CLEAN, IDC_START});
     EXPECT_EQ(Said(), L"Hint: No action was selected for execution.");
 
-    Click(IDC_CLEAN);
-    Click(IDC_VERSION);
+    Click({IDC_CLEAN, IDC_VERSION});
     const std::wstring missing = dir_.File(L"gone");
     application_.SetTemporaryFolder(missing);
-    Click(IDC_START);
+    Click({IDC_START});
     application_.SetTemporaryFolder(dir_.Path());
     EXPECT_EQ(Said(), L"Error: The folder for temporary files " + missing + L" can't be used: it does not exist.");
     window_->SetRunSetUp([](kw::PackageDocument&, const kw::RunChoices&, const kw::RunEnvironment&) -> kw::PreparedRun {
         throw std::runtime_error("out of handles");
     });
-    Click(IDC_START);
+    Click({IDC_START});
     EXPECT_EQ(Said(), L"Error: The run could not be started.\n\nout of handles");
 
     int seen = 0;
     window_->SetRunSetUp([&seen](kw::PackageDocument&, const kw::RunChoices& choices, const kw::RunEnvironment&) {
         seen = choices.parallelBuilds;
-        kw::PreparedRun refused;
-        refused.refusal = kw::RunRefusal::Dependencies;
-        refused.message = L"Projects depend on each other in a circle: P7 -> P2 -> P7.";
-        return refused;
+        return kw::PreparedRun{kw::RunRefusal::Dependencies, L"P7 and P2 depend on each other."};
     });
     const std::pair<const wchar_t*, int> parallel[] = {{L"3", 3}, {L"0", 1}, {L"", 1}, {L"99", 64}};
     for (const auto& [typed, taken] : parallel) {
+        SCOPED_TRACE(kwtest::Narrow(typed));
         Control(IDC_PARALLEL_BUILDS).SetText(typed);
-        Click(IDC_START);
-        EXPECT_EQ(seen, taken) << kwtest::Narrow(typed);
+        Click({IDC_START});
+        EXPECT_EQ(seen, taken);
         EXPECT_EQ(Control(IDC_PARALLEL_BUILDS).Text(), std::to_wstring(taken));
-        EXPECT_EQ(Said(), L"Error: Projects depend on each other in a circle: P7 -> P2 -> P7.");
+        EXPECT_EQ(Said(), L"Error: P7 and P2 depend on each other.");
     }
     EXPECT_FALSE(window_->RunInProgress());
     EXPECT_EQ(Enabled({IDC_START, IDC_STOP, IDC_OPEN_PACKAGE}), "E-E");
@@ -392,8 +343,7 @@ TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
     const std::wstring package = Package({broken, slow}, L"Reported");
     Open(other);
     Open(package);
-    EXPECT_FALSE(window_->CanSaveReport());  // no run yet
-    EXPECT_FALSE(window_->SaveReportAs());
+    EXPECT_FALSE(window_->CanSaveReport() || window_->SaveReportAs());  // no run yet
     EXPECT_TRUE(prompt_.fileRequests.empty());
     const std::wstring idle = kw::Window(H()).Text();
     using State = kw::TaskbarProgress::State;
@@ -402,11 +352,11 @@ TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
         return PumpUntil([&] { return kw::Window(H()).Text() == text; }, 20000);
     };
 
-    for (int id : {IDC_ADD_ALL, IDC_BUILD, IDC_DEBUG, IDC_VERSION}) Click(id);  // stamps aren't counted
+    Click({IDC_ADD_ALL, IDC_BUILD, IDC_DEBUG, IDC_VERSION});  // stamps aren't counted
     // Signed numbers handed on as their 32-bit pattern, 19 bytes of each: the 20th digit is never seen.
     const wchar_t* texts[] = {L"12abc", L"   7", L"00000000000000000001", L"-1"};
     for (int i = 0; i < 4; ++i) Control(IDC_MAJOR + i).SetText(texts[i]);
-    Click(IDC_START);
+    Click({IDC_START});
     ASSERT_TRUE(captionIs(idle + L" - 1 of 2 - Broken (Win32 Debug)")) << kwtest::Narrow(kw::Window(H()).Text());
     EXPECT_EQ(window_->Taskbar().Shown(), State::Normal);
     EXPECT_EQ(window_->Taskbar().Total(), 2);
@@ -416,67 +366,60 @@ TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
     // No package command, recent package or drop replaces the package under the run.
     EXPECT_EQ(Enabled({IDC_START, IDC_STOP, IDC_OPEN_PACKAGE, IDC_NEW_PACKAGE, IDC_EDIT_PACKAGE}), "-E---");
     for (int id : {IDM_OPEN_PACKAGE, IDM_NEW_PACKAGE, IDM_EDIT_PACKAGE, IDM_RECENT_FIRST + 1}) EXPECT_TRUE(Greyed(id)) << id;
-    Click(IDC_ADD_ALL);
+    Click({IDC_ADD_ALL});
     EXPECT_FALSE(Control(IDC_START).Enabled());
     Command(IDM_RECENT_FIRST + 1);
     Drop(H(), {other});
     EXPECT_EQ(Said(), L"Hint: A build is running. Open the package when it has finished.");
     EXPECT_EQ(Group(), L"Package: Reported");
 
-    Click(IDC_STOP);
-    ASSERT_TRUE(RunEnded());
+    Click({IDC_STOP});
+    ASSERT_TRUE(PumpUntil([&] { return !window_->RunInProgress(); }));
     EXPECT_EQ(kw::Window(H()).Text(), idle);
     EXPECT_EQ(window_->Taskbar().Shown(), State::None);
     EXPECT_EQ(Enabled({IDC_START, IDC_STOP, IDC_OPEN_PACKAGE, IDC_NEW_PACKAGE, IDC_EDIT_PACKAGE}), "E-EEE");
     EXPECT_FALSE(Greyed(IDM_RECENT_FIRST + 1));
     const std::wstring first = window_->EventLogLines().front();
-    EXPECT_EQ(first.rfind(L"Versionating", 0), 0u);
-    EXPECT_EQ(first.substr(first.size() - 21), L" -> 12.7.0.4294967295") << kwtest::Narrow(first);
-    // "Save report as..." offers the run that has ended, a stopped one too.
+    EXPECT_TRUE(std::regex_match(first, std::wregex(L"Versionating.* -> 12\\.7\\.0\\.4294967295")))
+        << kwtest::Narrow(first);
+    // "Save report as..." offers the run that has ended, a stopped one too (what a report says is
+    // the engine's).
     ASSERT_TRUE(window_->CanSaveReport());
     const std::wstring report = dir_.File(L"run report.html");
     AnswerFiles({L"", report, dir_.File(L"missing\\report.html")});
     EXPECT_FALSE(window_->SaveReportAs());  // cancelled
     ASSERT_TRUE(window_->SaveReportAs());
     EXPECT_TRUE(prompt_.fileRequests[1].flags & OFN_OVERWRITEPROMPT);
-    kwtest::XmlRead html(report);
-    ASSERT_TRUE(html.Ok()) << kwtest::Narrow(html.Error());
-    EXPECT_EQ(html.Text(L"//h:h1"), L"Reported");
-    EXPECT_EQ(html.Text(L"//h:div[@id='verdict']/@class"), L"verdict stopped");
+    EXPECT_NE(ReadBytes(report).find("<h1>Reported</h1>"), std::string::npos);
     EXPECT_FALSE(window_->SaveReportAs());
     EXPECT_EQ(Said().rfind(L"Error: The run report could not be saved.\n\nCould not write '", 0), 0u);
 
-    // Closing asks; No keeps the run going, Yes stops it and ends the window with no builder left.
-    Click(IDC_START);
+    // Closing asks; No keeps the run going, Yes stops it (no waiting out the hang) and ends the window.
+    Click({IDC_START});
     ASSERT_TRUE(window_->RunInProgress());
     prompt_.messageAnswers = {IDNO, IDYES};
     SendMessageW(H(), WM_CLOSE, 0, 0);
-    PumpUntil([&] { return !prompt_.messages.empty(); }, 5000);
-    ASSERT_EQ(prompt_.messages.size(), 1u);
+    ASSERT_TRUE(PumpUntil([&] { return prompt_.messages.size() == 1; }, 5000));
     EXPECT_EQ(prompt_.messages[0].type, static_cast<UINT>(MB_YESNO | MB_ICONQUESTION));
     EXPECT_TRUE(window_->RunInProgress());
     Command(IDCANCEL);
     EXPECT_EQ(Said(), L"Kilnworks: A build is running. Stop it and exit?\nKilnworks: A build is running. Stop it and exit?");
     HWND handle = H();
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(handle); }, 10000));
     EXPECT_FALSE(window_->RunInProgress());
-    EXPECT_EQ(CountProcesses(L"MSDEV.exe"), 0);
 
-    // Destroyed while the builder hangs (for 30 s): no waiting for it, its child gone, logs gone.
+    // Destroyed while the builder hangs: no waiting for it, its child gone, logs gone.
     const std::wstring pidFile = slow.folder + L"\\child.pid";
     DeleteFileW(pidFile.c_str());
     Open(package);
     const std::wstring files = kwtest::ListFolder(dir_.Path());
-    RunAll({IDC_BUILD, IDC_DEBUG}, false);
+    Click({IDC_ADD_ALL, IDC_BUILD, IDC_DEBUG, IDC_START});
     ASSERT_TRUE(PumpUntil([&] { return FileExists(pidFile); }, 20000));
-    DWORD pid = std::wcstoul(kw::FromUtf8(ReadBytes(pidFile)).c_str(), nullptr, 10);
     const DWORD start = GetTickCount();
     window_.reset();
     EXPECT_LT(GetTickCount() - start, 10000u) << "no waiting for the builder to end by itself";
-    EXPECT_EQ(CountProcesses(L"MSDEV.exe"), 0);
-    HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, pid);
-    EXPECT_TRUE(!child || WaitForSingleObject(child, 5000) == WAIT_OBJECT_0) << "the builder's child survived";
-    if (child) CloseHandle(child);
+    kw::KernelHandle child(OpenProcess(SYNCHRONIZE, FALSE, std::stoul(ReadBytes(pidFile))));
+    EXPECT_TRUE(!child || WaitForSingleObject(child.Get(), 5000) == WAIT_OBJECT_0) << "the builder's child survived";
     EXPECT_EQ(kwtest::ListFolder(dir_.Path()), files) << "the run's logs are gone";
 }
 
@@ -487,10 +430,8 @@ TEST_F(MainWindowTest, EventLogShowsAFloodOfBuilderTextAndCopiesAndSavesItsLines
     // between two pieces; then a line of the program's own.
     constexpr int kLines = 100000;
     std::string text;
-    for (int i = 1; i <= kLines; ++i) {
-        char line[80];
-        std::snprintf(line, sizeof line, "     generated line %010d of the flood, %27s\r\n", i, "padding");
-        text += line;
+    for (int i = 0; i < kLines; ++i) {
+        text += "     generated line " + std::to_string(1000000000 + i) + " of the flood, padding..........\r\n";
     }
     for (size_t at = 0; at < text.size(); at += 2048) {
         ASSERT_TRUE(kw::PostLogText(text.data() + at, static_cast<std::uint32_t>(std::min<size_t>(2048, text.size() - at)),
@@ -499,10 +440,6 @@ TEST_F(MainWindowTest, EventLogShowsAFloodOfBuilderTextAndCopiesAndSavesItsLines
     kw::PostLogLine(L"Summary", H(), log.Handle());
     ASSERT_TRUE(PumpUntil([&] { return log.Count() == kLines + 1; }));
     PumpUntil([] { return false; }, 300);
-    const size_t size = text.find("\r\n") + 2;  // every line is as long
-    const std::string first = text.substr(0, size), last = text.substr(text.size() - size);
-    EXPECT_EQ(log.Line(0) + L"\r\n", kw::FromUtf8(first));
-    EXPECT_EQ(log.Line(kLines - 1) + L"\r\n", kw::FromUtf8(last));
     EXPECT_EQ(kw::LogTextInFlight(H()), 0);
     // Scrolled to the builder's last line; the program's own lines leave the view where it is.
     RECT client;
@@ -511,34 +448,31 @@ TEST_F(MainWindowTest, EventLogShowsAFloodOfBuilderTextAndCopiesAndSavesItsLines
     EXPECT_GE(log.TopIndex(), kLines - perPage - 1);
     EXPECT_LE(log.TopIndex(), kLines - 1);
     log.SetTopIndex(0);
-    const std::wstring wide(400, L'w');
-    kw::PostLogLine(wide, H(), log.Handle());
+    kw::PostLogLine(std::wstring(400, L'w'), H(), log.Handle());
     ASSERT_TRUE(PumpUntil([&] { return log.Count() == kLines + 2; }));
     EXPECT_EQ(log.TopIndex(), 0);
     EXPECT_GT(log.HorizontalExtent(), client.right);
 
+    // Every line, CR LF between them, to the clipboard and (as UTF-8) to a file.
+    const std::string all = text + "Summary\r\n" + std::string(400, 'w');
     ASSERT_TRUE(window_->CopyAllLines() && OpenClipboard(H()));
-    std::wstring copied = static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT)));
+    const bool copiedWhole =
+        static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT))) == kw::FromUtf8(all);
     CloseClipboard();
-    EXPECT_EQ(copied.substr(0, size), kw::FromUtf8(first));
-    EXPECT_EQ(copied.substr(copied.size() - size - 9 - 400), kw::FromUtf8(last) + L"Summary\r\n" + wide);
-
-    // Saved as UTF-8; cancelled, nothing is written; a read-only file is refused and kept.
+    EXPECT_TRUE(copiedWhole);
+    // Cancelled, nothing is written; a read-only file is refused and kept.
     const std::wstring saved = dir_.File(L"event log.log");
     AnswerFiles({L"", saved, saved});
     EXPECT_FALSE(window_->SaveLogAs());
     EXPECT_FALSE(FileExists(saved));
     ASSERT_TRUE(window_->SaveLogAs());
-    std::string bytes = ReadBytes(saved);
-    EXPECT_EQ(bytes.substr(0, size + 3), "\xEF\xBB\xBF" + first);
-    EXPECT_EQ(bytes.substr(bytes.size() - size - 9 - 402), last + "Summary\r\n" + std::string(400, 'w') + "\r\n");
+    EXPECT_TRUE(ReadBytes(saved) == "\xEF\xBB\xBF" + all + "\r\n");
     EXPECT_TRUE(prompt_.fileRequests[1].flags & OFN_OVERWRITEPROMPT);
     WriteBytes(saved, "keep");
     SetFileAttributesW(saved.c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_FALSE(window_->SaveLogAs());
     EXPECT_EQ(ReadBytes(saved), "keep");
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(prompt_.messages[0].caption, L"Error");
+    EXPECT_EQ(Said().rfind(L"Error: ", 0), 0u);
     EXPECT_EQ(kwtest::ListFolder(dir_.Path()).find(L"kwtmp"), std::wstring::npos);
 }
 
@@ -578,23 +512,17 @@ TEST_F(MainWindowTest, ErrorLinesStandOutCanBeSteppedThroughAndOpenTheirFiles) {
     ASSERT_TRUE(PumpUntil([&] { return log.Count() == 8; }));
     for (int i = 0; i < 8; ++i) EXPECT_EQ(view.StyleAt(i), lines[i].second) << i;
 
-    // Onwards from the selection, round the end; back from the first error to the last.
+    // F8 onwards from the selection, round the end; Shift+F8 back from the first error to the last.
     Ids visited;
-    auto key = [&](bool shift) {
+    for (bool shift : {false, false, false, false, false, true, true, false}) {
         BYTE keys[256] = {};
-        GetKeyboardState(keys);
         keys[VK_SHIFT] = shift ? 0x80 : 0;
         SetKeyboardState(keys);
         SendMessageW(log.Handle(), WM_KEYDOWN, VK_F8, 0);
-        keys[VK_SHIFT] = 0;
-        SetKeyboardState(keys);
         visited.push_back(static_cast<int>(log.Send(LB_GETCURSEL)));
-    };
-    for (int i = 0; i < 5; ++i) key(false);
-    key(true);
-    key(true);
-    EXPECT_EQ(visited, (Ids{1, 3, 5, 6, 1, 6, 5}));
-    EXPECT_EQ(view.GoToError(false), 3);
+    }
+    EXPECT_EQ(visited, (Ids{1, 3, 5, 6, 1, 6, 5, 6}));
+    EXPECT_EQ(view.GoToError(false), 5);
     EXPECT_EQ(prompt_.beeps.size(), 1u);
 
     // A double click opens the file a line names; a line naming none does nothing.
@@ -646,7 +574,7 @@ void ClickAdd(HWND editor) { SendMessageW(GetDlgItem(editor, IDC_EDITOR_ADD_PROJ
 TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
     // A cancelled file prompt: no editor, nothing changes.
     Open(FivePackage());
-    Click(IDC_ADD_ALL);
+    Click({IDC_ADD_ALL});
     Command(IDM_NEW_PACKAGE);
     EXPECT_EQ(Rows(IDC_TARGET_LIST).size(), 5u);
 
@@ -659,7 +587,7 @@ TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
         SendMessageW(editor, WM_COMMAND, IDCANCEL, 0);
     };
     SetTimer(nullptr, 0, 20, DriveEditorWhenShown);
-    Click(IDC_EDIT_PACKAGE);
+    Click({IDC_EDIT_PACKAGE});
     EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{7, 2, 5, 9, 4, 10}));
 
@@ -676,8 +604,7 @@ TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
     SetTimer(nullptr, 0, 20, DriveEditorWhenShown);
     Command(IDM_NEW_PACKAGE);
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{1, 2}));
-    EXPECT_TRUE(EditShown());
-    EXPECT_TRUE(Control(IDC_EDIT_PACKAGE).Enabled());
+    EXPECT_TRUE(EditShown() && Control(IDC_EDIT_PACKAGE).Enabled());
     EXPECT_TRUE(FileExists(fresh));
     EXPECT_EQ(window_->Recent().Paths(), (Strings{fresh, dir_.File(L"p.kwp")}));
 }
@@ -709,7 +636,7 @@ TEST_F(MainWindowTest, PackagesComeInManyWaysAndTheFileMenuRemembersThem) {
                                       kw::RecentMenuText(1, b), kw::RecentMenuText(2, a), L"-", L"&Exit Program"}));
 
     // Chosen from the menu: opened as the open command does, and in front again.
-    Click(IDC_ADD_ALL);
+    Click({IDC_ADD_ALL});
     Command(IDM_RECENT_FIRST + 2);
     EXPECT_EQ(window_->PackagePath(), a);
     EXPECT_EQ(Group(), L"Package: A");
@@ -739,31 +666,29 @@ TEST_F(MainWindowTest, TheApplicationKeepsTheWholeFirstArgumentAndNeedsATemporar
     wchar_t temp[1024] = {}, tmp[1024] = {};
     GetEnvironmentVariableW(L"TEMP", temp, 1024);
     GetEnvironmentVariableW(L"TMP", tmp, 1024);
-    // TEMP wins whenever it is set, even empty; TMP only stands in for a missing TEMP.
-    const struct { const wchar_t *temp, *tmp, *folder; } cases[] = {
-        {L"C:\\te mp", L"C:\\tmp", L"C:\\te mp"}, {L"", L"C:\\tmp", L""}, {nullptr, L"C:\\tmp", L"C:\\tmp"}};
+    // TEMP wins whenever it is set, even empty; TMP only stands in for a missing TEMP; with neither
+    // the program says so and ends.
+    const struct { const wchar_t *temp, *tmp, *folder; } cases[] = {{L"C:\\te mp", L"C:\\tmp", L"C:\\te mp"},
+        {L"", L"C:\\tmp", L""}, {nullptr, L"C:\\tmp", L"C:\\tmp"}, {nullptr, nullptr, nullptr}};
     for (const auto& c : cases) {
         SetEnvironmentVariableW(L"TEMP", c.temp);
         SetEnvironmentVariableW(L"TMP", c.tmp);
         kw::Application application;
-        EXPECT_TRUE(application.FindTemporaryFolder()) << c.folder;
-        EXPECT_EQ(application.TemporaryFolder(), c.folder);
+        EXPECT_EQ(application.FindTemporaryFolder(), c.folder != nullptr);
+        EXPECT_EQ(application.TemporaryFolder(), c.folder ? c.folder : L"");
     }
-    SetEnvironmentVariableW(L"TEMP", nullptr);
-    SetEnvironmentVariableW(L"TMP", nullptr);
     int result = kw::Application(2, argv).InitInstance();
     SetEnvironmentVariableW(L"TEMP", temp);
     SetEnvironmentVariableW(L"TMP", tmp);
     EXPECT_EQ(result, 1);
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(prompt_.messages[0].owner, nullptr);
+    ASSERT_EQ(prompt_.messages.size(), 2u);
+    EXPECT_EQ(prompt_.messages[1].owner, nullptr);
     EXPECT_EQ(Said().rfind(L"Error occured.: Theres no folder configured for temporary files", 0), 0u);
 }
 
-// kilnworks.exe as its own process, opening the package its command line names. A run to its end
+// kilnworks.exe as its own process, opening the package its command line names: a run to its end
 // shows the numbers the last stamped file holds (the script's four, then the project file's three,
-// whose revision is the third), names a repeated ProjectID and doesn't run it, and shows the same
-// lines and summary as kilnworks-cli run.
+// whose revision is the third), and the same lines and summary as kilnworks-cli run.
 TEST(MainWindowProcessTest, ARunShowsWhatItStampedAndTheSameLinesAsTheConsole) {
     kwtest::ScratchDir dir(L"e2e");
     TestProject calc{L"1", L"Calc", L"VC6", dir.File(L"Calc")}, tool{L"2", L"Tool", L"VB6", dir.File(L"Tool")};
@@ -779,27 +704,21 @@ TEST(MainWindowProcessTest, ARunShowsWhatItStampedAndTheSameLinesAsTheConsole) {
         ASSERT_TRUE(kwremote::RunRemotely(window, {IDC_BUILD, IDC_DEBUG, IDC_VERSION, IDC_AUTO_INCREMENT}));
         kw::ListBox log(GetDlgItem(window, IDC_EVENT_LOG));
         for (int i = 0; i < log.Count(); ++i) shown += kw::ToUtf8(log.Line(i)) + "\r\n";
-        for (int id : {IDC_MAJOR, IDC_MINOR, IDC_BUILD_NUMBER, IDC_REVISION}) {
+        for (int id = IDC_MAJOR; id <= IDC_REVISION; ++id) {
             wchar_t text[20] = {};
             SendMessageW(GetDlgItem(window, id), WM_GETTEXT, 20, reinterpret_cast<LPARAM>(text));
-            fields += (fields.empty() ? L"" : L".") + std::wstring(text);
+            fields += text + std::wstring(L" ");
         }
     }));
-    EXPECT_EQ(fields, L"3.1.10.27");
-    shown = WithoutWallTime(shown);
-    EXPECT_NE(shown.find("--------------------Configuration: Calc - Win32 Debug--------------------\r\n"),
-              std::string::npos) << shown;
-    EXPECT_EQ(shown.find("Release"), std::string::npos);
-    EXPECT_NE(shown.find("Project 'Twin' has no usable ProjectID (1, as an earlier project's); it is not run.\r\n"),
-              std::string::npos);
-    EXPECT_NE(shown.find("Summary: 3 targets, 2 succeeded, 0 failed, 1 not run.\r\n  Twin: no usable ProjectID\r\n"),
-              std::string::npos);
+    EXPECT_EQ(fields, L"3 1 10 27 ");
+    EXPECT_NE(shown.find("Summary: 3 targets, 2 succeeded, 0 failed, 1 not run, in "), std::string::npos) << shown;
 
     kwtest::WriteProjects(projects);  // the console starts from the same files
     kwtest::Captured console = kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" run \"" +
                                                    package + L"\" --debug --auto-increment");
     EXPECT_EQ(console.exitCode, 4);
-    EXPECT_EQ(shown, WithoutWallTime(console.out));
+    const std::regex wallTime(", in [^\r]* s\\.\r\n");  // differs from run to run
+    EXPECT_EQ(std::regex_replace(shown, wallTime, ".\r\n"), std::regex_replace(console.out, wallTime, ".\r\n"));
 }
 
 }  // namespace

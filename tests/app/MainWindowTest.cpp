@@ -14,7 +14,6 @@
 #include "win/Controls.h"
 #include "win/Handles.h"
 #include "win/Text.h"
-#include "win/UserPrompt.h"
 
 #include <windows.h>
 #include <commdlg.h>
@@ -137,7 +136,10 @@ protected:
     std::unique_ptr<kw::MainWindow> window_;
 };
 
-TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentHolds) {
+// Named at start-up, chosen in the open dialog, dropped or taken from the File menu's recent
+// packages: each counts as opened, and the File menu remembers it. Drops of anything but one
+// package file are refused; a package that can't be read leaves the one the document holds.
+TEST_F(MainWindowTest, PackagesComeInManyWaysAndAFailedOpenKeepsTheOneTheDocumentHolds) {
     // Named at start-up but unreadable: no package, only the package commands and Exit enabled.
     Open(dir_.File(L"missing.kwp"));
     EXPECT_EQ(Said().rfind(L"Error: ", 0), 0u);
@@ -146,9 +148,50 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
                        IDC_ACTIONS_GROUP, IDC_BUILD, IDC_VERSION, IDC_MAJOR}),
               "EEE-------");
     EXPECT_TRUE(!EditShown() && Greyed(IDM_EDIT_PACKAGE));
+    const Strings commands = {L"Create &new package", L"&Open Package", L"&Edit Package"};
+    EXPECT_EQ(FileMenu(H()), (Strings{commands[0], commands[1], commands[2], L"&Exit Program"}));
 
-    // A 60-character name is cut in the caption; rows in package order with their kinds' images.
-    Open(FivePackage(std::wstring(60, L'N')));
+    const std::wstring a = Package({{L"1", L"A"}}, L"A", L"a.kwp"), b = Package({{L"1", L"B"}}, L"B", L"b.kwp"),
+                       c = Package({{L"1", L"C"}}, L"C", L"c & d.kwp");
+    WriteBytes(dir_.File(L"notes.txt"), "x");
+    CreateDirectoryW(dir_.File(L"folder.kwp").c_str(), nullptr);
+    Open(a);
+    AnswerFiles({b});
+    Command(IDM_OPEN_PACKAGE);
+    const Strings refused[] = {{dir_.File(L"notes.txt")}, {c, a}, {dir_.File(L"folder.kwp")}, {}};
+    for (const Strings& files : refused) {
+        Drop(H(), files);
+        EXPECT_EQ(Said(), L"Hint: Drop one package file (*.kwp) on the window to open it.") << files.size();
+        EXPECT_EQ(Group(), L"Package: B");
+    }
+    Drop(H(), {c});
+    EXPECT_EQ(Said(), L"");
+    EXPECT_EQ(Group(), L"Package: C");
+    EXPECT_EQ(FileMenu(H()), (Strings{commands[0], commands[1], commands[2], L"-", kw::RecentMenuText(0, c),
+                                      kw::RecentMenuText(1, b), kw::RecentMenuText(2, a), L"-", L"&Exit Program"}));
+
+    // Chosen from the menu: opened as the open command does, and in front again.
+    Click({IDC_ADD_ALL});
+    Command(IDM_RECENT_FIRST + 2);
+    EXPECT_EQ(window_->PackagePath(), a);
+    EXPECT_EQ(Group(), L"Package: A");
+    EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
+    EXPECT_EQ(window_->Recent().Paths(), (Strings{a, c, b}));
+
+    // Gone since: said so with its path, and off the menu and out of the store; the open package stays.
+    DeleteFileW(b.c_str());
+    Command(IDM_RECENT_FIRST + 2);
+    ASSERT_EQ(prompt_.messages.size(), 1u);
+    EXPECT_EQ(Said().rfind(L"Error: This package file no longer exists:\n\n" + b + L"\n\n", 0), 0u);
+    EXPECT_EQ(window_->PackagePath(), a);
+    EXPECT_EQ(FileMenu(H()).size(), 8u);
+    EXPECT_EQ(settings_.ReadList(L"Recent", 8), (Strings{a, c}));
+
+    // The next start finds the list as it was left. A 60-character name is cut in the caption;
+    // rows in package order with their kinds' images.
+    const std::wstring five = FivePackage(std::wstring(60, L'N'));
+    Open(five);
+    EXPECT_EQ(window_->Recent().Paths(), (Strings{five, a, c}));
     const std::wstring cut = L"Package: " + std::wstring(54, L'N');
     EXPECT_EQ(Group(), cut);
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{7, 2, 5, 9, 4}));
@@ -168,8 +211,8 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     EXPECT_EQ(Said(), L"Error: Error while parsing the package file.");
     EXPECT_EQ(Group(), cut);
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST).size() + Rows(IDC_TARGET_LIST).size(), 10u);
-    std::wstring name, a, b, c, d;
-    EXPECT_EQ(window_->Document().GetPackageInfo(name, a, b, c, d), 0);
+    std::wstring name, version, d1, d2, d3;
+    EXPECT_EQ(window_->Document().GetPackageInfo(name, version, d1, d2, d3), 0);
     EXPECT_EQ(name, std::wstring(60, L'N'));
 
     // A package without projects: the hint, the empty list, and the targets of the old one gone.
@@ -178,7 +221,6 @@ TEST_F(MainWindowTest, OpensPackagesAndAFailedOpenKeepsShowingTheOneTheDocumentH
     EXPECT_EQ(Group(), L"Package: Empty");
     EXPECT_TRUE(Rows(IDC_PACKAGE_LIST).empty() && Rows(IDC_TARGET_LIST).empty());
     EXPECT_EQ(Enabled({IDC_ADD_ALL, IDC_ACTIONS_GROUP}), "--");
-    EXPECT_EQ(window_->PackagePath(), dir_.File(L"empty.kwp"));
 
     // A project that can't be listed (no Compiler) ends the list there without a word.
     Click({IDC_OPEN_PACKAGE});
@@ -224,7 +266,6 @@ TEST_F(MainWindowTest, EveryWayOfClosingSavesThePlaceTheNextWindowComesBackTo) {
 
     settings_ = key_.UnwritableStore();
     Open(FivePackage());
-    EXPECT_EQ(Rows(IDC_PACKAGE_LIST).size(), 5u);
     EXPECT_EQ(window_->Recent().Paths(), (Strings{window_->PackagePath()}));
     Command(IDC_EXIT);
     Open();
@@ -233,16 +274,11 @@ TEST_F(MainWindowTest, EveryWayOfClosingSavesThePlaceTheNextWindowComesBackTo) {
 }
 
 // Each project is a target once, in ascending order; the actions panel follows its check boxes.
-TEST_F(MainWindowTest, TargetsAndTheActionsPanel) {
+TEST_F(MainWindowTest, TargetsActionsAndAStartThatCantRun) {
     Open(FivePackage());
     // Enabled flags of ">", Start, "<", clear, the actions group, Build and Version after each step.
-    const struct {
-        int list;
-        Ids select;
-        int button;
-        Ids targets, selectedPackages, selectedTargets;
-        const char* enabled;
-    } steps[] = {
+    struct Step { int list; Ids select; int button; Ids targets, selectedPackages, selectedTargets; const char* enabled; };
+    const Step steps[] = {
         {IDC_PACKAGE_LIST, {0, 1, 2}, IDC_ADD_SELECTED, {2, 5, 7}, {}, {}, "-E-EEEE"},
         // Already a target: nothing copied, its row stays selected.
         {IDC_PACKAGE_LIST, {1}, IDC_ADD_SELECTED, {2, 5, 7}, {1}, {}, "EE-EEEE"},
@@ -288,17 +324,13 @@ TEST_F(MainWindowTest, TargetsAndTheActionsPanel) {
         if (click.click) Click({click.click});
         EXPECT_EQ(state(), click.after) << "after clicking " << click.click;
     }
-}
 
-// Start says why a run can't start (nothing to do, the temporary folder gone, a set-up that fails
-// or refuses) and leaves the window usable; it keeps Parallel builds within 1 to 64 and remembers
-// it for the next window.
-TEST_F(MainWindowTest, StartSaysWhyARunCantStartAndKeepsParallelBuildsInRange) {
-    Open(FivePackage());
+    // Start says why a run can't start (nothing to do, the temporary folder gone, a set-up that
+    // fails or refuses) and leaves the window usable; Parallel builds kept within 1 to 64, and
+    // remembered for the next window.
     EXPECT_EQ(Control(IDC_PARALLEL_BUILDS).Text(), L"1");
-    Click({IDC_ADD_ALL, IDC_BUILD, IDC_CLEAN, IDC_START});
+    Click({IDC_BUILD, IDC_DEBUG, IDC_CLEAN, IDC_START});  // Build and Clean, no configuration
     EXPECT_EQ(Said(), L"Hint: No action was selected for execution.");
-
     Click({IDC_CLEAN, IDC_VERSION});
     const std::wstring missing = dir_.File(L"gone");
     application_.SetTemporaryFolder(missing);
@@ -423,59 +455,6 @@ TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
     EXPECT_EQ(kwtest::ListFolder(dir_.Path()), files) << "the run's logs are gone";
 }
 
-TEST_F(MainWindowTest, EventLogShowsAFloodOfBuilderTextAndCopiesAndSavesItsLines) {
-    Open();
-    kw::ListBox log(Control(IDC_EVENT_LOG).Handle());
-    // 100,000 lines of 64 bytes, posted in 2 KB pieces as the runner reads them, a line cut
-    // between two pieces; then a line of the program's own.
-    constexpr int kLines = 100000;
-    std::string text;
-    for (int i = 0; i < kLines; ++i) {
-        text += "     generated line " + std::to_string(1000000000 + i) + " of the flood, padding..........\r\n";
-    }
-    for (size_t at = 0; at < text.size(); at += 2048) {
-        ASSERT_TRUE(kw::PostLogText(text.data() + at, static_cast<std::uint32_t>(std::min<size_t>(2048, text.size() - at)),
-                                    false, H(), log.Handle()));
-    }
-    kw::PostLogLine(L"Summary", H(), log.Handle());
-    ASSERT_TRUE(PumpUntil([&] { return log.Count() == kLines + 1; }));
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(kw::LogTextInFlight(H()), 0);
-    // Scrolled to the builder's last line; the program's own lines leave the view where it is.
-    RECT client;
-    GetClientRect(log.Handle(), &client);
-    const int perPage = client.bottom / static_cast<int>(log.Send(LB_GETITEMHEIGHT));
-    EXPECT_GE(log.TopIndex(), kLines - perPage - 1);
-    EXPECT_LE(log.TopIndex(), kLines - 1);
-    log.SetTopIndex(0);
-    kw::PostLogLine(std::wstring(400, L'w'), H(), log.Handle());
-    ASSERT_TRUE(PumpUntil([&] { return log.Count() == kLines + 2; }));
-    EXPECT_EQ(log.TopIndex(), 0);
-    EXPECT_GT(log.HorizontalExtent(), client.right);
-
-    // Every line, CR LF between them, to the clipboard and (as UTF-8) to a file.
-    const std::string all = text + "Summary\r\n" + std::string(400, 'w');
-    ASSERT_TRUE(window_->CopyAllLines() && OpenClipboard(H()));
-    const bool copiedWhole =
-        static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT))) == kw::FromUtf8(all);
-    CloseClipboard();
-    EXPECT_TRUE(copiedWhole);
-    // Cancelled, nothing is written; a read-only file is refused and kept.
-    const std::wstring saved = dir_.File(L"event log.log");
-    AnswerFiles({L"", saved, saved});
-    EXPECT_FALSE(window_->SaveLogAs());
-    EXPECT_FALSE(FileExists(saved));
-    ASSERT_TRUE(window_->SaveLogAs());
-    EXPECT_TRUE(ReadBytes(saved) == "\xEF\xBB\xBF" + all + "\r\n");
-    EXPECT_TRUE(prompt_.fileRequests[1].flags & OFN_OVERWRITEPROMPT);
-    WriteBytes(saved, "keep");
-    SetFileAttributesW(saved.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(window_->SaveLogAs());
-    EXPECT_EQ(ReadBytes(saved), "keep");
-    EXPECT_EQ(Said().rfind(L"Error: ", 0), 0u);
-    EXPECT_EQ(kwtest::ListFolder(dir_.Path()).find(L"kwtmp"), std::wstring::npos);
-}
-
 // Answers ShellOpen with `answer` and remembers what it was asked to open.
 struct ScriptedShell : kw::LinkShell {
     int ShellOpen(const std::wstring& address, int) override {
@@ -489,8 +468,8 @@ struct ScriptedShell : kw::LinkShell {
 };
 
 // Which line is an error is the engine's rule; here: that the log shows it, steps through the
-// errors and opens the file a line names.
-TEST_F(MainWindowTest, ErrorLinesStandOutCanBeSteppedThroughAndOpenTheirFiles) {
+// errors and opens the file a line names; then a flood of builder text, copied and saved whole.
+TEST_F(MainWindowTest, EventLog) {
     using S = kw::LogLineStyle;
     const std::pair<const wchar_t*, S> lines[] = {
         {L"--------------------Configuration: Calc - Win32 Debug--------------------", S::Plain},
@@ -552,24 +531,80 @@ TEST_F(MainWindowTest, ErrorLinesStandOutCanBeSteppedThroughAndOpenTheirFiles) {
         }
         return seen;
     };
-    const std::set<COLORREF> error = colours(1, 0), selected = colours(1, ODS_SELECTED), success = colours(7, 0);
+    const std::set<COLORREF> error = colours(1, 0), selected = colours(1, ODS_SELECTED);
     DeleteObject(SelectObject(dc, old));
     DeleteDC(dc);
     EXPECT_TRUE(error.count(GetSysColor(COLOR_WINDOW)) && error.count(RGB(192, 0, 0)));
     EXPECT_TRUE(selected.count(GetSysColor(COLOR_HIGHLIGHT)) && selected.count(GetSysColor(COLOR_HIGHLIGHTTEXT)));
     EXPECT_EQ(selected.count(RGB(192, 0, 0)), 0u);
-    EXPECT_TRUE(success.count(RGB(0, 128, 0)));
+
+    // 100,000 lines of 64 bytes, posted in 2 KB pieces as the runner reads them, a line cut
+    // between two pieces; then a line of the program's own.
+    constexpr int kLines = 100000, kShown = kLines + 8;
+    std::string text;
+    for (int i = 0; i < kLines; ++i) {
+        text += "     generated line " + std::to_string(1000000000 + i) + " of the flood, padding..........\r\n";
+    }
+    for (size_t at = 0; at < text.size(); at += 2048) {
+        ASSERT_TRUE(kw::PostLogText(text.data() + at, static_cast<std::uint32_t>(std::min<size_t>(2048, text.size() - at)),
+                                    false, H(), log.Handle()));
+    }
+    kw::PostLogLine(L"Summary", H(), log.Handle());
+    ASSERT_TRUE(PumpUntil([&] { return log.Count() == kShown + 1; }));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(kw::LogTextInFlight(H()), 0);
+    // Scrolled to the builder's last line; the program's own lines leave the view where it is.
+    RECT client;
+    GetClientRect(log.Handle(), &client);
+    const int perPage = client.bottom / static_cast<int>(log.Send(LB_GETITEMHEIGHT));
+    EXPECT_GE(log.TopIndex(), kShown - perPage - 1);
+    EXPECT_LE(log.TopIndex(), kShown - 1);
+    log.SetTopIndex(0);
+    kw::PostLogLine(std::wstring(400, L'w'), H(), log.Handle());
+    ASSERT_TRUE(PumpUntil([&] { return log.Count() == kShown + 2; }));
+    EXPECT_EQ(log.TopIndex(), 0);
+    EXPECT_GT(log.HorizontalExtent(), client.right);
+
+    // Every line, CR LF between them, to the clipboard and (as UTF-8) to a file.
+    std::string all;
+    for (const auto& line : lines) all += kw::ToUtf8(line.first) + "\r\n";
+    all += text + "Summary\r\n" + std::string(400, 'w');
+    ASSERT_TRUE(window_->CopyAllLines() && OpenClipboard(H()));
+    const bool copiedWhole =
+        static_cast<const wchar_t*>(GlobalLock(GetClipboardData(CF_UNICODETEXT))) == kw::FromUtf8(all);
+    CloseClipboard();
+    EXPECT_TRUE(copiedWhole);
+    // Cancelled, nothing is written; a read-only file is refused and kept.
+    const std::wstring saved = dir_.File(L"event log.log");
+    AnswerFiles({L"", saved, saved});
+    EXPECT_FALSE(window_->SaveLogAs());
+    EXPECT_FALSE(FileExists(saved));
+    ASSERT_TRUE(window_->SaveLogAs());
+    EXPECT_TRUE(ReadBytes(saved) == "\xEF\xBB\xBF" + all + "\r\n");
+    EXPECT_TRUE(prompt_.fileRequests[1].flags & OFN_OVERWRITEPROMPT);
+    WriteBytes(saved, "keep");
+    SetFileAttributesW(saved.c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(window_->SaveLogAs());
+    EXPECT_EQ(ReadBytes(saved), "keep");
+    EXPECT_EQ(Said().rfind(L"Error: ", 0), 0u);
+    EXPECT_EQ(kwtest::ListFolder(dir_.Path()).find(L"kwtmp"), std::wstring::npos);
 }
 
-// Once this thread's modal "Package Properties" dialog is up, a timer hands it to gDriveEditor.
-void (*gDriveEditor)(HWND editor) = nullptr;
+// Once this thread's modal "Package Properties" dialog is up, a timer clicks its Add button
+// gAdds times and closes it with gClose.
+int gAdds = 0, gClose = IDOK;
 void CALLBACK DriveEditorWhenShown(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND editor = FindWindowW(nullptr, L"Package Properties");
     if (editor == nullptr) return;
     KillTimer(nullptr, timer);
-    gDriveEditor(editor);
+    for (int i = 0; i < gAdds; ++i) SendMessageW(GetDlgItem(editor, IDC_EDITOR_ADD_PROJECT), BM_CLICK, 0, 0);
+    SendMessageW(editor, WM_COMMAND, gClose, 0);
 }
-void ClickAdd(HWND editor) { SendMessageW(GetDlgItem(editor, IDC_EDITOR_ADD_PROJECT), BM_CLICK, 0, 0); }
+void DriveEditor(int adds, int close) {
+    gAdds = adds;
+    gClose = close;
+    SetTimer(nullptr, 0, 20, DriveEditorWhenShown);
+}
 
 TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
     // A cancelled file prompt: no editor, nothing changes.
@@ -582,11 +617,7 @@ TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
     // Targets list is emptied.
     WriteBytes(dir_.File(L"Extra.vbp"), "Type=Exe\r\n");
     AnswerFiles({dir_.File(L"Extra.vbp")});
-    gDriveEditor = [](HWND editor) {
-        ClickAdd(editor);
-        SendMessageW(editor, WM_COMMAND, IDCANCEL, 0);
-    };
-    SetTimer(nullptr, 0, 20, DriveEditorWhenShown);
+    DriveEditor(1, IDCANCEL);
     Click({IDC_EDIT_PACKAGE});
     EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{7, 2, 5, 9, 4, 10}));
@@ -596,65 +627,12 @@ TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
     WriteBytes(dir_.File(L"One.dsp"), "# dsp\r\n");
     const std::wstring fresh = dir_.File(L"fresh package.kwp");
     AnswerFiles({fresh, dir_.File(L"One.dsp"), dir_.File(L"Extra.vbp")});
-    gDriveEditor = [](HWND editor) {
-        ClickAdd(editor);
-        ClickAdd(editor);
-        SendMessageW(editor, WM_COMMAND, IDOK, 0);
-    };
-    SetTimer(nullptr, 0, 20, DriveEditorWhenShown);
+    DriveEditor(2, IDOK);
     Command(IDM_NEW_PACKAGE);
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{1, 2}));
     EXPECT_TRUE(EditShown() && Control(IDC_EDIT_PACKAGE).Enabled());
     EXPECT_TRUE(FileExists(fresh));
     EXPECT_EQ(window_->Recent().Paths(), (Strings{fresh, dir_.File(L"p.kwp")}));
-}
-
-// Named at start-up, chosen in the open dialog, dropped or taken from the File menu's recent
-// packages: each counts as opened. Drops of anything but one package file are refused.
-TEST_F(MainWindowTest, PackagesComeInManyWaysAndTheFileMenuRemembersThem) {
-    const Strings commands = {L"Create &new package", L"&Open Package", L"&Edit Package"};
-    Open();
-    EXPECT_EQ(FileMenu(H()), (Strings{commands[0], commands[1], commands[2], L"&Exit Program"}));
-
-    const std::wstring a = Package({{L"1", L"A"}}, L"A", L"a.kwp"), b = Package({{L"1", L"B"}}, L"B", L"b.kwp"),
-                       c = Package({{L"1", L"C"}}, L"C", L"c & d.kwp");
-    WriteBytes(dir_.File(L"notes.txt"), "x");
-    CreateDirectoryW(dir_.File(L"folder.kwp").c_str(), nullptr);
-    Open(a);
-    AnswerFiles({b});
-    Command(IDM_OPEN_PACKAGE);
-    const Strings refused[] = {{dir_.File(L"notes.txt")}, {c, a}, {dir_.File(L"folder.kwp")}, {}};
-    for (const Strings& files : refused) {
-        Drop(H(), files);
-        EXPECT_EQ(Said(), L"Hint: Drop one package file (*.kwp) on the window to open it.") << files.size();
-        EXPECT_EQ(Group(), L"Package: B");
-    }
-    Drop(H(), {c});
-    EXPECT_EQ(Said(), L"");
-    EXPECT_EQ(Group(), L"Package: C");
-    EXPECT_EQ(FileMenu(H()), (Strings{commands[0], commands[1], commands[2], L"-", kw::RecentMenuText(0, c),
-                                      kw::RecentMenuText(1, b), kw::RecentMenuText(2, a), L"-", L"&Exit Program"}));
-
-    // Chosen from the menu: opened as the open command does, and in front again.
-    Click({IDC_ADD_ALL});
-    Command(IDM_RECENT_FIRST + 2);
-    EXPECT_EQ(window_->PackagePath(), a);
-    EXPECT_EQ(Group(), L"Package: A");
-    EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
-    EXPECT_EQ(window_->Recent().Paths(), (Strings{a, c, b}));
-
-    // Gone since: said so with its path, and off the menu and out of the store; the open package stays.
-    DeleteFileW(b.c_str());
-    Command(IDM_RECENT_FIRST + 2);
-    ASSERT_EQ(prompt_.messages.size(), 1u);
-    EXPECT_EQ(Said().rfind(L"Error: This package file no longer exists:\n\n" + b + L"\n\n", 0), 0u);
-    EXPECT_EQ(window_->PackagePath(), a);
-    EXPECT_EQ(FileMenu(H()).size(), 8u);
-    EXPECT_EQ(settings_.ReadList(L"Recent", 8), (Strings{a, c}));
-
-    // The next start finds the list as it was left.
-    Open();
-    EXPECT_EQ(window_->Recent().Paths(), (Strings{a, c}));
 }
 
 TEST_F(MainWindowTest, TheApplicationKeepsTheWholeFirstArgumentAndNeedsATemporaryFolder) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/SettingsStore.h"
+#include "win/Handles.h"
 
 #include <windows.h>
 
@@ -25,11 +26,9 @@ public:
     // under a volatile key, which refuses lasting subkeys.
     kw::SettingsStore UnwritableStore() const {
         Remove();
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                            &key, nullptr) == ERROR_SUCCESS) {
-            RegCloseKey(key);
-        }
+        kw::RegKeyHandle key;
+        RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        key.Out(), nullptr);
         return kw::SettingsStore(HKEY_CURRENT_USER, path_ + L"\\Kilnworks");
     }
 

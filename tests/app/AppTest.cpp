@@ -1,11 +1,13 @@
-// The main window: in-process, hidden, with a scripted prompt for message boxes and file dialogs;
-// and once as kilnworks.exe, its own process, driven from outside by control ids.
+// The app subsystem: what the program remembers per user, at the layer that owns each rule; the
+// main window in-process, hidden, with a scripted prompt for message boxes and file dialogs; and
+// once as kilnworks.exe, its own process, driven from outside by control ids.
 #include <gtest/gtest.h>
 
 #include "RemoteWindow.h"
-#include "app/AppTestSupport.h"
 #include "app/Application.h"
 #include "app/MainWindow.h"
+#include "app/RecentPackages.h"
+#include "app/SettingsStore.h"
 #include "app/WindowPlacement.h"
 #include "common/RunSupport.h"
 #include "common/ScriptedPrompt.h"
@@ -27,6 +29,8 @@
 #include <stdexcept>
 
 using kw::ListView;
+using kw::RecentPackages;
+using kw::SettingsStore;
 using kwremote::PumpUntil;
 using kwtest::FileExists;
 using kwtest::ReadBytes;
@@ -36,6 +40,143 @@ using Ids = std::vector<int>;
 using Strings = std::vector<std::wstring>;
 
 namespace {
+
+// HKEY_CURRENT_USER\Software\Kilnworks Tests\<name>, gone before and after the test, so no test
+// reads or changes what the user's Kilnworks remembers.
+class ScratchKey {
+public:
+    explicit ScratchKey(const std::wstring& name) : path_(L"Software\\Kilnworks Tests\\" + name) { Remove(); }
+    ~ScratchKey() { Remove(); }
+
+    const std::wstring& Path() const { return path_; }
+    kw::SettingsStore Store() const { return kw::SettingsStore(HKEY_CURRENT_USER, path_); }
+    void Remove() const { RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str()); RegDeleteKeyW(HKEY_CURRENT_USER, path_.c_str()); }
+    // A store whose key can't be made, as for a user who may not write the registry: it lies
+    // under a volatile key, which refuses lasting subkeys.
+    kw::SettingsStore UnwritableStore() const {
+        Remove();
+        kw::RegKeyHandle key;
+        RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        key.Out(), nullptr);
+        return kw::SettingsStore(HKEY_CURRENT_USER, path_ + L"\\Kilnworks");
+    }
+
+private:
+    std::wstring path_;
+};
+
+// Round trips are pinned where the window keeps its recent packages and placement in the store;
+// here, what the store makes of values it did not write, and of a registry it cannot use.
+TEST(SettingsStoreTest, TakesDamagedValuesAsMissingAndAnAbsentOrUnwritableRegistryJustForgets) {
+    ScratchKey scratch(L"store");
+    SettingsStore store = scratch.Store();
+    EXPECT_FALSE(store.ReadText(L"", L"Name"));  // nothing there yet
+    EXPECT_FALSE(store.ReadNumber(L"Window", L"Left"));
+    ASSERT_TRUE(store.WriteNumber(L"Window", L"Left", 0xFFFFFF9C));
+    EXPECT_EQ(store.ReadNumber(L"Window", L"Left").value_or(0), 0xFFFFFF9Cu);
+
+    // Values someone else wrote: of another kind, without a terminator, absurdly long.
+    const wchar_t* path = scratch.Path().c_str();
+    const DWORD number = 5;
+    const std::wstring huge(SettingsStore::kMaxTextChars + 1, L'x');
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, L"Number", REG_DWORD, &number, sizeof(number));
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, L"Text", REG_SZ, L"abc", 3 * sizeof(wchar_t));
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, L"Odd", REG_SZ, L"ab", 3);
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, L"Huge", REG_SZ, huge.c_str(), static_cast<DWORD>((huge.size() + 1) * sizeof(wchar_t)));
+    EXPECT_FALSE(store.ReadText(L"", L"Number"));
+    EXPECT_FALSE(store.ReadNumber(L"", L"Text"));
+    EXPECT_EQ(store.ReadText(L"", L"Text").value_or(L"?"), L"abc");
+    EXPECT_EQ(store.ReadText(L"", L"Odd").value_or(L"?"), L"a");
+    EXPECT_FALSE(store.ReadText(L"", L"Huge"));
+    EXPECT_FALSE(store.WriteText(L"", L"Huge", huge));
+
+    // The window over such a store is in the window's tests.
+    const SettingsStore stores[] = {SettingsStore(nullptr, L"Software\\Kilnworks"), scratch.UnwritableStore()};
+    for (const SettingsStore& unusable : stores) {
+        EXPECT_FALSE(unusable.WriteText(L"", L"Name", L"x"));
+        EXPECT_FALSE(unusable.WriteNumber(L"Window", L"Left", 1));
+        EXPECT_FALSE(unusable.WriteList(L"Recent", {L"a"}, 8));
+        EXPECT_FALSE(unusable.ReadText(L"", L"Name"));
+        EXPECT_FALSE(kw::ReadPlacement(unusable));
+        EXPECT_FALSE(kw::WritePlacement(unusable, {{0, 0, 10, 10}, false}));
+    }
+}
+
+TEST(RecentPackagesTest, MostRecentFirstAtMostEightAndEachFileOnceHoweverItIsSpelt) {
+    kwtest::ScratchDir dir(L"recent");
+    CreateDirectoryW(dir.File(L"sub").c_str(), nullptr);
+    RecentPackages recent;
+    Strings files;
+    for (int i = 1; i <= 10; ++i) {
+        files.push_back(dir.File(L"package number " + std::to_wstring(i) + L".kwp"));
+        kwtest::WriteBytes(files.back(), "<Package/>");
+        recent.Add(files.back());
+    }
+    EXPECT_EQ(recent.Paths(), Strings(files.rbegin(), files.rend() - 2));  // 1 and 2 fell off the end
+
+    // The same file by other names: it moves to the front, and only its newest spelling stays.
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_NE(GetShortPathNameW(files[4].c_str(), shortName, MAX_PATH), 0u);
+    const std::wstring upper = dir.File(L"PACKAGE NUMBER 6.KWP"), slashes = dir.Path() + L"/package number 7.kwp";
+    const std::wstring link = dir.File(L"sub\\link.kwp");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), files[7].c_str(), nullptr));
+    const Strings spellings = {shortName, upper, slashes, dir.File(L"sub\\..\\package number 9.kwp"), link};
+    for (const std::wstring& spelling : spellings) recent.Add(spelling);
+    // Made whole and long: the short name, the slashes, "sub\..".
+    EXPECT_EQ(recent.Paths(), (Strings{link, files[8], files[6], upper, files[4], files[9], files[3], files[2]}));
+
+    // Repeats and blanks someone put in the store are dropped.
+    ScratchKey scratch(L"recent");
+    ASSERT_TRUE(scratch.Store().WriteList(L"Recent", {L"C:\\A.kwp", L"", L"c:\\a.KWP", L"C:\\B.kwp"}, 8));
+    recent.Load(scratch.Store());
+    EXPECT_EQ(recent.Paths(), (Strings{L"C:\\A.kwp", L"C:\\B.kwp"}));
+}
+
+TEST(RecentPackagesTest, MenuTextNumbersTheEntryAndShortensLongPathsInTheMiddle) {
+    const std::wstring longFolder = L"C:\\Users\\Developer\\Documents\\Visual Studio Projects\\Accounting Suite";
+    const struct { std::wstring path; size_t index; std::wstring text; } cases[] = {
+        {L"C:\\Kilnworks\\Demo\\Demo.kwp", 0, L"&1 C:\\Kilnworks\\Demo\\Demo.kwp"},
+        {L"C:\\R&D\\Tools.kwp", 7, L"&8 C:\\R&&D\\Tools.kwp"},
+        {longFolder + L"\\Release 2026\\Accounting.kwp", 1,
+         L"&2 C:\\Users\\...\\Accounting Suite\\Release 2026\\Accounting.kwp"},
+        {L"\\\\buildserver\\packages\\" + std::wstring(40, L'f') + L"\\Nightly\\Tools.kwp", 2,
+         L"&3 \\\\buildserver\\packages\\...\\Nightly\\Tools.kwp"},
+        {L"C:\\" + std::wstring(30, L'a') + L"\\" + std::wstring(70, L'n') + L".kwp", 3,
+         L"&4 ...\\" + std::wstring(70, L'n') + L".kwp"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(kw::RecentMenuText(c.index, c.path), c.text) << kwtest::Narrow(c.path);
+}
+
+TEST(WindowPlacementTest, KeepsTheWindowWholeOnAScreenThereIsAndNeverBelowTheTemplateSize) {
+    const RECT primary = {0, 0, 1280, 1000}, right = {1280, 0, 3200, 1080};
+    const SIZE minimum = {500, 400};
+    const struct { const char* what; RECT saved; std::vector<RECT> areas; RECT placed; } cases[] = {
+        {"where it was", {100, 50, 800, 650}, {primary}, {100, 50, 800, 650}},
+        {"on the second screen", {1500, 100, 2300, 700}, {primary, right}, {1500, 100, 2300, 700}},
+        {"second screen gone", {1500, 100, 2300, 700}, {primary}, {480, 100, 1280, 700}},
+        {"far off to the left and up", {-5000, -4000, -4400, -3500}, {primary, right}, {0, 0, 600, 500}},
+        {"half over the bottom edge", {200, 800, 900, 1300}, {primary}, {200, 500, 900, 1000}},
+        {"more on the second screen", {1000, 100, 1700, 600}, {primary, right}, {1280, 100, 1980, 600}},
+        {"smaller than the template", {10, 10, 20, 20}, {primary}, {10, 10, 510, 410}},
+        {"larger than the screen", {-10, -10, 3000, 2000}, {primary}, {0, 0, 1280, 1000}},
+        {"screen smaller than the template", {50, 50, 600, 500}, {{0, 0, 400, 300}}, {0, 0, 500, 400}},
+        {"no screens known", {5000, 5000, 5010, 5010}, {}, {5000, 5000, 5500, 5400}},
+    };
+    auto sides = [](const RECT& r) { return std::vector<LONG>{r.left, r.top, r.right, r.bottom}; };
+    for (const auto& c : cases) EXPECT_EQ(sides(kw::FitToWorkAreas(c.saved, minimum, c.areas)), sides(c.placed)) << c.what;
+}
+
+TEST(WindowPlacementTest, ASavedPlacementThatCantBeRightIsIgnored) {
+    ScratchKey scratch(L"placement");
+    SettingsStore store = scratch.Store();
+    const struct { const wchar_t* side; DWORD value; } damage[] = {
+        {L"Left", 0}, {L"Right", static_cast<DWORD>(-30)}, {L"Bottom", 30}, {L"Left", 0x7FFFFFFF}, {L"Top", 0x80000000}};
+    for (const auto& d : damage) {
+        ASSERT_TRUE(kw::WritePlacement(store, {{-20, 30, 700, 600}, true}));
+        ASSERT_TRUE(store.WriteNumber(L"Window", d.side, d.value));
+        EXPECT_EQ(kw::ReadPlacement(store).has_value(), &d == &damage[0]) << kwtest::Narrow(d.side) << d.value;
+    }
+}
 
 // The File menu's entries from the top, a separator as "-".
 Strings FileMenu(HWND window) {
@@ -55,8 +196,7 @@ void Drop(HWND window, const Strings& files) {
     for (const std::wstring& file : files) chars += file.size() + 1;
     HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
     auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
-    header->pFiles = sizeof(DROPFILES);
-    header->fWide = TRUE;
+    *header = {sizeof(DROPFILES), {}, FALSE, TRUE};
     auto* names = reinterpret_cast<wchar_t*>(header + 1);
     for (const std::wstring& file : files) names = std::copy(file.begin(), file.end(), names) + 1;
     GlobalUnlock(memory);
@@ -127,7 +267,7 @@ protected:
     }
 
     kwtest::ScratchDir dir_{L"mw"};
-    kwtest::ScratchKey key_{L"MainWindow"};
+    ScratchKey key_{L"MainWindow"};
     kw::SettingsStore settings_ = key_.Store();
     kwtest::ScriptedPrompt prompt_;
     kw::ScopedPrompt scope_{prompt_};
@@ -208,9 +348,7 @@ TEST_F(MainWindowTest, PackagesComeInManyWaysAndAFailedOpenKeepsTheOneTheDocumen
     EXPECT_EQ(Said(), L"Error: Error while parsing the package file.");
     EXPECT_EQ(Group(), cut);
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST).size() + Rows(IDC_TARGET_LIST).size(), 10u);
-    std::wstring name, version, d1, d2, d3;
-    EXPECT_EQ(window_->Document().GetPackageInfo(name, version, d1, d2, d3), 0);
-    EXPECT_EQ(name, std::wstring(60, L'N'));
+    EXPECT_TRUE(window_->Document().IsLoaded() && window_->Document().Path() == five);
 
     // A package without projects: the hint, the empty list, and the targets of the old one gone.
     Click({IDC_OPEN_PACKAGE});
@@ -372,8 +510,6 @@ TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
     EXPECT_FALSE(window_->CanSaveReport() || window_->SaveReportAs());  // no run yet
     EXPECT_TRUE(prompt_.fileRequests.empty());
     const std::wstring idle = kw::Window(H()).Text();
-    using State = kw::TaskbarProgress::State;
-    EXPECT_EQ(window_->Taskbar().Shown(), State::None);
     auto captionIs = [&](const std::wstring& text) {
         return PumpUntil([&] { return kw::Window(H()).Text() == text; }, 20000);
     };
@@ -384,10 +520,10 @@ TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
     for (int i = 0; i < 4; ++i) Control(IDC_MAJOR + i).SetText(texts[i]);
     Click({IDC_START});
     ASSERT_TRUE(captionIs(idle + L" - 1 of 2 - Broken (Win32 Debug)")) << kwtest::Narrow(kw::Window(H()).Text());
-    EXPECT_EQ(window_->Taskbar().Shown(), State::Normal);
+    EXPECT_EQ(window_->Taskbar().Shown(), kw::TaskbarProgress::State::Normal);
     EXPECT_EQ(window_->Taskbar().Total(), 2);
     ASSERT_TRUE(captionIs(idle + L" - 2 of 2 - Slow (Win32 Debug)")) << kwtest::Narrow(kw::Window(H()).Text());
-    EXPECT_EQ(window_->Taskbar().Shown(), State::Error);
+    EXPECT_EQ(window_->Taskbar().Shown(), kw::TaskbarProgress::State::Error);
     EXPECT_EQ(window_->Taskbar().Done(), 1);
     // No package command, recent package or drop replaces the package under the run.
     EXPECT_EQ(Enabled({IDC_START, IDC_STOP, IDC_OPEN_PACKAGE, IDC_NEW_PACKAGE, IDC_EDIT_PACKAGE}), "-E---");
@@ -402,12 +538,11 @@ TEST_F(MainWindowTest, ARunWithFailingAndHangingBuilders) {
     Click({IDC_STOP});
     ASSERT_TRUE(PumpUntil([&] { return !window_->RunInProgress(); }));
     EXPECT_EQ(kw::Window(H()).Text(), idle);
-    EXPECT_EQ(window_->Taskbar().Shown(), State::None);
+    EXPECT_EQ(window_->Taskbar().Shown(), kw::TaskbarProgress::State::None);
     EXPECT_EQ(Enabled({IDC_START, IDC_STOP, IDC_OPEN_PACKAGE, IDC_NEW_PACKAGE, IDC_EDIT_PACKAGE}), "E-EEE");
     EXPECT_FALSE(Greyed(IDM_RECENT_FIRST + 1));
     const std::wstring first = window_->EventLogLines().front();
-    EXPECT_TRUE(std::regex_match(first, std::wregex(L"Versionating.* -> 12\\.7\\.0\\.4294967295")))
-        << kwtest::Narrow(first);
+    EXPECT_EQ(first.substr(0, 12) + first.substr(first.rfind(L" -> ")), L"Versionating -> 12.7.0.4294967295");
     // "Save report as..." offers the run that has ended, a stopped one too.
     ASSERT_TRUE(window_->CanSaveReport());
     const std::wstring report = dir_.File(L"run report.html");
@@ -502,8 +637,7 @@ TEST_F(MainWindowTest, EventLog) {
         log.Send(LB_SETCURSEL, static_cast<WPARAM>(index));
         SendMessageW(H(), WM_COMMAND, MAKEWPARAM(IDC_EVENT_LOG, LBN_DBLCLK), reinterpret_cast<LPARAM>(log.Handle()));
     };
-    doubleClick(1);
-    doubleClick(3);
+    for (int index : {1, 3}) doubleClick(index);
     EXPECT_EQ(shell.opened, Strings{L"C:\\Src\\Calc\\Calc.cpp"});
     shell.answer = SE_ERR_NOASSOC;
     doubleClick(2);
@@ -672,7 +806,6 @@ TEST(MainWindowProcessTest, ARunShowsWhatItStampedAndTheSameLinesAsTheConsole) {
         }
     }));
     EXPECT_EQ(fields, L"3 1 10 27 ");
-    EXPECT_NE(shown.find("Summary: 3 targets, 2 succeeded, 0 failed, 1 not run, in "), std::string::npos) << shown;
 
     kwtest::WriteProjects(projects);  // the console starts from the same files
     kwtest::Captured console = kwtest::RunCaptured(L"\"" + kwtest::ProgramFolder() + L"\\kilnworks-cli.exe\" run \"" +

@@ -65,8 +65,8 @@ private:
     std::wstring path_;
 };
 
-// Round trips are pinned where the window keeps its recent packages and placement in the store;
-// here, what the store makes of values it did not write, and of a registry it cannot use.
+// Texts and lists go round where the window keeps its recent packages; here, a number's round
+// trip, what the store makes of values it did not write, and of a registry it cannot use.
 TEST(SettingsStoreTest, TakesDamagedValuesAsMissingAndAnAbsentOrUnwritableRegistryJustForgets) {
     ScratchKey scratch(L"store");
     SettingsStore store = scratch.Store();

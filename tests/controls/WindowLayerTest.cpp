@@ -17,6 +17,7 @@
 namespace {
 
 using namespace kwtest;
+using DialogTest = HostTest;
 
 // A subclass that answers the reflected messages it is given, or counts them and passes them on.
 class Reflector : public kw::WindowSubclass {
@@ -36,66 +37,54 @@ HWND Popup(HWND owner = nullptr) {
     return CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 10, 10, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
-class DialogTest : public HostTest {
-protected:
-    LRESULT Notify(HWND from, int id, UINT code) {
-        NMHDR header = {from, static_cast<UINT_PTR>(id), code};
-        return SendMessageW(host_.Handle(), WM_NOTIFY, id, reinterpret_cast<LPARAM>(&header));
-    }
-    void Command(int id, int code) {
-        SendMessageW(host_.Handle(), WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id)));
-    }
-};
-
-TEST_F(DialogTest, AnswersReachTheSenderExchangeRunsBothWaysOkReadsCancelDoesNot) {
+// Answers reach the sender and a handler's exception stays inside the dialog procedure. Only the
+// dialog's own children get their notifications reflected, and a control that lets one pass
+// leaves it to the dialog.
+TEST_F(DialogTest, AnswersReachTheSenderAndOnlyOwnChildrenGetNotificationsReflected) {
+    host_.commands = 0;  // the controls' own start-up notifications
     EXPECT_EQ(Notify(Item(kEdit), kEdit, TestHost::kHandledCode), 0x5A5A);
     EXPECT_EQ(Notify(Item(kEdit), kEdit, NM_CLICK), 0);
-    EXPECT_EQ(host_.notifyIds, (std::vector<int>{kEdit, kEdit}));
-    host_.throwOnCommand = true;  // the exception stays inside the dialog procedure
+    host_.throwOnCommand = true;
     Command(kEdit, EN_CHANGE);
     host_.throwOnCommand = false;
 
-    kw::Button check(host_.Handle(), kCheck);
-    kw::Edit edit(host_.Handle(), kEdit);
-    host_.checked = 1;
-    host_.text = L"1.2.0.7";
-    host_.WriteControls();
-    EXPECT_TRUE(check.Checked());
-    EXPECT_EQ(edit.Text(), L"1.2.0.7");
-    check.Click();
-    edit.SetText(L"typed");
-    SendMessageW(host_.Handle(), WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(std::to_wstring(host_.checked) + host_.text + L" " + std::to_wstring(host_.Result()), L"0typed 1");
-    EXPECT_EQ(host_.Handle(), nullptr);  // a modeless dialog is destroyed
-    EXPECT_EQ(host_.destroyed, 1);
-    TestHost other;
-    ASSERT_NE(other.Create(nullptr), nullptr);
-    kw::Edit(other.Handle(), kEdit).SetText(L"dropped");
-    SendMessageW(other.Handle(), WM_COMMAND, IDCANCEL, 0);
-    EXPECT_EQ(other.text + L" " + std::to_wstring(other.Result()), L" 2");
-}
-
-TEST_F(DialogTest, OnlyTheDialogsOwnChildrenGetTheirNotificationsReflected) {
     Reflector label;
-    HWND control = Item(kLink);
-    ASSERT_TRUE(label.Subclass(control));
-    host_.commands = 0;
+    ASSERT_TRUE(label.Subclass(Item(kLink)));
     Command(kLink, STN_CLICKED);
-    EXPECT_EQ(label.commands - host_.commands, 1);  // consumed by the control
-    EXPECT_EQ(Notify(control, kLink, NM_CLICK), 7);
-    EXPECT_TRUE(host_.notifyIds.empty());
-    // A control that lets a notification pass leaves it to the dialog.
+    EXPECT_EQ(Notify(Item(kLink), kLink, NM_CLICK), 7);
     label.consume = false;
     Command(kLink, STN_CLICKED);
-    EXPECT_EQ(label.commands * 10 + host_.commands, 21);
     // A popup that happens to notify the dialog is not one of its controls.
     Reflector popup;
     HWND other = Popup(host_.Handle());
     ASSERT_TRUE(popup.Subclass(other));
     Notify(other, 5, NM_CLICK);
-    EXPECT_EQ(popup.notifies, 0);
-    EXPECT_EQ(host_.notifyIds, std::vector<int>{5});
     DestroyWindow(other);
+    EXPECT_EQ(host_.notifyIds, (std::vector<int>{kEdit, kEdit, 5}));
+    EXPECT_EQ(std::to_string(label.commands) + " " + std::to_string(host_.commands) + " " +
+                  std::to_string(popup.notifies),
+              "2 2 0");
+}
+
+// OK reads the controls and Cancel does not; either destroys a modeless dialog once.
+TEST(DialogExchangeTest, WriteFillsTheControlsOkReadsThemBackCancelDoesNot) {
+    for (int button : {IDOK, IDCANCEL}) {
+        TestHost host;
+        ASSERT_NE(host.Create(nullptr), nullptr) << "the tests need an X display";
+        kw::Button check(host.Handle(), kCheck);
+        kw::Edit edit(host.Handle(), kEdit);
+        host.checked = 1;
+        host.text = L"1.2.0.7";
+        host.WriteControls();
+        EXPECT_TRUE(check.Checked() && edit.Text() == L"1.2.0.7");
+        check.Click();
+        edit.SetText(L"typed");
+        SendMessageW(host.Handle(), WM_COMMAND, button, 0);
+        EXPECT_EQ(std::to_wstring(host.checked) + host.text + L" " + std::to_wstring(host.Result()) + L" " +
+                      std::to_wstring(host.destroyed),
+                  button == IDOK ? L"0typed 1 1" : L"11.2.0.7 2 1");
+        EXPECT_EQ(host.Handle(), nullptr);
+    }
 }
 
 TEST(WindowSubclassTest, EachObjectKeepsItsOwnHoldAndLetsGoWhenEitherSideGoesFirst) {
@@ -130,24 +119,21 @@ TEST(UserPromptTest, FilterTextIsPairsEndedByAnEmptyString) {
               std::wstring(L"Resource files\0*.rc\0All files\0*.*\0\0", 35));
 }
 
-// The views' own logic: texts longer than a first guess, and rows that do not exist.
+// Texts longer than a first guess come back whole; rows that do not exist read as empty.
 TEST_F(DialogTest, ControlViewsReadWholeTextsAndAnswerEmptyForMissingRows) {
     const std::wstring longText(5000, L'w');
     kw::Window label(host_.Handle(), kLink);
-    ASSERT_TRUE(label.SetText(longText));
-    EXPECT_EQ(label.Text(), longText);
-    EXPECT_EQ(kw::WindowText(nullptr), L"");
     kw::ListBox lines(host_.Handle(), kLines);
-    for (const wchar_t* line : {L"first", L"", L"third"}) lines.AddLine(line);
-    EXPECT_EQ(lines.Line(0) + L"|" + lines.Line(1) + L"|" + lines.Line(2) + L"|" + lines.Line(7), L"first||third|");
-
     kw::ListView rows(host_.Handle(), kIcons);
+    ASSERT_TRUE(label.SetText(longText));
+    lines.AddLine(longText);
     for (int i : {1, 2, 3}) rows.InsertRow(L"row", i, i * 10);
-    EXPECT_TRUE(rows.SetRowText(1, longText) && rows.SetImage(1, 7));
-    EXPECT_EQ(rows.RowText(1), longText);
-    EXPECT_EQ(rows.Image(1), 7);
-    EXPECT_EQ(rows.ItemData(rows.FindData(30)), 30);
-    EXPECT_EQ(rows.ItemData(99), 0);
+    ASSERT_TRUE(rows.SetRowText(1, longText) && rows.SetImage(1, 7));
+    EXPECT_EQ(label.Text() + L"|" + lines.Line(0) + L"|" + rows.RowText(1), longText + L"|" + longText + L"|" + longText);
+    EXPECT_EQ(lines.Line(7) + rows.RowText(7), L"");
+    EXPECT_EQ(std::to_string(rows.Image(1)) + " " + std::to_string(rows.ItemData(rows.FindData(30))) + " " +
+                  std::to_string(rows.ItemData(99)),
+              "7 30 0");
 }
 
 TEST(MessageOnlyWindowTest, ProcedureGetsTheMessagesAndTheWindowGoesWithTheObject) {

@@ -1,19 +1,8 @@
 // The project list: LVN_USERINPUT after user input only, the two selection operations, the hint
 // painting and the project images.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-#include <commctrl.h>
-
 #include <functional>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "controls/ControlsTestSupport.h"
-#include "controls/EmptyAwareListView.h"
-#include "win/Controls.h"
-#include "win/Handles.h"
 
 namespace {
 

@@ -28,7 +28,7 @@ public:
     TestHost() : Dialog(Template()) {}
 
     bool throwOnCommand = false;
-    int commands = 0, destroyed = 0;
+    int commands = 0;
     int checked = 0;    // exchanged with kCheck
     std::wstring text;  // exchanged with kEdit
     std::vector<int> notifyIds;       // the source ids of notifications other than LVN_USERINPUT
@@ -53,7 +53,6 @@ protected:
         result = 0x5A5A;
         return header->code == kHandledCode;
     }
-    void OnDestroyed() override { ++destroyed; }
     void ExchangeControls(kw::Exchange direction) override {
         ExchangeCheck(direction, kCheck, checked);
         ExchangeText(direction, kEdit, text);

@@ -195,6 +195,7 @@ TEST_F(HyperlinkLabelTest, ClickOpensTheLinkOrFallsBackToTheRegisteredBrowserOrS
         {SE_ERR_NOASSOC, nullptr, 33, open + why + L"There is no application associated\nwith the given filename extension."},
     };
     label_.SetLink(L"file:///C:/guide.html");
+    host_.commands = 0;
     for (const auto& [shellResult, command, execResult, expected] : cases) {
         shell_.calls.clear();
         shell_.shellResult = shellResult;
@@ -212,6 +213,18 @@ TEST_F(HyperlinkLabelTest, ClickOpensTheLinkOrFallsBackToTheRegisteredBrowserOrS
     EXPECT_TRUE(box.caption == L"Kilnworks" && box.type == (MB_ICONEXCLAMATION | MB_OK) && box.owner == host_.Handle());
     // Codes the shell has no text for are shown by number.
     EXPECT_EQ(kw::OpenErrorMessage(-3), why + L"Unknown Error (-3) occurred.");
+
+    // The dialog gives only its own children their notifications back, and what the label leaves
+    // goes on to the dialog: of all these, the dialog sees just the last two.
+    Command(kLink, STN_DBLCLK);
+    kw::HyperlinkLabel stray;
+    stray.SetShell(shell_);
+    HWND popup = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 9, 9, host_.Handle(), nullptr, nullptr, nullptr);
+    ASSERT_TRUE(stray.Attach(popup));
+    shell_.calls.clear();
+    SendMessageW(host_.Handle(), WM_COMMAND, MAKEWPARAM(5, STN_CLICKED), reinterpret_cast<LPARAM>(popup));
+    EXPECT_EQ(std::to_wstring(host_.commands) + shell_.calls, L"2");
+    DestroyWindow(popup);
 }
 
 // The link is live on its control: what a click does is the label's own.

@@ -69,10 +69,8 @@ protected:
             {WC_LISTVIEWW, L"", kIcons, WS_BORDER | WS_TABSTOP | LVS_SHOWSELALWAYS | LVS_SMALLICON, {15, 90, 180, 130}},
         };
         for (const auto& [className, title, id, style, place] : controls) {
-            HWND control = CreateWindowExW(0, className, title, style | WS_CHILD | WS_VISIBLE, place.left, place.top,
-                                           place.right, place.bottom, Handle(), reinterpret_cast<HMENU>(id),
-                                           GetModuleHandleW(nullptr), nullptr);
-            kw::Window(control).SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)), false);
+            CreateWindowExW(0, className, title, style | WS_CHILD | WS_VISIBLE, place.left, place.top, place.right,
+                            place.bottom, Handle(), reinterpret_cast<HMENU>(id), nullptr, nullptr);
         }
         return true;
     }

@@ -61,7 +61,7 @@ TEST(SystemLinkShellTest, ReadsLongCommandsAndStartsProgramsInAnyFolder) {
 // opened with command when there is one.
 struct FakeLinkShell : kw::LinkShell {
     int ShellOpen(const std::wstring& address, int show) override {
-        calls += L"open " + address + L" " + std::to_wstring(show) + L"|";
+        calls += L" open " + address + L" " + std::to_wstring(show);
         return shellResult;
     }
     bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
@@ -71,7 +71,7 @@ struct FakeLinkShell : kw::LinkShell {
         return true;
     }
     int Exec(const std::wstring& line, int show) override {
-        calls += L"exec " + line + L" " + std::to_wstring(show) + L"|";
+        calls += L" exec " + line + L" " + std::to_wstring(show);
         return execResult;
     }
 
@@ -88,7 +88,8 @@ protected:
         ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
     }
     // Target, text and tooltip; the colour the dialog hands the text to through the reflected
-    // colour request (the background always left alone); hovering, holding the mouse, underlined.
+    // colour request (the background always left alone); hovering, holding the mouse, underlined;
+    // then what the system was asked and the message shown.
     std::wstring State(const kw::HyperlinkLabel& label) {
         wchar_t tip[512] = {};
         TTTOOLINFOW tool = {sizeof(tool), 0, label.Handle(), 1};
@@ -106,7 +107,17 @@ protected:
         GetObjectW(kw::Window(label.Handle()).Font(), sizeof(font), &font);
         return label.Target() + L"|" + kw::WindowText(label.Handle()) + L"|" + tip + L"|" + colour +
                (label.Hovering() ? L" hovering" : L"") + (GetCapture() == label.Handle() ? L" holding" : L"") +
-               (font.lfUnderline ? L" underlined" : L"");
+               (font.lfUnderline ? L" underlined" : L"") + shell_.calls +
+               (prompt_.messages.empty() ? std::wstring() : L" " + prompt_.messages.back().text);
+    }
+    // A click, the system answering so: the shell, the command registered for web pages (nullptr:
+    // none), that command's start.
+    void Click(int shellResult, const wchar_t* command, int execResult) {
+        shell_.shellResult = shellResult;
+        shell_.command = command;
+        shell_.execResult = execResult;
+        SendMessageW(label_.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        SendMessageW(label_.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     }
 
     FakeLinkShell shell_;
@@ -116,53 +127,80 @@ protected:
 };
 
 // Attach takes the text as the target, or shows a target set before on an empty label, and fits
-// the label to its text on its aligned side; a label that goes gives the control its font back
-// and lets it be. Hovering holds the mouse to see it leave, and ends when it leaves or another
-// window takes it. A control that goes first takes the tooltip along and leaves the label detached.
-TEST_F(HyperlinkLabelTest, AttachEachStateAndDetachShowInTextColourUnderlineAndTooltipAndTheCursorIsAHand) {
+// the label to its text on its aligned side.
+TEST_F(HyperlinkLabelTest, AttachTakesOrShowsTheTargetAndFitsTheLabelOnItsAlignedSide) {
     const std::pair<int, std::wstring> attached[] = {
         {kEmptyLabel, L"file:///C:/guide.html|file:///C:/guide.html|file:///C:/guide.html|blue underlined"},
         {kRightLabel, L"Right side|Right side|Right side|blue underlined"},
     };
     for (const auto& [id, state] : attached) {
-        const HFONT original = kw::Window(Item(id)).Font();
+        kw::HyperlinkLabel label;
+        if (id == kEmptyLabel) label.SetLink(L"file:///C:/guide.html");
         RECT before, after;
         GetWindowRect(Item(id), &before);
-        {
-            kw::HyperlinkLabel label;
-            if (id == kEmptyLabel) label.SetLink(L"file:///C:/guide.html");
-            ASSERT_TRUE(label.Attach(host_.Handle(), id));
-            GetWindowRect(Item(id), &after);
-            EXPECT_EQ(State(label), state);
-        }
+        ASSERT_TRUE(label.Attach(host_.Handle(), id));
+        GetWindowRect(Item(id), &after);
+        EXPECT_EQ(State(label), state);
         EXPECT_EQ(id == kRightLabel ? after.right - before.right : after.left - before.left, 0) << id;
         EXPECT_LT(after.right - after.left, before.right - before.left) << id;
-        SendMessageW(Item(id), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
-        Command(id, STN_CLICKED);
-        EXPECT_TRUE(kw::Window(Item(id)).Font() == original && GetCapture() == nullptr && prompt_.messages.empty());
     }
+}
 
+// Hovering holds the mouse to see it leave, and ends when it leaves or another window takes it. A
+// click opens the address in the shell or, failing that, with the browser registered for web
+// pages; a failure beeps, names the reason in a warning box over the dialog and forgets an earlier
+// visit. The control goes first (a dialog's window goes before its members): it takes the tooltip
+// along and leaves the label detached.
+TEST_F(HyperlinkLabelTest, StatesAndClicksShowInColourUnderlineTooltipAndWhatTheSystemIsAsked) {
     auto move = [this](int x, int y) { SendMessageW(label_.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); };
     const std::wstring home = L"Kilnworks home|Kilnworks home|Kilnworks home|";
+    const std::wstring link = L"http://k/|Kilnworks home|http://k/|";
+    const std::wstring open = L" open http://k/ 5", why = L" Unable to open hyperlink:\n\n";
     const std::pair<std::function<void()>, std::wstring> steps[] = {
         {[] {}, home + L"blue underlined"},
         {[&] { label_.MarkVisited(true); }, home + L"purple underlined"},
         {[&] { move(1, 1); }, home + L"highlight hovering holding underlined"},
         {[&] { move(2, 1); }, home + L"highlight hovering holding underlined"},
         {[&] { move(-4, -4); }, home + L"purple underlined"},
-        {[&] { label_.MarkVisited(false); }, home + L"blue underlined"},
         {[&] { move(1, 1); }, home + L"highlight hovering holding underlined"},
-        {[&] { SetCapture(Item(kEdit)); }, home + L"blue underlined"},
-        {[&] { label_.SetUnderlined(false); }, home + L"blue"},
+        {[&] { SetCapture(Item(kEdit)); }, home + L"purple underlined"},
+        {[&] { label_.SetUnderlined(false); }, home + L"purple"},
         // Changes the target and the tooltip, never the text.
-        {[&] { label_.SetLink(L"http://example.org/"); }, L"http://example.org/|Kilnworks home|http://example.org/|blue"},
+        {[&] { label_.SetLink(L"http://k/"); }, link + L"purple"},
+        {[&] { Click(SE_ERR_NOASSOC, L"b.exe %1", ERROR_FILE_NOT_FOUND); },
+         link + L"blue" + open + L" exec b.exe  http://k/ 5" + why + L"The specified file was not found."},
+        {[&] { Click(42, nullptr, 33); }, link + L"purple" + open},
+        {[&] { Click(SE_ERR_NOASSOC, L"\"C:\\B\\b.exe\" -nohome \"%1\"", 33); },
+         link + L"purple" + open + L" exec \"C:\\B\\b.exe\" -nohome  http://k/ 5"},
+        {[&] { Click(SE_ERR_NOASSOC, nullptr, 33); },
+         link + L"blue" + open + why + L"There is no application associated\nwith the given filename extension."},
     };
+    host_.commands = 0;
     for (size_t row = 0; row < std::size(steps); ++row) {
         SCOPED_TRACE(row);
+        shell_.calls.clear();
+        prompt_.messages.clear();
         steps[row].first();
         EXPECT_EQ(State(label_), steps[row].second);
     }
     ReleaseCapture();
+    EXPECT_EQ(prompt_.beeps, (std::vector<UINT>{MB_ICONEXCLAMATION, MB_ICONEXCLAMATION}));
+    const auto& box = prompt_.messages.at(0);
+    EXPECT_TRUE(box.caption == L"Kilnworks" && box.type == (MB_ICONEXCLAMATION | MB_OK) && box.owner == host_.Handle());
+    // Codes the shell has no text for are shown by number.
+    EXPECT_EQ(kw::OpenErrorMessage(-3), L"Unable to open hyperlink:\n\nUnknown Error (-3) occurred.");
+
+    // The dialog gives only its own children their notifications back, and what the label leaves
+    // goes on to the dialog: of all these, the dialog sees just the last two.
+    Command(kLink, STN_DBLCLK);
+    kw::HyperlinkLabel stray;
+    stray.SetShell(shell_);
+    HWND popup = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 9, 9, host_.Handle(), nullptr, nullptr, nullptr);
+    ASSERT_TRUE(stray.Attach(popup));
+    shell_.calls.clear();
+    SendMessageW(host_.Handle(), WM_COMMAND, MAKEWPARAM(5, STN_CLICKED), reinterpret_cast<LPARAM>(popup));
+    EXPECT_EQ(std::to_wstring(host_.commands) + shell_.calls, L"2");
+    DestroyWindow(popup);
 
     // The old help program's hand where it still exists, else the system's; a missing program, or
     // one without that cursor, gives none.
@@ -176,55 +214,6 @@ TEST_F(HyperlinkLabelTest, AttachEachStateAndDetachShowInTextColourUnderlineAndT
     EXPECT_FALSE(label_.Handle() || IsWindow(tooltip));
     label_.SetLink(L"http://example.org/");  // no window any more: only the target changes
     EXPECT_EQ(label_.Target(), L"http://example.org/");
-}
-
-// A click opens the address in the shell or, failing that, with the browser registered for web
-// pages; a failure beeps, names the reason in a warning box over the dialog and forgets an
-// earlier visit.
-TEST_F(HyperlinkLabelTest, ClickOpensTheLinkOrFallsBackToTheRegisteredBrowserOrShowsWhyNot) {
-    const std::wstring open = L"open file:///C:/guide.html 5|";
-    const std::wstring why = L"Unable to open hyperlink:\n\n";
-    // The shell's answer, the command registered for web pages (if any), the started command's
-    // answer; the calls on the system, then "visited" or the message shown.
-    const std::tuple<int, const wchar_t*, int, std::wstring> cases[] = {
-        {42, L"b.exe %1", 33, open + L"visited"},
-        {SE_ERR_NOASSOC, L"\"C:\\B\\b.exe\" -nohome \"%1\"", 33,
-         open + L"exec \"C:\\B\\b.exe\" -nohome  file:///C:/guide.html 5|visited"},
-        {SE_ERR_NOASSOC, L"b.exe %1", ERROR_FILE_NOT_FOUND,
-         open + L"exec b.exe  file:///C:/guide.html 5|" + why + L"The specified file was not found."},
-        {SE_ERR_NOASSOC, nullptr, 33, open + why + L"There is no application associated\nwith the given filename extension."},
-    };
-    label_.SetLink(L"file:///C:/guide.html");
-    host_.commands = 0;
-    for (const auto& [shellResult, command, execResult, expected] : cases) {
-        shell_.calls.clear();
-        shell_.shellResult = shellResult;
-        shell_.execResult = execResult;
-        shell_.command = command;
-        label_.MarkVisited(true);
-        SendMessageW(label_.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-        SendMessageW(label_.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-        Pump(host_.Handle());
-        EXPECT_EQ(shell_.calls + (label_.Visited() ? L"visited" : prompt_.messages.back().text), expected);
-    }
-    ASSERT_EQ(prompt_.beeps, (std::vector<UINT>{MB_ICONEXCLAMATION, MB_ICONEXCLAMATION}));
-    ASSERT_EQ(prompt_.messages.size(), 2u);
-    const auto& box = prompt_.messages[1];
-    EXPECT_TRUE(box.caption == L"Kilnworks" && box.type == (MB_ICONEXCLAMATION | MB_OK) && box.owner == host_.Handle());
-    // Codes the shell has no text for are shown by number.
-    EXPECT_EQ(kw::OpenErrorMessage(-3), why + L"Unknown Error (-3) occurred.");
-
-    // The dialog gives only its own children their notifications back, and what the label leaves
-    // goes on to the dialog: of all these, the dialog sees just the last two.
-    Command(kLink, STN_DBLCLK);
-    kw::HyperlinkLabel stray;
-    stray.SetShell(shell_);
-    HWND popup = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 9, 9, host_.Handle(), nullptr, nullptr, nullptr);
-    ASSERT_TRUE(stray.Attach(popup));
-    shell_.calls.clear();
-    SendMessageW(host_.Handle(), WM_COMMAND, MAKEWPARAM(5, STN_CLICKED), reinterpret_cast<LPARAM>(popup));
-    EXPECT_EQ(std::to_wstring(host_.commands) + shell_.calls, L"2");
-    DestroyWindow(popup);
 }
 
 // The link is live on its control: what a click does is the label's own.

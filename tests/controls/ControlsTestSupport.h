@@ -19,7 +19,7 @@
 
 namespace kwtest {
 
-enum HostControl { kLink = 1100, kEmptyLabel, kRightLabel, kEdit, kCheck, kLines, kIcons };
+enum HostControl { kLink = 1100, kEmptyLabel, kRightLabel, kEdit, kLines, kIcons };
 
 class TestHost : public kw::Dialog {
 public:
@@ -29,8 +29,6 @@ public:
 
     bool throwOnCommand = false;
     int commands = 0;
-    int checked = 0;    // exchanged with kCheck
-    std::wstring text;  // exchanged with kEdit
     std::vector<int> notifyIds;       // the source ids of notifications other than LVN_USERINPUT
     std::vector<std::string> inputs;  // "wParam idFrom selected-count first-selected" per LVN_USERINPUT
 
@@ -53,10 +51,6 @@ protected:
         result = 0x5A5A;
         return header->code == kHandledCode;
     }
-    void ExchangeControls(kw::Exchange direction) override {
-        ExchangeCheck(direction, kCheck, checked);
-        ExchangeText(direction, kEdit, text);
-    }
 
     bool OnInitDialog() override {
         const std::tuple<const wchar_t*, const wchar_t*, INT_PTR, DWORD, RECT> controls[] = {
@@ -64,7 +58,6 @@ protected:
             {L"STATIC", L"", kEmptyLabel, SS_LEFT, {15, 40, 225, 14}},
             {L"STATIC", L"Right side", kRightLabel, SS_RIGHT, {15, 65, 225, 14}},
             {L"EDIT", L"", kEdit, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, {255, 15, 90, 20}},
-            {L"BUTTON", L"Build", kCheck, WS_TABSTOP | BS_AUTOCHECKBOX, {255, 40, 90, 20}},
             {L"LISTBOX", L"", kLines, WS_BORDER, {255, 65, 90, 20}},
             {WC_LISTVIEWW, L"", kIcons, WS_BORDER | WS_TABSTOP | LVS_SHOWSELALWAYS | LVS_SMALLICON, {15, 90, 180, 130}},
         };

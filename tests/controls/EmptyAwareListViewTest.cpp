@@ -38,10 +38,10 @@ TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnceNothing
     auto key = [this](WPARAM code) { SendMessageW(list_, WM_KEYDOWN, code, 0); };
     icons_.SelectRow(0);
     const std::pair<std::function<void()>, std::vector<std::string>> steps[] = {
-        {[&] { key(VK_END); }, {"1106 1106 1 2"}},
-        {[&] { key(VK_SHIFT); }, {"1106 1106 1 2"}},
-        {[&] { Click(WM_LBUTTONDOWN, WM_LBUTTONUP, onRow); }, {"1106 1106 1 0"}},
-        {[&] { Click(WM_LBUTTONDOWN, WM_LBUTTONUP, blank); }, {"1106 1106 0 -1"}},
+        {[&] { key(VK_END); }, {"1105 1105 1 2"}},
+        {[&] { key(VK_SHIFT); }, {"1105 1105 1 2"}},
+        {[&] { Click(WM_LBUTTONDOWN, WM_LBUTTONUP, onRow); }, {"1105 1105 1 0"}},
+        {[&] { Click(WM_LBUTTONDOWN, WM_LBUTTONUP, blank); }, {"1105 1105 0 -1"}},
         {[&] { Click(WM_RBUTTONDOWN, WM_RBUTTONUP, onRow); }, {}},
         {[&] { icons_.SelectRow(2); }, {}},
         {[&] { icons_.ClearSelection(); }, {}},

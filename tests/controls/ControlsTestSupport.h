@@ -23,8 +23,6 @@ enum HostControl { kLink = 1100, kEmptyLabel, kRightLabel, kEdit, kLines, kIcons
 
 class TestHost : public kw::Dialog {
 public:
-    // Notifications with this code are handled and answered 0x5A5A.
-    static constexpr UINT kHandledCode = 0x1234;
     TestHost() : Dialog(Template()) {}
 
     bool throwOnCommand = false;
@@ -47,9 +45,10 @@ protected:
                              std::to_string(list.SelectedCount()) + " " + std::to_string(list.NextSelected()));
             return true;
         }
+        // NM_RETURN is handled and answered 0x5A5A.
         notifyIds.push_back(static_cast<int>(header->idFrom));
         result = 0x5A5A;
-        return header->code == kHandledCode;
+        return header->code == NM_RETURN;
     }
 
     bool OnInitDialog() override {

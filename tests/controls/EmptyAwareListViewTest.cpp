@@ -15,7 +15,6 @@ protected:
         ASSERT_TRUE(icons_.Attach(host_.Handle(), kIcons));
         list_ = icons_.Handle();
         for (int i = 0; i < 3; ++i) kw::ListView(list_).InsertRow(L"Project " + std::to_wstring(i + 1), i, i + 1);
-        Pump(host_.Handle());
     }
     // The button-up is queued first so that the list's own drag detection ends at once.
     void Click(UINT down, UINT up, LPARAM where) {
@@ -30,16 +29,14 @@ protected:
 // The parent is told after the list handled the input, so it sees the new selection; keys that
 // change nothing are reported all the same. Right clicks and what the program does tell it nothing.
 TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnceNothingElseDoes) {
-    RECT client, row;
-    GetClientRect(list_, &client);
+    RECT row;
     ListView_GetItemRect(list_, 0, &row, LVIR_LABEL);
     const LPARAM onRow = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
-    const LPARAM blank = MAKELPARAM(client.right - 3, client.bottom - 3);
-    auto key = [this](WPARAM code) { SendMessageW(list_, WM_KEYDOWN, code, 0); };
+    const LPARAM blank = MAKELPARAM(170, 120);  // below and beside the rows
     icons_.SelectRow(0);
     const std::pair<std::function<void()>, std::vector<std::string>> steps[] = {
-        {[&] { key(VK_END); }, {"1105 1105 1 2"}},
-        {[&] { key(VK_SHIFT); }, {"1105 1105 1 2"}},
+        {[&] { SendMessageW(list_, WM_KEYDOWN, VK_END, 0); }, {"1105 1105 1 2"}},
+        {[&] { SendMessageW(list_, WM_KEYDOWN, VK_SHIFT, 0); }, {"1105 1105 1 2"}},
         {[&] { Click(WM_LBUTTONDOWN, WM_LBUTTONUP, onRow); }, {"1105 1105 1 0"}},
         {[&] { Click(WM_LBUTTONDOWN, WM_LBUTTONUP, blank); }, {"1105 1105 0 -1"}},
         {[&] { Click(WM_RBUTTONDOWN, WM_RBUTTONUP, onRow); }, {}},
@@ -73,10 +70,10 @@ TEST_F(EmptyAwareListViewTest, SelectRowSelectsOnlyThatRowAndFocusesTheListClear
     }
 }
 
-// The list's own painting asks its parent about custom drawing, the hint's does not. Shown, as
-// only a visible window paints; once only, as Wine on a bare X server takes seconds to take a
-// shown window down again. (Where the hint goes is checked by eye: scripts/screenshot.sh lists.)
-// The list shares the image list: going, it leaves it to its owner.
+// The list's own painting asks its parent about custom drawing, the hint's does not. Shown, as only
+// a visible window paints; once only, as Wine on a bare X server takes seconds to take a shown
+// window down. (Where the hint goes is checked by eye: scripts/screenshot.sh lists.) The list
+// shares the image list: going, it leaves it to its owner.
 TEST_F(EmptyAwareListViewTest, OnlyHintStateMinusOnePaintsTheHintAndTheListNeverDestroysTheImages) {
     kw::ImageListHandle images = kw::CreateProjectImages();
     ASSERT_TRUE(images);

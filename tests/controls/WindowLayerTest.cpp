@@ -11,7 +11,7 @@ using DialogTest = HostTest;
 // Answers reach the sender, and a handler's exception stays inside the dialog procedure. (Data
 // exchange is driven through the dialogs that have controls to exchange.)
 TEST_F(DialogTest, AnswersReachTheSenderAndAHandlersExceptionStaysInside) {
-    EXPECT_EQ(Notify(Item(kEdit), kEdit, TestHost::kHandledCode), 0x5A5A);
+    EXPECT_EQ(Notify(Item(kEdit), kEdit, NM_RETURN), 0x5A5A);
     EXPECT_EQ(Notify(Item(kEdit), kEdit, NM_CLICK), 0);
     host_.throwOnCommand = true;
     Command(kEdit, EN_CHANGE);

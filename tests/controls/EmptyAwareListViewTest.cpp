@@ -57,15 +57,18 @@ TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnceNothing
 // end leaves nothing selected. Clearing reads no row when nothing is selected.
 TEST_F(EmptyAwareListViewTest, SelectRowSelectsOnlyThatRowAndFocusesTheListClearSelectionClearsAll) {
     constexpr int kClear = 99;
+    // The selected rows (count, first), the focused row, and whether the list has the focus.
+    const std::pair<int, const char*> cases[] = {
+        {2, "1 2 0 focused"}, {3, "0 -1 0 focused"}, {-1, "0 -1 0 focused"}, {kClear, "0 -1 0"}};
+    kw::ListView view(list_);
     ListView_SetItemState(list_, 0, LVIS_FOCUSED, LVIS_FOCUSED);
-    for (const auto& [index, expected] : {std::pair{2, "1 2 0 focused"}, {3, "0 -1 0 focused"}, {-1, "0 -1 0 focused"},
-                                          {kClear, "0 -1 0"}}) {
+    for (const auto& [index, expected] : cases) {
         ListView_SetItemState(list_, -1, LVIS_SELECTED, LVIS_SELECTED);
         SetFocus(Item(kEdit));
         index == kClear ? icons_.ClearSelection() : icons_.SelectRow(index);
-        kw::ListView view(list_);
-        EXPECT_EQ(std::to_string(view.SelectedCount()) + " " + std::to_string(view.NextSelected()) + " " +
-                      std::to_string(ListView_GetNextItem(list_, -1, LVNI_FOCUSED)) + (GetFocus() == list_ ? " focused" : ""),
+        const std::string focus = std::to_string(ListView_GetNextItem(list_, -1, LVNI_FOCUSED));
+        EXPECT_EQ(std::to_string(view.SelectedCount()) + " " + std::to_string(view.NextSelected()) + " " + focus +
+                      (GetFocus() == list_ ? " focused" : ""),
                   expected);
     }
 }

@@ -65,7 +65,8 @@ struct FakeLinkShell : kw::LinkShell {
         return shellResult;
     }
     bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
-        const std::map<std::wstring, const wchar_t*> keys = {{L".htm", L"htmlfile"}, {L"htmlfile\\shell\\open\\command", command}};
+        const std::map<std::wstring, const wchar_t*> keys = {{L".htm", L"htmlfile"},
+                                                             {L"htmlfile\\shell\\open\\command", command}};
         if (keys.count(key) == 0 || keys.at(key) == nullptr) return false;
         value = keys.at(key);
         return true;
@@ -80,17 +81,22 @@ struct FakeLinkShell : kw::LinkShell {
     std::wstring calls;
 };
 
-class HyperlinkLabelTest : public HostTest {
-protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        label_.SetShell(shell_);
-        ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    }
+using HyperlinkLabelTest = HostTest;
+
+// Attach takes the text as the target, or shows a target set before on an empty label, and fits
+// the label to its text on its aligned side. Hovering holds the mouse to see it leave, and ends
+// when it leaves or another window takes it. A click opens the address in the shell or, failing
+// that, with the browser registered for web pages; a failure beeps, names the reason in a warning
+// box over the dialog and forgets an earlier visit. The control goes first (a dialog's window goes
+// before its members): it takes the tooltip along and leaves the label detached.
+TEST_F(HyperlinkLabelTest, AttachStatesAndClicksShowInColourUnderlineTooltipAndWhatTheSystemIsAsked) {
+    FakeLinkShell shell;
+    ScriptedPrompt prompt;
+    kw::ScopedPrompt scope(prompt);
     // Target, text and tooltip; the colour the dialog hands the text to through the reflected
     // colour request (the background always left alone); hovering, holding the mouse, underlined;
     // then what the system was asked and the message shown.
-    std::wstring State(const kw::HyperlinkLabel& label) {
+    auto state = [&](const kw::HyperlinkLabel& label) {
         wchar_t tip[512] = {};
         TTTOOLINFOW tool = {sizeof(tool), 0, label.Handle(), 1};
         tool.lpszText = tip;
@@ -107,81 +113,70 @@ protected:
         GetObjectW(kw::Window(label.Handle()).Font(), sizeof(font), &font);
         return label.Target() + L"|" + kw::WindowText(label.Handle()) + L"|" + tip + L"|" + colour +
                (label.Hovering() ? L" hovering" : L"") + (GetCapture() == label.Handle() ? L" holding" : L"") +
-               (font.lfUnderline ? L" underlined" : L"") + shell_.calls +
-               (prompt_.messages.empty() ? std::wstring() : L" " + prompt_.messages.back().text);
-    }
-    // A click, the system answering so: the shell, the command registered for web pages (nullptr:
-    // none), that command's start.
-    void Click(int shellResult, const wchar_t* command, int execResult) {
-        shell_.shellResult = shellResult;
-        shell_.command = command;
-        shell_.execResult = execResult;
-        SendMessageW(label_.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-        SendMessageW(label_.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    }
-
-    FakeLinkShell shell_;
-    ScriptedPrompt prompt_;
-    kw::ScopedPrompt scope_{prompt_};
-    kw::HyperlinkLabel label_;
-};
-
-// Attach takes the text as the target, or shows a target set before on an empty label, and fits
-// the label to its text on its aligned side. Hovering holds the mouse to see it leave, and ends
-// when it leaves or another window takes it. A click opens the address in the shell or, failing
-// that, with the browser registered for web pages; a failure beeps, names the reason in a warning
-// box over the dialog and forgets an earlier visit. The control goes first (a dialog's window goes
-// before its members): it takes the tooltip along and leaves the label detached.
-TEST_F(HyperlinkLabelTest, AttachStatesAndClicksShowInColourUnderlineTooltipAndWhatTheSystemIsAsked) {
+               (font.lfUnderline ? L" underlined" : L"") + shell.calls +
+               (prompt.messages.empty() ? std::wstring() : L" " + prompt.messages.back().text);
+    };
     const std::pair<int, std::wstring> attached[] = {
         {kEmptyLabel, L"file:///C:/guide.html|file:///C:/guide.html|file:///C:/guide.html|blue underlined"},
         {kRightLabel, L"Right side|Right side|Right side|blue underlined"},
     };
-    for (const auto& [id, state] : attached) {
+    for (const auto& [id, expected] : attached) {
         kw::HyperlinkLabel label;
         if (id == kEmptyLabel) label.SetLink(L"file:///C:/guide.html");
         RECT before, after;
         GetWindowRect(Item(id), &before);
         ASSERT_TRUE(label.Attach(host_.Handle(), id));
         GetWindowRect(Item(id), &after);
-        EXPECT_EQ(State(label), state);
+        EXPECT_EQ(state(label), expected);
         EXPECT_EQ(id == kRightLabel ? after.right - before.right : after.left - before.left, 0) << id;
         EXPECT_LT(after.right - after.left, before.right - before.left) << id;
     }
 
-    auto move = [this](int x, int y) { SendMessageW(label_.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); };
+    kw::HyperlinkLabel link;
+    link.SetShell(shell);
+    ASSERT_TRUE(link.Attach(host_.Handle(), kLink));
+    auto move = [&](int x, int y) { SendMessageW(link.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); };
+    // The system answering so: the shell, the command registered for web pages (nullptr: none),
+    // that command's start.
+    auto click = [&](int shellResult, const wchar_t* command, int execResult) {
+        shell.shellResult = shellResult;
+        shell.command = command;
+        shell.execResult = execResult;
+        SendMessageW(link.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        SendMessageW(link.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    };
     const std::wstring home = L"Kilnworks home|Kilnworks home|Kilnworks home|";
-    const std::wstring link = L"http://k/|Kilnworks home|http://k/|";
+    const std::wstring linked = L"http://k/|Kilnworks home|http://k/|";
     const std::wstring open = L" open http://k/ 5", why = L" Unable to open hyperlink:\n\n";
     const std::pair<std::function<void()>, std::wstring> steps[] = {
         {[] {}, home + L"blue underlined"},
-        {[&] { label_.MarkVisited(true); }, home + L"purple underlined"},
+        {[&] { link.MarkVisited(true); }, home + L"purple underlined"},
         {[&] { move(1, 1); }, home + L"highlight hovering holding underlined"},
         {[&] { move(2, 1); }, home + L"highlight hovering holding underlined"},
         {[&] { move(-4, -4); }, home + L"purple underlined"},
         {[&] { move(1, 1); }, home + L"highlight hovering holding underlined"},
         {[&] { SetCapture(Item(kEdit)); }, home + L"purple underlined"},
-        {[&] { label_.SetUnderlined(false); }, home + L"purple"},
+        {[&] { link.SetUnderlined(false); }, home + L"purple"},
         // Changes the target and the tooltip, never the text.
-        {[&] { label_.SetLink(L"http://k/"); }, link + L"purple"},
-        {[&] { Click(SE_ERR_NOASSOC, L"b.exe %1", ERROR_FILE_NOT_FOUND); },
-         link + L"blue" + open + L" exec b.exe  http://k/ 5" + why + L"The specified file was not found."},
-        {[&] { Click(42, nullptr, 33); }, link + L"purple" + open},
-        {[&] { Click(SE_ERR_NOASSOC, L"b.exe %1", 33); }, link + L"purple" + open + L" exec b.exe  http://k/ 5"},
-        {[&] { Click(SE_ERR_NOASSOC, nullptr, 33); },
-         link + L"blue" + open + why + L"There is no application associated\nwith the given filename extension."},
+        {[&] { link.SetLink(L"http://k/"); }, linked + L"purple"},
+        {[&] { click(SE_ERR_NOASSOC, L"b.exe %1", ERROR_FILE_NOT_FOUND); },
+         linked + L"blue" + open + L" exec b.exe  http://k/ 5" + why + L"The specified file was not found."},
+        {[&] { click(42, nullptr, 33); }, linked + L"purple" + open},
+        {[&] { click(SE_ERR_NOASSOC, L"b.exe %1", 33); }, linked + L"purple" + open + L" exec b.exe  http://k/ 5"},
+        {[&] { click(SE_ERR_NOASSOC, nullptr, 33); },
+         linked + L"blue" + open + why + L"There is no application associated\nwith the given filename extension."},
     };
     host_.commands = 0;
     for (size_t row = 0; row < std::size(steps); ++row) {
         SCOPED_TRACE(row);
-        shell_.calls.clear();
-        prompt_.messages.clear();
+        shell.calls.clear();
+        prompt.messages.clear();
         steps[row].first();
-        EXPECT_EQ(State(label_), steps[row].second);
+        EXPECT_EQ(state(link), steps[row].second);
     }
     ReleaseCapture();
-    EXPECT_EQ(prompt_.beeps, (std::vector<UINT>{MB_ICONEXCLAMATION, MB_ICONEXCLAMATION}));
-    const auto& box = prompt_.messages.at(0);
+    EXPECT_EQ(prompt.beeps, (std::vector<UINT>{MB_ICONEXCLAMATION, MB_ICONEXCLAMATION}));
+    const auto& box = prompt.messages.at(0);
     EXPECT_TRUE(box.caption == L"Kilnworks" && box.type == (MB_ICONEXCLAMATION | MB_OK) && box.owner == host_.Handle());
     // Codes the shell has no text for are shown by number.
     EXPECT_EQ(kw::OpenErrorMessage(-3), L"Unable to open hyperlink:\n\nUnknown Error (-3) occurred.");
@@ -190,24 +185,24 @@ TEST_F(HyperlinkLabelTest, AttachStatesAndClicksShowInColourUnderlineTooltipAndW
     // goes on to the dialog: of all these, the dialog sees just the last two.
     Command(kLink, STN_DBLCLK);
     kw::HyperlinkLabel stray;
-    stray.SetShell(shell_);
+    stray.SetShell(shell);
     HWND popup = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 9, 9, host_.Handle(), nullptr, nullptr, nullptr);
     ASSERT_TRUE(stray.Attach(popup));
-    shell_.calls.clear();
+    shell.calls.clear();
     SendMessageW(host_.Handle(), WM_COMMAND, MAKEWPARAM(5, STN_CLICKED), reinterpret_cast<LPARAM>(popup));
-    EXPECT_EQ(std::to_wstring(host_.commands) + shell_.calls, L"2");
+    EXPECT_EQ(std::to_wstring(host_.commands) + shell.calls, L"2");
     DestroyWindow(popup);
 
     // The old help program's hand where it still exists, else the system's; a missing program, or
     // one without that cursor, gives none.
-    SendMessageW(label_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(label_.Handle()), MAKELPARAM(HTCLIENT, 0));
-    EXPECT_TRUE(GetCursor() == label_.HandCursor() && GetCursor() != nullptr);
+    SendMessageW(link.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(link.Handle()), MAKELPARAM(HTCLIENT, 0));
+    EXPECT_TRUE(GetCursor() == link.HandCursor() && GetCursor() != nullptr);
     EXPECT_EQ(kw::LoadCursorFromProgram(L"C:\\no\\such\\folder\\winhlp32.exe", 106), nullptr);
     EXPECT_EQ(kw::LoadCursorFromProgram(ProgramFolder() + L"\\test_controls.exe", 106), nullptr);
 
-    HWND tooltip = label_.Tooltip();
+    HWND tooltip = link.Tooltip();
     DestroyWindow(Item(kLink));
-    EXPECT_FALSE(label_.Handle() || IsWindow(tooltip));
+    EXPECT_FALSE(link.Handle() || IsWindow(tooltip));
 }
 
 // The link is live on its control: what a click does is the label's own.

@@ -29,10 +29,7 @@ protected:
 // The parent is told after the list handled the input, so it sees the new selection; keys that
 // change nothing are reported all the same. Right clicks and what the program does tell it nothing.
 TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnceNothingElseDoes) {
-    RECT row;
-    ListView_GetItemRect(list_, 0, &row, LVIR_LABEL);
-    const LPARAM onRow = MAKELPARAM((row.left + row.right) / 2, (row.top + row.bottom) / 2);
-    const LPARAM blank = MAKELPARAM(170, 120);  // below and beside the rows
+    const LPARAM onRow = MAKELPARAM(20, 6), blank = MAKELPARAM(170, 120);  // the first row's text; no row
     icons_.SelectRow(0);
     const std::pair<std::function<void()>, std::vector<std::string>> steps[] = {
         {[&] { SendMessageW(list_, WM_KEYDOWN, VK_END, 0); }, {"1105 1105 1 2"}},

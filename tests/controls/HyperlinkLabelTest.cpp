@@ -65,11 +65,8 @@ struct FakeLinkShell : kw::LinkShell {
         return shellResult;
     }
     bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
-        const std::map<std::wstring, const wchar_t*> keys = {{L".htm", L"htmlfile"},
-                                                             {L"htmlfile\\shell\\open\\command", command}};
-        if (keys.count(key) == 0 || keys.at(key) == nullptr) return false;
-        value = keys.at(key);
-        return true;
+        value = key == L".htm" ? L"htmlfile" : command ? command : L"";
+        return key == L".htm" || (key == L"htmlfile\\shell\\open\\command" && command);
     }
     int Exec(const std::wstring& line, int show) override {
         calls += L" exec " + line + L" " + std::to_wstring(show);
@@ -98,8 +95,7 @@ TEST_F(HyperlinkLabelTest, AttachStatesAndClicksShowInColourUnderlineTooltipAndW
     // then what the system was asked and the message shown.
     auto state = [&](const kw::HyperlinkLabel& label) {
         wchar_t tip[512] = {};
-        TTTOOLINFOW tool = {sizeof(tool), 0, label.Handle(), 1};
-        tool.lpszText = tip;
+        TTTOOLINFOW tool = {sizeof(tool), 0, label.Handle(), 1, {}, nullptr, tip};
         SendMessageW(label.Tooltip(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
         HDC dc = CreateCompatibleDC(nullptr);
         LRESULT brush = SendMessageW(host_.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),

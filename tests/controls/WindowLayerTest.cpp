@@ -31,7 +31,8 @@ TEST_F(DialogTest, ControlViewsReadWholeTextsAndAnswerEmptyForMissingRows) {
     ASSERT_TRUE(label.SetText(longText));
     lines.AddLine(longText);
     for (int i : {1, 2, 3}) rows.InsertRow(longText, 0, i * 10);
-    EXPECT_EQ(label.Text() + L"|" + lines.Line(0) + L"|" + rows.RowText(1), longText + L"|" + longText + L"|" + longText);
+    EXPECT_EQ(label.Text() + L"|" + lines.Line(0) + L"|" + rows.RowText(1),
+              longText + L"|" + longText + L"|" + longText);
     EXPECT_EQ(lines.Line(7) + rows.RowText(7), L"");
     EXPECT_EQ(std::to_string(rows.ItemData(rows.FindData(30))) + " " + std::to_string(rows.ItemData(99)), "30 0");
 }

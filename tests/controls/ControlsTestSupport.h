@@ -52,6 +52,7 @@ protected:
     }
 
     bool OnInitDialog() override {
+        // Class, text, id, style, and place: left, top, width, height.
         const std::tuple<const wchar_t*, const wchar_t*, INT_PTR, DWORD, RECT> controls[] = {
             {L"STATIC", L"Kilnworks home", kLink, SS_LEFT, {15, 15, 225, 14}},
             {L"STATIC", L"", kEmptyLabel, SS_LEFT, {15, 40, 225, 14}},

@@ -29,7 +29,7 @@ protected:
 // The parent is told after the list handled the input, so it sees the new selection; keys that
 // change nothing are reported all the same. Right clicks and what the program does tell it nothing.
 TEST_F(EmptyAwareListViewTest, EachKeyPressAndLeftClickTellsTheParentOnceNothingElseDoes) {
-    const LPARAM onRow = MAKELPARAM(20, 6), blank = MAKELPARAM(170, 120);  // the first row's text; no row
+    const LPARAM onRow = MAKELPARAM(20, 6), blank = MAKELPARAM(170, 120);  // on the first row's text; on no row
     icons_.SelectRow(0);
     const std::pair<std::function<void()>, std::vector<std::string>> steps[] = {
         {[&] { SendMessageW(list_, WM_KEYDOWN, VK_END, 0); }, {"1105 1105 1 2"}},

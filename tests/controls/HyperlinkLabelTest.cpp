@@ -1,41 +1,27 @@
-// HyperlinkLabel: its pure rules (the fallback command), the system shell's registry
-// and program start, and the label on a static control in a dialog; the About box that shows one.
-#include <gtest/gtest.h>
-
+// HyperlinkLabel on a static control of a dialog: its states, the click and its fallback to the
+// registered browser, the system's registry reads and program starts; the About box that shows one.
 #include <windows.h>
-#include <commctrl.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <map>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "common/ScriptedPrompt.h"
-#include "common/TestSupport.h"
 #include "controls/AboutDialog.h"
 #include "controls/ControlsTestSupport.h"
-#include "controls/HyperlinkLabel.h"
 #include "resource.h"
-#include "win/Controls.h"
-#include "win/Handles.h"
-#include "win/UserPrompt.h"
 
 namespace {
 
 using namespace kwtest;
-using kw::HyperlinkLabel;
-using kw::WindowText;
 
 TEST(FallbackCommandTest, CutsThePlaceholderAndAppendsTheAddressAsOneArgument) {
     const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*> cases[] = {
         // A quoted placeholder goes with its quote and everything after it.
-        {L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome \"%1\" -x", L"http://example.org/",
-         L"\"C:\\Program Files\\Browser\\browse.exe\" -nohome  http://example.org/"},
+        {L"\"C:\\B b\\b.exe\" -nohome \"%1\" -x", L"http://x/", L"\"C:\\B b\\b.exe\" -nohome  http://x/"},
         {L"browse.exe %1 -new", L"file:///C:/guide.html", L"browse.exe  file:///C:/guide.html"},
         {L"b.exe %1 \"%1\"", L"x", L"b.exe %1  x"},
         {L"\"C:\\B\\b.exe\" -nohome", L"x", L"\"C:\\B\\b.exe\" -nohome x"},  // no placeholder
-        {L"", L"x", L" x"},
         // Whatever the address holds, it stays one argument (quotes escaped): quoted only when it must be.
         {L"b.exe %1", L"C:\\Program Files\\K\\guide.html", L"b.exe  \"C:\\Program Files\\K\\guide.html\""},
         {L"b.exe %1", L"http://x/\" -evil \"", L"b.exe  \"http://x/%22 -evil %22\""},
@@ -43,34 +29,24 @@ TEST(FallbackCommandTest, CutsThePlaceholderAndAppendsTheAddressAsOneArgument) {
         {L"b.exe %1", L"C:\\My Guides\\", L"b.exe  \"C:\\My Guides\\\\\""},
     };
     for (const auto& [registered, address, expected] : cases) {
-        EXPECT_EQ(kw::BuildFallbackCommand(registered, address), expected) << Narrow(expected);
+        EXPECT_EQ(kw::BuildFallbackCommand(registered, address), expected);
     }
     // The system starts command lines of up to 32766 characters: whole or not at all.
     EXPECT_EQ(kw::BuildFallbackCommand(L"", std::wstring(32765, L'a')).size(), 32766u);
     EXPECT_EQ(kw::BuildFallbackCommand(L"", std::wstring(32766, L'a')), L"");
 }
 
-TEST(SystemLinkShellTest, ReadsLongAndExpandableCommandsAndStartsProgramsInAnyFolder) {
-    const wchar_t* name = L"Kilnworks.TestPage";
-    auto set = [&](DWORD type, const std::wstring& value) {
-        kw::RegKeyHandle key;
-        return RegCreateKeyExW(HKEY_CLASSES_ROOT, name, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Out(), nullptr) ==
-                   ERROR_SUCCESS &&
-               RegSetValueExW(key.Get(), nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    };
+TEST(SystemLinkShellTest, ReadsLongCommandsAndStartsProgramsInAnyFolder) {
     kw::LinkShell& shell = kw::SystemLinkShell();
+    const wchar_t* key = L"Kilnworks.TestPage";
+    // Longer than a path, as registered command lines can be.
+    const std::wstring command = L"\"C:\\Browser\\browse.exe\" " + std::wstring(400, L'x') + L" \"%1\"";
+    const DWORD bytes = static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t));
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, command.c_str(), bytes), ERROR_SUCCESS);
     std::wstring value;
-    EXPECT_FALSE(shell.ReadClassesRootDefault(name, value));
-    const std::wstring longCommand = L"\"C:\\Browser\\browse.exe\" " + std::wstring(400, L'x') + L" \"%1\"";
-    ASSERT_TRUE(set(REG_SZ, longCommand));
-    EXPECT_TRUE(shell.ReadClassesRootDefault(name, value) && value == longCommand);
-    SetEnvironmentVariableW(L"KW_TEST_BROWSER_DIR", L"C:\\Browser");
-    ASSERT_TRUE(set(REG_EXPAND_SZ, L"\"%KW_TEST_BROWSER_DIR%\\browse.exe\" \"%1\""));
-    EXPECT_TRUE(shell.ReadClassesRootDefault(name, value));
-    EXPECT_EQ(value, L"\"C:\\Browser\\browse.exe\" \"%1\"");
-    SetEnvironmentVariableW(L"KW_TEST_BROWSER_DIR", nullptr);
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, name);
+    EXPECT_TRUE(shell.ReadClassesRootDefault(key, value) && value == command);
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, key);
+    EXPECT_FALSE(shell.ReadClassesRootDefault(key, value));
 
     // A folder the ANSI code page cannot spell.
     ScratchDir folder(L"\u0141\u00f3d\u017a \u65e5\u672c");
@@ -81,230 +57,164 @@ TEST(SystemLinkShellTest, ReadsLongAndExpandableCommandsAndStartsProgramsInAnyFo
     for (int i = 0; i < 200 && !DeleteFileW(program.c_str()); ++i) Sleep(50);  // once it has ended
 }
 
-// Records what a label asks of the system and answers from a script.
-class FakeLinkShell : public kw::LinkShell {
-public:
+// Records what a label asks of the system and answers from a script: web pages are "htmlfile",
+// opened with command when there is one.
+struct FakeLinkShell : kw::LinkShell {
     int ShellOpen(const std::wstring& address, int show) override {
-        opened.emplace_back(address, show);
+        calls += L" open " + address + L" " + std::to_wstring(show);
         return shellResult;
     }
     bool ReadClassesRootDefault(const std::wstring& key, std::wstring& value) override {
-        if (keys.count(key) == 0) return false;
-        value = keys[key];
-        return true;
+        value = key == L".htm" ? L"htmlfile" : command ? command : L"";
+        return key == L".htm" || (key == L"htmlfile\\shell\\open\\command" && command);
     }
-    int Exec(const std::wstring& command, int show) override {
-        executed.emplace_back(command, show);
+    int Exec(const std::wstring& line, int show) override {
+        calls += L" exec " + line + L" " + std::to_wstring(show);
         return execResult;
     }
 
-    int shellResult = 42;
-    int execResult = 33;
-    std::map<std::wstring, std::wstring> keys;
-    std::vector<std::pair<std::wstring, int>> opened;
-    std::vector<std::pair<std::wstring, int>> executed;
+    int shellResult = 42, execResult = 33;
+    const wchar_t* command = nullptr;
+    std::wstring calls;
 };
 
-std::wstring TooltipText(const HyperlinkLabel& label) {
-    wchar_t buffer[512] = {};
-    TTTOOLINFOW tool = {sizeof(tool), 0, label.Handle(), 1};
-    tool.lpszText = buffer;
-    SendMessageW(label.Tooltip(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
-    return buffer;
-}
+using HyperlinkLabelTest = HostTest;
 
-bool Underlined(HWND control) {
-    LOGFONTW font = {};
-    GetObjectW(kw::Window(control).Font(), sizeof(font), &font);
-    return font.lfUnderline != 0;
-}
-
-class HyperlinkLabelTest : public HostTest {
-protected:
-    void SetUp() override {
-        HostTest::SetUp();
-        label_.SetShell(shell_);
-    }
-    // The colour the dialog hands the label's text to, through the reflected colour request;
-    // the background is always left alone.
-    COLORREF PaintColour() {
+// Attach takes the text as the target, or shows a target set before on an empty label, and fits
+// the label to its text on its aligned side. Hovering holds the mouse to see it leave, and ends
+// when it leaves or another window takes it. A click opens the address in the shell or, failing
+// that, with the browser registered for web pages; a failure beeps, names the reason in a warning
+// box over the dialog and forgets an earlier visit. The control goes first (a dialog's window goes
+// before its members): it takes the tooltip along and leaves the label detached.
+TEST_F(HyperlinkLabelTest, AttachStatesAndClicksShowInColourUnderlineTooltipAndWhatTheSystemIsAsked) {
+    FakeLinkShell shell;
+    ScriptedPrompt prompt;
+    kw::ScopedPrompt scope(prompt);
+    // Target, text and tooltip; the colour the dialog hands the text to through the reflected
+    // colour request (the background always left alone); hovering, holding the mouse, underlined;
+    // then what the system was asked and the message shown.
+    auto state = [&](const kw::HyperlinkLabel& label) {
+        wchar_t tip[512] = {};
+        TTTOOLINFOW tool = {sizeof(tool), 0, label.Handle(), 1, {}, nullptr, tip};
+        SendMessageW(label.Tooltip(), TTM_GETTEXTW, 512, reinterpret_cast<LPARAM>(&tool));
         HDC dc = CreateCompatibleDC(nullptr);
-        auto brush = SendMessageW(host_.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                  reinterpret_cast<LPARAM>(label_.Handle()));
-        COLORREF colour = GetTextColor(dc);
-        EXPECT_EQ(reinterpret_cast<HGDIOBJ>(brush), GetStockObject(NULL_BRUSH));
-        EXPECT_EQ(GetBkMode(dc), TRANSPARENT);
+        LRESULT brush = SendMessageW(host_.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                     reinterpret_cast<LPARAM>(label.Handle()));
+        EXPECT_TRUE(reinterpret_cast<HGDIOBJ>(brush) == GetStockObject(NULL_BRUSH) && GetBkMode(dc) == TRANSPARENT);
+        std::map<COLORREF, std::wstring> colours = {
+            {RGB(0, 0, 238), L"blue"}, {RGB(85, 26, 139), L"purple"}, {GetSysColor(COLOR_HIGHLIGHT), L"highlight"}};
+        std::wstring colour = colours[GetTextColor(dc)];
         DeleteDC(dc);
-        return colour;
-    }
-
-    FakeLinkShell shell_;
-    kwtest::ScriptedPrompt prompt_;
-    kw::ScopedPrompt scope_{prompt_};
-    HyperlinkLabel label_;
-};
-
-// Attach takes the text as the target, or shows a target set before on an empty label; the
-// target goes in the tooltip, the text is underlined, and the label fitted on its aligned side.
-TEST_F(HyperlinkLabelTest, AttachTakesOrShowsTheTargetUnderlinesAndFitsTheLabel) {
-    const std::wstring guide = L"file:///C:/Kilnworks/kilnworks-guide.html";
-    const std::pair<int, std::wstring> cases[] = {
-        {kLink, L"Kilnworks home"}, {kEmptyLabel, guide}, {kRightLabel, L"Right side"}};
-    for (const auto& [id, text] : cases) {
-        HyperlinkLabel label;
-        if (id == kEmptyLabel) label.SetLink(guide);
+        LOGFONTW font = {};
+        GetObjectW(kw::Window(label.Handle()).Font(), sizeof(font), &font);
+        return label.Target() + L"|" + kw::WindowText(label.Handle()) + L"|" + tip + L"|" + colour +
+               (label.Hovering() ? L" hovering" : L"") + (GetCapture() == label.Handle() ? L" holding" : L"") +
+               (font.lfUnderline ? L" underlined" : L"") + shell.calls +
+               (prompt.messages.empty() ? std::wstring() : L" " + prompt.messages.back().text);
+    };
+    const std::pair<int, std::wstring> attached[] = {
+        {kEmptyLabel, L"file:///C:/guide.html|file:///C:/guide.html|file:///C:/guide.html|blue underlined"},
+        {kRightLabel, L"Right side|Right side|Right side|blue underlined"},
+    };
+    for (const auto& [id, expected] : attached) {
+        kw::HyperlinkLabel label;
+        if (id == kEmptyLabel) label.SetLink(L"file:///C:/guide.html");
         RECT before, after;
         GetWindowRect(Item(id), &before);
         ASSERT_TRUE(label.Attach(host_.Handle(), id));
         GetWindowRect(Item(id), &after);
-        EXPECT_EQ(label.Target() + L"|" + WindowText(Item(id)) + L"|" + TooltipText(label),
-                  text + L"|" + text + L"|" + text);
-        EXPECT_TRUE(Underlined(Item(id)) && (kw::Window(Item(id)).Style() & SS_NOTIFY)) << id;
-        // Fitted to its text: the aligned side stays where the dialog put it.
-        EXPECT_EQ(id == kRightLabel ? after.right : after.left, id == kRightLabel ? before.right : before.left) << id;
+        EXPECT_EQ(state(label), expected);
+        EXPECT_EQ(id == kRightLabel ? after.right - before.right : after.left - before.left, 0) << id;
         EXPECT_LT(after.right - after.left, before.right - before.left) << id;
     }
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    label_.SetUnderlined(false);
-    EXPECT_FALSE(Underlined(Item(kLink)) || label_.Underlined());
-    label_.SetLink(L"http://example.org/");  // changes the target and the tooltip, never the text
-    EXPECT_EQ(label_.Target() + L"|" + TooltipText(label_) + L"|" + WindowText(Item(kLink)),
-              L"http://example.org/|http://example.org/|Kilnworks home");
-}
 
-TEST_F(HyperlinkLabelTest, ColourFollowsNormalVisitedAndHoverAndTheCursorIsAHand) {
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    EXPECT_EQ(PaintColour(), RGB(0, 0, 238));
-    label_.MarkVisited(true);
-    EXPECT_EQ(PaintColour(), RGB(85, 26, 139));
-    // The mouse arrives: hover colour, and the label holds the mouse to see it leave.
-    SendMessageW(label_.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
-    EXPECT_TRUE(label_.Hovering() && GetCapture() == label_.Handle());
-    EXPECT_EQ(PaintColour(), GetSysColor(COLOR_HIGHLIGHT));
-    // Moving within changes nothing; leaving restores the visited colour and frees the mouse.
-    SendMessageW(label_.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(2, 1));
-    EXPECT_TRUE(label_.Hovering());
-    SendMessageW(label_.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(-4, -4));
-    EXPECT_FALSE(label_.Hovering() || GetCapture() == label_.Handle());
-    EXPECT_EQ(PaintColour(), RGB(85, 26, 139));
-    label_.MarkVisited(false);
-    // Hovering also ends when another window takes the mouse.
-    SendMessageW(label_.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
-    ASSERT_TRUE(label_.Hovering());
-    SetCapture(Item(kEdit));
-    EXPECT_FALSE(label_.Hovering());
-    EXPECT_EQ(PaintColour(), RGB(0, 0, 238));
-    ReleaseCapture();
-
-    // Over the label the cursor is a hand: the old help program's where it still exists, else the
-    // system's; a missing program, or one without that cursor, gives nothing.
-    SendMessageW(label_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(label_.Handle()),
-                 MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-    EXPECT_EQ(GetCursor(), label_.HandCursor());
-    EXPECT_NE(GetCursor(), nullptr);
-    EXPECT_EQ(kw::LoadCursorFromProgram(L"C:\\no\\such\\folder\\winhlp32.exe", 106), nullptr);
-    EXPECT_EQ(kw::LoadCursorFromProgram(ProgramFolder() + L"\\test_controls.exe", 106), nullptr);
-}
-
-// A mouse click opens the address in the shell or, failing that, with the browser registered
-// for web pages; a failure beeps, names the reason and forgets an earlier visit.
-TEST_F(HyperlinkLabelTest, ClickOpensTheLinkOrFallsBackToTheRegisteredBrowserOrShowsWhyNot) {
-    const wchar_t* kCommandKey = L"htmlfile\\shell\\open\\command";
-    const std::wstring address = L"file:///C:/Kilnworks/kilnworks-guide.html";
-    struct Case {
-        int shellResult;
-        const wchar_t* command;  // registered for web pages; nullptr for none
-        int execResult;
-        const wchar_t* executed;  // nullptr when nothing may be started
-        const wchar_t* error;     // nullptr when the link opened
-    } cases[] = {
-        {42, L"b.exe %1", 33, nullptr, nullptr},
-        {SE_ERR_NOASSOC, L"\"C:\\Browser\\browse.exe\" -nohome \"%1\"", 33, L"\"C:\\Browser\\browse.exe\" -nohome  ",
-         nullptr},
-        {SE_ERR_NOASSOC, L"browse.exe %1", ERROR_FILE_NOT_FOUND, L"browse.exe  ", L"The specified file was not found."},
-        {SE_ERR_NOASSOC, nullptr, 33, nullptr, L"There is no application associated\nwith the given filename extension."},
+    kw::HyperlinkLabel link;
+    link.SetShell(shell);
+    ASSERT_TRUE(link.Attach(host_.Handle(), kLink));
+    auto move = [&](int x, int y) { SendMessageW(link.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y)); };
+    // The system answering so: the shell, the command registered for web pages (nullptr: none),
+    // that command's start.
+    auto click = [&](int shellResult, const wchar_t* command, int execResult) {
+        shell.shellResult = shellResult;
+        shell.command = command;
+        shell.execResult = execResult;
+        SendMessageW(link.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        SendMessageW(link.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     };
-    label_.SetLink(address);
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kLink));
-    for (const Case& c : cases) {
-        shell_ = FakeLinkShell();
-        shell_.shellResult = c.shellResult;
-        shell_.execResult = c.execResult;
-        shell_.keys[L".htm"] = L"htmlfile";
-        if (c.command) shell_.keys[kCommandKey] = c.command;
-        prompt_.messages.clear();
-        prompt_.beeps.clear();
-        label_.MarkVisited(true);
-        SendMessageW(label_.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-        SendMessageW(label_.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-        Pump(host_.Handle());
-        EXPECT_EQ(shell_.opened, (std::vector<std::pair<std::wstring, int>>{{address, SW_SHOW}}));
-        EXPECT_EQ(shell_.executed.empty() ? L"-" : shell_.executed[0].first + L" " + std::to_wstring(shell_.executed[0].second),
-                  c.executed ? c.executed + address + L" " + std::to_wstring(SW_SHOW) : L"-");
-        EXPECT_EQ(label_.Visited(), c.error == nullptr);
-        EXPECT_EQ(prompt_.beeps.size(), c.error ? 1u : 0u);
-        EXPECT_EQ(prompt_.messages.empty() ? L"" : prompt_.messages[0].text,
-                  c.error ? std::wstring(L"Unable to open hyperlink:\n\n") + c.error : L"");
+    const std::wstring home = L"Kilnworks home|Kilnworks home|Kilnworks home|";
+    const std::wstring linked = L"http://k/|Kilnworks home|http://k/|";
+    const std::wstring open = L" open http://k/ 5", why = L" Unable to open hyperlink:\n\n";
+    const std::pair<std::function<void()>, std::wstring> steps[] = {
+        {[] {}, home + L"blue underlined"},
+        {[&] { link.MarkVisited(true); }, home + L"purple underlined"},
+        {[&] { move(1, 1); }, home + L"highlight hovering holding underlined"},
+        {[&] { move(2, 1); }, home + L"highlight hovering holding underlined"},
+        {[&] { move(-4, -4); }, home + L"purple underlined"},
+        {[&] { move(1, 1); }, home + L"highlight hovering holding underlined"},
+        {[&] { SetCapture(Item(kEdit)); }, home + L"purple underlined"},
+        {[&] { link.SetUnderlined(false); }, home + L"purple"},
+        // Changes the target and the tooltip, never the text.
+        {[&] { link.SetLink(L"http://k/"); }, linked + L"purple"},
+        {[&] { click(SE_ERR_NOASSOC, L"b.exe %1", ERROR_FILE_NOT_FOUND); },
+         linked + L"blue" + open + L" exec b.exe  http://k/ 5" + why + L"The specified file was not found."},
+        {[&] { click(42, nullptr, 33); }, linked + L"purple" + open},
+        {[&] { click(SE_ERR_NOASSOC, L"b.exe %1", 33); }, linked + L"purple" + open + L" exec b.exe  http://k/ 5"},
+        {[&] { click(SE_ERR_NOASSOC, nullptr, 33); },
+         linked + L"blue" + open + why + L"There is no application associated\nwith the given filename extension."},
+    };
+    host_.commands = 0;
+    for (size_t row = 0; row < std::size(steps); ++row) {
+        SCOPED_TRACE(row);
+        shell.calls.clear();
+        prompt.messages.clear();
+        steps[row].first();
+        EXPECT_EQ(state(link), steps[row].second);
     }
-    const auto& message = prompt_.messages.at(0);
-    EXPECT_EQ(message.caption, L"Kilnworks");
-    EXPECT_EQ(message.type, static_cast<UINT>(MB_ICONEXCLAMATION | MB_OK));
-    EXPECT_EQ(message.owner, host_.Handle());
-    EXPECT_EQ(prompt_.beeps, std::vector<UINT>{MB_ICONEXCLAMATION});
-    EXPECT_EQ(PaintColour(), RGB(0, 0, 238));
+    ReleaseCapture();
+    EXPECT_EQ(prompt.beeps, (std::vector<UINT>{MB_ICONEXCLAMATION, MB_ICONEXCLAMATION}));
+    const auto& box = prompt.messages.at(0);
+    EXPECT_TRUE(box.caption == L"Kilnworks" && box.type == (MB_ICONEXCLAMATION | MB_OK) && box.owner == host_.Handle());
     // Codes the shell has no text for are shown by number.
     EXPECT_EQ(kw::OpenErrorMessage(-3), L"Unable to open hyperlink:\n\nUnknown Error (-3) occurred.");
+
+    // The dialog gives only its own children their notifications back, and what the label leaves
+    // goes on to the dialog: of all these, the dialog sees just the last two.
+    Command(kLink, STN_DBLCLK);
+    kw::HyperlinkLabel stray;
+    stray.SetShell(shell);
+    HWND popup = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 9, 9, host_.Handle(), nullptr, nullptr, nullptr);
+    ASSERT_TRUE(stray.Attach(popup));
+    shell.calls.clear();
+    SendMessageW(host_.Handle(), WM_COMMAND, MAKEWPARAM(5, STN_CLICKED), reinterpret_cast<LPARAM>(popup));
+    EXPECT_EQ(std::to_wstring(host_.commands) + shell.calls, L"2");
+    DestroyWindow(popup);
+
+    // The old help program's hand where it still exists, else the system's; a missing program, or
+    // one without that cursor, gives none.
+    SendMessageW(link.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(link.Handle()), MAKELPARAM(HTCLIENT, 0));
+    EXPECT_TRUE(GetCursor() == link.HandCursor() && GetCursor() != nullptr);
+    EXPECT_EQ(kw::LoadCursorFromProgram(L"C:\\no\\such\\folder\\winhlp32.exe", 106), nullptr);
+    EXPECT_EQ(kw::LoadCursorFromProgram(ProgramFolder() + L"\\test_controls.exe", 106), nullptr);
+
+    HWND tooltip = link.Tooltip();
+    DestroyWindow(Item(kLink));
+    EXPECT_FALSE(link.Handle() || IsWindow(tooltip));
 }
 
-TEST_F(HyperlinkLabelTest, LabelGoingFirstGivesTheControlItsFontBackControlGoingFirstDetachesTheLabel) {
-    HWND control = Item(kLink);
-    HFONT original = kw::Window(control).Font();
-    {
-        HyperlinkLabel label;
-        ASSERT_TRUE(label.Attach(control));
-        EXPECT_NE(kw::Window(control).Font(), original);
-    }
-    EXPECT_EQ(kw::Window(control).Font(), original);
-    // The control lives on without the label.
-    SendMessageW(control, WM_MOUSEMOVE, 0, MAKELPARAM(1, 1));
-    SendMessageW(host_.Handle(), WM_COMMAND, MAKEWPARAM(kLink, STN_CLICKED), reinterpret_cast<LPARAM>(control));
-    EXPECT_EQ(GetCapture(), nullptr);
-    EXPECT_TRUE(prompt_.messages.empty());
-
-    ASSERT_TRUE(label_.Attach(host_.Handle(), kRightLabel));
-    HWND tooltip = label_.Tooltip();
-    DestroyWindow(Item(kRightLabel));
-    EXPECT_EQ(label_.Handle(), nullptr);
-    EXPECT_FALSE(IsWindow(tooltip));
-    label_.SetLink(L"http://example.org/");  // no window any more: only the target changes
-    EXPECT_EQ(label_.Target(), L"http://example.org/");
-}
-
-TEST(AboutDialogTest, LinksToTheGuideBesideTheProgramStaysWhenItCannotBeOpenedAndEndsOnOk) {
+// The link is live on its control: what a click does is the label's own.
+TEST(AboutDialogTest, LinksToTheGuideBesideTheProgramAndEndsOnOk) {
     kw::AboutDialog about;
     ASSERT_NE(about.Create(nullptr), nullptr) << "the tests need an X display";
-    FakeLinkShell shell;
-    kwtest::ScriptedPrompt prompt;
-    kw::ScopedPrompt scope(prompt);
-    about.Link().SetShell(shell);
     // The build puts the guide next to every program, this test program included.
-    std::wstring guide = ProgramFolder() + L"\\" + kw::kUserGuideFileName;
-    EXPECT_EQ(about.Link().Target(), kw::FileUrlFromPath(guide));
-    EXPECT_TRUE(FileExists(guide)) << Narrow(guide);
-
-    shell.shellResult = SE_ERR_PNF;
-    SendMessageW(about.Handle(), WM_COMMAND, MAKEWPARAM(IDC_ABOUT_LINK, STN_CLICKED),
-                 reinterpret_cast<LPARAM>(about.Item(IDC_ABOUT_LINK)));
-    ASSERT_EQ(prompt.messages.size(), 1u);
-    EXPECT_EQ(prompt.messages[0].owner, about.Handle());
-    EXPECT_FALSE(about.Ended());
+    const std::wstring guide = ProgramFolder() + L"\\" + kw::kUserGuideFileName;
+    EXPECT_TRUE(FileExists(guide) && about.Link().Target() == kw::FileUrlFromPath(guide)) << Narrow(guide);
+    EXPECT_EQ(about.Link().Handle(), about.Item(IDC_ABOUT_LINK));
     SendMessageW(about.Item(IDOK), BM_CLICK, 0, 0);
     EXPECT_EQ(about.Ended() ? about.Result() : -1, IDOK);
 }
 
 TEST(FileUrlFromPathTest, DrivePathsUncPathsAndSpecialCharacters) {
     const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-        {L"C:\\Kilnworks\\kilnworks-guide.html", L"file:///C:/Kilnworks/kilnworks-guide.html"},
         {L"C:\\Program Files\\Kiln #2\\guide.html", L"file:///C:/Program%20Files/Kiln%20%232/guide.html"},
         {L"\\\\server\\share\\guide.html", L"file://server/share/guide.html"},
         {L"C:\\Caf\u00e9\\100%.html", L"file:///C:/Caf%C3%A9/100%25.html"},

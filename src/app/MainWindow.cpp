@@ -24,6 +24,7 @@
 #include <exception>
 #include <iterator>
 #include <optional>
+#include <utility>
 
 namespace kw {
 
@@ -144,7 +145,8 @@ bool MainWindow::OnInitDialog() {
     ChangeWindowMessageFilterEx(window, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
     ChangeWindowMessageFilterEx(window, 0x0049 /* WM_COPYGLOBALDATA */, MSGFLT_ALLOW, nullptr);
 
-    if (!packagePath_.empty()) LoadPackage();
+    // The start-up package becomes the window's only once it opens.
+    if (!packagePath_.empty()) LoadPackage(std::exchange(packagePath_, std::wstring()));
     WriteControls();
     return true;
 }
@@ -900,14 +902,11 @@ void MainWindow::OnOpenPackage() {
     request.flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_ENABLESIZING;
     request.bufferChars = 511;
     std::wstring path;
-    if (CurrentPrompt().ChooseFile(request, path)) {
-        packagePath_ = path;
-        LoadPackage();
-    }
+    if (CurrentPrompt().ChooseFile(request, path)) LoadPackage(path);
     WriteControls();
 }
 
-bool MainWindow::LoadPackage() {
+bool MainWindow::LoadPackage(const std::wstring& path) {
     if (running_) return false;
     // Check boxes the user ticked without a handler must survive the WriteControls below.
     ReadControls();
@@ -915,12 +914,14 @@ bool MainWindow::LoadPackage() {
         // Read into a document of its own: a file that can't be read leaves the open package as it
         // is; one that can takes its place without being read twice.
         PackageDocument loaded;
-        if (loaded.OpenPackage(packagePath_) != 0) {
+        if (loaded.OpenPackage(path) != 0) {
             ShowMessage(IDS_ERR_PARSE_PACKAGE, IDS_CAPTION_ERROR, MB_OK);
             return false;
         }
         document_.Swap(loaded);
     }
+    // Only now: a file that failed to open must not become the package the window names.
+    packagePath_ = path;
     FillPackageList();
     RememberPackage(packagePath_);
     editMenuEnabled_ = true;
@@ -1083,8 +1084,7 @@ void MainWindow::OnRecentPackage(size_t index) {
         return;
     }
     // Anything else (a locked or unreadable file, a share that is away) is the open command's to report.
-    packagePath_ = path;
-    LoadPackage();
+    LoadPackage(path);
     WriteControls();
 }
 
@@ -1116,8 +1116,7 @@ void MainWindow::OpenDroppedFiles(const std::vector<std::wstring>& files) {
         ShowMessage(IDS_DROP_ONE_PACKAGE, IDS_CAPTION_HINT, MB_ICONINFORMATION);
         return;
     }
-    packagePath_ = files[0];
-    LoadPackage();
+    LoadPackage(files[0]);
     WriteControls();
 }
 

@@ -70,7 +70,7 @@ public:
     void OnOpenPackage();
     // Opens the package path and shows it. A file that can't be read leaves the previous package
     // loaded and shown. True when the new package is loaded.
-    bool LoadPackage();
+    bool LoadPackage(const std::wstring& path);
     void FillPackageList();
     void OnEditPackage();
     void OnNewPackage();

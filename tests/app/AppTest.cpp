@@ -280,7 +280,7 @@ TEST_F(MainWindowTest, PackagesComeInManyWaysAndAFailedOpenKeepsTheOneTheDocumen
     // Named at start-up but unreadable: no package, only the package commands and Exit enabled.
     Open(dir_.File(L"missing.kwp"));
     EXPECT_EQ(Said().rfind(L"Error: ", 0), 0u);
-    EXPECT_EQ(Group(), L"Package");
+    EXPECT_EQ(Group() + window_->PackagePath(), L"Package");
     EXPECT_EQ(Enabled({IDC_OPEN_PACKAGE, IDC_NEW_PACKAGE, IDC_EXIT, IDC_START, IDC_STOP, IDC_ADD_ALL,
                        IDC_ACTIONS_GROUP, IDC_BUILD, IDC_VERSION, IDC_MAJOR}),
               "EEE-------");
@@ -345,7 +345,7 @@ TEST_F(MainWindowTest, PackagesComeInManyWaysAndAFailedOpenKeepsTheOneTheDocumen
     EXPECT_EQ(Said(), L"Error: Error while parsing the package file.");
     EXPECT_EQ(Group(), cut);
     EXPECT_EQ(Rows(IDC_PACKAGE_LIST).size() + Rows(IDC_TARGET_LIST).size(), 10u);
-    EXPECT_TRUE(window_->Document().IsLoaded() && window_->Document().Path() == five);
+    EXPECT_TRUE(window_->Document().IsLoaded() && window_->Document().Path() == five && window_->PackagePath() == five);
 
     // A package without projects: the hint, the empty list, and the targets of the old one gone.
     Click({IDC_OPEN_PACKAGE});

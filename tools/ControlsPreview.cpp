@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "RemoteWindow.h"
 #include "controls/AboutDialog.h"
 #include "controls/EmptyAwareListView.h"
 #include "win/Com.h"
@@ -52,14 +53,6 @@ const DLGTEMPLATE* ListsTemplate() {
         return t;
     }();
     return reinterpret_cast<const DLGTEMPLATE*>(words.data());
-}
-
-void Pump() {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
 }
 
 class ListsWindow : public kw::Dialog {
@@ -105,14 +98,14 @@ int wmain(int argc, wchar_t** argv) {
     if (window->Create(nullptr) == nullptr) return 1;
     SetWindowPos(window->Handle(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
     for (int i = 0; i < 10; ++i) {
-        Pump();
+        kwremote::Pump();
         Sleep(50);
     }
     HANDLE ready = CreateFileW(argv[2], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
     // Give up after two minutes so a forgotten preview never lingers.
     for (int i = 0; i < 2400 && GetFileAttributesW(argv[3]) == INVALID_FILE_ATTRIBUTES; ++i) {
-        Pump();
+        kwremote::Pump();
         Sleep(50);
     }
     return 0;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "RemoteWindow.h"
 #include "editor/PackageEditor.h"
 #include "package/PackageDocument.h"
 #include "resource.h"
@@ -21,15 +22,6 @@ namespace {
 std::wstring Environment(const wchar_t* name) {
     wchar_t value[1024] = {};
     return GetEnvironmentVariableW(name, value, 1024) < 1024 ? value : L"";
-}
-
-void Pump(HWND dialog) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (dialog != nullptr && IsWindow(dialog) && IsDialogMessageW(dialog, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
 }
 
 // Answers the new package's file dialog with a plain path; nothing else may ask anything.
@@ -55,7 +47,7 @@ void Hold(HWND window) {
     if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
     // Gives up after two minutes so a forgotten preview never lingers.
     for (int i = 0; i < 2400 && GetFileAttributesW(gDone.c_str()) == INVALID_FILE_ATTRIBUTES; ++i, Sleep(50)) {
-        Pump(window);
+        kwremote::Pump(window);
     }
 }
 
@@ -75,7 +67,7 @@ void CALLBACK OnChooserTimer(HWND, UINT, UINT_PTR timer, DWORD) {
     RECT editor = {};
     GetWindowRect(gEditor, &editor);
     SetWindowPos(chooser, nullptr, editor.right + 8, editor.top + 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    for (int i = 0; i < 10; ++i, Sleep(50)) Pump(chooser);
+    for (int i = 0; i < 10; ++i, Sleep(50)) kwremote::Pump(chooser);
     Hold(chooser);
     PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
 }
@@ -105,7 +97,7 @@ int wmain(int, wchar_t**) {
     gEditor = editor.CreateModeless();
     if (gEditor == nullptr) return 1;
     SetWindowPos(gEditor, nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
-    Pump(gEditor);
+    kwremote::Pump(gEditor);
     if (!package.empty()) {
         // A click on the first row, as the list gets it (the button-up queued first ends its drag
         // detection): the editor shows a project on user input only.
@@ -116,7 +108,7 @@ int wmain(int, wchar_t**) {
         PostMessageW(list, WM_LBUTTONUP, 0, where);
         SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, where);
     }
-    for (int i = 0; i < 10; ++i, Sleep(50)) Pump(gEditor);
+    for (int i = 0; i < 10; ++i, Sleep(50)) kwremote::Pump(gEditor);
     if (!package.empty() && !Environment(L"KW_PREVIEW_DEPENDENCIES").empty()) {
         UINT_PTR timer = SetTimer(nullptr, 0, 20, OnChooserTimer);
         SendMessageW(GetDlgItem(gEditor, IDC_EDITOR_DEPENDENCIES), BM_CLICK, 0, 0);

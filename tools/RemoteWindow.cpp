@@ -7,14 +7,19 @@
 
 namespace kwremote {
 
+void Pump(HWND dialog) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog != nullptr && IsWindow(dialog) && IsDialogMessageW(dialog, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
 bool PumpUntil(const std::function<bool()>& done, DWORD limitMs) {
     for (DWORD start = GetTickCount(); !done();) {
         if (GetTickCount() - start > limitMs) return false;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        Pump();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
     }
     return true;

@@ -10,6 +10,9 @@
 
 namespace kwremote {
 
+// Dispatches everything queued for this thread, keys through the dialog manager of dialog.
+void Pump(HWND dialog = nullptr);
+
 // Handles this thread's messages until done() holds; false when it still doesn't after the limit.
 bool PumpUntil(const std::function<bool()>& done, DWORD limitMs = 60000);
 

@@ -96,15 +96,6 @@ std::wstring ListFolder(const std::wstring& folder) {
 
 std::string Narrow(const std::wstring& text) { return kw::ToUtf8(text); }
 
-void Pump(HWND dialog) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (dialog != nullptr && IsWindow(dialog) && IsDialogMessageW(dialog, &message)) continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
-
 std::wstring ProgramFolder() {
     wchar_t path[4096] = {};
     GetModuleFileNameW(nullptr, path, 4096);

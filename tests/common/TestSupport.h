@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "RemoteWindow.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,7 +40,7 @@ std::wstring ListFolder(const std::wstring& folder);
 std::string Narrow(const std::wstring& text);  // UTF-8, for messages
 
 // Dispatches everything queued for this thread, keys through the dialog manager of dialog.
-void Pump(HWND dialog = nullptr);
+using kwremote::Pump;
 
 // The folder of the running test program (the build folder).
 std::wstring ProgramFolder();

@@ -1,9 +1,11 @@
 // Log text on its way to the event log: lines split at CR LF and joined whole however the pieces
-// were cut (double-byte characters included), tagged lines of parallel builders, and the one
-// receiver of WM_LOG_TEXT that frees every record once and throttles its posters.
+// were cut (double-byte characters included), tagged lines of parallel builders, the runner's
+// reading of a builder's log, and the one receiver of WM_LOG_TEXT that frees every record once
+// and throttles its posters.
 #include <gtest/gtest.h>
 
 #include "common/RunSupport.h"
+#include "engine/BuildCommands.h"
 #include "engine/LineTagger.h"
 #include "engine/LogLines.h"
 #include "engine/LogText.h"
@@ -101,7 +103,8 @@ TEST(LogLineJoiner, DoubleByteCharactersCutAnywhereArriveWhole) {
 
 // A growing log read the way the runner reads it while the builder runs: in pieces of at most
 // 2048 bytes, each shown as whole lines; a wide line between builders shows the unfinished tail
-// first.
+// first. Before that, builders that never start leave an earlier log alone, and one that ends
+// without writing its log shows nothing of an old one, which goes.
 TEST(LogReceiver, ShowsTheRunnersPiecesAsWholeLines) {
     kwtest::ScratchDir dir(L"pace");
     const std::wstring log = dir.File(L"1412.log");
@@ -113,6 +116,28 @@ TEST(LogReceiver, ShowsTheRunnersPiecesAsWholeLines) {
         RunContext run;
         run.window = receiver.Window();
         run.listBox = receiver.ListBox();
+        auto narrowSizes = [&] {
+            std::vector<size_t> sizes;
+            for (const kwtest::Piece& piece : receiver.Pieces()) {
+                if (!piece.wide) sizes.push_back(piece.bytes.size());
+            }
+            return sizes;
+        };
+        kwtest::WriteBytes(log, "Old.exe - 0 error(s), 0 warning(s)\r\n");
+        const std::wstring missing = dir.File(L"nowhere\\MSDEV98\\Bin\\MSDEV");
+        const std::wstring echo = kwtest::ProgramFolder() + L"\\tools\\argv-echo.exe";
+        RunBuilder(run, L"\"" + missing + L"\" x.dsp /CLEAN /OUT " + QuoteArgument(log), dir.Path(), log);
+        RunBuilder(run, QuoteArgument(echo), dir.File(L"does not exist"), log);
+        EXPECT_EQ(kwtest::ReadBytes(log), "Old.exe - 0 error(s), 0 warning(s)\r\n");
+        RunBuilder(run, QuoteArgument(echo) + L" /OUT " + QuoteArgument(log), dir.Path(), log);
+        receiver.Pump();
+        ASSERT_GE(receiver.Lines().size(), 2u);
+        EXPECT_EQ(receiver.Lines()[0], L"Could not start " + missing + L": File not found (error 2).");
+        EXPECT_EQ(receiver.Lines()[1].rfind(L"Could not start " + echo + L": ", 0), 0u);
+        EXPECT_EQ(narrowSizes(), std::vector<size_t>{0}) << "nothing of the old log, then the end mark";
+        EXPECT_FALSE(kwtest::FileExists(log));
+
+        receiver.Clear();
         ReadNewLogText(log, position, run);  // no log yet
         kwtest::WriteBytes(log, "Compiling...\r\nCa");
         ReadNewLogText(log, position, run);
@@ -120,7 +145,7 @@ TEST(LogReceiver, ShowsTheRunnersPiecesAsWholeLines) {
         // A zero byte would end a narrow text early; it is posted as a blank.
         std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + LongLog();
         kwtest::WriteBytes(log, text);
-        std::vector<size_t> sizes, expected{16};
+        std::vector<size_t> expected{16};
         for (size_t at = 16; at < text.size(); at += kLogPieceBytes) {
             expected.push_back(std::min<size_t>(kLogPieceBytes, text.size() - at));
         }
@@ -131,9 +156,7 @@ TEST(LogReceiver, ShowsTheRunnersPiecesAsWholeLines) {
         PostLogText("and one more", 12, false, run.window, run.listBox);
         PostRunFinished(run.window);
         ASSERT_TRUE(receiver.PumpUntilFinished());
-        for (const kwtest::Piece& piece : receiver.Pieces()) {
-            if (!piece.wide) sizes.push_back(piece.bytes.size());
-        }
+        std::vector<size_t> sizes = narrowSizes();
         sizes.resize(expected.size());
         EXPECT_EQ(sizes, expected);
         EXPECT_EQ(position, text.size());

@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cwchar>
 #include <cwctype>
-#include <functional>
 #include <iterator>
 #include <map>
 #include <sstream>
@@ -69,6 +68,7 @@ protected:
         CreateDirectoryW(temporaryFolder_.c_str(), nullptr);
         environment_.temporaryFolder = temporaryFolder_;
         environment_.visualStudioFolder = kwtest::StandInVisualStudioFolder();
+        choices_.numbers = VersionQuad{1, 2, 3, 4};
     }
 
     TestProject Project(int id, const std::wstring& name, const std::wstring& compiler = L"VC6",
@@ -95,8 +95,9 @@ protected:
         return controller_->StartRun(std::move(prepared.job), receiver_.Window(), receiver_.ListBox());
     }
 
+    // The actions as the panel's check boxes give them; the rest as choices_ holds it.
     RunChoices Choices(std::vector<int> targets, int actions) const {
-        RunChoices choices;
+        RunChoices choices = choices_;
         choices.targets = std::move(targets);
         choices.debug = actions & ActionDebug;
         choices.release = actions & ActionRelease;
@@ -104,19 +105,7 @@ protected:
         choices.clean = actions & ActionClean;
         choices.version = actions & (ActionSetVersion | ActionAutoIncrement);
         choices.autoIncrement = actions & ActionAutoIncrement;
-        choices.numbers = VersionQuad{1, 2, 3, 4};
-        choices.builderTimeoutSeconds = timeoutSeconds_;
-        choices.parallelBuilds = parallelBuilds_;
-        choices.withDependencies = withDependencies_;
         return choices;
-    }
-
-    // Pumps the receiver until done() holds or the run has ended.
-    void PumpUntil(const std::function<bool()>& done) {
-        for (int i = 0; i < 400 && !done() && receiver_.Finished() == 0; ++i) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-            receiver_.Pump();
-        }
     }
 
     // Waits for the end of a started run; every log and side copy is gone then.
@@ -162,14 +151,6 @@ protected:
         return calls;
     }
 
-    // The builder of a project folder started a child of its own (spawn=), which a stop must end.
-    void ExpectChildEnded(const std::wstring& folder) {
-        DWORD pid = std::wcstoul(FromUtf8(kwtest::ReadBytes(folder + L"\\child.pid")).c_str(), nullptr, 10);
-        HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, pid);
-        EXPECT_TRUE(!child || WaitForSingleObject(child, 5000) == WAIT_OBJECT_0) << "a builder's child outlived the stop";
-        if (child) CloseHandle(child);
-    }
-
     kwtest::ScratchDir dir_{L"engine"};
     std::wstring temporaryFolder_ = dir_.File(L"temp with blanks");
     std::wstring journal_ = dir_.File(L"journal.txt");
@@ -177,9 +158,7 @@ protected:
     kwtest::RunReceiver receiver_;
     RunEnvironment environment_;
     const std::wstring msdev_ = kwtest::StandInVisualStudioFolder() + L"\\MSDEV98\\Bin\\MSDEV";
-    DWORD timeoutSeconds_ = 0;
-    int parallelBuilds_ = 1;
-    bool withDependencies_ = false;
+    RunChoices choices_;
     FaultyLauncher launcher_;
     std::unique_ptr<BuildController> controller_;
 };
@@ -205,35 +184,30 @@ TEST_F(EngineRunTest, SetUpOrdersTheTargetsAndRefusesWhatCanNotRun) {
                                      L"Calc needs Lib, which is not a target; it is not built."}));
     // A target follows what it needs; --with-dependencies adds what it needs.
     EXPECT_EQ(order(SetUpRun(document_, Choices({3, 2, 1}, ActionDebug), environment_).job), L"Tool Lib Calc ");
-    withDependencies_ = true;
+    choices_.withDependencies = true;
     EXPECT_EQ(order(SetUpRun(document_, Choices({2}, ActionDebug), environment_).job), L"Lib Calc ");
 
-    // What can't run is refused before anything is stamped or started.
+    // What can't run is refused before anything is stamped or started (which dependencies are
+    // refused, and in what words, is the package's rule).
     const std::wstring missing = dir_.File(L"missing");
     const struct {
-        const wchar_t *calcNeeds, *toolNeeds;
+        const wchar_t* calcNeeds;
         std::vector<int> targets;
         int actions;
         std::wstring temporaryFolder, message;
         RunRefusal refusal;
         int exitCode;
     } refusals[] = {
-        {L"9", L"", {1}, ActionSetVersion | ActionDebug, temporaryFolder_,
+        {L"9", {1}, ActionSetVersion | ActionDebug, temporaryFolder_,
          L"Project 'Calc' depends on 9, which the package does not have.", RunRefusal::Dependencies, kExitUnusable},
-        {L"1", L"2", {1}, ActionDebug, temporaryFolder_, L"Projects depend on each other in a circle: Calc -> Tool -> Calc.",
-         RunRefusal::Dependencies, kExitUnusable},
-        {L"x", L"", {1}, ActionDebug, temporaryFolder_,
-         L"Project 'Calc' lists its dependencies as 'x', which is not a list of project numbers separated by commas.",
-         RunRefusal::Dependencies, kExitUnusable},
-        {L"", L"", {9, 1}, ActionDebug, temporaryFolder_, L"Unknown target: 9", RunRefusal::UnknownTarget, kExitUsage},
-        {L"", L"", {1}, ActionRebuildAll | ActionClean, temporaryFolder_, L"No action was selected for execution.",
+        {L"", {9, 1}, ActionDebug, temporaryFolder_, L"Unknown target: 9", RunRefusal::UnknownTarget, kExitUsage},
+        {L"", {1}, ActionRebuildAll | ActionClean, temporaryFolder_, L"No action was selected for execution.",
          RunRefusal::NothingToDo, kExitUsage},
-        {L"", L"", {1}, ActionDebug, missing, L"The folder for temporary files " + missing + L" can't be used: it does not exist.",
+        {L"", {1}, ActionDebug, missing, L"The folder for temporary files " + missing + L" can't be used: it does not exist.",
          RunRefusal::Unusable, kExitUnusable},
     };
     for (const auto& r : refusals) {
         projects[0].dependencies = r.calcNeeds;
-        projects[1].dependencies = r.toolNeeds;
         PackageDocument document;
         Open(projects, document, L"refused.kwp");
         RunEnvironment environment = environment_;
@@ -293,7 +267,7 @@ TEST_F(EngineRunTest, AMixedRunGivesEveryTargetItsOutcome) {
     projects[8].dependencies = L"2";
     kwtest::WriteProjects(projects);
     projects[10].folder.clear();
-    timeoutSeconds_ = 2;
+    choices_.builderTimeoutSeconds = 2;
     Run(projects, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, ActionSetVersion | ActionDebug | ActionClean);
 
     EXPECT_EQ(receiver_.Lines().front(), L"Uses needs Spare, which is not a target; it is not built.");
@@ -382,24 +356,13 @@ TEST_F(EngineRunTest, StepsRunInTheirFixedOrder) {
     EXPECT_EQ(WithoutWallTime(receiver_.Lines()), (Lines{L"Summary: 0 targets, 0 succeeded, 0 failed, 0 not run."}));
 }
 
-// When each stand-in of a project folder started and ended (performance counter, microseconds).
-std::pair<long long, long long> ReadSpan(const std::wstring& folder) {
-    std::pair<long long, long long> span;
-    std::istringstream in(kwtest::ReadBytes(folder + L"\\times.txt"));
-    std::string what, name;
-    long long at = 0;
-    while (in >> what >> name >> at) (what == "start" ? span.first : span.second) = at;
-    return span;
-}
-
 TEST_F(EngineRunTest, ParallelBuildsOverlapUpToTheLimitAndEveryTaggedLineIsWhole) {
-    parallelBuilds_ = 3;
-    timeoutSeconds_ = 3;
+    choices_.parallelBuilds = 3;
+    choices_.builderTimeoutSeconds = 3;
     std::vector<TestProject> projects;
-    for (int id = 1; id <= 5; ++id) {
+    for (int id = 1; id <= 5; ++id)
         projects.push_back(Project(id, L"P" + std::to_wstring(id), L"VC6",
                                    "duration=900\ntimes=times.txt\nmirror=mirror.log\nflood=30000\nfloodms=600\n"));
-    }
     projects[1].dependencies = L"1";
     // A builder that times out ends alone; the others go on meanwhile.
     projects.push_back(Project(6, L"Slow", L"VC6", "hang=60000\n"));
@@ -410,24 +373,7 @@ TEST_F(EngineRunTest, ParallelBuildsOverlapUpToTheLimitAndEveryTaggedLineIsWhole
     EXPECT_EQ(summary[0] + summary[1], L"Summary: 6 targets, 5 succeeded, 1 failed, 0 not run.  Slow (Win32 Debug): timed out");
     EXPECT_EQ(summary[2].rfind(L"Builds ran up to 3 at a time; one after another they would have taken ", 0), 0u);
 
-    // The builders' own account: each held for its duration, never more than three at once, at
-    // least two, and P2 after P1.
-    std::vector<std::pair<long long, int>> events;
-    std::vector<std::pair<long long, long long>> spans;
-    for (int i = 0; i < 5; ++i) {
-        spans.push_back(ReadSpan(projects[i].folder));
-        ASSERT_GE(spans.back().second - spans.back().first, 890000) << i;
-        events.insert(events.end(), {{spans.back().first, +1}, {spans.back().second, -1}});
-    }
-    std::sort(events.begin(), events.end());  // an end before a start at the same moment
-    int running = 0, most = 0;
-    for (const auto& event : events) most = std::max(most, running += event.second);
-    EXPECT_LE(most, 3);
-    EXPECT_GE(most, 2);
-    EXPECT_GE(spans[1].first, spans[0].second);
-
-    // Every line before the summary names its target, and each target's lines are its log, whole
-    // and in order.
+    // Every line before the summary names its target.
     std::map<std::wstring, Lines> byTarget;
     for (const std::wstring& line : receiver_.Lines()) {
         if (line.rfind(L"Summary: ", 0) == 0) break;
@@ -436,16 +382,32 @@ TEST_F(EngineRunTest, ParallelBuildsOverlapUpToTheLimitAndEveryTaggedLineIsWhole
             << ToUtf8(line);
         byTarget[line.substr(0, tag)].push_back(line.substr(tag + 1));
     }
-    for (int i = 0; i < 5; ++i) {
+    // The builders' own account (performance counter, microseconds): each held for its duration,
+    // never more than three at once, at least two, and P2 after P1; each target's lines are its
+    // log, whole and in order.
+    std::vector<std::pair<long long, int>> events;
+    std::vector<std::pair<long long, long long>> spans(5);
+    for (size_t i = 0; i < 5; ++i) {
+        std::istringstream times(kwtest::ReadBytes(projects[i].folder + L"\\times.txt"));
+        std::string what, name;
+        for (long long at = 0; times >> what >> name >> at;) (what == "start" ? spans[i].first : spans[i].second) = at;
+        EXPECT_GE(spans[i].second - spans[i].first, 890000) << i;
+        events.insert(events.end(), {{spans[i].first, +1}, {spans[i].second, -1}});
         Lines mirrored;
-        std::istringstream in(kwtest::ReadBytes(projects[i].folder + L"\\mirror.log"));
-        for (std::string line; std::getline(in, line);) {
+        std::istringstream log(kwtest::ReadBytes(projects[i].folder + L"\\mirror.log"));
+        for (std::string line; std::getline(log, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty()) mirrored.push_back(FromUtf8(line));
         }
         EXPECT_GT(mirrored.size(), 100u);
         EXPECT_TRUE(byTarget[projects[i].id] == mirrored) << i;
     }
+    std::sort(events.begin(), events.end());  // an end before a start at the same moment
+    int running = 0, most = 0;
+    for (const auto& event : events) most = std::max(most, running += event.second);
+    EXPECT_LE(most, 3);
+    EXPECT_GE(most, 2);
+    EXPECT_GE(spans[1].first, spans[0].second);
 }
 
 // A stop ends every running builder with its whole process tree and starts no other; the record
@@ -453,23 +415,32 @@ TEST_F(EngineRunTest, ParallelBuildsOverlapUpToTheLimitAndEveryTaggedLineIsWhole
 TEST_F(EngineRunTest, StopEndsTheBuildersTreesAndTheRun) {
     for (size_t parallel : {1, 2}) {
         SCOPED_TRACE(parallel);
-        parallelBuilds_ = static_cast<int>(parallel);
+        choices_.parallelBuilds = static_cast<int>(parallel);
         std::vector<TestProject> projects;
-        for (int id = 1; id <= 3; ++id) {
+        for (int id = 1; id <= 3; ++id)
             projects.push_back(Project(id, L"Hangs" + std::to_wstring(id), L"VC6", "hang=120000\nspawn=child.pid\n"));
-        }
         ASSERT_EQ(Start(projects, {1, 2, 3}, ActionDebug | ActionRelease), 0);
-        // Stop once the builders are well under way (a parallel run's lines carry their target's tag).
+        // Stop once the builders are well under way (a parallel run's lines carry their target's tag)
+        // and have each started a child of their own, which the stop must end too.
         const std::wstring underWay = (parallel > 1 ? L"1>" : L"") + std::wstring(L"Helpers.cpp");
-        PumpUntil([&] {
+        auto pid = [&](size_t i) { return FromUtf8(kwtest::ReadBytes(projects[i].folder + L"\\child.pid")); };
+        auto stopNow = [&] {
             for (size_t i = 0; i < parallel; ++i)
-                if (!kwtest::FileExists(projects[i].folder + L"\\child.pid")) return false;
+                if (pid(i).empty()) return false;
             return Shows(underWay);
-        });
+        };
+        for (int i = 0; i < 400 && receiver_.Finished() == 0 && !stopNow(); ++i) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+            receiver_.Pump();
+        }
         controller_->StopRun();
         controller_->StopRun();  // twice changes nothing
         Finish();
-        for (size_t i = 0; i < parallel; ++i) ExpectChildEnded(projects[i].folder);
+        for (size_t i = 0; i < parallel; ++i) {
+            HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, std::wcstoul(pid(i).c_str(), nullptr, 10));
+            EXPECT_TRUE(!child || WaitForSingleObject(child, 5000) == WAIT_OBJECT_0) << "a builder's child outlived the stop";
+            if (child) CloseHandle(child);
+        }
         EXPECT_EQ(Invocations().size(), parallel);
         Lines summary = Summary();
         summary.resize(4);  // without a parallel run's line on its builders' overlap

@@ -48,42 +48,35 @@ Lines StepVerdicts(const RunRecord& record) {
     return steps;
 }
 
-// Projects 1..n named P1..Pn; needs: "2:1,3" per project, separated by blanks.
-DependencyGraph Graph(int count, const std::wstring& needs) {
+// Projects P1, P2, ... with the Dependencies texts given.
+DependencyGraph Graph(const Lines& needs) {
     std::vector<ProjectDependencies> projects;
-    for (int id = 1; id <= count; ++id) projects.push_back({id, L"P" + std::to_wstring(id), L""});
-    std::wistringstream in(needs);
-    std::wstring item;
-    while (in >> item) {
-        size_t colon = item.find(L':');
-        projects[std::stoi(item.substr(0, colon)) - 1].text = item.substr(colon + 1);
-    }
+    for (size_t i = 0; i < needs.size(); ++i) projects.push_back({int(i + 1), L"P" + std::to_wstring(i + 1), needs[i]});
     DependencyGraph graph;
-    EXPECT_EQ(CheckDependencies(projects, graph), L"") << needs;
+    EXPECT_EQ(CheckDependencies(projects, graph), L"");
     return graph;
 }
 
 TEST(TargetOrder, ATargetFollowsWhatItNeedsTiesKeepTheGivenOrder) {
-    struct Case {
-        int count;
-        const wchar_t* needs;
+    const struct {
+        Lines needs;
         std::vector<int> targets, ordered;
     } cases[] = {
-        {5, L"", {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}},  // none declared: today's order exactly
-        {4, L"1:3", {1, 2, 3, 4}, {2, 3, 1, 4}},
-        {4, L"1:4 2:4", {1, 2, 3, 4}, {3, 4, 1, 2}},
-        {5, L"1:2 2:3 3:4 4:5", {1, 2, 3, 4, 5}, {5, 4, 3, 2, 1}},
-        {6, L"1:2,3 3:5", {1, 2, 3, 4, 5, 6}, {2, 4, 5, 3, 1, 6}},
+        {{L"", L"", L"", L"", L""}, {1, 2, 3, 4, 5}, {1, 2, 3, 4, 5}},  // none declared: today's order exactly
+        {{L"3", L"", L"", L""}, {1, 2, 3, 4}, {2, 3, 1, 4}},
+        {{L"4", L"4", L"", L""}, {1, 2, 3, 4}, {3, 4, 1, 2}},
+        {{L"2", L"3", L"4", L"5", L""}, {1, 2, 3, 4, 5}, {5, 4, 3, 2, 1}},
+        {{L"2,3", L"", L"5", L"", L"", L""}, {1, 2, 3, 4, 5, 6}, {2, 4, 5, 3, 1, 6}},
         // Through a project that is not a target: 1 needs 2 (left out), which needs 3.
-        {3, L"1:2 2:3", {1, 3}, {3, 1}},
+        {{L"2", L"3", L""}, {1, 3}, {3, 1}},
         // A repeated number runs once.
-        {3, L"1:3", {1, 3, 1}, {3, 1}},
+        {{L"3", L"", L""}, {1, 3, 1}, {3, 1}},
     };
-    for (const Case& c : cases) EXPECT_EQ(OrderByDependencies(c.targets, Graph(c.count, c.needs)), c.ordered) << c.needs;
+    for (const auto& c : cases) EXPECT_EQ(OrderByDependencies(c.targets, Graph(c.needs)), c.ordered);
 }
 
 TEST(TargetOrder, WithDependenciesAddsEveryProjectNeededAndMissingOnesAreNamedOncePerPair) {
-    DependencyGraph graph = Graph(6, L"1:2 2:3,4 5:6");
+    DependencyGraph graph = Graph({L"2", L"3,4", L"", L"", L"6", L""});
     EXPECT_EQ(WithDependencies({1}, graph), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(WithDependencies({5, 3}, graph), (std::vector<int>{3, 5, 6}));
     EXPECT_EQ(WithDependencies({}, graph), std::vector<int>{});
@@ -270,41 +263,9 @@ TEST_F(EngineRunTest, SetUpOrdersTheTargetsAndRefusesWhatCanNotRun) {
     }
 }
 
-// Each run has its own copy of everything: a second start of a running controller is refused and
-// leaves its job alone; another controller runs meanwhile with the package closed under both, and
-// ends even with nobody left to tell.
-TEST_F(EngineRunTest, RunsCanNotInterfere) {
-    std::vector<TestProject> projects = {Project(1, L"Slow", L"VC6", "hang=1500\n"), Project(2, L"Calc")};
-    ASSERT_EQ(Start(projects, {1}, ActionDebug), 0);
-    PreparedRun other = SetUpRun(document_, Choices({2}, ActionRelease | ActionClean), environment_);
-    EXPECT_EQ(controller_->StartRun(std::move(other.job), receiver_.Window(), receiver_.ListBox()), kStartFailed);
-    HWND gone = nullptr;
-    {
-        kwtest::RunReceiver receiver;
-        gone = receiver.Window();
-    }
-    {
-        BuildController second;
-        PreparedRun stamp = SetUpRun(document_, Choices({2}, ActionSetVersion), environment_);
-        document_.ClosePackage();
-        ASSERT_EQ(second.StartRun(std::move(stamp.job), gone, nullptr), 0);
-        // The front end's watch: the worker has ended and said so to nobody.
-        for (int i = 0; i < 400 && !second.EndedUnannounced(); ++i) Sleep(50);
-        EXPECT_TRUE(second.EndedUnannounced());
-        ASSERT_TRUE(second.WaitForEnd(0));
-        EXPECT_EQ(second.Outcome().ExitCode(), kExitSucceeded);
-    }
-    EXPECT_NE(kwtest::ReadBytes(projects[1].folder + L"\\Calc.rc").find("FILEVERSION 1,2,3,4"), std::string::npos);
-    Finish();
-    EXPECT_EQ(Invocations(), (Lines{L"MSDEV Slow - Win32 Debug"}));
-    EXPECT_EQ(Summary(), Lines{L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run."});
-    EXPECT_EQ(receiver_.Lines().front().rfind(L"------", 0), 0u) << "no line of the other run";
-    const StepOutcome& step = Outcome().targets.at(0).steps.at(0);
-    EXPECT_GT(step.ended, step.started);
-}
-
 // One run meets every way a target can end: every failure named in the log, the summary and the
-// run's record, and each step with its times and its own lines.
+// run's record, and each step with its times and its own lines. Another run meanwhile can't
+// interfere with it.
 TEST_F(EngineRunTest, AMixedRunGivesEveryTargetItsOutcome) {
     std::vector<TestProject> projects = {
         Project(1, L"Calc"), Project(2, L"Fails", L"VC6", "result=fail\n"), Project(3, L"Crashes", L"VC6", "result=crash\n"),
@@ -318,9 +279,26 @@ TEST_F(EngineRunTest, AMixedRunGivesEveryTargetItsOutcome) {
     kwtest::WriteProjects(projects);
     projects[10].folder.clear();
     choices_.builderTimeoutSeconds = 2;
-    Run(projects, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, ActionSetVersion | ActionDebug | ActionClean);
+    ASSERT_EQ(Start(projects, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, ActionSetVersion | ActionDebug | ActionClean), 0);
+    // Each run has its own copy of everything: a second start of the running controller is refused
+    // and leaves its job alone; another controller stamps Spare meanwhile with the package closed
+    // under both, and ends even with nobody left to tell.
+    PreparedRun other = SetUpRun(document_, Choices({13}, ActionRelease | ActionClean), environment_);
+    EXPECT_EQ(controller_->StartRun(std::move(other.job), receiver_.Window(), receiver_.ListBox()), kStartFailed);
+    const HWND gone = kwtest::RunReceiver().Window();
+    BuildController second;
+    PreparedRun stamp = SetUpRun(document_, Choices({13}, ActionSetVersion), environment_);
+    document_.ClosePackage();
+    ASSERT_EQ(second.StartRun(std::move(stamp.job), gone, nullptr), 0);
+    // The front end's watch: the worker has ended and said so to nobody.
+    for (int i = 0; i < 400 && !second.EndedUnannounced(); ++i) Sleep(50);
+    ASSERT_TRUE(second.EndedUnannounced() && second.WaitForEnd(0));
+    EXPECT_EQ(second.Outcome().ExitCode(), kExitSucceeded);
+    EXPECT_NE(kwtest::ReadBytes(projects[12].folder + L"\\Spare.rc").find("FILEVERSION 1,2,3,4"), std::string::npos);
+    Finish();
 
     EXPECT_EQ(receiver_.Lines().front(), L"Uses needs Spare, which is not a target; it is not built.");
+    EXPECT_FALSE(Shows(L"Versionating " + projects[12].folder + L"\\Spare.rc -> 1.2.3.4")) << "a line of the other run";
     // The run's own words for each way a builder ended, and a hostile configuration that reached
     // the builder as one argument.
     for (const std::wstring& line :
@@ -342,7 +320,7 @@ TEST_F(EngineRunTest, AMixedRunGivesEveryTargetItsOutcome) {
     // No builder for a target whose dependency failed, nor after the Visual Basic builds ended.
     const Lines calls = Invocations();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), L"vb6 Report Tool.vbp"), 1);
-    for (const wchar_t* never : {L"MSDEV Needs - Win32 Debug", L"vb6 Late.vbp"}) {
+    for (const wchar_t* never : {L"MSDEV Needs - Win32 Debug", L"vb6 Late.vbp", L"MSDEV Spare.dsp /CLEAN"}) {
         EXPECT_EQ(std::count(calls.begin(), calls.end(), never), 0) << ToUtf8(never);
     }
 

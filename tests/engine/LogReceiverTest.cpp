@@ -22,29 +22,23 @@ namespace {
 
 using Lines = std::vector<std::wstring>;
 
-Lines Split(std::wstring buffer) {
-    Lines lines;
-    std::wstring line;
-    while (TakeNextLine(buffer, line)) lines.push_back(line);
-    return lines;
-}
-
 // Shift-JIS text: double-byte characters whose second byte is '\\' or an ASCII letter get cut
 // between pieces.
 std::string LongLog() {
     std::string log;
-    for (int i = 0; log.size() < 6000; ++i) {
+    for (int i = 0; log.size() < 6000; ++i)
         log += "line " + std::to_string(i) + " \x83\x5C\x83\x74\x83\x67 \x95\x5C " + std::string(i % 37, 'x') + "\r\n";
-    }
     return log + "last line without end";
 }
 
-// What the whole log shows as, converted in one go.
+// What the whole log shows as, converted in one go and split into lines as the run's own text is.
 Lines WholeLines(const std::string& log, unsigned codePage = CP_ACP) {
     int n = MultiByteToWideChar(codePage, 0, log.data(), static_cast<int>(log.size()), nullptr, 0);
     std::wstring text(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(codePage, 0, log.data(), static_cast<int>(log.size()), text.data(), n);
-    return Split(text);
+    Lines lines;
+    for (std::wstring line; TakeNextLine(text, line);) lines.push_back(line);
+    return lines;
 }
 
 // One rule for the wide lines the run posts, a builder's pieces joined for the event log, and the
@@ -101,60 +95,56 @@ TEST(LogReceiver, ShowsTheRunnersPiecesAsWholeLines) {
     kwtest::ScratchDir dir(L"pace");
     const std::wstring log = dir.File(L"1412.log");
     std::uint32_t position = 0;
-    HWND gone;
-    {
-        kwtest::RunReceiver receiver;
-        gone = receiver.Window();
-        const RunContext run{receiver.Window(), receiver.ListBox()};
-        kwtest::WriteBytes(log, "Old.exe - 0 error(s), 0 warning(s)\r\n");
-        const std::wstring missing = dir.File(L"nowhere\\MSDEV98\\Bin\\MSDEV");
-        const std::wstring echo = kwtest::ProgramFolder() + L"\\tools\\argv-echo.exe";
-        RunBuilder(run, L"\"" + missing + L"\" x.dsp /CLEAN /OUT " + QuoteArgument(log), dir.Path(), log);
-        RunBuilder(run, QuoteArgument(echo), dir.File(L"does not exist"), log);
-        EXPECT_EQ(kwtest::ReadBytes(log), "Old.exe - 0 error(s), 0 warning(s)\r\n");
-        RunBuilder(run, QuoteArgument(echo), dir.Path(), log);
-        EXPECT_FALSE(kwtest::FileExists(log));
+    kwtest::RunReceiver receiver;
+    const RunContext run{receiver.Window(), receiver.ListBox()};
+    kwtest::WriteBytes(log, "Old.exe - 0 error(s), 0 warning(s)\r\n");
+    const std::wstring missing = dir.File(L"nowhere\\MSDEV98\\Bin\\MSDEV");
+    const std::wstring echo = kwtest::ProgramFolder() + L"\\tools\\argv-echo.exe";
+    RunBuilder(run, L"\"" + missing + L"\" x.dsp /CLEAN /OUT " + QuoteArgument(log), dir.Path(), log);
+    RunBuilder(run, QuoteArgument(echo), dir.File(L"does not exist"), log);
+    EXPECT_EQ(kwtest::ReadBytes(log), "Old.exe - 0 error(s), 0 warning(s)\r\n");
+    RunBuilder(run, QuoteArgument(echo), dir.Path(), log);
+    EXPECT_FALSE(kwtest::FileExists(log));
 
-        ReadNewLogText(log, position, run);  // no log yet
-        kwtest::WriteBytes(log, "Compiling...\r\nCa");
-        ReadNewLogText(log, position, run);
-        ReadNewLogText(log, position, run);  // nothing new
-        // A zero byte would end a narrow text early; it is posted as a blank.
-        std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + LongLog();
-        kwtest::WriteBytes(log, text);
-        std::vector<size_t> expected{0, 16};  // nothing of the old log, then the end mark
-        for (size_t at = 16; at < text.size(); at += kLogPieceBytes) {
-            expected.push_back(std::min<size_t>(kLogPieceBytes, text.size() - at));
-        }
-        for (size_t i = 2; i < expected.size(); ++i) ReadNewLogText(log, position, run);
-        PostLogLine(L"Building Tool ...", run.window, run.listBox);
-        PostLogText("tail of the next builder", 24, false, run.window, run.listBox);
-        PostLogEnd(run.window, run.listBox);
-        PostLogText("and one more", 12, false, run.window, run.listBox);
-        PostRunFinished(run.window);
-        ASSERT_TRUE(receiver.PumpUntilFinished());
-        std::vector<size_t> sizes;
-        for (const kwtest::Piece& piece : receiver.Pieces()) {
-            if (!piece.wide) sizes.push_back(piece.bytes.size());
-        }
-        sizes.resize(expected.size());
-        EXPECT_EQ(sizes, expected);
-        EXPECT_EQ(position, text.size());
-        text[22] = ' ';
-        Lines lines{L"Could not start " + missing + L": File not found (error 2).",
-                    L"Could not start " + echo + L": Directory name invalid (error 267)."};
-        for (const std::wstring& line : WholeLines(text)) lines.push_back(line);
-        lines.insert(lines.end(), {L"Building Tool ...", L"tail of the next builder", L"and one more"});
-        EXPECT_EQ(receiver.Lines(), lines);
-        EXPECT_EQ(LogTextInFlight(run.window), 0);
-        EXPECT_FALSE(receiver.ForeignListBox());
+    ReadNewLogText(log, position, run);  // no log yet
+    kwtest::WriteBytes(log, "Compiling...\r\nCa");
+    ReadNewLogText(log, position, run);
+    ReadNewLogText(log, position, run);  // nothing new
+    // A zero byte would end a narrow text early; it is posted as a blank.
+    std::string text = "Compiling...\r\nCalc.cpp" + std::string(1, '\0') + "\r\n" + LongLog();
+    kwtest::WriteBytes(log, text);
+    std::vector<size_t> expected{0, 16};  // nothing of the old log, then the end mark
+    for (size_t at = 16; at < text.size(); at += kLogPieceBytes) {
+        expected.push_back(std::min<size_t>(kLogPieceBytes, text.size() - at));
     }
+    for (size_t i = 2; i < expected.size(); ++i) ReadNewLogText(log, position, run);
+    PostLogLine(L"Building Tool ...", run.window, run.listBox);
+    PostLogText("tail of the next builder", 24, false, run.window, run.listBox);
+    PostLogEnd(run.window, run.listBox);
+    PostLogText("and one more", 12, false, run.window, run.listBox);
+    PostRunFinished(run.window);
+    ASSERT_TRUE(receiver.PumpUntilFinished());
+    std::vector<size_t> sizes;
+    for (const kwtest::Piece& piece : receiver.Pieces()) {
+        if (!piece.wide) sizes.push_back(piece.bytes.size());
+    }
+    sizes.resize(expected.size());
+    EXPECT_EQ(sizes, expected);
+    EXPECT_EQ(position, text.size());
+    text[22] = ' ';
+    Lines lines{L"Could not start " + missing + L": File not found (error 2).",
+                L"Could not start " + echo + L": Directory name invalid (error 267)."};
+    for (const std::wstring& line : WholeLines(text)) lines.push_back(line);
+    lines.insert(lines.end(), {L"Building Tool ...", L"tail of the next builder", L"and one more"});
+    EXPECT_EQ(receiver.Lines(), lines);
+    EXPECT_EQ(LogTextInFlight(run.window), 0);
+    EXPECT_FALSE(receiver.ForeignListBox());
     // The side copy is gone, the log itself is left to the runner.
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
     EXPECT_TRUE(kwtest::FileExists(log));
     // Nobody to receive: the rest is dropped, nothing stays behind.
     position = 0;
-    ReadRemainingLogText(log, position, RunContext{gone});
+    ReadRemainingLogText(log, position, RunContext{kwtest::RunReceiver().Window()});
     EXPECT_FALSE(kwtest::FileExists(log + L"-2"));
 }
 

@@ -10,10 +10,8 @@
 #include "engine/LogLineKind.h"
 #include "engine/LogLines.h"
 #include "engine/RecordFile.h"
-#include "engine/XmlText.h"
 #include "win/Text.h"
 
-#include <algorithm>
 #include <cwchar>
 
 namespace kw {
@@ -22,6 +20,7 @@ namespace {
 using kwtest::Step;
 using kwtest::Target;
 using V = StepRecord;
+using Lines = std::vector<std::wstring>;
 
 TEST(RunRecord, DurationsInWords) {
     const std::pair<long long, const wchar_t*> cases[] = {
@@ -62,23 +61,22 @@ TEST(RunRecord, ErrorAndWarningLinesOfTheBuildersAndWhereTheyPoint) {
         {L"Calc.rc(10) : error RC2135 : file not found: calc.ico", E, L"Calc.rc", 10},
         {L"Compile Error in File 'C:\\Src\\Reports\\Main.frm', Line 12 : Variable not defined", E,
          L"C:\\Src\\Reports\\Main.frm", 12},
-        {L"Calc.obj : error LNK2001: unresolved external symbol _Foo@4", E},
-        {L"LINK : fatal error LNK1104: cannot open file \"Calc.exe\"", E},
+        {L"Calc.obj : error LNK2001: unresolved external symbol _Foo@4", E}, {L"Error spawning cl.exe", E},
+        {L"LINK : fatal error LNK1104: cannot open file \"Calc.exe\"", E}, {L"mirror C2065: not a diagnostic", P},
         {L"        C:\\Src\\a.h(7) : see declaration of 'x'", P}, {L"C:\\Src\\a.cpp(x) : error C2065: 'x'", E},
         {L"(12) : error C2065: 'x'", E}, {L"Compile Error in File '', Line 3 : Syntax error", E},
         {L"Build of 'C:\\Src\\Reports\\Reports.exe' failed.", E}, {L"Calc.exe - 2 error(s), 1 warning(s)", E},
         {L"Error executing cl.exe.", E}, {L"Error: Project configuration \"Win32 Beta\" not found in Calc.dsp.", E},
         {L"Warning: Calc.rc now holds a version part above 65535; ...", W},
         {L"LINK : warning LNK4098: defaultlib \"LIBC\" conflicts with use of other libs", W},
-        {L"Tools.dll - 0 error(s), 3 warning(s)", W},
-        {L"NMAKE : fatal error U1077: 'cl.exe' : return code '0x2'", E}, {L"Error spawning cl.exe", E},
+        {L"NMAKE : fatal error U1077: 'cl.exe' : return code '0x2'", E}, {L"Tools.dll - 0 error(s), 3 warning(s)", W},
         {L"cl : Command line error D2016 : '/ZI' and '/O2' command-line options are incompatible", E},
         {L"cl : Command line warning D4002 : ignoring unknown option '/Zq'", W},
         {L"Calc.exe - 0 error(s), 0 warning(s)", P}, {L"Build of 'C:\\Src\\Reports\\Reports.exe' succeeded.", P},
         // The run's own lines.
         {L"Could not start C:\\VS\\MSDEV98\\Bin\\MSDEV.exe: the file does not exist (error 2).", E},
         {L"MSDEV.exe crashed (exception 0xC0000005).", E}, {L"MSDEV.exe ended with exit code 259.", E},
-        {L"vb6.exe timed out after 600 s and was stopped.", E},
+        {L"vb6.exe timed out after 600 s and was stopped.", E}, {L"Run stopped.", W},
         {L"The run of vb6.exe failed: no memory for the log.", E},
         {L"Not stamped: C:\\Src\\Calc\\Calc.rc is read-only; the file is unchanged.", E},
         {L"No version line found in C:\\Src\\Calc\\Calc.rc; the file is unchanged.", E},
@@ -89,10 +87,9 @@ TEST(RunRecord, ErrorAndWarningLinesOfTheBuildersAndWhereTheyPoint) {
         {L"Summary: 1 target, 1 succeeded, 0 failed, 0 not run.", P},
         {L"Summary: 3 targets, 2 succeeded, 1 failed, 0 not run, in 4 min 12 s.", E},
         {L"Summary: 3 targets, 2 succeeded, 0 failed, 1 not run, in 0.4 s.", W},
-        {L"Run stopped.", W}, {L"Project 'Letters' has no usable ProjectID; it is not run.", W},
+        {L"Project 'Letters' has no usable ProjectID; it is not run.", W},
         {L"Building Reports ...", P}, {L"error.cpp", P}, {L"Compiling... errors.c", P}, {L"error handling is fine", P},
-        {L"mirror C2065: not a diagnostic", P}, {L"", P},
-        {L"--------------------Configuration: Calc - Win32 Debug--------------------", P},
+        {L"--------------------Configuration: Calc - Win32 Debug--------------------", P}, {L"", P},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(ToUtf8(c.line));
@@ -129,10 +126,10 @@ TEST_F(RecordFileTest, FilesOfARunNameEveryPlannedStepWithItsVerdict) {
     for (const wchar_t* name : {L"name", L"tests", L"failures", L"errors", L"skipped", L"time", L"timestamp"})
         attributes += xml.Text(suite + L"/@" + name) + L"|";
     EXPECT_EQ(attributes, L"Kilnworks Demo Suite|10|4|1|3|15.250|2026-12-07T05:12:03|");
-    const std::vector<std::wstring> names{L"Calc (version)",       L"Calc (Win32 Debug)",  L"Viewer (Win32 Debug)",
-                                          L"Printer (Win32 Debug)", L"Tools (version)",     L"Tools (Win32 Debug)",
-                                          L"Legacy",               L"Reports (Visual Basic)",
-                                          L"Slow (Win32 Release)", L"Last (Win32 Release)"};
+    const Lines names{L"Calc (version)",        L"Calc (Win32 Debug)",     L"Viewer (Win32 Debug)",
+                      L"Printer (Win32 Debug)", L"Tools (version)",        L"Tools (Win32 Debug)",
+                      L"Legacy",                L"Reports (Visual Basic)", L"Slow (Win32 Release)",
+                      L"Last (Win32 Release)"};
     EXPECT_EQ(xml.Texts(suite + L"/testcase/@name"), names);
     auto testcase = [&](const wchar_t* name) { return suite + L"/testcase[@name='" + name + L"']"; };
     EXPECT_EQ(xml.Text(testcase(L"Calc (Win32 Debug)") + L"/@time"), L"3.680");
@@ -164,18 +161,17 @@ TEST_F(RecordFileTest, FilesOfARunNameEveryPlannedStepWithItsVerdict) {
 
     kwtest::XmlRead html = Written(HtmlReport(kwtest::MixedRecord()), L"report.html");
     ASSERT_TRUE(html.Ok()) << kwtest::Narrow(html.Error());
-    const std::vector<std::wstring> targets{L"Calc",  L"Viewer",  L"Printer", L"Tools",
-                                            L"Legacy", L"Reports", L"Slow",    L"Last"};
+    const Lines targets{L"Calc", L"Viewer", L"Printer", L"Tools", L"Legacy", L"Reports", L"Slow", L"Last"};
     EXPECT_EQ(html.Count(L"//h:table[@id='steps']/h:tbody/h:tr"), 10u) << "a row per step, one for a target without";
     EXPECT_EQ(html.Texts(L"//h:table[@id='steps']/h:tbody/h:tr/h:td[1]/h:a"), targets);
     EXPECT_EQ(html.Count(L"//s:svg[@id='timeline']/s:rect"), 8u) << "a bar per step that began";
-    std::vector<std::wstring> ran = targets;
+    Lines ran = targets;
     ran.erase(ran.begin() + 4);  // Legacy never ran
     EXPECT_EQ(html.Texts(L"//s:svg[@id='timeline']/s:text[not(@class)]"), ran);
     EXPECT_EQ(html.Texts(L"//h:details/h:summary/h:b"), targets);
     EXPECT_EQ(html.Texts(L"//h:details//h:pre/h:span[@class='e']"),
-              (std::vector<std::wstring>{L"CalcDlg.cpp(12) : error C2065: 'undeclaredValue' : undeclared identifier",
-                                         L"Calc.exe - 1 error(s), 0 warning(s)"}));
+              (Lines{L"CalcDlg.cpp(12) : error C2065: 'undeclaredValue' : undeclared identifier",
+                     L"Calc.exe - 1 error(s), 0 warning(s)"}));
     EXPECT_EQ(html.Text(L"//h:div[@id='verdict']"), L"Summary: 8 targets, 1 succeeded, 5 failed, 2 not run, in 15 s.");
     EXPECT_EQ(html.Text(L"//h:div[@id='verdict']/@class"), L"verdict stopped");
     EXPECT_EQ(Written(HtmlReport(kwtest::ParallelRecord()), L"parallel.html").Text(L"//h:div[@id='verdict']/@class"),
@@ -197,18 +193,17 @@ TEST_F(RecordFileTest, HostileBuilderTextStillGivesValidFiles) {
     for (wchar_t c = 0; c < 0x20; ++c) controls += c;
     std::wstring bigLine(1 << 20, L'x');
     bigLine += L"<end>";
+    Lines lines{controls, L"]]>", L"<![CDATA[ x ]]>", L"lone \xD800 \xDFFF", bigLine, L"&amp; &#0; &bogus;",
+                L"\x7F \xFFFE\xFFFF \x00E9\x20AC \xD83D\xDE00"};
     // Bytes no code page maps cleanly, converted the way the log receiver does.
-    LogLineJoiner utf8Joiner(CP_UTF8), ansiJoiner;
-    std::vector<std::wstring> converted = utf8Joiner.Feed("bad \xC3\x28 \xFF\xFE \xED\xA0\x80 \x80\r\n");
-    for (std::wstring& line : ansiJoiner.Feed("ansi \x81\x8D\x90\xFF\r\n")) converted.push_back(line);
-    ASSERT_EQ(converted.size(), 2u);
+    LogLineJoiner utf8(CP_UTF8), ansi;
+    for (const std::wstring& line : utf8.Feed("bad \xC3\x28 \xFF\xFE \xED\xA0\x80 \x80\r\n")) lines.push_back(line);
+    for (const std::wstring& line : ansi.Feed("ansi \x81\x8D\x90\xFF\r\n")) lines.push_back(line);
 
     RunRecord record = kwtest::BaseRecord(L"Debug");
     record.packageName = L"Tom & \"Jerry\" <1>\t]]>";
     record.packagePath = L"C:\\a b\\it's \"here\".kwp";
     record.durationMs = 10;
-    std::vector<std::wstring> lines{controls, L"]]>", L"<![CDATA[ x ]]>", L"lone \xD800 \xDFFF", bigLine, converted[0],
-                                    converted[1], L"&amp; &#0; &bogus;", L"\x7F \xFFFE\xFFFF \x00E9\x20AC \xD83D\xDE00"};
     record.targets = {Target(1, L"A<&>\"'", CompilerVC6,
                              {Step(StepKind::Debug, L"Win32 Debug", V::Failed, 0, 10, lines, L"\a]]>\r\n\"", 1, 0),
                               Step(StepKind::Release, L"Win32 Release", V::Succeeded, 0, 10, lines)})};
@@ -221,8 +216,9 @@ TEST_F(RecordFileTest, HostileBuilderTextStillGivesValidFiles) {
     EXPECT_EQ(junit.Text(L"//property[@name='package']/@value"), record.packagePath);
     EXPECT_EQ(junit.Text(L"//failure/@message"), L"failed: \x2407]]>\r\n\"");
     const std::wstring failure = junit.Text(L"//failure");
-    for (const wchar_t* piece : {L"\x2400\x2401", L"\t\n\x240B\x240C\r\x240E", L"\n]]>\n", L"<![CDATA[ x ]]>\n", L"lone \xFFFD \xFFFD\n",
-                                 L"xxx<end>\n", L"&amp; &#0; &bogus;\n\x2421 \xFFFD\xFFFD \x00E9\x20AC \xD83D\xDE00"}) {
+    for (const wchar_t* piece : {L"\x2400\x2401", L"\t\n\x240B\x240C\r\x240E", L"\n]]>\n", L"<![CDATA[ x ]]>\n",
+                                 L"lone \xFFFD \xFFFD\n", L"xxx<end>\n",
+                                 L"&amp; &#0; &bogus;\n\x2421 \xFFFD\xFFFD \x00E9\x20AC \xD83D\xDE00"}) {
         EXPECT_NE(failure.find(piece), std::wstring::npos) << kwtest::Narrow(piece);
     }
     EXPECT_GT(failure.size(), 1u << 20);

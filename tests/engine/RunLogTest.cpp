@@ -165,9 +165,10 @@ TEST(LogReceiver, ShowsTheRunnersPiecesAsWholeLines) {
 TEST(LogReceiver, HeldRecordsKeepTheirOrderAndAreFreedOnceHoweverTheyEnd) {
     MessageOnlyWindow window(nullptr, nullptr);
     HWND w = window.Handle();
-    kwtest::RunReceiver other;
     for (bool discard : {true, false}) {
+        kwtest::RunReceiver other;
         Lines shown;
+        MSG left;
         {
             LogReceiver receiver([&](HWND, const std::wstring& line) { shown.push_back(line); });
             receiver.Attach(w);
@@ -176,7 +177,6 @@ TEST(LogReceiver, HeldRecordsKeepTheirOrderAndAreFreedOnceHoweverTheyEnd) {
             PostLogLine(L"four", w, nullptr);
             receiver.HoldQueued();
             EXPECT_EQ(LogTextInFlight(w), 4);  // held, not yet taken
-            MSG left;
             EXPECT_FALSE(PeekMessageW(&left, w, WM_LOG_TEXT, WM_LOG_TEXT, PM_NOREMOVE));
             ASSERT_NE(receiver.NextHeld(), nullptr);
             EXPECT_EQ(receiver.NextHeld()->isWide, 0);
@@ -188,9 +188,10 @@ TEST(LogReceiver, HeldRecordsKeepTheirOrderAndAreFreedOnceHoweverTheyEnd) {
         }
         EXPECT_EQ(shown, (Lines{L"one", L"two"}));
         EXPECT_EQ(LogTextInFlight(w), 0);
+        EXPECT_FALSE(PeekMessageW(&left, w, WM_LOG_TEXT, WM_LOG_TEXT, PM_NOREMOVE)) << "a queued record was left";
         EXPECT_EQ(LogTextInFlight(other.Window()), 1);
         other.Pump();
-        EXPECT_EQ(other.Lines().back(), L"x");
+        EXPECT_EQ(other.Lines(), Lines{L"x"});
     }
 }
 

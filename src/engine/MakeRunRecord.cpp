@@ -58,7 +58,9 @@ StepRecord RecordOf(const StepOutcome& step, const RunOutcome& outcome, const Ru
         record.verdict = began ? StepRecord::Stopped : StepRecord::NotRun;
         if (began && record.verdictText == L"stopped") record.verdictText.clear();
         // The summary's detail already says "not run: ..."; the verdict words add that themselves.
-        if (record.verdictText.rfind(L"not run: ", 0) == 0) record.verdictText.erase(0, 9);
+        if (constexpr std::wstring_view said = L"not run: "; record.verdictText.rfind(said, 0) == 0) {
+            record.verdictText.erase(0, said.size());
+        }
         break;
     }
     record.errors = step.errors;
